@@ -1,0 +1,2 @@
+#pragma once
+int RunGlimmer(int argc, char** argv);

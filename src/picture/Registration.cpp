@@ -1,0 +1,5 @@
+#include "picture/Registration.h"
+
+void RegisterPictureFormats()
+{
+}

@@ -1,0 +1,85 @@
+#include "toolkit/Dialogs.h"
+
+#include "toolkit/Cursor.h"
+#include "toolkit/Help.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+static TMessageHook& hook()
+{
+    static TMessageHook h;
+    return h;
+}
+
+void SetMessageHook(TMessageHook h) { hook() = std::move(h); }
+
+QString ApplicationTitle() { return QStringLiteral("Glimmer"); }
+
+static TMsgResult show(const TMessage& m)
+{
+    if (hook())
+        return hook()(m);
+    // A box must be seen and answered even while a full-screen window hides
+    // the pointer.
+    CursorVisibleScope pointer;
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(m.Title);
+    box.setText(m.Text);
+    switch (m.Kind) {
+    case TMsgKind::Warning: box.setIcon(QMessageBox::Warning); break;
+    case TMsgKind::Error: box.setIcon(QMessageBox::Critical); break;
+    case TMsgKind::Information: box.setIcon(QMessageBox::Information); break;
+    case TMsgKind::Confirm: box.setIcon(QMessageBox::Question); break;
+    }
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    if (m.Kind == TMsgKind::Confirm) {
+        QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+        box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.exec();
+        return box.clickedButton() == yes ? TMsgResult::Yes : TMsgResult::No;
+    }
+    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
+    QPushButton* help = nullptr;
+    if (m.HelpContext > 0) {
+        help = box.addButton(QStringLiteral("&Help"), QMessageBox::HelpRole);
+        // The Help button opens the topic and leaves the box up.
+        help->disconnect();
+        QObject::connect(help, &QPushButton::clicked, &box, [ctx = m.HelpContext] { ShowHelpContext(ctx); });
+        box.setProperty("HelpContext", m.HelpContext);
+    }
+    box.exec();
+    return TMsgResult::OK;
+}
+
+void ShowError(const QString& text)
+{
+    show({TMsgKind::Error, QStringLiteral("Error"), text, 0});
+}
+
+bool AskYesNo(const QString& text)
+{
+    return show({TMsgKind::Confirm, QStringLiteral("Confirm"), text, 0}) == TMsgResult::Yes;
+}
+
+void ShowInformation(const QString& text, int helpContext)
+{
+    show({TMsgKind::Information, QStringLiteral("Information"), text, helpContext});
+}
+
+void ShowErrorReport(const QString& text)
+{
+    QString t = text;
+    if (!t.endsWith(QLatin1Char('.')))
+        t += QLatin1Char('.');
+    show({TMsgKind::Error, ApplicationTitle(), t, 0});
+}
+
+void ShowExceptionReport(const std::exception& e)
+{
+    ShowErrorReport(QString::fromStdString(e.what()));
+}

@@ -1,0 +1,49 @@
+#pragma once
+// The program's message boxes. Every box goes through one place so that the
+// texts, titles and buttons stay the same everywhere, and so that tests can
+// watch and answer them without a person at the screen.
+#include <QString>
+#include <exception>
+#include <functional>
+
+class QWidget;
+
+enum class TMsgKind { Warning, Error, Information, Confirm };
+
+struct TMessage {
+    TMsgKind Kind;
+    QString Title;
+    QString Text;
+    int HelpContext = 0;   // > 0: the box has a "&Help" button
+};
+
+enum class TMsgResult { OK, Yes, No };
+
+// When set, boxes are not shown: the hook sees each one and gives the answer.
+using TMessageHook = std::function<TMsgResult(const TMessage&)>;
+void SetMessageHook(TMessageHook hook);
+
+// The application's title, used by the standard error report.
+QString ApplicationTitle();
+
+void ShowError(const QString& text);                    // "Error", error icon, OK
+bool AskYesNo(const QString& text);                     // "Confirm", question icon, &Yes/&No
+void ShowInformation(const QString& text, int helpContext);   // "Information", OK and &Help
+// The standard error report: error icon, the application's title, the text
+// followed by ".".
+void ShowErrorReport(const QString& text);
+void ShowExceptionReport(const std::exception& e);
+
+// Runs one command; an error that ends it is shown by the standard error
+// report and the program goes on. Returns false when the command failed.
+template <class F>
+bool RunCommand(F&& f)
+{
+    try {
+        f();
+        return true;
+    } catch (const std::exception& e) {
+        ShowExceptionReport(e);
+        return false;
+    }
+}

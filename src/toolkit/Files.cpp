@@ -1,0 +1,304 @@
+#include "toolkit/Files.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+EGlimmerError::EGlimmerError(const QString& text) : std::runtime_error(text.toStdString()) {}
+
+EInOutError::EInOutError(int code) : EGlimmerError(IOErrorText(code)), ErrorCode(code) {}
+
+QString IOErrorText(int code)
+{
+    switch (code) {
+    case 2: return QStringLiteral("File not found");
+    case 3: return QStringLiteral("Invalid filename");
+    case 4: return QStringLiteral("Too many open files");
+    case 5: return QStringLiteral("File access denied");
+    case 100: return QStringLiteral("Read beyond end of file");
+    case 101: return QStringLiteral("Disk full");
+    default: return QStringLiteral("I/O error %1").arg(code);
+    }
+}
+
+int IOCodeFromErrno(int err)
+{
+    switch (err) {
+    case ENOENT: return 2;
+    case ENAMETOOLONG: case EINVAL: case ENOTDIR: case EILSEQ: return 3;
+    case EMFILE: case ENFILE: return 4;
+    case EACCES: case EPERM: case EROFS: case EISDIR: case ETXTBSY: return 5;
+    case ENOSPC: case EDQUOT: case EFBIG: return 101;
+    default: return err;
+    }
+}
+
+QString IncludeTrailingPathDelimiter(const QString& folder)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+QString ExtractFilePath(const QString& name)
+{
+    return name.left(name.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString ExtractFileName(const QString& name)
+{
+    return name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+static int extensionStart(const QString& name)
+{
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0 || name.indexOf(QLatin1Char('/'), dot) >= 0)
+        return -1;
+    return dot;
+}
+
+QString ExtractFileExt(const QString& name)
+{
+    const int dot = extensionStart(name);
+    return dot < 0 ? QString() : name.mid(dot);
+}
+
+QString ChangeFileExt(const QString& name, const QString& ext)
+{
+    const int dot = extensionStart(name);
+    return (dot < 0 ? name : name.left(dot)) + ext;
+}
+
+static QByteArray native(const QString& name) { return QFile::encodeName(name); }
+
+QString ResolveName(const QString& name)
+{
+    if (name.isEmpty())
+        return name;
+    struct stat st;
+    if (::lstat(native(name).constData(), &st) == 0)
+        return name;
+    const QString folder = ExtractFilePath(name);
+    const QString base = ExtractFileName(name);
+    if (base.isEmpty() || base == QLatin1String(".") || base == QLatin1String(".."))
+        return name;
+    QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
+    const QFileInfoList entries = dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QString other;
+    for (const QFileInfo& e : entries) {
+        if (e.fileName().compare(base, Qt::CaseInsensitive) != 0)
+            continue;
+        if (e.isFile())
+            return folder + e.fileName();
+        if (other.isEmpty())
+            other = folder + e.fileName();
+    }
+    return other.isEmpty() ? name : other;
+}
+
+bool FileExists(const QString& name)
+{
+    if (name.isEmpty())
+        return false;
+    struct stat st;
+    return ::stat(native(ResolveName(name)).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(const QString& name)
+{
+    struct stat st;
+    return !name.isEmpty() && ::stat(native(ResolveName(name)).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateDir(const QString& name)
+{
+    QString n = name;
+    while (n.size() > 1 && n.endsWith(QLatin1Char('/')))
+        n.chop(1);
+    return !n.isEmpty() && ::mkdir(native(n).constData(), 0777) == 0;
+}
+
+bool SetCurrentDir(const QString& folder)
+{
+    return !folder.isEmpty() && ::chdir(native(ResolveName(folder)).constData()) == 0;
+}
+
+QString GetCurrentDir()
+{
+    char* cwd = ::getcwd(nullptr, 0);
+    if (!cwd)
+        return QStringLiteral("/");
+    const QString result = QFile::decodeName(cwd);
+    std::free(cwd);
+    return IncludeTrailingPathDelimiter(result);
+}
+
+bool DeleteFile(const QString& name)
+{
+    return FileExists(name) && ::unlink(native(ResolveName(name)).constData()) == 0;
+}
+
+bool RenameFile(const QString& from, const QString& to)
+{
+    return ::rename(native(from).constData(), native(ResolveName(to)).constData()) == 0;
+}
+
+qint64 FileSizeOf(const QString& name)
+{
+    struct stat st;
+    if (::stat(native(ResolveName(name)).constData(), &st) != 0)
+        return -1;
+    return st.st_size;
+}
+
+void WriteFileReplacing(const QString& name, const QByteArray& bytes)
+{
+    const QString target = ResolveName(name);
+    QByteArray pattern = native(ExtractFilePath(target) + QStringLiteral(".glimmer-XXXXXX"));
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0)
+        throw EInOutError(IOCodeFromErrno(errno));
+    const QString temp = QFile::decodeName(pattern);
+    int err = 0;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    struct stat old;
+    const mode_t mode = ::stat(native(target).constData(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~mask);
+    if (::fchmod(fd, mode) != 0)
+        err = errno;
+    qsizetype done = 0;
+    while (!err && done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
+        if (n < 0) {
+            if (errno != EINTR)
+                err = errno;
+        } else if (n == 0) {
+            err = ENOSPC;
+        } else {
+            done += n;
+        }
+    }
+    if (!err && ::fsync(fd) != 0)
+        err = errno;
+    if (::close(fd) != 0 && !err)
+        err = errno;
+    if (!err && ::rename(pattern.constData(), native(target).constData()) != 0)
+        err = errno;
+    if (err) {
+        ::unlink(pattern.constData());
+        throw EInOutError(IOCodeFromErrno(err));
+    }
+    (void)temp;
+}
+
+TFileStream::TFileStream(const QString& name, Mode mode) : FileName_(ResolveName(name))
+{
+    int flags = O_CLOEXEC;
+    switch (mode) {
+    case fmOpenRead: flags |= O_RDONLY; break;
+    case fmOpenWrite: flags |= O_WRONLY; break;
+    case fmOpenReadWrite: flags |= O_RDWR; break;
+    case fmCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    }
+    if (name.isEmpty())
+        throw EInOutError(2);
+    do {
+        fd_ = ::open(native(FileName_).constData(), flags, 0666);
+    } while (fd_ < 0 && errno == EINTR);
+    if (fd_ < 0)
+        throw EInOutError(IOCodeFromErrno(errno));
+    struct stat st;
+    if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd_);
+        fd_ = -1;
+        throw EInOutError(5);
+    }
+}
+
+TFileStream::~TFileStream()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+std::size_t TFileStream::Read(void* buffer, std::size_t n)
+{
+    std::size_t done = 0;
+    auto* p = static_cast<char*>(buffer);
+    while (done < n) {
+        const ssize_t r = ::read(fd_, p + done, n - done);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            throw EInOutError(IOCodeFromErrno(errno));
+        }
+        if (r == 0)
+            break;
+        done += std::size_t(r);
+    }
+    return done;
+}
+
+void TFileStream::ReadBuffer(void* buffer, std::size_t n)
+{
+    if (Read(buffer, n) != n)
+        throw EInOutError(100);
+}
+
+std::size_t TFileStream::Write(const void* buffer, std::size_t n)
+{
+    std::size_t done = 0;
+    const auto* p = static_cast<const char*>(buffer);
+    while (done < n) {
+        const ssize_t w = ::write(fd_, p + done, n - done);
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno == ENOSPC || errno == EFBIG || errno == EDQUOT)
+                break;
+            throw EInOutError(IOCodeFromErrno(errno));
+        }
+        if (w == 0)
+            break;
+        done += std::size_t(w);
+    }
+    return done;
+}
+
+void TFileStream::WriteBuffer(const void* buffer, std::size_t n)
+{
+    if (Write(buffer, n) != n)
+        throw EInOutError(101);
+}
+
+std::int64_t TFileStream::Seek(std::int64_t offset, int whence)
+{
+    const off_t r = ::lseek(fd_, off_t(offset), whence);
+    if (r < 0)
+        throw EInOutError(IOCodeFromErrno(errno));
+    return r;
+}
+
+std::int64_t TFileStream::Position() { return Seek(0, SEEK_CUR); }
+
+std::int64_t TFileStream::Size()
+{
+    struct stat st;
+    if (::fstat(fd_, &st) != 0)
+        throw EInOutError(IOCodeFromErrno(errno));
+    return st.st_size;
+}
+
+void TFileStream::Close()
+{
+    if (fd_ < 0)
+        return;
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0 && errno != EINTR)
+        throw EInOutError(IOCodeFromErrno(errno));
+}

@@ -1,0 +1,85 @@
+#pragma once
+// Files as the program sees them: bare names resolved against the current
+// folder, errors carrying the old numeric codes so that the messages users see
+// stay the same whatever the platform says.
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+// An error that ends the current command; shown by the standard error report.
+class EGlimmerError : public std::runtime_error {
+public:
+    explicit EGlimmerError(const QString& text);
+    QString Text() const { return QString::fromStdString(what()); }
+};
+
+// A failed file operation with its old error number (2 File not found,
+// 3 Invalid filename, 4 Too many open files, 5 File access denied,
+// 100 Read beyond end of file, 101 Disk full, else "I/O error %d").
+class EInOutError : public EGlimmerError {
+public:
+    explicit EInOutError(int code);
+    int ErrorCode;
+};
+
+QString IOErrorText(int code);
+// Maps an errno value to the old error numbers.
+int IOCodeFromErrno(int err);
+
+// Path helpers. The folder separator is '/'; folders carried by the program
+// end with one.
+QString IncludeTrailingPathDelimiter(const QString& folder);
+QString ExtractFilePath(const QString& name);   // up to and including the last '/'
+QString ExtractFileName(const QString& name);   // after the last '/'
+QString ExtractFileExt(const QString& name);    // from the last '.' not followed by '/'
+QString ChangeFileExt(const QString& name, const QString& ext);
+
+// The name on disk that `name` stands for: the exact name when it exists,
+// otherwise an entry of its folder whose name differs only in letter case
+// (ordinary files preferred), otherwise `name` unchanged.
+QString ResolveName(const QString& name);
+
+bool FileExists(const QString& name);        // an ordinary file; a folder does not count
+bool DirectoryExists(const QString& name);
+bool CreateDir(const QString& name);         // one level
+bool SetCurrentDir(const QString& folder);
+QString GetCurrentDir();                     // full path, ending in '/'
+bool DeleteFile(const QString& name);
+bool RenameFile(const QString& from, const QString& to);   // replaces `to` atomically
+qint64 FileSizeOf(const QString& name);      // -1 when it cannot be read
+
+// Writes `bytes` to a new file beside `name` and renames it over `name` only
+// when everything was written, so a failure never damages the old file.
+// Throws EInOutError; on failure nothing but the old file remains.
+void WriteFileReplacing(const QString& name, const QByteArray& bytes);
+
+// A binary file that throws EInOutError when an operation fails.
+class TFileStream {
+public:
+    enum Mode { fmOpenRead, fmOpenWrite, fmOpenReadWrite, fmCreate };
+    TFileStream(const QString& name, Mode mode);
+    ~TFileStream();
+    TFileStream(const TFileStream&) = delete;
+    TFileStream& operator=(const TFileStream&) = delete;
+
+    // Reads up to n bytes; fewer only at the end of the file.
+    std::size_t Read(void* buffer, std::size_t n);
+    // Reads exactly n bytes or throws "Read beyond end of file".
+    void ReadBuffer(void* buffer, std::size_t n);
+    // Writes up to n bytes; returns fewer when the disk fills up.
+    std::size_t Write(const void* buffer, std::size_t n);
+    // Writes exactly n bytes or throws ("Disk full" when the disk filled up).
+    void WriteBuffer(const void* buffer, std::size_t n);
+    std::int64_t Seek(std::int64_t offset, int whence);
+    std::int64_t Position();
+    std::int64_t Size();
+    void Close();   // throws when the close reports an error
+    const QString& FileName() const { return FileName_; }
+    int Handle() const { return fd_; }
+
+private:
+    QString FileName_;
+    int fd_ = -1;
+};

@@ -1,0 +1,8 @@
+#pragma once
+// Start-up of the toolkit layer: what every program of ours (the editor, the
+// player, the tests) does before its first window.
+class QApplication;
+
+// Ignores SIGXFSZ so that a write over a file-size limit fails with an error
+// that the program reports, instead of ending the process.
+void InitToolkit();

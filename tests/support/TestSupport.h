@@ -1,0 +1,54 @@
+#pragma once
+// What the tests share: temporary project folders, the current folder put
+// back after each test, message boxes and help requests recorded instead of
+// shown, and small file helpers.
+#include "toolkit/Dialogs.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+#include <QVector>
+#include <functional>
+
+// A temporary folder that is also the current folder while the object lives.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    QString Path() const;   // ending in '/'
+    QString File(const QString& name) const { return Path() + name; }
+private:
+    QTemporaryDir dir_;
+    QString saved_;
+};
+
+// Records every message box; answers questions with the queued answers
+// (Yes when none is queued).
+class MessageRecorder {
+public:
+    MessageRecorder();
+    ~MessageRecorder();
+    QVector<TMessage> Messages;
+    QVector<bool> Answers;
+    std::function<void(const TMessage&)> OnMessage;
+    QStringList Texts() const;
+    void Clear() { Messages.clear(); }
+};
+
+class HelpRecorder {
+public:
+    HelpRecorder();
+    ~HelpRecorder();
+    QVector<int> Contexts;
+};
+
+QByteArray ReadAll(const QString& path);
+void WriteAll(const QString& path, const QByteArray& bytes);
+
+// Runs `f` on the event loop as soon as the next modal loop has started (a
+// zero-delay timer), for driving a dialog's exec() from a test.
+void WhenModal(std::function<void()> f);
+// Waits for the active modal widget and runs f with it, polling for up to 5 s.
+void OnNextModal(std::function<void(class QWidget*)> f);
+
+QString CorpusPath();   // ../shared/corpus, ending in '/'

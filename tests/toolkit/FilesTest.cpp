@@ -1,0 +1,6 @@
+#include "TestSupport.h"
+#include "toolkit/Files.h"
+
+#include <gtest/gtest.h>
+
+TEST(Files, placeholder) { TempFolder t; EXPECT_FALSE(FileExists("x")); }
