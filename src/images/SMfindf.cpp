@@ -1,0 +1,5 @@
+#include "images/SMfindf.h"
+
+void BrowseAndCopyImage()
+{
+}

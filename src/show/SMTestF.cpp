@@ -1,0 +1,5 @@
+#include "show/SMTestF.h"
+
+void ViewPicture(const QString&)
+{
+}
