@@ -1,0 +1,339 @@
+#include "app/SSMenuF.h"
+
+#include "app/AboutBox.h"
+#include "app/SMWaitF.h"
+#include "images/SMImageF.h"
+#include "project/Project.h"
+#include "project/SMstartf.h"
+#include "show/SMViewF.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/Files.h"
+#include "toolkit/Help.h"
+#include "toolkit/Hints.h"
+#include "toolkit/Look.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
+
+#include <optional>
+
+namespace {
+constexpr int StatusHeight = 18;
+constexpr int NoticeHeight = 16;
+
+QFont timesFont(int pixels)
+{
+    QFont f(QStringLiteral("Times New Roman"));
+    f.setStyleHint(QFont::Serif);
+    f.setPixelSize(pixels);
+    f.setBold(true);
+    return f;
+}
+
+// Hides the menu panel while a command's window is up, and shows it again
+// however the command ends.
+class MenuHidden {
+public:
+    explicit MenuHidden(QWidget* menu) : menu_(menu) { menu_->hide(); }
+    ~MenuHidden() { menu_->show(); }
+    MenuHidden(const MenuHidden&) = delete;
+    MenuHidden& operator=(const MenuHidden&) = delete;
+private:
+    QWidget* menu_;
+};
+} // namespace
+
+QString CompileSuccessMessage(const QString& screenSaverName)
+{
+    const QString br = QStringLiteral("\n\r");
+    return QStringLiteral("The ScreenSaver ") + screenSaverName + QStringLiteral(".SCR ") + QStringLiteral("has been created.")
+        + br + br + QStringLiteral("Copy it to the Windows folder and use") + br
+        + QStringLiteral("Start|Settings|ControlPanel|Display|ScreenSaver") + br
+        + QStringLiteral("to select it as the active ScreenSaver.");
+}
+
+TSSMenuForm::TSSMenuForm(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("SSMenuForm"));
+    resize(640, 433);
+    SetHelpContext(this, 1);
+
+    lumTile1 = new QWidget(this);
+    lumTile1->setObjectName(QStringLiteral("lumTile1"));
+
+    StatusPnl = new QLabel(this);
+    StatusPnl->setObjectName(QStringLiteral("StatusPnl"));
+    StatusPnl->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    StatusPnl->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1 = new QLabel(QStringLiteral("  Current ScreenSaver  :"), StatusPnl);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QFont bold = font();
+    bold.setBold(true);
+    Panel1->setFont(bold);
+    Label1 = new QLabel(QStringLiteral("None Selected"), Panel1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(QFontMetrics(bold).horizontalAdvance(Panel1->text()) + 8, 1, 150, 15);
+    Label1->setFont(bold);
+
+    NoticePnl = new QLabel(QStringLiteral("Glimmer makes a screensaver of your own photos: start with \"Start/Select a ScreenSaver\"."), this);
+    NoticePnl->setObjectName(QStringLiteral("NoticePnl"));
+    NoticePnl->setAlignment(Qt::AlignCenter);
+
+    menuPnl = new QFrame(lumTile1);
+    menuPnl->setObjectName(QStringLiteral("menuPnl"));
+    menuPnl->setFixedSize(343, 336);
+    menuPnl->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    menuPnl->setLineWidth(2);
+    ApplyDialogLook(menuPnl);
+    SetHint(menuPnl, QStringLiteral(" Press F1 for Help"));
+    SetHelpContext(menuPnl, 1);
+    menuPnl->hide();
+
+    TitlePnl = new QLabel(QStringLiteral("Glimmer Ver 1.1"), menuPnl);
+    TitlePnl->setObjectName(QStringLiteral("TitlePnl"));
+    TitlePnl->setGeometry(2, 2, 339, 41);
+    TitlePnl->setAlignment(Qt::AlignCenter);
+    TitlePnl->setAutoFillBackground(true);
+    TitlePnl->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    QPalette tp = TitlePnl->palette();
+    tp.setColor(QPalette::Window, AquaColor());
+    tp.setColor(QPalette::WindowText, Qt::black);
+    TitlePnl->setPalette(tp);
+    TitlePnl->setFont(timesFont(24));
+
+    GroupBox1 = MakeGroupBox(menuPnl, QStringLiteral("GroupBox1"), QString());
+    GroupBox1->setGeometry(35, 53, 273, 172);
+    struct Cmd {
+        QPushButton** button;
+        const char* name;
+        const char* caption;
+        const char* hint;
+        int help;
+        void (TSSMenuForm::*handler)();
+    };
+    const Cmd cmds[] = {
+        {&SelectBtn, "SelectBtn", "&Start/Select a ScreenSaver", " Press F1 for Help", 70, &TSSMenuForm::SelectBtnClick},
+        {&ImageBtn, "ImageBtn", "ScreenSaver &Images", " ", 100, &TSSMenuForm::ImageBtnClick},
+        {&SettingsBtn, "SettingsBtn", "Sc&reenSaver Settings", " Press F1 for Help", 200, &TSSMenuForm::SettingsBtnClick},
+        {&ViewBtn, "ViewBtn", "&View ScreenSaver", " Press F1 for Help", 250, &TSSMenuForm::ViewBtnClick},
+        {&CompileBtn, "CompileBtn", "&Compile ScreenSaver", " Press F1 for Help", 300, &TSSMenuForm::CompileBtnClick},
+    };
+    int top = 26;
+    for (const Cmd& c : cmds) {
+        // The command captions fill their buttons; they carry no picture.
+        QPushButton* b = MakeBitBtn(GroupBox1, QString::fromLatin1(c.name), QString::fromLatin1(c.caption), TGlyph::None);
+        b->setGeometry(24, top, 225, 22);
+        b->setFont(timesFont(16));
+        SetHint(b, QString::fromLatin1(c.hint));
+        SetHelpContext(b, c.help);
+        connect(b, &QPushButton::clicked, this, c.handler);
+        *c.button = b;
+        top += 28;
+    }
+
+    GroupBox2 = MakeGroupBox(menuPnl, QStringLiteral("GroupBox2"), QString());
+    GroupBox2->setGeometry(35, 230, 273, 59);
+    AboutBtn = MakeBitBtn(GroupBox2, QStringLiteral("AboutBtn"), QStringLiteral("&About"), TGlyph::Info);
+    AboutBtn->setGeometry(24, 20, 105, 27);
+    HelpBtn = MakeBitBtn(GroupBox2, QStringLiteral("HelpBtn"), QStringLiteral("&Help"), TGlyph::Help);
+    HelpBtn->setGeometry(144, 18, 105, 27);
+    QuitBtn = MakeBitBtn(menuPnl, QStringLiteral("QuitBtn"), QStringLiteral("&Quit"), TGlyph::Quit);
+    QuitBtn->setGeometry(96, 296, 151, 27);
+    QuitBtn->setFont(timesFont(16));
+    for (QPushButton* b : {AboutBtn, HelpBtn, QuitBtn})
+        SetHelpContext(b, 1);
+    connect(AboutBtn, &QPushButton::clicked, this, &TSSMenuForm::AboutBtnClick);
+    connect(HelpBtn, &QPushButton::clicked, this, &TSSMenuForm::HelpBtnClick);
+    connect(QuitBtn, &QPushButton::clicked, this, &TSSMenuForm::QuitBtnClick);
+
+    QWidget* order[] = {SelectBtn, ImageBtn, SettingsBtn, ViewBtn, CompileBtn, AboutBtn, HelpBtn, QuitBtn};
+    for (int i = 0; i + 1 < int(std::size(order)); ++i)
+        setTabOrder(order[i], order[i + 1]);
+
+    Timer1.setInterval(1);
+    Timer1.setSingleShot(false);
+    connect(&Timer1, &QTimer::timeout, this, &TSSMenuForm::Timer1Timer);
+    Timer2.setInterval(1000);
+    connect(&Timer2, &QTimer::timeout, this, &TSSMenuForm::Timer2Timer);
+
+    FormCreate();
+    UpdateCommands();
+    layoutStrips();
+    Timer1.start();
+
+    WaitForm = new TWaitForm();
+    WaitForm->hide();
+}
+
+TSSMenuForm::~TSSMenuForm() { delete WaitForm; }
+
+void TSSMenuForm::FormCreate()
+{
+    const QString exe = QCoreApplication::applicationFilePath();
+    Project().ProgramFolder = ExtractFilePath(exe).isEmpty() ? GetCurrentDir() : ExtractFilePath(exe);
+    Project().ProjectFolder = Project().ProgramFolder;
+    SetHelpFile(Project().ProgramFolder + QStringLiteral("GLIMMER.HLP"));
+    SetHintHandler([this](const QString& h) { DoShowHint(h); });
+    setWindowTitle(QStringLiteral("Glimmer Ver 1.1"));
+}
+
+void TSSMenuForm::DoShowHint(const QString& hint) { StatusPnl->setText(hint); }
+
+void TSSMenuForm::FormActivate()
+{
+    menuPnl->move(lumTile1->width() / 2 - menuPnl->width() / 2, lumTile1->height() / 2 - menuPnl->height() / 2);
+}
+
+void TSSMenuForm::layoutStrips()
+{
+    const int w = width();
+    const int h = height();
+    lumTile1->setGeometry(0, 0, w, std::max(0, h - StatusHeight - NoticeHeight));
+    StatusPnl->setGeometry(0, h - StatusHeight - NoticeHeight, w, StatusHeight);
+    Panel1->setGeometry(w / 2, 0, 305, 17);
+    NoticePnl->setGeometry(0, h - NoticeHeight, w, NoticeHeight);
+    FormActivate();
+}
+
+void TSSMenuForm::resizeEvent(QResizeEvent* e)
+{
+    QWidget::resizeEvent(e);
+    layoutStrips();
+}
+
+bool TSSMenuForm::event(QEvent* e)
+{
+    if (e->type() == QEvent::WindowActivate)
+        FormActivate();
+    return QWidget::event(e);
+}
+
+void TSSMenuForm::UpdateCommands()
+{
+    const bool open = Project().IsOpen();
+    ImageBtn->setEnabled(open);
+    SettingsBtn->setEnabled(open);
+    const bool pictures = open && Project().Settings.ImageCount > 0;
+    ViewBtn->setEnabled(pictures);
+    CompileBtn->setEnabled(pictures);
+}
+
+void TSSMenuForm::Timer1Timer()
+{
+    Timer1.stop();
+    menuPnl->show();
+    SelectBtn->setFocus();
+}
+
+void TSSMenuForm::Timer2Timer()
+{
+    Timer2.stop();
+    WaitElapsed = true;
+}
+
+void TSSMenuForm::SelectBtnClick()
+{
+    std::optional<MenuHidden> hidden(menuPnl);
+    QString folder, name;
+    if (!ChooseProject(QStringLiteral("*.SSJ"), 70, QStringLiteral("Enter ScreenSaver Name"), folder, name)) {
+        SetCurrentDir(Project().ProjectFolder);
+        hidden.reset();
+        SelectBtn->setFocus();
+        return;
+    }
+    if (folder.startsWith(QLatin1String("~/")))
+        folder = IncludeTrailingPathDelimiter(QDir::homePath()) + folder.mid(2);
+    // A new folder is created one level deep; an existing one is simply entered.
+    CreateDir(folder);
+    const bool entered = SetCurrentDir(folder);
+    if (!entered) {
+        ShowError(QStringLiteral("Unable to create the directory"));
+        SetCurrentDir(Project().ProjectFolder);
+        hidden.reset();
+        SelectBtn->setFocus();
+        return;
+    }
+    // A project whose file cannot be read or written is not opened: the
+    // project that was open before stays open, with its folder current.
+    const ProjectState previous = Project();
+    Project().ProjectFolder = GetCurrentDir();
+    Project().ProjectFile = ProjectFileFor(name);
+    Label1->setText(Project().ScreenSaverName());
+    if (!RunCommand([] { OpenProject(); })) {
+        Project() = previous;
+        SetCurrentDir(Project().ProjectFolder);
+        Label1->setText(Project().IsOpen() ? Project().ScreenSaverName() : QStringLiteral("None Selected"));
+    }
+    UpdateCommands();
+    hidden.reset();
+    if (ImageBtn->isEnabled())
+        ImageBtn->setFocus();
+    else
+        SelectBtn->setFocus();
+}
+
+void TSSMenuForm::ImageBtnClick()
+{
+    {
+        MenuHidden hidden(menuPnl);
+        RunCommand([] { EditImageSlots(); });
+        UpdateCommands();
+    }
+}
+
+void TSSMenuForm::SettingsBtnClick()
+{
+    MenuHidden hidden(menuPnl);
+}
+
+void TSSMenuForm::ViewBtnClick()
+{
+    MenuHidden hidden(menuPnl);
+    RunCommand([] { RunShow(); });
+}
+
+void TSSMenuForm::CompileBtnClick()
+{
+    WaitElapsed = false;
+    Timer2.start();
+    WaitForm->ShowNow();
+    bool compiled = false;
+    RunCommand([&] { compiled = false; });
+    if (compiled) {
+        // The wait window stays up at least a second, so that a quick compile
+        // is still seen to happen.
+        while (!WaitElapsed)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        ShowInformation(CompileSuccessMessage(Project().ScreenSaverName()), 310);
+    }
+    WaitForm->hide();
+}
+
+void TSSMenuForm::AboutBtnClick()
+{
+    {
+        MenuHidden hidden(menuPnl);
+        TAboutBox box(this);
+        box.exec();
+    }
+    AboutBtn->setFocus();
+}
+
+void TSSMenuForm::HelpBtnClick()
+{
+    ShowHelpContext(1);
+    HelpBtn->setFocus();
+}
+
+void TSSMenuForm::QuitBtnClick() { close(); }

@@ -1,0 +1,66 @@
+#pragma once
+// The main window: the hub from which every command opens its window.
+#include <QTimer>
+#include <QWidget>
+
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class TWaitForm;
+
+class TSSMenuForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TSSMenuForm(QWidget* parent = nullptr);
+    ~TSSMenuForm() override;
+
+    QWidget* lumTile1;
+    QFrame* menuPnl;
+    QLabel* TitlePnl;
+    QGroupBox* GroupBox1;
+    QPushButton* SelectBtn;
+    QPushButton* ImageBtn;
+    QPushButton* SettingsBtn;
+    QPushButton* ViewBtn;
+    QPushButton* CompileBtn;
+    QGroupBox* GroupBox2;
+    QPushButton* AboutBtn;
+    QPushButton* HelpBtn;
+    QPushButton* QuitBtn;
+    QLabel* StatusPnl;
+    QLabel* Panel1;
+    QLabel* Label1;
+    QLabel* NoticePnl;
+    QTimer Timer1;
+    QTimer Timer2;
+    TWaitForm* WaitForm;
+    bool WaitElapsed = false;
+
+    void FormCreate();
+    void FormActivate();
+    void DoShowHint(const QString& hint);
+    void UpdateCommands();
+    void Timer1Timer();
+    void Timer2Timer();
+
+    void SelectBtnClick();
+    void ImageBtnClick();
+    void SettingsBtnClick();
+    void ViewBtnClick();
+    void CompileBtnClick();
+    void AboutBtnClick();
+    void HelpBtnClick();
+    void QuitBtnClick();
+
+protected:
+    bool event(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    void layoutStrips();
+};
+
+// The text of the message that reports a compiled screensaver; its line
+// breaks are the byte pair 0x0A 0x0D.
+QString CompileSuccessMessage(const QString& screenSaverName);

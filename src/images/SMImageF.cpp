@@ -1,0 +1,5 @@
+#include "images/SMImageF.h"
+
+void EditImageSlots()
+{
+}

@@ -1,0 +1,5 @@
+#include "show/SMViewF.h"
+
+void RunShow()
+{
+}
