@@ -26,7 +26,8 @@ static TMsgResult show(const TMessage& m)
     CursorVisibleScope pointer;
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(m.Title);
-    box.setText(m.Text);
+    // Line breaks may come as the old LF CR pair; the box needs only the LF.
+    box.setText(QString(m.Text).remove(QLatin1Char('\r')));
     switch (m.Kind) {
     case TMsgKind::Warning: box.setIcon(QMessageBox::Warning); break;
     case TMsgKind::Error: box.setIcon(QMessageBox::Critical); break;

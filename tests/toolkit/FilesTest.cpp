@@ -1,6 +1,137 @@
 #include "TestSupport.h"
 #include "toolkit/Files.h"
 
+#include <QDir>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
-TEST(Files, placeholder) { TempFolder t; EXPECT_FALSE(FileExists("x")); }
+TEST(Files, NamesResolveWithoutRegardToLetterCase)
+{
+    TempFolder t;
+    WriteAll(t.File("photo.jpg"), "x");
+    EXPECT_TRUE(FileExists("PHOTO.JPG"));
+    EXPECT_TRUE(FileExists("Photo.Jpg"));
+    EXPECT_EQ(ResolveName("PHOTO.JPG"), QString("photo.jpg"));
+    EXPECT_EQ(ResolveName(t.File("PHOTO.JPG")), t.File("photo.jpg"));
+    EXPECT_FALSE(FileExists("PHOTO.BMP"));
+    // The exact name wins over a case variant.
+    WriteAll(t.File("PHOTO.JPG"), "yy");
+    EXPECT_EQ(ResolveName("PHOTO.JPG"), QString("PHOTO.JPG"));
+}
+
+TEST(Files, AFolderIsNotAFile)
+{
+    TempFolder t;
+    ASSERT_TRUE(CreateDir("PICS.JPG"));
+    EXPECT_FALSE(FileExists("PICS.JPG"));
+    EXPECT_FALSE(FileExists("pics.jpg"));
+    EXPECT_TRUE(DirectoryExists("PICS.JPG"));
+    EXPECT_FALSE(FileExists(""));
+    // Opening a folder as a file fails like a denied file.
+    try {
+        TFileStream f("PICS.JPG", TFileStream::fmOpenRead);
+        FAIL() << "a folder opened as a file";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.ErrorCode, 5);
+    }
+}
+
+TEST(Files, CreateDirMakesOneLevelOnly)
+{
+    TempFolder t;
+    EXPECT_TRUE(CreateDir(t.File("A")));
+    EXPECT_FALSE(CreateDir(t.File("A")));   // exists already
+    EXPECT_FALSE(CreateDir(t.File("B/C")));
+    EXPECT_TRUE(SetCurrentDir(t.File("A")));
+    EXPECT_EQ(GetCurrentDir(), t.File("A/"));
+}
+
+TEST(Files, ErrorsCarryTheOldNumbersAndTexts)
+{
+    TempFolder t;
+    try {
+        TFileStream f("MISSING.SSJ", TFileStream::fmOpenRead);
+        FAIL();
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.ErrorCode, 2);
+        EXPECT_EQ(e.Text(), QString("File not found"));
+    }
+    WriteAll(t.File("SHORT"), "abc");
+    TFileStream f("SHORT", TFileStream::fmOpenRead);
+    char buf[8];
+    try {
+        f.ReadBuffer(buf, 8);
+        FAIL();
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.ErrorCode, 100);
+        EXPECT_EQ(e.Text(), QString("Read beyond end of file"));
+    }
+    EXPECT_EQ(IOErrorText(3), QString("Invalid filename"));
+    EXPECT_EQ(IOErrorText(4), QString("Too many open files"));
+    EXPECT_EQ(IOErrorText(5), QString("File access denied"));
+    EXPECT_EQ(IOErrorText(101), QString("Disk full"));
+    EXPECT_EQ(IOErrorText(32), QString("I/O error 32"));
+}
+
+TEST(Files, ExtensionRules)
+{
+    EXPECT_EQ(ChangeFileExt("SUNSET", ".SSJ"), QString("SUNSET.SSJ"));
+    EXPECT_EQ(ChangeFileExt("SUNSET.SSJ", ".SSJ"), QString("SUNSET.SSJ"));
+    EXPECT_EQ(ChangeFileExt("MY.SAVER", ".SSJ"), QString("MY.SSJ"));
+    EXPECT_EQ(ChangeFileExt("A.B/C", ".SSJ"), QString("A.B/C.SSJ"));
+    EXPECT_EQ(ExtractFileExt("PIC.jpg"), QString(".jpg"));
+    EXPECT_EQ(ExtractFileExt("DIR.X/PIC"), QString());
+    EXPECT_EQ(ExtractFileName("/a/b/PIC.BMP"), QString("PIC.BMP"));
+    EXPECT_EQ(ExtractFilePath("/a/b/PIC.BMP"), QString("/a/b/"));
+}
+
+// A write that cannot finish must leave the file that was there as it was.
+TEST(Files, ReplacingWriteKeepsTheOldFileOnFailure)
+{
+    TempFolder t;
+    const QByteArray old(235, 'o');
+    WriteAll(t.File("P.SSJ"), old);
+    WriteFileReplacing("P.SSJ", QByteArray(235, 'n'));
+    EXPECT_EQ(ReadAll(t.File("P.SSJ")), QByteArray(235, 'n'));
+
+    WriteAll(t.File("P.SSJ"), old);
+    struct rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    struct rlimit small = saved;
+    small.rlim_cur = 100;
+    setrlimit(RLIMIT_FSIZE, &small);
+    bool threw = false;
+    try {
+        WriteFileReplacing("P.SSJ", QByteArray(235, 'n'));
+    } catch (const EInOutError& e) {
+        threw = true;
+        EXPECT_EQ(e.ErrorCode, 101);
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_TRUE(threw);
+    EXPECT_EQ(ReadAll(t.File("P.SSJ")), old);
+    // No temporary file is left behind.
+    EXPECT_EQ(QDir(t.Path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST(Files, ShortWritesReportedAsDiskFull)
+{
+    TempFolder t;
+    TFileStream f("BIG", TFileStream::fmCreate);
+    struct rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    struct rlimit small = saved;
+    small.rlim_cur = 1000;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const QByteArray data(4000, 'x');
+    const std::size_t written = f.Write(data.constData(), 4000);
+    bool threw = false;
+    try {
+        f.WriteBuffer(data.constData(), 10);
+    } catch (const EInOutError& e) {
+        threw = e.ErrorCode == 101;
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(written, 1000u);
+    EXPECT_TRUE(threw);
+}

@@ -1,0 +1,245 @@
+#include "TestSupport.h"
+#include "project/Project.h"
+#include "toolkit/Files.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+namespace {
+// The bytes of a record, written out by hand.
+QByteArray goldenRecord()
+{
+    QByteArray b(235, '\0');
+    auto put = [&](int at, std::initializer_list<int> bytes) {
+        for (int v : bytes)
+            b[at++] = char(v);
+    };
+    put(0, {0x40, 0x80, 0xC0, 0x00});          // colour: red 0x40, green 0x80, blue 0xC0
+    put(4, {0x01});                            // Float
+    put(5, {0xE7, 0x03, 0, 0});                // 999
+    put(9, {0x3C, 0, 0, 0});                   // 60
+    put(13, {0x01, 0, 0, 0});                  // 1
+    put(17, {0x0F, 0, 0, 0});                  // 15
+    put(21, {0x02, 0, 0, 0});                  // 2 pictures
+    put(25, {5, 'A', '.', 'B', 'M', 'P'});     // slot 1
+    put(25 + 13, {0xEB, 0, 0, 0});             // Offset 235
+    put(25 + 17, {0x10, 0x27, 0, 0});          // Size 10000
+    put(46, {12, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', '.', 'J', 'P', 'G'});   // slot 2
+    put(46 + 13, {0xFF, 0xFF, 0xFF, 0xFF});    // Offset -1
+    put(46 + 17, {0x00, 0x00, 0x00, 0x80});    // Size INT32_MIN
+    put(214, {3, 'Z', '.', 'B'});              // slot 10 beyond the count
+    return b;
+}
+
+SaverSettings goldenSettings()
+{
+    SaverSettings s;
+    s.BackgroundColor = 0x00C08040;
+    s.DisplayMode = 1;
+    s.FloatSpeed = 999;
+    s.ChangeEvery = 60;
+    s.DisplaySeconds = 1;
+    s.DisplayTimes = 15;
+    s.ImageCount = 2;
+    s.Slot(1).SetName("A.BMP");
+    s.Slot(1).Offset = 235;
+    s.Slot(1).Size = 10000;
+    s.Slot(2).SetName("ABCDEFGH.JPG");
+    s.Slot(2).Offset = -1;
+    s.Slot(2).Size = INT32_MIN;
+    s.Slot(10).SetName("Z.B");
+    return s;
+}
+
+QByteArray bytesOf(const SaverSettings& s)
+{
+    const SettingsBytes b = s.Encode();
+    return QByteArray(reinterpret_cast<const char*>(b.data()), int(b.size()));
+}
+
+void openProjectNamed(const QString& file)
+{
+    Project() = ProjectState{};
+    Project().ProjectFolder = GetCurrentDir();
+    Project().ProjectFile = file;
+}
+} // namespace
+
+TEST(SettingsRecord, EncodesFieldByFieldLittleEndian)
+{
+    EXPECT_EQ(bytesOf(goldenSettings()), goldenRecord());
+    const QByteArray g = goldenRecord();
+    EXPECT_EQ(SaverSettings::Decode(reinterpret_cast<const std::uint8_t*>(g.constData())), goldenSettings());
+}
+
+TEST(SettingsRecord, NewProjectDefaults)
+{
+    QByteArray b(235, '\0');
+    b[2] = char(0x80);    // 0x00800000: navy
+    b[5] = char(0xDE);    // 990
+    b[6] = char(0x03);
+    b[9] = 5;
+    b[13] = 3;
+    b[17] = 2;
+    EXPECT_EQ(bytesOf(NewProjectSettings()), b);
+}
+
+TEST(SettingsRecord, NamesAreCutToTwelveCharacters)
+{
+    ImageEntry e;
+    e.SetName("ABCDEFGHIJKLMNOP.JPG");
+    EXPECT_EQ(e.Name(), QString("ABCDEFGHIJKL"));
+    e.NameLength = 200;   // a damaged length byte never reads past the name
+    EXPECT_EQ(e.Name().size(), 12);
+}
+
+TEST(SettingsRecord, DamagedValuesAreBroughtIntoRange)
+{
+    SaverSettings s = goldenSettings();
+    s.DisplayMode = 7;
+    s.FloatSpeed = -5;
+    s.ChangeEvery = 1000;
+    s.DisplaySeconds = 0;
+    s.DisplayTimes = 99;
+    s.ImageCount = 11;
+    s.Slot(3).NameLength = 255;
+    EXPECT_TRUE(s.Normalize());
+    EXPECT_EQ(s.DisplayMode, 1);
+    EXPECT_EQ(s.FloatSpeed, 899);
+    EXPECT_EQ(s.ChangeEvery, 60);
+    EXPECT_EQ(s.DisplaySeconds, 1);
+    EXPECT_EQ(s.DisplayTimes, 15);
+    EXPECT_EQ(s.ImageCount, 10);
+    EXPECT_EQ(s.Slot(3).NameLength, 12);
+    s.ImageCount = -3;
+    s.Normalize();
+    EXPECT_EQ(s.ImageCount, 0);
+    SaverSettings good = goldenSettings();
+    EXPECT_FALSE(good.Normalize());
+    EXPECT_EQ(good, goldenSettings());
+}
+
+TEST(ProjectNames, DerivedFromTheEnteredName)
+{
+    EXPECT_EQ(ProjectFileFor("SUNSET"), QString("SUNSET.SSJ"));
+    EXPECT_EQ(ProjectFileFor("SUNSET.SSJ"), QString("SUNSET.SSJ"));
+    EXPECT_EQ(ProjectFileFor("MY.SAVER"), QString("MY.SSJ"));
+    EXPECT_EQ(ScreenSaverNameOf("MY.SSJ"), QString("MY"));
+    ProjectState p;
+    p.ProjectFolder = "/savers/SUNSET/";
+    p.ProjectFile = "SUNSET.SSJ";
+    EXPECT_EQ(p.ScreenSaverName(), QString("SUNSET"));
+    EXPECT_EQ(p.ProjectBase(), QString("/savers/SUNSET/SUNSET"));
+    EXPECT_TRUE(p.IsOpen());
+    EXPECT_FALSE(ProjectState{}.IsOpen());
+}
+
+TEST(ProjectFile, OpeningANewNameWritesTheDefaultsAtOnce)
+{
+    TempFolder t;
+    openProjectNamed("SUNSET.SSJ");
+    OpenProject();
+    EXPECT_EQ(ReadAll(t.File("SUNSET.SSJ")), bytesOf(NewProjectSettings()));
+    EXPECT_EQ(Project().Settings, NewProjectSettings());
+}
+
+TEST(ProjectFile, OpeningAnExistingFileLoadsEverySlotAsStored)
+{
+    TempFolder t;
+    WriteAll(t.File("SUNSET.SSJ"), goldenRecord());
+    openProjectNamed("SUNSET.SSJ");
+    OpenProject();
+    EXPECT_EQ(Project().Settings, goldenSettings());
+    EXPECT_EQ(Project().Settings.Slot(10).Name(), QString("Z.B"));
+    // Opening does not write.
+    EXPECT_EQ(ReadAll(t.File("SUNSET.SSJ")), goldenRecord());
+}
+
+TEST(ProjectFile, AFileOfAnotherLetterCaseIsTheSameProject)
+{
+    TempFolder t;
+    WriteAll(t.File("sunset.ssj"), goldenRecord());
+    openProjectNamed("SUNSET.SSJ");
+    OpenProject();
+    EXPECT_EQ(Project().Settings, goldenSettings());
+    // Saving writes the file that is there, not a second one beside it.
+    SaveProject();
+    EXPECT_FALSE(QFile::exists(t.File("SUNSET.SSJ")));
+    EXPECT_EQ(ReadAll(t.File("sunset.ssj")), goldenRecord());
+}
+
+TEST(ProjectFile, ShortFileFailsAndLeavesTheRecordAsItWas)
+{
+    TempFolder t;
+    WriteAll(t.File("S.SSJ"), goldenRecord().left(234));
+    openProjectNamed("S.SSJ");
+    Project().Settings = NewProjectSettings();
+    try {
+        LoadProject();
+        FAIL() << "a short project file loaded";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.Text(), QString("Read beyond end of file"));
+    }
+    EXPECT_EQ(Project().Settings, NewProjectSettings());
+}
+
+TEST(ProjectFile, LongFileReadsTheFirst235BytesAndTheNextSaveCutsIt)
+{
+    TempFolder t;
+    WriteAll(t.File("L.SSJ"), goldenRecord() + QByteArray(100, 'x'));
+    openProjectNamed("L.SSJ");
+    LoadProject();
+    EXPECT_EQ(Project().Settings, goldenSettings());
+    SaveProject();
+    EXPECT_EQ(ReadAll(t.File("L.SSJ")), goldenRecord());
+}
+
+TEST(ProjectFile, DamagedFileLoadsInRange)
+{
+    TempFolder t;
+    QByteArray bad = goldenRecord();
+    bad[21] = char(0xFF);   // count 255
+    bad[25] = char(200);    // name length 200
+    bad[4] = char(9);
+    WriteAll(t.File("D.SSJ"), bad);
+    openProjectNamed("D.SSJ");
+    LoadProject();
+    EXPECT_EQ(Project().Settings.ImageCount, 10);
+    EXPECT_EQ(Project().Settings.Slot(1).NameLength, 12);
+    EXPECT_EQ(Project().Settings.DisplayMode, 1);
+}
+
+TEST(ProjectFile, SavingTwiceWritesIdenticalFiles)
+{
+    TempFolder t;
+    openProjectNamed("T.SSJ");
+    Project().Settings = goldenSettings();
+    SaveProject();
+    const QByteArray first = ReadAll(t.File("T.SSJ"));
+    SaveProject();
+    EXPECT_EQ(ReadAll(t.File("T.SSJ")), first);
+    EXPECT_EQ(first, goldenRecord());
+}
+
+TEST(ProjectFile, AFailedSaveKeepsTheOldFile)
+{
+    TempFolder t;
+    WriteAll(t.File("K.SSJ"), goldenRecord());
+    openProjectNamed("K.SSJ");
+    Project().Settings = NewProjectSettings();
+    struct rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    struct rlimit small = saved;
+    small.rlim_cur = 10;
+    setrlimit(RLIMIT_FSIZE, &small);
+    bool threw = false;
+    try {
+        SaveProject();
+    } catch (const EInOutError& e) {
+        threw = e.Text() == "Disk full";
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_TRUE(threw);
+    EXPECT_EQ(ReadAll(t.File("K.SSJ")), goldenRecord());
+    EXPECT_EQ(Project().Settings, NewProjectSettings());
+}
