@@ -1,5 +1,241 @@
 #include "images/SMfindf.h"
 
+#include "project/Project.h"
+#include "show/SMTestF.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/FileControls.h"
+#include "toolkit/Files.h"
+#include "toolkit/Help.h"
+#include "toolkit/Hints.h"
+#include "toolkit/Look.h"
+
+#include <QEventLoop>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+#include <vector>
+
+static constexpr int HelpBrowseAndCopy = 110;
+static constexpr std::size_t CopyBufferSize = 8192;
+
+static QLabel* placeLabel(QWidget* parent, const QString& name, const QString& caption, int x, int y, int w)
+{
+    QLabel* l = MakeLabel(parent, name, caption);
+    l->setGeometry(x, y, w, 16);
+    return l;
+}
+
+TSMFindForm::TSMFindForm(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("SMFindForm"));
+    SetupFixedDialog(this, 350, 268, QStringLiteral("Press F1 for Help"));
+    setModal(true);
+    SetHelpContext(this, HelpBrowseAndCopy);
+    SetHint(this, QStringLiteral(" Press F1 for Help"));
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameShape(QFrame::Panel);
+    Panel1->setFrameShadow(QFrame::Sunken);
+    Panel1->setGeometry(6, 6, 338, 220);
+
+    DriveLbl = placeLabel(Panel1, QStringLiteral("DriveLbl"), QStringLiteral("Select  Drive :"), 10, 6, 200);
+    DriveComboBox1 = new TDriveComboBox(Panel1);
+    DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
+    DriveComboBox1->setGeometry(10, 24, 318, 22);
+
+    DirectoryLbl = placeLabel(Panel1, QStringLiteral("DirectoryLbl"), QStringLiteral("Select a Folder "), 10, 54, 150);
+    Edit1 = new QLineEdit(Panel1);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setGeometry(10, 72, 150, 22);
+    Edit1->setReadOnly(true);   // shows the open folder; nothing reads it
+    DirectoryListBox1 = new TDirectoryListBox(Panel1);
+    DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
+    DirectoryListBox1->setGeometry(168, 54, 160, 92);
+
+    FileLbl = placeLabel(Panel1, QStringLiteral("FileLbl"), QStringLiteral("Selected Image"), 10, 152, 150);
+    QFont big = FileLbl->font();
+    big.setPointSize(10);
+    FileLbl->setFont(big);
+    FileLbl->setFixedHeight(18);
+    Edit2 = new TUpperEdit(Panel1);
+    Edit2->setObjectName(QStringLiteral("Edit2"));
+    Edit2->setGeometry(10, 174, 150, 22);
+    Edit2->setReadOnly(true);
+    FileListBox1 = new TFileListBox(Panel1);
+    FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
+    FileListBox1->setGeometry(168, 152, 160, 60);   // three rows
+    FileListBox1->SetFileEdit(Edit2);
+    FileListBox1->SetMask(QStringLiteral("*.bmp;*.jpg"));
+
+    BitBtn3 = MakeBitBtn(this, QStringLiteral("BitBtn3"), QStringLiteral("Copy"), TGlyph::Copy);
+    BitBtn3->setGeometry(24, 234, 89, 25);
+    BitBtn1 = MakeBitBtn(this, QStringLiteral("BitBtn1"), QStringLiteral("View"), TGlyph::View);
+    BitBtn1->setGeometry(130, 234, 89, 25);
+    BitBtn2 = MakeBitBtn(this, QStringLiteral("BitBtn2"), QStringLiteral("&Cancel"), TGlyph::Cancel);
+    BitBtn2->setGeometry(236, 234, 89, 25);
+    // View is the default button; a focused button takes Enter for itself.
+    for (QPushButton* b : {BitBtn3, BitBtn1, BitBtn2})
+        b->setAutoDefault(true);
+    BitBtn1->setDefault(true);
+    connect(BitBtn3, &QPushButton::clicked, this, &TSMFindForm::BitBtn3Click);
+    connect(BitBtn1, &QPushButton::clicked, this, &TSMFindForm::BitBtn1Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+
+    // The drive box drives the folder list, the folder list the file list.
+    connect(DriveComboBox1, &TDriveComboBox::DriveChanged, this, &TSMFindForm::openDrive);
+    connect(DirectoryListBox1, &TDirectoryListBox::Change, this, [this] {
+        const QString dir = DirectoryListBox1->Directory();
+        FileListBox1->SetDirectory(dir);
+        DriveComboBox1->SetDrive(TDriveComboBox::DriveOf(dir, TDriveComboBox::AvailableDrives()));
+        DriveComboBox1->RememberFolder(dir);
+        DirectoryListBox1Change();
+    });
+    connect(DirectoryListBox1, &TDirectoryListBox::Click, this, &TSMFindForm::DirectoryListBox1Click);
+
+    setTabOrder(DriveComboBox1, Edit1);
+    setTabOrder(Edit1, DirectoryListBox1);
+    setTabOrder(DirectoryListBox1, Edit2);
+    setTabOrder(Edit2, FileListBox1);
+    setTabOrder(FileListBox1, BitBtn3);
+    setTabOrder(BitBtn3, BitBtn1);
+    setTabOrder(BitBtn1, BitBtn2);
+
+    DirectoryListBox1->SetDirectory(GetCurrentDir());
+    Edit1->setText(DirectoryListBox1->Directory());
+    // Nothing is selected yet, so the box starts empty rather than with the mask.
+    Edit2->setText(ExtractFileName(FileListBox1->FileName()));
+}
+
+void TSMFindForm::openDrive(const QString& folder)
+{
+    if (DirectoryListBox1->SetDirectory(folder))
+        return;
+    // The drive cannot be entered (removed meanwhile): stay where we are.
+    DriveComboBox1->SetDrive(TDriveComboBox::DriveOf(DirectoryListBox1->Directory(), TDriveComboBox::AvailableDrives()));
+}
+
+int TSMFindForm::Run()
+{
+    setWindowModality(Qt::ApplicationModal);
+    QEventLoop loop;
+    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+    show();
+    DriveComboBox1->setFocus();
+    loop.exec(QEventLoop::DialogExec);
+    return result();
+}
+
+void TSMFindForm::DirectoryListBox1Change() { Edit1->setText(DirectoryListBox1->Directory()); }
+
+void TSMFindForm::DirectoryListBox1Click() { Edit1->setText(DirectoryListBox1->Directory()); }
+
+void TSMFindForm::BitBtn1Click()
+{
+    const QString name = Edit2->text();
+    if (name.isEmpty())
+        return;
+    struct ShowAgain {
+        TSMFindForm* form;
+        ~ShowAgain()
+        {
+            form->show();
+            form->raise();
+            form->activateWindow();
+        }
+    } again{this};
+    hide();
+    ViewPicture(name);
+}
+
+// The bare name in the box: what follows its last folder separator or drive
+// colon.
+static QString bareName(const QString& text)
+{
+    const int cut = std::max({text.lastIndexOf(QLatin1Char('\\')), text.lastIndexOf(QLatin1Char(':')),
+                              text.lastIndexOf(QLatin1Char('/'))});
+    return text.mid(cut + 1);
+}
+
+void TSMFindForm::BitBtn3Click()
+{
+    const QString text = Edit2->text();
+    if (text.isEmpty())
+        return;
+    const QString n = bareName(text);
+    if (AskYesNo(QStringLiteral("Copy the file ") + n + QStringLiteral(" to the Project directory?"))) {
+        const QString destination = IncludeTrailingPathDelimiter(Project().ProjectFolder) + n;
+        // A picture of that name (in any letter case) is never overwritten.
+        if (!FileExists(destination)) {
+            try {
+                CopyPictureFile(text, text, destination);
+            } catch (const std::exception& e) {
+                // The box keeps the name, so the user sees what failed.
+                ShowExceptionReport(e);
+                return;
+            }
+        }
+    }
+    FileListBox1->Update();
+}
+
+void TSMFindForm::FormClose()
+{
+    errno = 0;
+    if (SetCurrentDir(Project().ProjectFolder))
+        return;
+    const int err = errno != 0 ? errno : ENOENT;
+    // Reported, but the dialog still closes: the user must never be kept in it.
+    ShowErrorReport(IOErrorText(IOCodeFromErrno(err)));
+}
+
+void TSMFindForm::done(int r)
+{
+    FormClose();
+    QDialog::done(r);
+}
+
+void CopyPictureFile(const QString& source, const QString& sourceText, const QString& destination)
+{
+    std::unique_ptr<TFileStream> in;
+    try {
+        in = std::make_unique<TFileStream>(source, TFileStream::fmOpenRead);
+    } catch (const EInOutError&) {
+        throw EGlimmerError(QStringLiteral("Cannot open file %1").arg(sourceText));
+    }
+    std::unique_ptr<TFileStream> out;
+    try {
+        out = std::make_unique<TFileStream>(destination, TFileStream::fmCreate);
+    } catch (const EInOutError&) {
+        throw EGlimmerError(QStringLiteral("Cannot create file %1").arg(destination));
+    }
+    const QString created = out->FileName();
+    try {
+        std::vector<char> buffer(CopyBufferSize);
+        for (;;) {
+            const std::size_t n = in->Read(buffer.data(), buffer.size());
+            if (n > 0)
+                out->WriteBuffer(buffer.data(), n);
+            if (n < buffer.size())
+                break;
+        }
+        out->Close();
+    } catch (...) {
+        // A short copy would look like a damaged picture in the project
+        // folder: take it away before the error is reported.
+        out.reset();
+        DeleteFile(created);
+        throw;
+    }
+}
+
 void BrowseAndCopyImage()
 {
+    TSMFindForm form;
+    form.Run();
 }
