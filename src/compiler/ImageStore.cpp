@@ -1,0 +1,261 @@
+#include "compiler/ImageStore.h"
+
+#include "project/Project.h"
+#include "toolkit/Dialogs.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 MaxStoreSize = std::numeric_limits<std::int32_t>::max();
+
+QByteArray native(const QString& name) { return QFile::encodeName(name); }
+
+// Slot names come from a project file that may be damaged: only a plain name
+// of the project folder may be opened.
+bool IsPlainName(const QString& name)
+{
+    return !name.contains(QLatin1Char('/')) && !name.contains(QChar(0))
+        && name != QLatin1String(".") && name != QLatin1String("..");
+}
+
+// True when both names lead to the same file on disk (names resolve
+// case-insensitively, so different texts can mean one file).
+bool SameFile(const QString& a, const QString& b)
+{
+    struct stat sa, sb;
+    return ::stat(native(ResolveName(a)).constData(), &sa) == 0
+        && ::stat(native(ResolveName(b)).constData(), &sb) == 0
+        && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+QString CannotOpenText(const QString& name) { return QStringLiteral("The file %1 could not be opened.").arg(name); }
+
+QString CannotCreateText(const QString& name) { return QStringLiteral("The file %1 could not be created.").arg(name); }
+
+QString ShortWriteText(const QString& name)
+{
+    return QStringLiteral("The file %1 could not be written completely. The disk may be full.").arg(name);
+}
+
+QString TooLargeText(const QString& storeName)
+{
+    return QStringLiteral("The pictures are too large for one screensaver: the image store %1 would be larger than %2 bytes.")
+        .arg(storeName)
+        .arg(MaxStoreSize);
+}
+
+// Writes the whole record at the stream's position; a short write (disk full,
+// file-size limit) is this compile's own failure.
+void WriteRecord(TFileStream& store, const SaverSettings& settings, const QString& storeName)
+{
+    const SettingsBytes bytes = settings.Encode();
+    if (store.Write(bytes.data(), bytes.size()) != bytes.size())
+        throw ECompileError(ShortWriteText(storeName));
+}
+
+int CopyBlocks(TFileStream& from, TFileStream& to)
+{
+    const std::unique_ptr<char[]> block(new char[CopyBlockSize]);
+    for (;;) {
+        const std::size_t got = from.Read(block.get(), CopyBlockSize);
+        if (got == 0)
+            return cfOK;
+        if (to.Write(block.get(), got) != got)
+            return cfShortWrite;
+    }
+}
+
+std::unique_ptr<TFileStream> TryOpen(const QString& name, TFileStream::Mode mode)
+{
+    try {
+        return std::make_unique<TFileStream>(name, mode);
+    } catch (const EInOutError&) {
+        return nullptr;
+    }
+}
+
+// A new empty file beside `name` in the current folder, under a name no one
+// else uses, for building `name` without touching it.
+QString CreateTempBeside(const QString& name)
+{
+    QByteArray pattern = native(QLatin1Char('.') + name + QStringLiteral("-XXXXXX"));
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0)
+        throw EInOutError(IOCodeFromErrno(errno));
+    ::close(fd);
+    return QFile::decodeName(pattern);
+}
+
+} // namespace
+
+QStringList PictureList(const SaverSettings& settings)
+{
+    QStringList list;
+    for (int k = 1; k <= MaxImages; ++k) {
+        const QString name = settings.Slot(k).Name();
+        if (!name.isEmpty() && !list.contains(name))
+            list << name;
+    }
+    return list;
+}
+
+QString FirstMissingPicture(const SaverSettings& settings)
+{
+    for (int k = 1; k <= MaxImages; ++k) {
+        const QString name = settings.Slot(k).Name();
+        if (!name.isEmpty() && !(IsPlainName(name) && FileExists(name)))
+            return name;
+    }
+    return QString();
+}
+
+int AppendFileTo(const QString& source, TFileStream& target)
+{
+    const std::unique_ptr<TFileStream> from = TryOpen(source, TFileStream::fmOpenRead);
+    if (!from)
+        return cfCannotOpen;
+    const int result = CopyBlocks(*from, target);
+    from->Close();
+    return result;
+}
+
+int CopyWholeFile(const QString& source, const QString& target)
+{
+    if (source == target)
+        return cfSameName;
+    const std::unique_ptr<TFileStream> from = TryOpen(source, TFileStream::fmOpenRead);
+    if (!from)
+        return cfCannotOpen;
+    const std::unique_ptr<TFileStream> to = TryOpen(target, TFileStream::fmCreate);
+    if (!to)
+        return cfCannotCreate;
+    const int result = CopyBlocks(*from, *to);
+    to->Close();
+    from->Close();
+    return result;
+}
+
+void PackImageStore(SaverSettings& settings, const QStringList& pictureList, const QString& storeName)
+{
+    std::array<ImageEntry, MaxImages> scratch{};
+    const int count = std::min<int>(int(pictureList.size()), MaxImages);
+
+    TFileStream store(storeName, TFileStream::fmCreate);
+    // Reserves the record's room; it is written again once the slots are located.
+    WriteRecord(store, settings, storeName);
+    for (int i = 0; i < count; ++i) {
+        const QString& name = pictureList[i];
+        ImageEntry& entry = scratch[std::size_t(i)];
+        entry.SetName(name.left(MaxNameLength));
+        const qint64 offset = store.Size();
+        // Checked before copying so that a picture far too large is not
+        // copied first; checked again after, in case it grew meanwhile.
+        if (offset + std::max<qint64>(FileSizeOf(name), 0) > MaxStoreSize)
+            throw ECompileError(TooLargeText(storeName));
+        switch (AppendFileTo(name, store)) {
+        case cfOK: break;
+        case cfCannotOpen: throw ECompileError(QStringLiteral("The graphic %1 could not be opened.").arg(name));
+        default: throw ECompileError(ShortWriteText(storeName));
+        }
+        const qint64 end = store.Size();
+        if (end > MaxStoreSize)
+            throw ECompileError(TooLargeText(storeName));
+        entry.Offset = std::int32_t(offset);
+        entry.Size = std::int32_t(end - offset);
+    }
+    store.Close();
+
+    const int located = std::clamp<int>(settings.ImageCount, 0, MaxImages);
+    for (int k = 1; k <= located; ++k) {
+        const qsizetype i = pictureList.indexOf(settings.Slot(k).Name());
+        if (i >= 0 && i < count)
+            settings.Slot(k) = scratch[std::size_t(i)];
+    }
+
+    TFileStream again(storeName, TFileStream::fmOpenReadWrite);
+    WriteRecord(again, settings, storeName);
+    again.Close();
+}
+
+bool CompileScreenSaver()
+{
+    ProjectState& project = Project();
+    SaverSettings& settings = project.Settings;
+
+    const QString missing = FirstMissingPicture(settings);
+    if (!missing.isEmpty()) {
+        ShowError(QStringLiteral("The graphic ") + missing + QStringLiteral(" was not found."));
+        return false;
+    }
+    const QStringList pictures = PictureList(settings);
+    const QString base = project.ScreenSaverName();
+    const QString storeName = base + QStringLiteral(".SSC");
+    const QString saverName = base + QStringLiteral(".SCR");
+    // Creating the store would empty such a picture before it is read.
+    for (const QString& name : pictures) {
+        if (SameFile(name, storeName)) {
+            ShowError(QStringLiteral("The graphic %1 has the name of the image store and cannot be packed.").arg(name));
+            return false;
+        }
+    }
+    const QString stub = project.ProgramFolder + QStringLiteral("GLIMMER.BIN");
+
+    // The screensaver is built under a temporary name and renamed over
+    // NAME.SCR only when complete, so a failure never leaves a broken one.
+    QString temp;
+    const auto cleanUp = [&] {
+        if (!temp.isEmpty())
+            ::unlink(native(temp).constData());
+        DeleteFile(storeName);
+    };
+    try {
+        PackImageStore(settings, pictures, storeName);
+        if (!FileExists(stub))
+            throw ECompileError(QStringLiteral("The file ") + project.ProgramFolder + QStringLiteral("GLIMMER.BIN' was not found."));
+        struct stat stubInfo;
+        const bool haveMode = ::stat(native(ResolveName(stub)).constData(), &stubInfo) == 0;
+
+        temp = CreateTempBeside(saverName);
+        switch (CopyWholeFile(stub, temp)) {
+        case cfOK: break;
+        case cfCannotOpen: throw ECompileError(CannotOpenText(stub));
+        case cfCannotCreate: throw ECompileError(CannotCreateText(saverName));
+        default: throw ECompileError(ShortWriteText(saverName));
+        }
+        TFileStream saver(temp, TFileStream::fmOpenReadWrite);
+        saver.Seek(0, SEEK_END);
+        switch (AppendFileTo(storeName, saver)) {
+        case cfOK: break;
+        case cfCannotOpen: throw ECompileError(CannotOpenText(storeName));
+        default: throw ECompileError(ShortWriteText(saverName));
+        }
+        // No fsync: it would double the time of a compile of large pictures;
+        // a rename over an existing file is flushed by the usual file systems.
+        saver.Close();
+        // Runs where the player runs: it is the player, with the store behind it.
+        if (haveMode)
+            ::chmod(native(temp).constData(), stubInfo.st_mode & 0777);
+        if (!RenameFile(temp, saverName))
+            throw EInOutError(IOCodeFromErrno(errno));
+        temp.clear();
+        DeleteFile(storeName);
+        return true;
+    } catch (const ECompileError& e) {
+        cleanUp();
+        ShowError(e.Text());
+        return false;
+    } catch (...) {
+        cleanUp();
+        throw;
+    }
+}
