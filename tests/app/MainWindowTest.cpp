@@ -1,0 +1,259 @@
+#include "TestSupport.h"
+#include "app/SSMenuF.h"
+#include "app/SMWaitF.h"
+#include "project/Project.h"
+#include "project/SMstartf.h"
+#include "toolkit/FileControls.h"
+#include "toolkit/Files.h"
+#include "toolkit/Help.h"
+#include "toolkit/Hints.h"
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+struct MainWindowTest : ::testing::Test {
+    void SetUp() override { Project() = ProjectState{}; }
+    void TearDown() override { Project() = ProjectState{}; }
+};
+
+// Answers the next project dialog with a folder and a name, as a user would.
+void answerProjectDialog(const QString& folder, const QString& name)
+{
+    OnNextModal([=](QWidget* w) {
+        auto* form = qobject_cast<TMakeDirForm*>(w);
+        ASSERT_NE(form, nullptr);
+        form->Edit1->setText(folder);
+        form->Edit2->setText(name);
+        form->BitBtn1->click();
+    });
+}
+
+void cancelProjectDialog(const QString& browseTo)
+{
+    OnNextModal([=](QWidget* w) {
+        auto* form = qobject_cast<TMakeDirForm*>(w);
+        ASSERT_NE(form, nullptr);
+        form->DirectoryListBox1->SetDirectory(browseTo);
+        form->BitBtn2->click();
+    });
+}
+
+QStringList enabledCommands(const TSSMenuForm& m)
+{
+    QStringList on;
+    for (QPushButton* b : {m.SelectBtn, m.ImageBtn, m.SettingsBtn, m.ViewBtn, m.CompileBtn, m.AboutBtn, m.HelpBtn, m.QuitBtn})
+        if (b->isEnabled())
+            on << b->objectName();
+    return on;
+}
+
+QByteArray recordWithCount(int count)
+{
+    SaverSettings s = NewProjectSettings();
+    s.ImageCount = count;
+    for (int k = 1; k <= count; ++k)
+        s.Slot(k).SetName(QString("P%1.BMP").arg(k));
+    const SettingsBytes b = s.Encode();
+    return QByteArray(reinterpret_cast<const char*>(b.data()), 235);
+}
+} // namespace
+
+TEST_F(MainWindowTest, StartsWithOnlyTheProjectCommandAndNoneSelected)
+{
+    TSSMenuForm m;
+    EXPECT_EQ(m.windowTitle(), QString("Glimmer Ver 1.1"));
+    EXPECT_EQ(enabledCommands(m), (QStringList{"SelectBtn", "AboutBtn", "HelpBtn", "QuitBtn"}));
+    EXPECT_EQ(m.Label1->text(), QString("None Selected"));
+    EXPECT_EQ(m.Panel1->text(), QString("  Current ScreenSaver  :"));
+    EXPECT_EQ(Project().ProjectFolder, Project().ProgramFolder);
+    EXPECT_TRUE(Project().ProgramFolder.endsWith('/'));
+    EXPECT_EQ(HelpFile(), Project().ProgramFolder + "GLIMMER.HLP");
+    // The menu appears with the first tick of the start-up timer.
+    m.show();
+    EXPECT_FALSE(m.menuPnl->isVisible());
+    QTRY_VERIFY(m.menuPnl->isVisible());
+    EXPECT_FALSE(m.Timer1.isActive());
+}
+
+TEST_F(MainWindowTest, CaptionsHintsAndHelpContextsOfTheCommands)
+{
+    TSSMenuForm m;
+    const QList<std::tuple<QPushButton*, QString, QString, int>> rows = {
+        {m.SelectBtn, "&Start/Select a ScreenSaver", " Press F1 for Help", 70},
+        {m.ImageBtn, "ScreenSaver &Images", " ", 100},
+        {m.SettingsBtn, "Sc&reenSaver Settings", " Press F1 for Help", 200},
+        {m.ViewBtn, "&View ScreenSaver", " Press F1 for Help", 250},
+        {m.CompileBtn, "&Compile ScreenSaver", " Press F1 for Help", 300},
+        {m.AboutBtn, "&About", " Press F1 for Help", 1},
+        {m.HelpBtn, "&Help", " Press F1 for Help", 1},
+        {m.QuitBtn, "&Quit", " Press F1 for Help", 1},
+    };
+    for (const auto& [b, caption, hint, help] : rows) {
+        EXPECT_EQ(b->text(), caption);
+        EXPECT_EQ(NearestHint(b), hint) << caption.toStdString();
+        EXPECT_EQ(HelpContextOf(b), help) << caption.toStdString();
+    }
+    EXPECT_EQ(m.menuPnl->size(), QSize(343, 336));
+    EXPECT_EQ(m.GroupBox1->geometry(), QRect(35, 53, 273, 172));
+    EXPECT_EQ(m.CompileBtn->geometry(), QRect(24, 138, 225, 22));
+    EXPECT_EQ(m.QuitBtn->geometry(), QRect(96, 296, 151, 27));
+    // The status strip shows the hint that the pointer reaches.
+    UpdateHintFor(m.ImageBtn);
+    EXPECT_EQ(m.StatusPnl->text(), QString(" "));
+    UpdateHintFor(m.AboutBtn);
+    EXPECT_EQ(m.StatusPnl->text(), QString(" Press F1 for Help"));
+}
+
+TEST_F(MainWindowTest, MenuStaysCentredOnTheBackground)
+{
+    TSSMenuForm m;
+    m.show();
+    m.resize(1025, 801);
+    m.FormActivate();
+    const int tileW = m.lumTile1->width(), tileH = m.lumTile1->height();
+    EXPECT_EQ(tileH, 801 - 18 - 16);
+    EXPECT_EQ(m.menuPnl->pos(), QPoint(tileW / 2 - 343 / 2, tileH / 2 - 336 / 2));
+}
+
+TEST_F(MainWindowTest, SelectingANewNameInANewFolderCreatesTheProject)
+{
+    TempFolder t;
+    MessageRecorder rec;
+    TSSMenuForm m;
+    m.show();
+    answerProjectDialog(t.File("SAVERS"), "SUNSET");
+    m.SelectBtnClick();
+    EXPECT_TRUE(rec.Messages.isEmpty());
+    EXPECT_EQ(GetCurrentDir(), t.File("SAVERS/"));
+    EXPECT_EQ(Project().ProjectFolder, t.File("SAVERS/"));
+    EXPECT_EQ(Project().ProjectFile, QString("SUNSET.SSJ"));
+    EXPECT_EQ(ReadAll(t.File("SAVERS/SUNSET.SSJ")), recordWithCount(0));
+    EXPECT_EQ(m.Label1->text(), QString("SUNSET"));
+    EXPECT_EQ(enabledCommands(m), (QStringList{"SelectBtn", "ImageBtn", "SettingsBtn", "AboutBtn", "HelpBtn", "QuitBtn"}));
+    EXPECT_TRUE(m.menuPnl->isVisible());
+    EXPECT_EQ(m.focusWidget(), m.ImageBtn);
+}
+
+TEST_F(MainWindowTest, SelectingAnExistingProjectWithPicturesEnablesAll)
+{
+    TempFolder t;
+    MessageRecorder rec;
+    CreateDir(t.File("OLD"));
+    WriteAll(t.File("OLD/MY.SSJ"), recordWithCount(3));
+    TSSMenuForm m;
+    answerProjectDialog(t.File("OLD"), "MY.SAVER");
+    m.SelectBtnClick();
+    EXPECT_EQ(Project().ProjectFile, QString("MY.SSJ"));
+    EXPECT_EQ(m.Label1->text(), QString("MY"));
+    EXPECT_EQ(Project().Settings.ImageCount, 3);
+    EXPECT_EQ(enabledCommands(m).size(), 8);
+    EXPECT_EQ(ReadAll(t.File("OLD/MY.SSJ")), recordWithCount(3));
+}
+
+TEST_F(MainWindowTest, CancelKeepsTheProjectAndItsFolderCurrent)
+{
+    TempFolder t;
+    MessageRecorder rec;
+    CreateDir(t.File("P"));
+    CreateDir(t.File("ELSEWHERE"));
+    TSSMenuForm m;
+    answerProjectDialog(t.File("P"), "A");
+    m.SelectBtnClick();
+    cancelProjectDialog(t.File("ELSEWHERE"));
+    m.SelectBtnClick();
+    EXPECT_EQ(GetCurrentDir(), t.File("P/"));
+    EXPECT_EQ(Project().ProjectFile, QString("A.SSJ"));
+    EXPECT_EQ(m.Label1->text(), QString("A"));
+    EXPECT_TRUE(m.menuPnl->isVisibleTo(&m));
+    EXPECT_TRUE(rec.Messages.isEmpty());
+}
+
+TEST_F(MainWindowTest, AFolderThatCannotBeMadeIsReported)
+{
+    TempFolder t;
+    MessageRecorder rec;
+    CreateDir(t.File("P"));
+    TSSMenuForm m;
+    answerProjectDialog(t.File("P"), "A");
+    m.SelectBtnClick();
+    answerProjectDialog(t.File("NO/SUCH/FOLDER"), "B");
+    m.SelectBtnClick();
+    EXPECT_EQ(rec.Texts(), QStringList{"Unable to create the directory"});
+    EXPECT_EQ(GetCurrentDir(), t.File("P/"));
+    EXPECT_EQ(Project().ProjectFile, QString("A.SSJ"));
+    EXPECT_EQ(m.Label1->text(), QString("A"));
+}
+
+TEST_F(MainWindowTest, AProjectFileThatFailsToLoadLeavesThePreviousProjectOpen)
+{
+    TempFolder t;
+    MessageRecorder rec;
+    CreateDir(t.File("GOOD"));
+    CreateDir(t.File("BAD"));
+    WriteAll(t.File("GOOD/G.SSJ"), recordWithCount(2));
+    WriteAll(t.File("BAD/B.SSJ"), recordWithCount(2).left(100));
+    TSSMenuForm m;
+    answerProjectDialog(t.File("GOOD"), "G");
+    m.SelectBtnClick();
+    answerProjectDialog(t.File("BAD"), "B");
+    m.SelectBtnClick();
+    EXPECT_EQ(rec.Texts(), QStringList{"Read beyond end of file."});
+    EXPECT_EQ(Project().ProjectFile, QString("G.SSJ"));
+    EXPECT_EQ(Project().ProjectFolder, t.File("GOOD/"));
+    EXPECT_EQ(GetCurrentDir(), t.File("GOOD/"));
+    EXPECT_EQ(Project().Settings.ImageCount, 2);
+    EXPECT_EQ(m.Label1->text(), QString("G"));
+    EXPECT_EQ(enabledCommands(m).size(), 8);
+    EXPECT_EQ(ReadAll(t.File("BAD/B.SSJ")).size(), 100);
+}
+
+TEST_F(MainWindowTest, AFirstProjectThatFailsToLoadLeavesNoneOpen)
+{
+    TempFolder t;
+    MessageRecorder rec;
+    CreateDir(t.File("BAD"));
+    WriteAll(t.File("BAD/B.SSJ"), QByteArray());
+    TSSMenuForm m;
+    answerProjectDialog(t.File("BAD"), "B");
+    m.SelectBtnClick();
+    EXPECT_EQ(rec.Texts(), QStringList{"Read beyond end of file."});
+    EXPECT_FALSE(Project().IsOpen());
+    EXPECT_EQ(m.Label1->text(), QString("None Selected"));
+    EXPECT_EQ(enabledCommands(m), (QStringList{"SelectBtn", "AboutBtn", "HelpBtn", "QuitBtn"}));
+}
+
+TEST_F(MainWindowTest, TheSuccessMessageByteForByte)
+{
+    const QByteArray expected =
+        "The ScreenSaver SUNSET.SCR has been created.\n\r\n\r"
+        "Copy it to the Windows folder and use\n\r"
+        "Start|Settings|ControlPanel|Display|ScreenSaver\n\r"
+        "to select it as the active ScreenSaver.";
+    EXPECT_EQ(CompileSuccessMessage("SUNSET").toLatin1(), expected);
+}
+
+TEST_F(MainWindowTest, HelpAndAbout)
+{
+    HelpRecorder help;
+    TSSMenuForm m;
+    m.show();
+    QTRY_VERIFY(m.menuPnl->isVisible());
+    m.HelpBtn->click();
+    EXPECT_EQ(help.Contexts, QVector<int>{1});
+    bool menuHiddenMeanwhile = false;
+    OnNextModal([&](QWidget* w) {
+        menuHiddenMeanwhile = !m.menuPnl->isVisibleTo(&m);
+        EXPECT_EQ(w->objectName(), QString("AboutBox"));
+        w->close();
+    });
+    m.AboutBtnClick();
+    EXPECT_TRUE(menuHiddenMeanwhile);
+    EXPECT_TRUE(m.menuPnl->isVisibleTo(&m));
+    EXPECT_EQ(m.focusWidget(), m.AboutBtn);
+}
