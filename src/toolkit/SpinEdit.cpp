@@ -57,6 +57,10 @@ void TSpinEdit::SetValue(int v)
 
 void TSpinEdit::Normalize() { SetValue(Value()); }
 
+QString TSpinEdit::Text() const { return lineEdit()->text(); }
+
+void TSpinEdit::SetText(const QString& text) { lineEdit()->setText(text); }
+
 void TSpinEdit::stepBy(int steps)
 {
     // Stepping starts from the value the text stands for, so an arrow pressed

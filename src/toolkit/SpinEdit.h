@@ -28,6 +28,11 @@ public:
     void SetValue(int v);
     // Brings the text to the value it stands for (as leaving the box does).
     void Normalize();
+    // The text as shown, which may stand for a value out of range while the
+    // user is still typing.
+    QString Text() const;
+    void SetText(const QString& text);
+    QLineEdit* Editor() const { return lineEdit(); }
 
     // The value a text stands for in a box with the given range.
     static int ValueOfText(const QString& text, int lo, int hi);
