@@ -21,5 +21,6 @@ int RunGlimmer(int argc, char** argv)
     if (QScreen* s = QGuiApplication::primaryScreen())
         menu.setGeometry(s->availableGeometry());
     menu.showMaximized();
+    menu.activateWindow();
     return app.exec();
 }

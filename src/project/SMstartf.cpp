@@ -34,16 +34,16 @@ TMakeDirForm::TMakeDirForm(QWidget* parent) : QDialog(parent)
 
     DirectoryListBox1 = new TDirectoryListBox(panel);
     DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
-    DirectoryListBox1->setGeometry(10, 96, 156, 112);
+    DirectoryListBox1->setGeometry(10, 96, 142, 112);
 
     FileLbl = MakeLabel(panel, QStringLiteral("FileLbl"), QString());
-    FileLbl->setGeometry(174, 96, 150, 13);
+    FileLbl->setGeometry(158, 96, 170, 13);
     Edit2 = new TUpperEdit(panel);
     Edit2->setObjectName(QStringLiteral("Edit2"));
-    Edit2->setGeometry(174, 112, 150, 22);
+    Edit2->setGeometry(158, 112, 166, 22);
     FileListBox1 = new TFileListBox(panel);
     FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
-    FileListBox1->setGeometry(174, 140, 150, 68);
+    FileListBox1->setGeometry(158, 140, 166, 68);
     FileListBox1->SetFileEdit(Edit2);
 
     BitBtn1 = MakeBitBtn(this, QStringLiteral("BitBtn1"), QStringLiteral("&OK"), TGlyph::OK);
