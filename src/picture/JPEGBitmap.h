@@ -1,0 +1,28 @@
+#pragma once
+// A bitmap that loads JPEG data and saves itself as JPEG, through libjpeg
+// driven directly: our own stream source and destination, our own error
+// handling. Everything else (size, drawing, sharing) is the plain bitmap's.
+#include "toolkit/Graphics.h"
+
+// A failed JPEG load or save, carrying the decoder's (or encoder's) message,
+// e.g. "Premature end of JPEG file".
+class EJPEGError : public EGlimmerError {
+public:
+    using EGlimmerError::EGlimmerError;
+};
+
+class TJPEGBitmap : public TBitmap {
+public:
+    std::unique_ptr<TGraphic> NewOfSameClass() const override;
+    // Decodes one JPEG datastream from the stream's position at full size.
+    // On failure (any fatal error, or the first warning of the decoder) it
+    // throws and the bitmap keeps its previous picture. The stream may be
+    // read up to 10240 bytes past the end of the JPEG data.
+    void LoadFromStream(TStream& stream) override;
+    // Encodes the picture as baseline JPEG, quality 85, optimised Huffman
+    // tables, at the stream's position.
+    void SaveToStream(TStream& stream) const override;
+};
+
+// The size of the stream buffers of the coder, in bytes.
+inline constexpr std::size_t JPEGBufferSize = 10240;
