@@ -2,9 +2,12 @@
 
 #include "app/AboutBox.h"
 #include "app/SMWaitF.h"
+#include "compiler/ImageStore.h"
+#include "controls/LumTile.h"
 #include "images/SMImageF.h"
 #include "project/Project.h"
 #include "project/SMstartf.h"
+#include "show/SMSetF.h"
 #include "show/SMViewF.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Files.h"
@@ -67,8 +70,9 @@ TSSMenuForm::TSSMenuForm(QWidget* parent)
     resize(640, 433);
     SetHelpContext(this, 1);
 
-    lumTile1 = new QWidget(this);
+    lumTile1 = new TlumTile(this);
     lumTile1->setObjectName(QStringLiteral("lumTile1"));
+    lumTile1->SetImage(MainWindowTile());
 
     StatusPnl = new QLabel(this);
     StatusPnl->setObjectName(QStringLiteral("StatusPnl"));
@@ -295,6 +299,7 @@ void TSSMenuForm::ImageBtnClick()
 void TSSMenuForm::SettingsBtnClick()
 {
     MenuHidden hidden(menuPnl);
+    RunCommand([] { EditSettings(); });
 }
 
 void TSSMenuForm::ViewBtnClick()
@@ -309,7 +314,7 @@ void TSSMenuForm::CompileBtnClick()
     Timer2.start();
     WaitForm->ShowNow();
     bool compiled = false;
-    RunCommand([&] { compiled = false; });
+    RunCommand([&] { compiled = CompileScreenSaver(); });
     if (compiled) {
         // The wait window stays up at least a second, so that a quick compile
         // is still seen to happen.

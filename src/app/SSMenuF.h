@@ -8,6 +8,7 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class TWaitForm;
+class TlumTile;
 
 class TSSMenuForm : public QWidget {
     Q_OBJECT
@@ -15,7 +16,7 @@ public:
     explicit TSSMenuForm(QWidget* parent = nullptr);
     ~TSSMenuForm() override;
 
-    QWidget* lumTile1;
+    TlumTile* lumTile1;
     QFrame* menuPnl;
     QLabel* TitlePnl;
     QGroupBox* GroupBox1;

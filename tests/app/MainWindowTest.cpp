@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "app/SSMenuF.h"
 #include "app/SMWaitF.h"
+#include "controls/LumTile.h"
 #include "project/Project.h"
 #include "project/SMstartf.h"
 #include "toolkit/FileControls.h"
@@ -256,4 +257,63 @@ TEST_F(MainWindowTest, HelpAndAbout)
     EXPECT_TRUE(menuHiddenMeanwhile);
     EXPECT_TRUE(m.menuPnl->isVisibleTo(&m));
     EXPECT_EQ(m.focusWidget(), m.AboutBtn);
+}
+
+namespace {
+// A project with one picture and a player stub in a program folder of its own.
+void makeCompilableProject(TempFolder& t)
+{
+    CreateDir(t.File("PROG"));
+    WriteAll(t.File("PROG/GLIMMER.BIN"), QByteArray("STUB-PLAYER"));
+    CreateDir(t.File("PRJ"));
+    SetCurrentDir(t.File("PRJ"));
+    WriteAll(t.File("PRJ/A.BMP"), QByteArray(1000, 'a'));
+    Project().ProgramFolder = t.File("PROG/");
+    Project().ProjectFolder = t.File("PRJ/");
+    Project().ProjectFile = "SUNSET.SSJ";
+    Project().Settings = NewProjectSettings();
+    Project().Settings.ImageCount = 1;
+    Project().Settings.Slot(1).SetName("A.BMP");
+}
+} // namespace
+
+TEST_F(MainWindowTest, CompileKeepsTheWaitWindowUpThenReportsSuccess)
+{
+    TempFolder t;
+    TSSMenuForm m;
+    makeCompilableProject(t);
+    m.UpdateCommands();
+    MessageRecorder rec;
+    bool waitShownAtMessage = false, secondPassed = false;
+    rec.OnMessage = [&](const TMessage&) {
+        waitShownAtMessage = m.WaitForm->isVisible();
+        secondPassed = m.WaitElapsed;
+    };
+    m.CompileBtn->click();
+    ASSERT_EQ(rec.Messages.size(), 1);
+    EXPECT_EQ(rec.Messages[0].Text, CompileSuccessMessage("SUNSET"));
+    EXPECT_EQ(rec.Messages[0].Kind, TMsgKind::Information);
+    EXPECT_EQ(rec.Messages[0].HelpContext, 310);
+    EXPECT_TRUE(waitShownAtMessage);
+    EXPECT_TRUE(secondPassed);
+    EXPECT_FALSE(m.WaitForm->isVisible());
+    EXPECT_EQ(ReadAll(t.File("PRJ/SUNSET.SCR")).left(11), QByteArray("STUB-PLAYER"));
+    EXPECT_EQ(ReadAll(t.File("PRJ/SUNSET.SCR")).size(), 11 + 235 + 1000);
+}
+
+TEST_F(MainWindowTest, AFailedCompileShowsItsMessageAndNoSuccess)
+{
+    TempFolder t;
+    TSSMenuForm m;
+    makeCompilableProject(t);
+    Project().Settings.Slot(1).SetName("GONE.BMP");
+    MessageRecorder rec;
+    bool waitShown = false;
+    rec.OnMessage = [&](const TMessage&) { waitShown = m.WaitForm->isVisible(); };
+    m.CompileBtnClick();
+    EXPECT_EQ(rec.Texts(), QStringList{"The graphic GONE.BMP was not found."});
+    EXPECT_TRUE(waitShown);
+    EXPECT_FALSE(m.WaitForm->isVisible());
+    EXPECT_FALSE(m.WaitElapsed);
+    EXPECT_FALSE(QFile::exists(t.File("PRJ/SUNSET.SCR")));
 }
