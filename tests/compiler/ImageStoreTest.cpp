@@ -1,0 +1,513 @@
+#include "TestSupport.h"
+#include "compiler/ImageStore.h"
+#include "project/Project.h"
+#include "toolkit/Files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstring>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray Pattern(int size, int seed)
+{
+    QByteArray b(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        b[i] = char((i * 131 + seed * 7 + (i >> 8)) & 0xff);
+    return b;
+}
+
+std::int32_t LE32(const QByteArray& b, qsizetype pos)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(b.constData() + pos);
+    return std::int32_t(std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24);
+}
+
+// Where slot k's entry lies in the record: length byte, 12 name bytes, Offset, Size.
+qsizetype SlotAt(int k) { return 25 + 21 * (k - 1); }
+std::int32_t OffsetOf(const QByteArray& store, int k) { return LE32(store, SlotAt(k) + 13); }
+std::int32_t SizeOf(const QByteArray& store, int k) { return LE32(store, SlotAt(k) + 17); }
+QByteArray NameOf(const QByteArray& store, int k) { return store.mid(SlotAt(k) + 1, store[SlotAt(k)]); }
+
+QByteArray RecordBytes(const SaverSettings& s)
+{
+    const SettingsBytes b = s.Encode();
+    return QByteArray(reinterpret_cast<const char*>(b.data()), qsizetype(b.size()));
+}
+
+QStringList Entries(const QString& folder)
+{
+    QStringList e = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    e.sort();
+    return e;
+}
+
+// Permission checks apply to the tests even when they run as root: the
+// effective file capabilities of this thread are dropped while it lives.
+class WithoutFileOverride {
+public:
+    WithoutFileOverride()
+    {
+        if (::syscall(SYS_capget, &header_, saved_) != 0)
+            return;
+        __user_cap_data_struct reduced[2];
+        std::memcpy(reduced, saved_, sizeof reduced);
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
+        changed_ = ::syscall(SYS_capset, &header_, reduced) == 0;
+    }
+    ~WithoutFileOverride()
+    {
+        if (changed_)
+            ::syscall(SYS_capset, &header_, saved_);
+    }
+
+private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2]{};
+    bool changed_ = false;
+};
+
+// A file-size limit for this process; SIGXFSZ is ignored by the toolkit, so a
+// write over it comes up short instead of ending the process.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        const rlimit limit{bytes, saved_.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &saved_); }
+
+private:
+    rlimit saved_{};
+};
+
+class Compiler : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved_ = Project();
+        program_ = IncludeTrailingPathDelimiter(programDir_.path());
+        Project().ProgramFolder = program_;
+        Project().ProjectFolder = folder_.Path();
+        Project().ProjectFile = QStringLiteral("SUNSET.SSJ");
+        Project().Settings = NewProjectSettings();
+        stub_ = Pattern(3000, 99);
+        WriteAll(Stub(), stub_);
+    }
+    void TearDown() override { Project() = saved_; }
+
+    QString Stub() const { return program_ + QStringLiteral("GLIMMER.BIN"); }
+    QString Here(const QString& name) const { return folder_.File(name); }
+
+    QByteArray Picture(const QString& name, int size, int seed)
+    {
+        const QByteArray b = Pattern(size, seed);
+        WriteAll(Here(name), b);
+        return b;
+    }
+
+    // Fills slots 1.. with the names and sets ImageCount.
+    void Slots(const QStringList& names, int imageCount)
+    {
+        for (int k = 1; k <= names.size(); ++k)
+            Project().Settings.Slot(k).SetName(names[k - 1]);
+        Project().Settings.ImageCount = imageCount;
+    }
+
+    // Runs the compile as the main window does: an error coming out of it
+    // ends in the standard error report.
+    bool Compile(bool* ranThrough = nullptr)
+    {
+        bool ok = false;
+        const bool ran = RunCommand([&] { ok = CompileScreenSaver(); });
+        if (ranThrough)
+            *ranThrough = ran;
+        return ran && ok;
+    }
+
+    // An earlier screensaver that every failure must leave as it was.
+    void OldSaver() { WriteAll(Here(QStringLiteral("SUNSET.SCR")), oldSaver_); }
+    void ExpectOldSaverUntouched()
+    {
+        EXPECT_EQ(ReadAll(Here(QStringLiteral("SUNSET.SCR"))), oldSaver_);
+    }
+
+    TempFolder folder_;
+    QTemporaryDir programDir_;
+    QString program_;
+    QByteArray stub_;
+    QByteArray oldSaver_ = QByteArray("an earlier screensaver");
+    MessageRecorder messages_;
+    ProjectState saved_;
+};
+
+// ---- The image store ----
+
+TEST_F(Compiler, StoresEachDistinctPictureOnceInOrderOfFirstOccurrence)
+{
+    const QByteArray a = Picture("A.BMP", 1234, 1);
+    const QByteArray b = Picture("B.JPG", 777, 2);
+    Slots({"A.BMP", "B.JPG", "A.BMP"}, 3);
+    PackImageStore(Project().Settings, PictureList(Project().Settings), "SUNSET.SSC");
+
+    const QByteArray store = ReadAll(Here("SUNSET.SSC"));
+    ASSERT_EQ(store.size(), 235 + 1234 + 777);
+    EXPECT_EQ(OffsetOf(store, 1), 235);
+    EXPECT_EQ(SizeOf(store, 1), 1234);
+    EXPECT_EQ(OffsetOf(store, 2), 235 + 1234);
+    EXPECT_EQ(SizeOf(store, 2), 777);
+    EXPECT_EQ(OffsetOf(store, 3), 235);
+    EXPECT_EQ(SizeOf(store, 3), 1234);
+    EXPECT_EQ(NameOf(store, 2), QByteArray("B.JPG"));
+    EXPECT_EQ(store.mid(235, 1234), a);
+    EXPECT_EQ(store.mid(235 + 1234), b);
+    // The record in memory is the one at the head of the store.
+    EXPECT_EQ(store.left(235), RecordBytes(Project().Settings));
+    EXPECT_EQ(Project().Settings.Slot(3).Offset, 235);
+    EXPECT_EQ(Project().Settings.Slot(2).Size, 777);
+}
+
+TEST_F(Compiler, NamesDifferingOnlyInCaseAreStoredTwice)
+{
+    const QByteArray a = Picture("A.BMP", 500, 1);
+    Slots({"A.BMP", "a.bmp"}, 2);
+    EXPECT_EQ(PictureList(Project().Settings), QStringList({"A.BMP", "a.bmp"}));
+    PackImageStore(Project().Settings, PictureList(Project().Settings), "SUNSET.SSC");
+    const QByteArray store = ReadAll(Here("SUNSET.SSC"));
+    ASSERT_EQ(store.size(), 235 + 2 * 500);
+    EXPECT_EQ(OffsetOf(store, 2), 735);
+    EXPECT_EQ(store.mid(735), a);
+    EXPECT_EQ(NameOf(store, 2), QByteArray("a.bmp"));
+}
+
+TEST_F(Compiler, SlotAfterImageCountIsPackedButNotLocated)
+{
+    Picture("A.BMP", 100, 1);
+    const QByteArray b = Picture("B.JPG", 200, 2);
+    Slots({"A.BMP", "B.JPG"}, 1);
+    Project().Settings.Slot(2).Offset = 77;
+    Project().Settings.Slot(2).Size = 88;
+    PackImageStore(Project().Settings, PictureList(Project().Settings), "SUNSET.SSC");
+    const QByteArray store = ReadAll(Here("SUNSET.SSC"));
+    ASSERT_EQ(store.size(), 235 + 100 + 200);
+    EXPECT_EQ(store.mid(335), b);
+    EXPECT_EQ(OffsetOf(store, 2), 77);
+    EXPECT_EQ(SizeOf(store, 2), 88);
+    EXPECT_EQ(Project().Settings.Slot(2).Offset, 77);
+}
+
+TEST_F(Compiler, SlotAfterImageCountMustStillExist)
+{
+    Picture("A.BMP", 100, 1);
+    Slots({"A.BMP", "GONE.JPG"}, 1);
+    OldSaver();
+    EXPECT_FALSE(Compile());
+    EXPECT_EQ(messages_.Texts(), QStringList({"The graphic GONE.JPG was not found."}));
+    ExpectOldSaverUntouched();
+}
+
+TEST_F(Compiler, PicturesAreStoredAsTheyAreWithoutDecoding)
+{
+    const QString good = CorpusPath() + "bmpsuite/g/pal8.bmp";
+    const QString broken = CorpusPath() + "jpeg/image-rs/regression/oss-fuzz-36829.jpeg";
+    ASSERT_TRUE(QFile::copy(good, Here("PAL8.BMP")));
+    ASSERT_TRUE(QFile::copy(broken, Here("BROKEN.JPG")));
+    Slots({"PAL8.BMP", "BROKEN.JPG"}, 2);
+    ASSERT_TRUE(Compile());
+    const QByteArray saver = ReadAll(Here("SUNSET.SCR"));
+    const QByteArray store = saver.mid(stub_.size());
+    EXPECT_EQ(store.mid(OffsetOf(store, 1), SizeOf(store, 1)), ReadAll(good));
+    EXPECT_EQ(store.mid(OffsetOf(store, 2), SizeOf(store, 2)), ReadAll(broken));
+}
+
+TEST_F(Compiler, StoreThatWouldOutgrowThe32BitOffsetsIsRefused)
+{
+    Picture("A.BMP", 1000, 1);
+    // Sparse: it takes no room, and must not be copied at all.
+    const int fd = ::open(QFile::encodeName(Here("HUGE.JPG")).constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, off_t(2147483647) - 235 - 1000 + 1), 0);
+    ::close(fd);
+    Slots({"A.BMP", "HUGE.JPG"}, 2);
+    OldSaver();
+    EXPECT_FALSE(Compile());
+    ASSERT_EQ(messages_.Messages.size(), 1);
+    EXPECT_EQ(messages_.Messages[0].Title, QStringLiteral("Error"));
+    EXPECT_TRUE(messages_.Messages[0].Text.contains("too large")) << qPrintable(messages_.Messages[0].Text);
+    EXPECT_FALSE(FileExists("SUNSET.SSC"));
+    ExpectOldSaverUntouched();
+}
+
+// ---- The compiled screensaver ----
+
+TEST_F(Compiler, ScreensaverIsThePlayerFollowedByTheStore)
+{
+    const QByteArray a = Picture("A.BMP", 1000, 1);
+    const QByteArray b = Picture("B.JPG", 2500, 2);
+    Slots({"A.BMP", "B.JPG"}, 2);
+    ASSERT_TRUE(Compile());
+    EXPECT_TRUE(messages_.Messages.isEmpty());
+
+    const QByteArray saver = ReadAll(Here("SUNSET.SCR"));
+    ASSERT_EQ(saver.size(), stub_.size() + 3735);
+    EXPECT_EQ(saver.left(stub_.size()), stub_);
+    const QByteArray store = saver.mid(stub_.size());
+    EXPECT_EQ(store, RecordBytes(Project().Settings) + a + b);
+    EXPECT_EQ(OffsetOf(store, 1), 235);
+    EXPECT_EQ(SizeOf(store, 1), 1000);
+    EXPECT_EQ(OffsetOf(store, 2), 1235);
+    EXPECT_EQ(SizeOf(store, 2), 2500);
+}
+
+TEST_F(Compiler, SuccessReplacesTheOldScreensaverAndLeavesNothingElse)
+{
+    Picture("A.BMP", 300, 1);
+    Slots({"A.BMP"}, 1);
+    OldSaver();
+    WriteAll(Here("SUNSET.SSJ"), "the project file");
+    const QStringList before = Entries(folder_.Path());
+    ASSERT_TRUE(Compile());
+    EXPECT_EQ(Entries(folder_.Path()), before);
+    EXPECT_FALSE(FileExists("SUNSET.SSC"));
+    EXPECT_EQ(ReadAll(Here("SUNSET.SCR")).size(), stub_.size() + 235 + 300);
+    // The project file is not written by a compile.
+    EXPECT_EQ(ReadAll(Here("SUNSET.SSJ")), QByteArray("the project file"));
+}
+
+TEST_F(Compiler, ScreensaverKeepsThePlayersPermissions)
+{
+    Picture("A.BMP", 10, 1);
+    Slots({"A.BMP"}, 1);
+    for (const mode_t mode : {mode_t(0755), mode_t(0640)}) {
+        ASSERT_EQ(::chmod(QFile::encodeName(Stub()).constData(), mode), 0);
+        ASSERT_TRUE(Compile());
+        struct stat st;
+        ASSERT_EQ(::stat(QFile::encodeName(Here("SUNSET.SCR")).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, mode);
+    }
+}
+
+// ---- Failures ----
+
+TEST_F(Compiler, OnlyTheFirstMissingPictureIsReportedAndNothingIsWritten)
+{
+    Picture("A.BMP", 10, 1);
+    Slots({"A.BMP", "TWO.JPG", "A.BMP", "", "", "", "SEVEN.JPG"}, 7);
+    OldSaver();
+    const QStringList before = Entries(folder_.Path());
+    const SaverSettings record = Project().Settings;
+    EXPECT_FALSE(Compile());
+    ASSERT_EQ(messages_.Messages.size(), 1);
+    EXPECT_EQ(messages_.Messages[0].Text, QStringLiteral("The graphic TWO.JPG was not found."));
+    EXPECT_EQ(messages_.Messages[0].Title, QStringLiteral("Error"));
+    EXPECT_EQ(Entries(folder_.Path()), before);
+    EXPECT_EQ(Project().Settings, record);
+    ExpectOldSaverUntouched();
+}
+
+TEST_F(Compiler, NamesReachingOutOfTheProjectFolderAreNotFound)
+{
+    // The project folder one level down, with pictures above and beside it.
+    ASSERT_TRUE(QDir(folder_.Path()).mkpath("PROJ/SUB"));
+    WriteAll(folder_.File("OUT.BMP"), Pattern(10, 1));
+    WriteAll(folder_.File("PROJ/SUB/IN.BMP"), Pattern(10, 2));
+    ASSERT_TRUE(SetCurrentDir(folder_.File("PROJ")));
+    for (const QString name : {"../OUT.BMP", "SUB/IN.BMP", ".", "..", "/etc/passwd"}) {
+        messages_.Clear();
+        Project().Settings = NewProjectSettings();
+        Slots({name}, 1);
+        EXPECT_FALSE(Compile()) << qPrintable(name);
+        EXPECT_EQ(messages_.Texts(), QStringList({"The graphic " + name.left(12) + " was not found."}));
+        EXPECT_EQ(Entries(folder_.File("PROJ")), QStringList({"SUB"}));
+    }
+}
+
+TEST_F(Compiler, PictureNamedLikeTheStoreIsRefusedUntouched)
+{
+    const QByteArray pic = Picture("sunset.ssc", 50, 1);
+    Slots({"SUNSET.SSC"}, 1);
+    EXPECT_FALSE(Compile());
+    ASSERT_EQ(messages_.Texts().size(), 1);
+    EXPECT_TRUE(messages_.Texts()[0].contains("SUNSET.SSC"));
+    EXPECT_EQ(ReadAll(Here("sunset.ssc")), pic);
+    EXPECT_FALSE(FileExists(Here("SUNSET.SCR")));
+}
+
+TEST_F(Compiler, MissingPlayerIsReportedAndTheStoreRemoved)
+{
+    Picture("A.BMP", 10, 1);
+    Slots({"A.BMP"}, 1);
+    OldSaver();
+    QFile::remove(Stub());
+    const QStringList before = Entries(folder_.Path());
+    EXPECT_FALSE(Compile());
+    EXPECT_EQ(messages_.Texts(), QStringList({"The file " + program_ + "GLIMMER.BIN' was not found."}));
+    EXPECT_EQ(messages_.Messages[0].Title, QStringLiteral("Error"));
+    EXPECT_EQ(Entries(folder_.Path()), before);
+    ExpectOldSaverUntouched();
+}
+
+TEST_F(Compiler, UnreadablePlayerOrPictureIsReportedByName)
+{
+    Picture("A.BMP", 10, 1);
+    Picture("B.BMP", 10, 2);
+    Slots({"A.BMP", "B.BMP"}, 2);
+    OldSaver();
+    const QStringList before = Entries(folder_.Path());
+    for (const QString& file : {Here("B.BMP"), Stub()}) {
+        messages_.Clear();
+        ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0), 0);
+        {
+            WithoutFileOverride noOverride;
+            EXPECT_FALSE(Compile());
+        }
+        ::chmod(QFile::encodeName(file).constData(), 0644);
+        EXPECT_EQ(messages_.Texts(), QStringList({file == Stub() ? "The file " + Stub() + " could not be opened."
+                                                                  : QString("The graphic B.BMP could not be opened.")}));
+        EXPECT_EQ(Entries(folder_.Path()), before);
+        ExpectOldSaverUntouched();
+    }
+}
+
+TEST_F(Compiler, ReadOnlyProjectFolderEndsInTheErrorReport)
+{
+    Picture("A.BMP", 10, 1);
+    Slots({"A.BMP"}, 1);
+    OldSaver();
+    const QStringList before = Entries(folder_.Path());
+    ASSERT_EQ(::chmod(QFile::encodeName(folder_.Path()).constData(), 0555), 0);
+    bool ranThrough = true;
+    bool ok;
+    {
+        WithoutFileOverride noOverride;
+        ok = Compile(&ranThrough);
+    }
+    ::chmod(QFile::encodeName(folder_.Path()).constData(), 0755);
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(ranThrough);
+    ASSERT_EQ(messages_.Messages.size(), 1);
+    EXPECT_EQ(messages_.Messages[0].Text, QStringLiteral("File access denied."));
+    EXPECT_EQ(Entries(folder_.Path()), before);
+    ExpectOldSaverUntouched();
+}
+
+TEST_F(Compiler, DiskFullWhileWritingTheScreensaverKeepsTheOldOne)
+{
+    Picture("A.BMP", 1000, 1);
+    Picture("B.JPG", 2500, 2);
+    Slots({"A.BMP", "B.JPG"}, 2);
+    OldSaver();
+    const QStringList before = Entries(folder_.Path());
+    bool ok;
+    {
+        // The store (3735 bytes) fits, the screensaver (3000 + 3735) does not.
+        FileSizeLimit limit(5000);
+        ok = Compile();
+    }
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(messages_.Texts(),
+              QStringList({"The file SUNSET.SCR could not be written completely. The disk may be full."}));
+    EXPECT_EQ(Entries(folder_.Path()), before);
+    ExpectOldSaverUntouched();
+}
+
+TEST_F(Compiler, DiskFullWhileWritingTheStoreKeepsTheOldScreensaver)
+{
+    Picture("A.BMP", 1000, 1);
+    Picture("B.JPG", 2500, 2);
+    Slots({"A.BMP", "B.JPG"}, 2);
+    OldSaver();
+    const QStringList before = Entries(folder_.Path());
+    for (const rlim_t at : {rlim_t(2000), rlim_t(100)}) {   // in a picture; in the record
+        messages_.Clear();
+        bool ok;
+        {
+            FileSizeLimit limit(at);
+            ok = Compile();
+        }
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(messages_.Texts(),
+                  QStringList({"The file SUNSET.SSC could not be written completely. The disk may be full."}));
+        EXPECT_EQ(Entries(folder_.Path()), before);
+        ExpectOldSaverUntouched();
+    }
+}
+
+TEST_F(Compiler, ErrorReportComesAfterTheHalfBuiltFilesAreGone)
+{
+    Picture("A.BMP", 10, 1);
+    Slots({"A.BMP"}, 1);
+    // A folder in the screensaver's place: everything is built, the last step fails.
+    ASSERT_TRUE(QDir(folder_.Path()).mkdir("SUNSET.SCR"));
+    const QStringList before = Entries(folder_.Path());
+    QStringList seenWhenReported;
+    messages_.OnMessage = [&](const TMessage&) { seenWhenReported = Entries(folder_.Path()); };
+    bool ranThrough = true;
+    EXPECT_FALSE(Compile(&ranThrough));
+    EXPECT_FALSE(ranThrough);
+    ASSERT_EQ(messages_.Messages.size(), 1);
+    EXPECT_EQ(messages_.Messages[0].Title, ApplicationTitle());
+    EXPECT_EQ(seenWhenReported, before);
+    EXPECT_TRUE(DirectoryExists(Here("SUNSET.SCR")));
+}
+
+// ---- The copy helpers ----
+
+class CopyHelpers : public ::testing::Test {
+protected:
+    TempFolder folder_;
+};
+
+TEST_F(CopyHelpers, CopyWholeFileCopiesEveryByteAndTruncatesTheTarget)
+{
+    for (const int size : {0, 1, CopyBlockSize - 1, CopyBlockSize, 2 * CopyBlockSize + 3}) {
+        const QByteArray bytes = Pattern(size, size);
+        WriteAll(folder_.File("SRC"), bytes);
+        WriteAll(folder_.File("DST"), Pattern(2 * CopyBlockSize + 10, 5));
+        EXPECT_EQ(CopyWholeFile("SRC", "DST"), cfOK);
+        EXPECT_EQ(ReadAll(folder_.File("DST")), bytes) << size;
+    }
+}
+
+TEST_F(CopyHelpers, CopyAndAppendCodes)
+{
+    WriteAll(folder_.File("SRC"), "abc");
+    EXPECT_EQ(CopyWholeFile("SRC", "SRC"), cfSameName);
+    EXPECT_EQ(ReadAll(folder_.File("SRC")), QByteArray("abc"));
+    EXPECT_EQ(CopyWholeFile("NONE", "DST"), cfCannotOpen);
+    EXPECT_FALSE(FileExists("DST"));
+    EXPECT_EQ(CopyWholeFile("SRC", "NOFOLDER/DST"), cfCannotCreate);
+    WriteAll(folder_.File("BIG"), Pattern(5000, 1));
+    TFileStream target("OUT", TFileStream::fmCreate);
+    EXPECT_EQ(AppendFileTo("NONE", target), cfCannotOpen);
+    FileSizeLimit limit(3000);
+    EXPECT_EQ(CopyWholeFile("BIG", "DST"), cfShortWrite);
+    EXPECT_EQ(AppendFileTo("BIG", target), cfShortWrite);
+}
+
+TEST_F(CopyHelpers, AppendFileToWritesAtTheCurrentPositionAndKeepsTheTargetOpen)
+{
+    const QByteArray bytes = Pattern(CopyBlockSize + 100, 3);
+    WriteAll(folder_.File("SRC"), bytes);
+    WriteAll(folder_.File("DST"), "0123456789");
+    TFileStream target("DST", TFileStream::fmOpenReadWrite);
+    target.Seek(4, SEEK_SET);
+    EXPECT_EQ(AppendFileTo("SRC", target), cfOK);
+    EXPECT_EQ(target.Position(), 4 + bytes.size());
+    target.WriteBuffer("!", 1);
+    target.Close();
+    EXPECT_EQ(ReadAll(folder_.File("DST")), QByteArray("0123") + bytes + "!");
+}
+
+} // namespace
