@@ -1,5 +1,389 @@
 #include "show/SMViewF.h"
 
+#include "controls/EnhImage.h"
+#include "picture/JPEGBitmap.h"
+#include "project/Project.h"
+#include "show/PictureSource.h"
+#include "toolkit/Cursor.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/Help.h"
+#include "toolkit/Look.h"
+
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScreen>
+#include <algorithm>
+
+TSMViewForm::TSMViewForm(const SaverSettings& settings, TPictureSource& source, TShowOptions options, QWidget* parent)
+    : QDialog(parent), settings_(settings), source_(source), options_(options)
+{
+    setObjectName(QStringLiteral("SMViewForm"));
+    settings_.ImageCount = std::clamp(settings_.ImageCount, 0, MaxImages);
+    if (options_.FullScreen)
+        setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    SetHelpContext(this, 250);
+
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setAutoFillBackground(true);
+    Panel1->setFocusPolicy(Qt::NoFocus);
+    Panel1->installEventFilter(this);
+
+    EnhImage1 = new TEnhImage(Panel1);
+    EnhImage1->setObjectName(QStringLiteral("EnhImage1"));
+    EnhImage1->setGeometry(8, 8, 105, 105);
+    EnhImage1->SetAutoSize(true);
+    EnhImage1->setFocusPolicy(Qt::NoFocus);
+    EnhImage1->installEventFilter(this);
+
+    JpegPicture = std::make_unique<TJPEGBitmap>();
+    BmpPicture = std::make_unique<TBitmap>();
+
+    connect(&Timer1, &QTimer::timeout, this, &TSMViewForm::Timer1Timer);
+    connect(&Timer2, &QTimer::timeout, this, &TSMViewForm::Timer2Timer);
+    FormCreate();
+}
+
+TSMViewForm::~TSMViewForm()
+{
+    if (!cursorShown_)
+        ShowMouseCursor();
+}
+
+void TSMViewForm::FormCreate()
+{
+    if (options_.FullScreen) {
+        if (QScreen* s = QGuiApplication::primaryScreen())
+            setGeometry(s->geometry());
+        setWindowState(Qt::WindowFullScreen);
+    }
+    Panel1->setGeometry(rect());
+    QPalette pal = Panel1->palette();
+    pal.setColor(QPalette::Window, ColorFromWin(settings_.BackgroundColor));
+    Panel1->setPalette(pal);
+    HideMouseCursor();
+    // The motion's pace: every 1000 - FloatSpeed ms (101 ms slowest, 1 ms
+    // fastest); Random mode counts seconds.
+    Timer1.setInterval(settings_.IsFloat() ? std::max(1, 1000 - settings_.FloatSpeed) : 1000);
+    Timer2.setInterval(1000);
+}
+
+void TSMViewForm::showEvent(QShowEvent* e)
+{
+    QDialog::showEvent(e);
+    Panel1->setGeometry(rect());
+    if (!started_) {
+        started_ = true;
+        FormActivate();
+    }
+}
+
+void TSMViewForm::FormActivate()
+{
+    StartShow(std::uint32_t(QDateTime::currentMSecsSinceEpoch()));
+    if (options_.EndOnInput && isVisible()) {
+        // Every key and every mouse button on the screen reaches the show.
+        activateWindow();
+        grabKeyboard();
+        grabMouse();
+    }
+}
+
+void TSMViewForm::StartShow(std::uint32_t seed)
+{
+    Rng.seed(seed);
+    TickCount = 0;
+    ShownCount = 1;
+    SecondCount = 0;
+    Timer1.start();
+    Timer2.start();
+    EnhImage1->hide();
+    ImageIndex = 1;
+    LoadPicture();
+    const QSize screen = ScreenSize();
+    const QRect pic = PictureRect();
+    const int x = Random(screen.width() - pic.width());
+    const int y = Random(screen.height() - pic.height());
+    SetPictureTop(y);
+    SetPictureLeft(x);
+    EnhImage1->show();
+    MoveUp = true;
+    MoveLeft = true;
+}
+
+int TSMViewForm::Random(int n)
+{
+    // A picture larger than the screen leaves no room to choose from: it
+    // stands at 0 on that axis.
+    if (n < 1)
+        return 0;
+    return std::uniform_int_distribution<int>(0, n - 1)(Rng);
+}
+
+template <class F>
+void TSMViewForm::withShowPaused(F&& f)
+{
+    const bool t1 = Timer1.isActive(), t2 = Timer2.isActive();
+    Timer1.stop();
+    Timer2.stop();
+    releaseKeyboard();
+    releaseMouse();
+    f();
+    if (ended_)
+        return;
+    if (t1)
+        Timer1.start();
+    if (t2)
+        Timer2.start();
+    if (options_.EndOnInput && isVisible()) {
+        activateWindow();
+        grabKeyboard();
+        grabMouse();
+    }
+}
+
+bool TSMViewForm::LoadPicture()
+{
+    const int count = std::max(1, settings_.ImageCount);
+    // A picture that cannot be decoded is reported once; the show goes on
+    // with the next one that can.
+    for (int tries = 0; tries < count; ++tries) {
+        const QString name = settings_.Slot(ImageIndex).Name();
+        if (!source_.Exists(name)) {
+            withShowPaused([&] { ShowError(QStringLiteral("The graphic ") + name + QStringLiteral(" was not found.")); });
+            endShow(QDialog::Rejected);
+            return false;
+        }
+        if (!undecodable_.contains(ImageIndex)) {
+            IsJpeg = IsJpegName(name);
+            TBitmap& picture = IsJpeg ? static_cast<TBitmap&>(*JpegPicture) : *BmpPicture;
+            try {
+                source_.Load(name, picture);
+                const QSize screen = ScreenSize();
+                if (picture.Width() > screen.width() || picture.Height() > screen.height()) {
+                    SetPictureSize(picture.Width() / 2, picture.Height() / 2);
+                    EnhImage1->SetAutoSize(false);
+                    EnhImage1->SetScaleStyle(ssStretchXY);
+                } else {
+                    // A picture that fits is shown at its own size, also
+                    // after a halved one.
+                    EnhImage1->SetScaleStyle(ssNormal);
+                    EnhImage1->SetAutoSize(true);
+                }
+                EnhImage1->SetPicture(&picture);
+                return true;
+            } catch (const std::exception& e) {
+                undecodable_.insert(ImageIndex);
+                withShowPaused([&] { ShowExceptionReport(e); });
+                if (ended_)
+                    return false;
+            }
+        }
+        if (++ImageIndex > count)
+            ImageIndex = 1;
+    }
+    return false;
+}
+
+void TSMViewForm::PlaceAtRandom()
+{
+    ++ShownCount;
+    EnhImage1->hide();
+    Panel1->repaint();
+    const QSize screen = ScreenSize();
+    const QRect pic = PictureRect();
+    const int x = Random(screen.width() - pic.width());
+    const int y = Random(screen.height() - pic.height());
+    SetPictureTop(y);
+    SetPictureLeft(x);
+    EnhImage1->show();
+}
+
+void TSMViewForm::Timer1Timer()
+{
+    if (ended_)
+        return;
+    ++TickCount;
+    const int count = std::max(1, settings_.ImageCount);
+    if (!settings_.IsFloat()) {
+        if (TickCount < settings_.DisplaySeconds)
+            return;
+        if (ShownCount != settings_.DisplayTimes) {
+            TickCount = 0;
+            PlaceAtRandom();
+            return;
+        }
+        if (++ImageIndex > count)
+            ImageIndex = 1;
+        if (count > 1)
+            LoadPicture();
+        if (ended_)
+            return;
+        ShownCount = 0;
+        TickCount = 0;
+        const bool running = Timer1.isActive();
+        Timer1.stop();
+        PlaceAtRandom();
+        if (running)
+            Timer1.start();
+        return;
+    }
+    if (SecondCount >= settings_.ChangeEvery) {
+        const bool running = Timer2.isActive();
+        Timer2.stop();
+        SecondCount = 0;
+        if (++ImageIndex > count)
+            ImageIndex = 1;
+        if (count > 1)
+            LoadPicture();
+        if (ended_)
+            return;
+        if (running)
+            Timer2.start();
+    }
+    FloatStep();
+}
+
+void TSMViewForm::Timer2Timer()
+{
+    if (!ended_)
+        ++SecondCount;
+}
+
+void TSMViewForm::FloatStep()
+{
+    QRect r = PictureRect();
+    const QSize screen = ScreenSize();
+    int L = r.left(), T = r.top();
+    if (L <= 0)
+        MoveLeft = false;
+    if (T <= 0)
+        MoveUp = false;
+    L += MoveLeft ? -5 : 5;
+    T += MoveUp ? -5 : 5;
+    if (L > screen.width() - r.width())
+        MoveLeft = true;
+    if (T > screen.height() - r.height())
+        MoveUp = true;
+    // Moving the control repaints only what it uncovers and covers.
+    const qreal ratio = devicePixelRatioF();
+    EnhImage1->move(qRound(L / ratio), qRound(T / ratio));
+}
+
+QSize TSMViewForm::ScreenSize() const
+{
+    const qreal ratio = devicePixelRatioF();
+    return QSize(qRound(Panel1->width() * ratio), qRound(Panel1->height() * ratio));
+}
+
+QRect TSMViewForm::PictureRect() const
+{
+    const qreal ratio = devicePixelRatioF();
+    const QRect g = EnhImage1->geometry();
+    return QRect(qRound(g.x() * ratio), qRound(g.y() * ratio), qRound(g.width() * ratio), qRound(g.height() * ratio));
+}
+
+void TSMViewForm::SetPictureTop(int top)
+{
+    EnhImage1->move(EnhImage1->x(), qRound(top / devicePixelRatioF()));
+}
+
+void TSMViewForm::SetPictureLeft(int left)
+{
+    EnhImage1->move(qRound(left / devicePixelRatioF()), EnhImage1->y());
+}
+
+void TSMViewForm::SetPictureSize(int width, int height)
+{
+    const qreal ratio = devicePixelRatioF();
+    EnhImage1->resize(qRound(width / ratio), qRound(height / ratio));
+}
+
+void TSMViewForm::keyPressEvent(QKeyEvent*)
+{
+    if (options_.EndOnInput)
+        endShow(QDialog::Accepted);
+}
+
+void TSMViewForm::mousePressEvent(QMouseEvent*) { FormMouseDown(); }
+
+void TSMViewForm::FormMouseDown()
+{
+    if (options_.EndOnInput)
+        endShow(QDialog::Accepted);
+}
+
+bool TSMViewForm::eventFilter(QObject* o, QEvent* e)
+{
+    if ((o == Panel1 || o == EnhImage1) && e->type() == QEvent::MouseButtonPress) {
+        FormMouseDown();
+        return true;
+    }
+    return QDialog::eventFilter(o, e);
+}
+
+void TSMViewForm::endShow(int result)
+{
+    ended_ = true;
+    Timer1.stop();
+    Timer2.stop();
+    if (isVisible())
+        done(result);
+    else
+        setResult(result);
+}
+
+void TSMViewForm::done(int r)
+{
+    ended_ = true;
+    Timer1.stop();
+    Timer2.stop();
+    FormClose();
+    QDialog::done(r);
+}
+
+void TSMViewForm::closeEvent(QCloseEvent* e)
+{
+    FormClose();
+    QDialog::closeEvent(e);
+}
+
+void TSMViewForm::FormClose()
+{
+    releaseKeyboard();
+    releaseMouse();
+    if (!cursorShown_) {
+        cursorShown_ = true;
+        ShowMouseCursor();
+    }
+}
+
+bool CheckShowPictures(TSMViewForm& form)
+{
+    const SaverSettings& s = form.Settings();
+    for (int k = 1; k <= s.ImageCount; ++k) {
+        const QString name = s.Slot(k).Name();
+        if (!form.Source().Exists(name)) {
+            form.FormClose();
+            ShowError(QStringLiteral("The graphic ") + name + QStringLiteral(" was not found."));
+            return false;
+        }
+    }
+    return true;
+}
+
+void RunShowWith(const SaverSettings& settings, TPictureSource& source, TShowOptions options)
+{
+    TSMViewForm form(settings, source, options);
+    if (!CheckShowPictures(form))
+        return;
+    form.exec();
+}
+
 void RunShow()
 {
+    TFolderPictureSource source;
+    RunShowWith(Project().Settings, source);
 }

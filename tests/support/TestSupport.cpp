@@ -77,7 +77,16 @@ void WhenModal(std::function<void()> f)
     QTimer::singleShot(0, qApp, std::move(f));
 }
 
-void OnNextModal(std::function<void(QWidget*)> f)
+void ModalWatch::Cancel()
+{
+    if (timer_) {
+        timer_->stop();
+        timer_->deleteLater();
+        timer_ = nullptr;
+    }
+}
+
+ModalWatch OnNextModal(std::function<void(QWidget*)> f)
 {
     auto* timer = new QTimer(qApp);
     auto tries = std::make_shared<int>(0);
@@ -91,6 +100,7 @@ void OnNextModal(std::function<void(QWidget*)> f)
         }
     });
     timer->start(10);
+    return ModalWatch(timer);
 }
 
 QString CorpusPath()

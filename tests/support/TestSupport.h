@@ -5,10 +5,14 @@
 #include "toolkit/Dialogs.h"
 
 #include <QByteArray>
+#include <QPointer>
+#include <QTimer>
 #include <QString>
 #include <QTemporaryDir>
 #include <QVector>
 #include <functional>
+
+class QWidget;
 
 // A temporary folder that is also the current folder while the object lives.
 class TempFolder {
@@ -49,6 +53,15 @@ void WriteAll(const QString& path, const QByteArray& bytes);
 // zero-delay timer), for driving a dialog's exec() from a test.
 void WhenModal(std::function<void()> f);
 // Waits for the active modal widget and runs f with it, polling for up to 5 s.
-void OnNextModal(std::function<void(class QWidget*)> f);
+// Cancel() the returned watch when the window was expected not to open, so
+// that it cannot reach into a later test.
+class ModalWatch {
+public:
+    explicit ModalWatch(QTimer* t = nullptr) : timer_(t) {}
+    void Cancel();
+private:
+    QPointer<QTimer> timer_;
+};
+ModalWatch OnNextModal(std::function<void(QWidget*)> f);
 
 QString CorpusPath();   // ../shared/corpus, ending in '/'

@@ -1,0 +1,26 @@
+#include "show/PictureSource.h"
+
+#include "toolkit/Files.h"
+#include "toolkit/Graphics.h"
+
+bool TFolderPictureSource::IsBareName(const QString& name)
+{
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && name != QLatin1String(".") && name != QLatin1String("..");
+}
+
+bool TFolderPictureSource::Exists(const QString& name)
+{
+    return IsBareName(name) && FileExists(name);
+}
+
+void TFolderPictureSource::Load(const QString& name, TGraphic& target)
+{
+    if (!IsBareName(name))
+        throw EInOutError(2);
+    target.LoadFromFile(name);
+}
+
+bool IsJpegName(const QString& name)
+{
+    return ExtractFileExt(name).toUpper() == QLatin1String(".JPG");
+}

@@ -1,0 +1,31 @@
+#pragma once
+// Where the show gets its pictures: the preview reads them from the project
+// folder, the compiled screensaver's player from its own file. The show asks
+// by slot name only.
+#include <QString>
+
+class TGraphic;
+
+class TPictureSource {
+public:
+    virtual ~TPictureSource() = default;
+    // True when a picture of that name is there to load.
+    virtual bool Exists(const QString& name) = 0;
+    // Loads the named picture into `target`; throws when it cannot be decoded,
+    // leaving `target` as it was.
+    virtual void Load(const QString& name, TGraphic& target) = 0;
+};
+
+// Pictures as files, named relative to the current folder (the project
+// folder). A slot name holds a bare file name: one that would reach outside
+// the folder is not there.
+class TFolderPictureSource : public TPictureSource {
+public:
+    bool Exists(const QString& name) override;
+    void Load(const QString& name, TGraphic& target) override;
+    static bool IsBareName(const QString& name);
+};
+
+// True when the file name's extension, upper-cased, is ".JPG": only that
+// extension is decoded as JPEG; every other file is read as a bitmap.
+bool IsJpegName(const QString& name);

@@ -1,0 +1,445 @@
+#include "TestSupport.h"
+#include "controls/EnhImage.h"
+#include "picture/JPEGBitmap.h"
+#include "project/Project.h"
+#include "show/PictureSource.h"
+#include "show/SMTestF.h"
+#include "show/SMViewF.h"
+#include "toolkit/Cursor.h"
+#include "toolkit/Files.h"
+
+#include <QMap>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+// Pictures of given sizes, kept in memory; counts every load.
+class SizedPictures : public TPictureSource {
+public:
+    QMap<QString, QSize> Sizes;
+    QSet<QString> Broken;
+    int Loads = 0;
+    bool Exists(const QString& name) override { return Sizes.contains(name); }
+    void Load(const QString& name, TGraphic& target) override
+    {
+        ++Loads;
+        if (Broken.contains(name))
+            throw EGlimmerError("Bitmap image is not valid");
+        QImage img(Sizes[name], QImage::Format_RGB32);
+        img.fill(Qt::red);
+        static_cast<TBitmap&>(target).SetImage(img);
+    }
+};
+
+SaverSettings settingsFor(int count, bool floatMode)
+{
+    SaverSettings s = NewProjectSettings();
+    s.DisplayMode = floatMode ? 1 : 0;
+    s.ImageCount = count;
+    for (int k = 1; k <= count; ++k)
+        s.Slot(k).SetName(QString("P%1.BMP").arg(k));
+    return s;
+}
+
+// A show laid out on a 1024 x 768 screen, not shown: the tests drive it.
+struct Show {
+    Show(const SaverSettings& s, SizedPictures& pics) : form(s, pics) { form.Panel1->setGeometry(0, 0, 1024, 768); }
+    TSMViewForm form;
+    QPoint pos() const { return form.PictureRect().topLeft(); }
+};
+
+struct ShowTest : ::testing::Test {
+    void SetUp() override { ResetMouseCursorCount(); }
+    void TearDown() override { EXPECT_EQ(MouseCursorCount(), 0) << "the pointer must be visible again"; }
+};
+} // namespace
+
+TEST_F(ShowTest, FloatGlidesFivePixelsAndTurnsEachAxisOnItsOwn)
+{
+    SizedPictures pics;
+    pics.Sizes["P1.BMP"] = QSize(100, 100);
+    Show show(settingsFor(1, true), pics);
+    show.form.StartShow(1);
+    show.form.EnhImage1->move(7, 3);
+    QVector<QPoint> path;
+    for (int i = 0; i < 4; ++i) {
+        show.form.FloatStep();
+        path << show.pos();
+    }
+    EXPECT_EQ(path, (QVector<QPoint>{{2, -2}, {-3, 3}, {2, 8}, {7, 13}}));
+}
+
+TEST_F(ShowTest, FloatTurnsAtTheLeftAndRightEdges)
+{
+    SizedPictures pics;
+    pics.Sizes["P1.BMP"] = QSize(924, 100);   // FW - W = 100
+    Show show(settingsFor(1, true), pics);
+    show.form.StartShow(1);
+    show.form.EnhImage1->move(3, 300);
+    show.form.MoveLeft = true;
+    QVector<int> xs;
+    for (int i = 0; i < 3; ++i) {
+        show.form.FloatStep();
+        xs << show.pos().x();
+    }
+    EXPECT_EQ(xs, (QVector<int>{-2, 3, 8}));
+    show.form.EnhImage1->move(98, 300);
+    show.form.MoveLeft = false;
+    xs.clear();
+    for (int i = 0; i < 3; ++i) {
+        show.form.FloatStep();
+        xs << show.pos().x();
+    }
+    EXPECT_EQ(xs, (QVector<int>{103, 98, 93}));
+}
+
+TEST_F(ShowTest, FloatChangesPictureInPlaceAndALargerOneTravelsBack)
+{
+    SizedPictures pics;
+    pics.Sizes["P1.BMP"] = QSize(100, 100);
+    pics.Sizes["P2.BMP"] = QSize(300, 100);
+    SaverSettings s = settingsFor(2, true);
+    s.ChangeEvery = 5;
+    Show show(s, pics);
+    show.form.StartShow(1);
+    show.form.EnhImage1->move(920, 300);   // 4 pixels inside the right edge
+    show.form.MoveLeft = false;
+    show.form.MoveUp = false;
+    show.form.SecondCount = 5;
+    show.form.Timer1Timer();
+    EXPECT_EQ(show.form.ImageIndex, 2);
+    EXPECT_EQ(show.form.SecondCount, 0);
+    EXPECT_EQ(show.form.PictureRect().size(), QSize(300, 100));
+    // The new picture stands where the old one was and stands out past the
+    // right edge: it turns and travels back 5 pixels a tick.
+    EXPECT_EQ(show.pos(), QPoint(925, 305));
+    EXPECT_TRUE(show.form.MoveLeft);
+    show.form.Timer1Timer();
+    EXPECT_EQ(show.pos(), QPoint(920, 310));
+}
+
+TEST_F(ShowTest, RandomTimelineThreeSecondsTwoTimesThreePictures)
+{
+    SizedPictures pics;
+    for (int k = 1; k <= 3; ++k)
+        pics.Sizes[QString("P%1.BMP").arg(k)] = QSize(50, 40);
+    SaverSettings s = settingsFor(3, false);
+    s.DisplaySeconds = 3;
+    s.DisplayTimes = 2;
+    Show show(s, pics);
+    show.form.StartShow(7);
+    QVector<QPair<int, int>> seen;   // (picture, placements begun) after each second
+    for (int second = 1; second <= 18; ++second) {
+        show.form.Timer1Timer();
+        seen << qMakePair(show.form.ImageIndex, show.form.ShownCount);
+    }
+    const QVector<QPair<int, int>> expected = {
+        {1, 1}, {1, 1}, {1, 2},   // moves at 3 s
+        {1, 2}, {1, 2}, {2, 1},   // picture 2 at 6 s
+        {2, 1}, {2, 1}, {2, 2},   // moves at 9 s
+        {2, 2}, {2, 2}, {3, 1},   // picture 3 at 12 s
+        {3, 1}, {3, 1}, {3, 2},
+        {3, 2}, {3, 2}, {1, 1},   // picture 1 again at 18 s
+    };
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(pics.Loads, 4);
+}
+
+TEST_F(ShowTest, OnePictureIsNeverLoadedAgain)
+{
+    SizedPictures pics;
+    pics.Sizes["P1.BMP"] = QSize(50, 40);
+    {
+        Show random(settingsFor(1, false), pics);
+        random.form.StartShow(3);
+        for (int i = 0; i < 100; ++i)
+            random.form.Timer1Timer();
+        EXPECT_EQ(pics.Loads, 1);
+    }
+    SaverSettings f = settingsFor(1, true);
+    f.ChangeEvery = 2;
+    Show floating(f, pics);
+    floating.form.StartShow(3);
+    for (int i = 0; i < 50; ++i) {
+        floating.form.Timer2Timer();
+        floating.form.Timer1Timer();
+    }
+    EXPECT_EQ(pics.Loads, 2);
+    EXPECT_LT(floating.form.SecondCount, 2);
+}
+
+TEST_F(ShowTest, TimerIntervalsFollowTheSpeed)
+{
+    SizedPictures pics;
+    for (auto [speed, interval] : {std::pair{899, 101}, {990, 10}, {999, 1}}) {
+        SaverSettings s = settingsFor(1, true);
+        s.FloatSpeed = speed;
+        TSMViewForm f(s, pics);
+        EXPECT_EQ(f.Timer1.interval(), interval);
+        EXPECT_EQ(f.Timer2.interval(), 1000);
+    }
+    TSMViewForm r(settingsFor(1, false), pics);
+    EXPECT_EQ(r.Timer1.interval(), 1000);
+}
+
+TEST_F(ShowTest, PicturesLargerThanTheScreenAreHalved)
+{
+    SizedPictures pics;
+    pics.Sizes["P1.BMP"] = QSize(1025, 768);
+    pics.Sizes["P2.BMP"] = QSize(1024, 768);
+    pics.Sizes["P3.BMP"] = QSize(3000, 2000);
+    pics.Sizes["P4.BMP"] = QSize(10, 10);
+    Show show(settingsFor(4, false), pics);
+    show.form.StartShow(5);
+    EXPECT_EQ(show.form.PictureRect().size(), QSize(512, 384));
+    EXPECT_EQ(show.form.EnhImage1->ScaleStyle(), ssStretchXY);
+    EXPECT_FALSE(show.form.EnhImage1->AutoSize());
+    // Exactly the screen's size: full size, and random(0) places it at 0, 0.
+    show.form.ImageIndex = 2;
+    show.form.LoadPicture();
+    show.form.PlaceAtRandom();
+    EXPECT_EQ(show.form.PictureRect(), QRect(0, 0, 1024, 768));
+    // Still larger than the screen after halving: placed at 0 on both axes.
+    show.form.ImageIndex = 3;
+    show.form.LoadPicture();
+    show.form.PlaceAtRandom();
+    EXPECT_EQ(show.form.PictureRect(), QRect(0, 0, 1500, 1000));
+    // A picture that fits after a halved one is shown at its own size.
+    show.form.ImageIndex = 4;
+    show.form.LoadPicture();
+    EXPECT_EQ(show.form.PictureRect().size(), QSize(10, 10));
+    EXPECT_EQ(show.form.EnhImage1->ScaleStyle(), ssNormal);
+}
+
+TEST_F(ShowTest, ThePlacesStayOnTheScreen)
+{
+    SizedPictures pics;
+    pics.Sizes["P1.BMP"] = QSize(1000, 700);
+    Show show(settingsFor(1, false), pics);
+    show.form.StartShow(11);
+    for (int i = 0; i < 200; ++i) {
+        show.form.PlaceAtRandom();
+        const QRect r = show.form.PictureRect();
+        ASSERT_TRUE(r.left() >= 0 && r.left() < 24 && r.top() >= 0 && r.top() < 68) << r.left() << "," << r.top();
+    }
+}
+
+TEST_F(ShowTest, TheFirstMissingSlotIsNamedAndTheShowDoesNotStart)
+{
+    SizedPictures pics;
+    pics.Sizes["P1.BMP"] = QSize(10, 10);
+    pics.Sizes["P3.BMP"] = QSize(10, 10);
+    MessageRecorder rec;
+    SaverSettings s = settingsFor(5, false);
+    bool shown = false;
+    ModalWatch watch = OnNextModal([&](QWidget* w) {
+        shown = true;
+        w->close();
+    });
+    RunShowWith(s, pics);
+    watch.Cancel();
+    EXPECT_FALSE(shown);
+    EXPECT_EQ(rec.Texts(), QStringList{"The graphic P2.BMP was not found."});
+    // An empty slot within the count has nothing between the two parts.
+    s.Slot(2).NameLength = 0;
+    rec.Clear();
+    RunShowWith(s, pics);
+    EXPECT_EQ(rec.Texts(), QStringList{"The graphic  was not found."});
+}
+
+TEST_F(ShowTest, APictureGoneDuringTheShowEndsIt)
+{
+    SizedPictures pics;
+    pics.Sizes["P1.BMP"] = QSize(10, 10);
+    pics.Sizes["P2.BMP"] = QSize(10, 10);
+    MessageRecorder rec;
+    SaverSettings s = settingsFor(2, false);
+    s.DisplayTimes = 1;
+    s.DisplaySeconds = 1;
+    Show show(s, pics);
+    show.form.StartShow(1);
+    pics.Sizes.remove("P2.BMP");
+    show.form.Timer1Timer();
+    EXPECT_EQ(rec.Texts(), QStringList{"The graphic P2.BMP was not found."});
+    EXPECT_TRUE(show.form.ShowEnded());
+    EXPECT_EQ(show.form.result(), int(QDialog::Rejected));
+    EXPECT_FALSE(show.form.Timer1.isActive());
+    EXPECT_FALSE(show.form.Timer2.isActive());
+}
+
+TEST_F(ShowTest, AnUndecodablePictureIsReportedOnceAndTheShowGoesOn)
+{
+    SizedPictures pics;
+    for (int k = 1; k <= 3; ++k)
+        pics.Sizes[QString("P%1.BMP").arg(k)] = QSize(20 * k, 10);
+    pics.Broken << "P2.BMP";
+    MessageRecorder rec;
+    bool timersStoppedDuringBox = false;
+    SaverSettings s = settingsFor(3, false);
+    s.DisplayTimes = 1;
+    s.DisplaySeconds = 1;
+    Show show(s, pics);
+    rec.OnMessage = [&](const TMessage&) { timersStoppedDuringBox = !show.form.Timer1.isActive() && !show.form.Timer2.isActive(); };
+    show.form.StartShow(1);
+    show.form.Timer1Timer();   // picture 2 fails: picture 3 comes at once
+    EXPECT_EQ(rec.Texts(), QStringList{"Bitmap image is not valid."});
+    EXPECT_TRUE(timersStoppedDuringBox);
+    EXPECT_EQ(show.form.ImageIndex, 3);
+    EXPECT_EQ(show.form.PictureRect().width(), 60);
+    EXPECT_FALSE(show.form.ShowEnded());
+    EXPECT_TRUE(show.form.Timer1.isActive());
+    show.form.Timer1Timer();   // picture 1
+    show.form.Timer1Timer();   // picture 2 again: skipped without a new box
+    EXPECT_EQ(show.form.ImageIndex, 3);
+    EXPECT_EQ(rec.Messages.size(), 1);
+}
+
+TEST_F(ShowTest, ShiftAloneEndsTheShowAndMovingTheMouseDoesNot)
+{
+    SizedPictures pics;
+    pics.Sizes["P1.BMP"] = QSize(10, 10);
+    bool survivedMove = false, hiddenPointer = false;
+    OnNextModal([&](QWidget* w) {
+        hiddenPointer = MouseCursorCount() < 0;
+        QTest::mouseMove(w, QPoint(100, 100));
+        QTest::mouseMove(w, QPoint(300, 200));
+        survivedMove = w->isVisible();
+        QTest::keyClick(w, Qt::Key_Shift);
+    });
+    RunShowWith(settingsFor(1, true), pics);
+    EXPECT_TRUE(hiddenPointer);
+    EXPECT_TRUE(survivedMove);
+}
+
+TEST_F(ShowTest, AMouseButtonOnThePictureEndsTheShow)
+{
+    SizedPictures pics;
+    pics.Sizes["P1.BMP"] = QSize(10, 10);
+    int result = -1;
+    OnNextModal([&](QWidget* w) {
+        auto* form = static_cast<TSMViewForm*>(w);
+        QTest::mouseClick(form->EnhImage1, Qt::RightButton);
+        result = form->result();
+    });
+    RunShowWith(settingsFor(1, false), pics);
+    EXPECT_EQ(result, int(QDialog::Accepted));
+}
+
+TEST(PictureKind, OnlyDotJpgIsDecodedAsJpeg)
+{
+    EXPECT_TRUE(IsJpegName("PIC.jpg"));
+    EXPECT_TRUE(IsJpegName("PIC.JPG"));
+    EXPECT_FALSE(IsJpegName("PIC.jpeg"));
+    EXPECT_FALSE(IsJpegName("PIC.BMP"));
+    EXPECT_FALSE(IsJpegName("PIC"));
+}
+
+TEST_F(ShowTest, ProjectFolderPicturesLoadByTheirExtension)
+{
+    TempFolder t;
+    QImage img(40, 30, QImage::Format_RGB32);
+    img.fill(QColor(10, 200, 30));
+    TJPEGBitmap jpeg;
+    jpeg.SetImage(img);
+    jpeg.SaveToFile(t.File("PIC.jpg"));
+    jpeg.SaveToFile(t.File("PIC.jpeg"));
+    img.save(t.File("PIC.BMP"), "BMP");
+    TFolderPictureSource source;
+    SaverSettings s = settingsFor(0, false);
+    s.ImageCount = 3;
+    s.Slot(1).SetName("PIC.JPG");
+    s.Slot(2).SetName("PIC.jpeg");
+    s.Slot(3).SetName("PIC.BMP");
+    MessageRecorder rec;
+    TSMViewForm form(s, source);
+    form.Panel1->setGeometry(0, 0, 1024, 768);
+    form.StartShow(1);
+    EXPECT_TRUE(form.IsJpeg);
+    EXPECT_EQ(form.JpegPicture->Width(), 40);
+    // .jpeg is read as a bitmap, which JPEG bytes are not.
+    form.ImageIndex = 2;
+    form.LoadPicture();
+    EXPECT_EQ(rec.Messages.size(), 1);
+    EXPECT_EQ(form.ImageIndex, 3);
+    EXPECT_FALSE(form.IsJpeg);
+    EXPECT_EQ(form.BmpPicture->Width(), 40);
+}
+
+TEST_F(ShowTest, ANameThatLeavesTheProjectFolderIsNotThere)
+{
+    TempFolder t;
+    CreateDir(t.File("PRJ"));
+    WriteAll(t.File("OUT.BMP"), "x");
+    SetCurrentDir(t.File("PRJ"));
+    TFolderPictureSource source;
+    EXPECT_FALSE(source.Exists("../OUT.BMP"));
+    EXPECT_FALSE(source.Exists(".."));
+    EXPECT_FALSE(source.Exists(t.File("OUT.BMP")));
+    EXPECT_FALSE(source.Exists(""));
+}
+
+// ---------------------------------------------------------------- the view
+
+namespace {
+struct View {
+    View(QSize picture)
+    {
+        form.Panel1->setGeometry(0, 0, 1024, 768);
+        QImage img(picture, QImage::Format_RGB32);
+        img.fill(Qt::blue);
+        form.BmpPicture->SetImage(img);
+        form.FormActivate();
+    }
+    TSMTestForm form;
+};
+} // namespace
+
+TEST_F(ShowTest, ViewCentresWithSeparateHalvesAndHalvesAtEqualSize)
+{
+    EXPECT_EQ(View(QSize(800, 600)).form.PictureRect(), QRect(112, 84, 800, 600));
+    EXPECT_EQ(View(QSize(1024, 500)).form.PictureRect(), QRect(256, 259, 512, 250));
+    EXPECT_EQ(View(QSize(3000, 2000)).form.PictureRect(), QRect(-238, -116, 1500, 1000));
+    EXPECT_EQ(View(QSize(1023, 767)).form.PictureRect(), QRect(1, 1, 1023, 767));
+}
+
+TEST_F(ShowTest, ViewReportsMissingAndUndecodableFilesAndReturns)
+{
+    TempFolder t;
+    WriteAll(t.File("BAD.BMP"), "not a bitmap");
+    MessageRecorder rec;
+    bool opened = false;
+    ModalWatch watch = OnNextModal([&](QWidget* w) {
+        opened = true;
+        w->close();
+    });
+    ViewPicture("*.BMP;*.JPG");
+    ViewPicture("BAD.BMP");
+    watch.Cancel();
+    EXPECT_FALSE(opened);
+    ASSERT_EQ(rec.Messages.size(), 2);
+    EXPECT_EQ(rec.Messages[0].Text, QString("The graphic *.BMP;*.JPG was not found."));
+    EXPECT_EQ(rec.Messages[1].Title, ApplicationTitle());
+}
+
+TEST_F(ShowTest, ViewOpensByPathOrBareNameAndAnyKeyCloses)
+{
+    TempFolder t;
+    QImage img(64, 48, QImage::Format_RGB32);
+    img.fill(Qt::green);
+    img.save(t.File("pic.bmp"), "BMP");
+    MessageRecorder rec;
+    int views = 0;
+    auto closeByKey = [&](QWidget* w) {
+        ++views;
+        auto* form = static_cast<TSMTestForm*>(w);
+        EXPECT_EQ(form->EnhImage1->width(), 64);
+        EXPECT_LT(MouseCursorCount(), 0);
+        QTest::keyClick(w, Qt::Key_Control);
+    };
+    OnNextModal(closeByKey);
+    ViewPicture("PIC.BMP");
+    OnNextModal(closeByKey);
+    ViewPicture(t.File("pic.bmp"));
+    EXPECT_EQ(views, 2);
+    EXPECT_TRUE(rec.Messages.isEmpty());
+}
