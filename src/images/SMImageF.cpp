@@ -1,5 +1,238 @@
 #include "images/SMImageF.h"
 
+#include "images/SMAddF.h"
+#include "images/SMfindf.h"
+#include "project/Project.h"
+#include "show/SMTestF.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/Files.h"
+#include "toolkit/Help.h"
+#include "toolkit/Hints.h"
+#include "toolkit/Look.h"
+
+#include <QEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+constexpr int EditorHelpContext = 100;
+const char* const TagProperty = "Tag";
+
+int TagOf(const QObject* o) { return o ? o->property(TagProperty).toInt() : 0; }
+
+} // namespace
+
+TSSAddForm::TSSAddForm(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("SSAddForm"));
+    SetupFixedDialog(this, 482, 216, QStringLiteral("Press F1 for Help"));
+    SetHint(this, QStringLiteral(" Press F1 for Help"));
+    SetHelpContext(this, EditorHelpContext);
+
+    GroupBox1 = MakeGroupBox(this, QStringLiteral("GroupBox1"), QString());
+    GroupBox1->setGeometry(8, 4, 466, 164);
+
+    // The labels keep the names they have always had: slot 6's is Label1.
+    static const char* const labelNames[10] = {"Label2", "Label3", "Label4", "Label5", "Label6",
+                                               "Label1", "Label7", "Label8", "Label9", "Label10"};
+    QPalette black = palette();
+    black.setColor(QPalette::Text, Qt::black);
+    for (int k = 1; k <= 10; ++k) {
+        const int column = (k - 1) / 5, row = (k - 1) % 5;
+        const int x = 12 + column * 232, y = 16 + row * 29;
+
+        QLabel* label = MakeLabel(GroupBox1, QString::fromLatin1(labelNames[k - 1]), QStringLiteral("Image %1").arg(k));
+        label->setGeometry(x, y + 3, 58, 16);
+        label->setProperty(TagProperty, k);
+        label->installEventFilter(this);
+
+        auto* rb = new QRadioButton(GroupBox1);
+        rb->setObjectName(QStringLiteral("rb%1").arg(k));
+        rb->setGeometry(x + 62, y + 1, 22, 20);
+        rb->setProperty(TagProperty, k);
+        rb->setAccessibleName(QStringLiteral("Image %1").arg(k));
+        rb->setFocusPolicy(Qt::StrongFocus);
+
+        // Display only: nothing typed here would ever be read, and the
+        // next filling would overwrite it.
+        auto* edit = new QLineEdit(GroupBox1);
+        edit->setObjectName(QStringLiteral("Edit%1").arg(k));
+        edit->setGeometry(x + 88, y, 121, 22);
+        edit->setProperty(TagProperty, k);
+        edit->setReadOnly(true);
+        edit->setMaxLength(12);
+        edit->setFocusPolicy(Qt::NoFocus);
+        edit->setPalette(black);
+        edit->installEventFilter(this);
+
+        Labels[k - 1] = label;
+        Radios[k - 1] = rb;
+        Edits[k - 1] = edit;
+    }
+
+    using Handler = void (TSSAddForm::*)();
+    static const Handler rbHandlers[10] = {&TSSAddForm::rb1Click, &TSSAddForm::rb2Click, &TSSAddForm::rb3Click,
+                                           &TSSAddForm::rb4Click, &TSSAddForm::rb5Click, &TSSAddForm::rb6Click,
+                                           &TSSAddForm::rb7Click, &TSSAddForm::rb8Click, &TSSAddForm::rb9Click,
+                                           &TSSAddForm::rb10Click};
+    for (int i = 0; i < 10; ++i)
+        connect(Radios[i], &QRadioButton::clicked, this, rbHandlers[i]);
+
+    BitBtn5 = MakeBitBtn(this, QStringLiteral("BitBtn5"), QStringLiteral("Locate"), TGlyph::Locate);
+    BitBtn4 = MakeBitBtn(this, QStringLiteral("BitBtn4"), QStringLiteral("Remove"), TGlyph::Remove);
+    BitBtn3 = MakeBitBtn(this, QStringLiteral("BitBtn3"), QStringLiteral("View"), TGlyph::View);
+    BitBtn2 = MakeBitBtn(this, QStringLiteral("BitBtn2"), QStringLiteral("Select"), TGlyph::Select);
+    BitBtn1 = MakeBitBtn(this, QStringLiteral("BitBtn1"), QStringLiteral("OK"), TGlyph::OK);
+    QPushButton* buttons[5] = {BitBtn5, BitBtn4, BitBtn3, BitBtn2, BitBtn1};
+    for (int i = 0; i < 5; ++i) {
+        buttons[i]->setGeometry(18 + i * 93, 180, 75, 25);
+        // Enter presses the focused button, or OK when no button has the focus.
+        buttons[i]->setAutoDefault(true);
+    }
+    BitBtn1->setDefault(true);
+
+    connect(BitBtn5, &QPushButton::clicked, this, &TSSAddForm::BitBtn5Click);
+    connect(BitBtn4, &QPushButton::clicked, this, &TSSAddForm::BitBtn4Click);
+    connect(BitBtn3, &QPushButton::clicked, this, &TSSAddForm::BitBtn3Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &TSSAddForm::BitBtn2Click);
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+
+    // Tab visits the slots in their order, then the buttons left to right;
+    // the arrow keys move among the slots.
+    QWidget* order[15] = {Radios[0], Radios[1], Radios[2], Radios[3], Radios[4], Radios[5], Radios[6], Radios[7],
+                          Radios[8], Radios[9], BitBtn5, BitBtn4, BitBtn3, BitBtn2, BitBtn1};
+    for (int i = 0; i + 1 < 15; ++i)
+        setTabOrder(order[i], order[i + 1]);
+
+    CurrentSlot = 1;
+    Radios[0]->setChecked(true);
+    Radios[0]->setFocus();
+    LastPicked.clear();
+    FillNameBoxes();
+}
+
+void TSSAddForm::FillNameBoxes()
+{
+    const SaverSettings& s = Project().Settings;
+    for (int k = 1; k <= 10; ++k)
+        Edits[k - 1]->setText(s.Slot(k).IsEmpty() ? QString() : s.Slot(k).Name());
+}
+
+void TSSAddForm::checkRadioOfCurrentSlot()
+{
+    for (QRadioButton* rb : GroupBox1->findChildren<QRadioButton*>()) {
+        if (TagOf(rb) == CurrentSlot) {
+            rb->setChecked(true);
+            // Keyboard users carry on from the slot chosen with the mouse.
+            if (focusWidget() && qobject_cast<QRadioButton*>(focusWidget()))
+                rb->setFocus();
+        }
+    }
+}
+
+void TSSAddForm::Label2Click(QObject* sender)
+{
+    const int k = TagOf(sender);
+    if (k < 1 || k > 10)
+        return;
+    CurrentSlot = k;
+    checkRadioOfCurrentSlot();
+}
+
+void TSSAddForm::Edit1Click(QObject* sender) { Label2Click(sender); }
+
+bool TSSAddForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonPress) {
+        if (qobject_cast<QLabel*>(watched))
+            Label2Click(watched);
+        else if (qobject_cast<QLineEdit*>(watched))
+            Edit1Click(watched);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TSSAddForm::keyPressEvent(QKeyEvent* event)
+{
+    // There is no Cancel: Escape does nothing. The close box still closes.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TSSAddForm::BitBtn2Click()
+{
+    TDialogHidden hidden(this);
+    QString name = LastPicked;
+    bool picked = false;
+    RunCommand([&] { picked = PickProjectGraphic(name); });
+    if (!picked)
+        return;
+    LastPicked = name;
+    Project().Settings.Slot(CurrentSlot).SetName(name);
+    FillNameBoxes();
+}
+
+void TSSAddForm::BitBtn3Click()
+{
+    const ImageEntry& slot = Project().Settings.Slot(CurrentSlot);
+    if (slot.IsEmpty())
+        return;
+    const QString name = slot.Name();
+    LastPicked = name;
+    TDialogHidden hidden(this);
+    RunCommand([&] { ViewPicture(name); });
+}
+
+void TSSAddForm::BitBtn4Click()
+{
+    Project().Settings.Slot(CurrentSlot).NameLength = 0;
+    FillNameBoxes();
+}
+
+void TSSAddForm::BitBtn5Click()
+{
+    TDialogHidden hidden(this);
+    RunCommand([] { BrowseAndCopyImage(); });
+}
+
+void ConfirmImageSlots()
+{
+    SaverSettings& s = Project().Settings;
+    const QString folder = Project().ProjectFolder;
+    QString kept[MaxImages];
+    int n = 0;
+    for (int k = 1; k <= MaxImages; ++k) {
+        if (s.Slot(k).IsEmpty())
+            continue;
+        const QString name = s.Slot(k).Name();
+        // A slot names a file of the project folder itself; a typed name that
+        // reaches into another folder would not travel with the project.
+        if (name.contains(QLatin1Char('/')) || name.contains(QChar(0)) || !FileExists(folder + name))
+            continue;
+        kept[n++] = name;
+    }
+    s.ImageCount = n;
+    for (int k = 1; k <= MaxImages; ++k) {
+        if (k <= n)
+            s.Slot(k).SetName(kept[k - 1]);
+        else
+            s.Slot(k).NameLength = 0;
+    }
+    SaveProject();
+}
+
 void EditImageSlots()
 {
+    TSSAddForm form;
+    if (form.exec() == QDialog::Accepted)
+        ConfirmImageSlots();
 }

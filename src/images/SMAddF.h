@@ -1,0 +1,47 @@
+#pragma once
+// The graphic picker: the BMP and JPEG pictures of the project folder, one of
+// which the user picks (or whose name is typed) for a slot of the editor.
+#include <QDialog>
+
+class QGroupBox;
+class QPushButton;
+class TFileListBox;
+class TUpperEdit;
+
+class TGetGraphicForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TGetGraphicForm(QWidget* parent = nullptr);
+
+    QGroupBox* GroupBox1;
+    TUpperEdit* Edit1;
+    TFileListBox* FileListBox1;
+    QPushButton* BitBtn1;   // &View
+    QPushButton* BitBtn2;   // &OK
+    QPushButton* BitBtn3;   // &Cancel
+
+    void BitBtn1Click();
+    void FileListBox1Click();
+    // The close check: true when the dialog may close with `result`.
+    bool FormCloseQuery(int result);
+
+    void done(int r) override;
+};
+
+// Runs the picker with `name` in its name box. On OK returns true with the
+// name box's text (in capitals) in `name`; otherwise `name` stays as it was.
+bool PickProjectGraphic(QString& name);
+
+// Hides a modal dialog while another window runs and shows it again
+// afterwards. QDialog::hide would end the dialog's modal loop; this does not.
+class TDialogHidden {
+public:
+    explicit TDialogHidden(QDialog* d);
+    ~TDialogHidden();
+    TDialogHidden(const TDialogHidden&) = delete;
+    TDialogHidden& operator=(const TDialogHidden&) = delete;
+
+private:
+    QDialog* d_;
+    bool wasVisible_;
+};

@@ -1,0 +1,518 @@
+#include "TestSupport.h"
+#include "images/SMAddF.h"
+#include "images/SMImageF.h"
+#include "project/Project.h"
+#include "toolkit/FileControls.h"
+#include "toolkit/Files.h"
+#include "toolkit/Help.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct SlotEditorTest : ::testing::Test {
+    TempFolder folder;
+    MessageRecorder messages;
+
+    void SetUp() override
+    {
+        Project() = ProjectState{};
+        Project().ProgramFolder = folder.Path();
+        Project().ProjectFolder = folder.Path();
+        Project().ProjectFile = "TEST.SSJ";
+        Project().Settings = NewProjectSettings();
+        SaveProject();
+    }
+    void TearDown() override { Project() = ProjectState{}; }
+
+    void Touch(const QString& name) { WriteAll(folder.File(name), "picture"); }
+    static SaverSettings& S() { return Project().Settings; }
+    void Fill(int k, const QString& name) { S().Slot(k).SetName(name); }
+    QStringList Names() const
+    {
+        QStringList n;
+        for (int k = 1; k <= 10; ++k)
+            n << (S().Slot(k).IsEmpty() ? QString() : S().Slot(k).Name());
+        return n;
+    }
+    SaverSettings OnDisk() const
+    {
+        const QByteArray b = ReadAll(folder.File("TEST.SSJ"));
+        EXPECT_EQ(b.size(), 235);
+        return SaverSettings::Decode(reinterpret_cast<const std::uint8_t*>(b.constData()));
+    }
+};
+
+QStringList Padded(QStringList names)
+{
+    while (names.size() < 10)
+        names << QString();
+    return names;
+}
+
+void Press(QWidget* w)
+{
+    const QPointF p(w->width() / 2.0, w->height() / 2.0);
+    QMouseEvent press(QEvent::MouseButtonPress, p, w->mapToGlobal(p), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, p, w->mapToGlobal(p), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &release);
+}
+
+void Key(QWidget* w, int key)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(w, &release);
+}
+
+// Answers the next graphic picker: `typed` into its name box and OK, or
+// Cancel when `typed` is null. What the box held at opening goes to `seen`.
+void AnswerPicker(const QString& typed, QString* seen = nullptr)
+{
+    OnNextModal([=](QWidget* w) {
+        auto* picker = qobject_cast<TGetGraphicForm*>(w);
+        ASSERT_NE(picker, nullptr);
+        if (seen)
+            *seen = picker->Edit1->text();
+        if (typed.isNull()) {
+            picker->BitBtn3->click();
+        } else {
+            picker->Edit1->setText(typed);
+            picker->BitBtn2->click();
+        }
+    });
+}
+
+// Runs the editor; `act` works in it while it is up, then OK or the close box.
+void RunEditor(std::function<void(TSSAddForm*)> act, bool ok)
+{
+    OnNextModal([=](QWidget* w) {
+        auto* form = qobject_cast<TSSAddForm*>(w);
+        ASSERT_NE(form, nullptr);
+        if (act)
+            act(form);
+        if (ok)
+            form->BitBtn1->click();
+        else
+            form->close();
+    });
+    EditImageSlots();
+}
+
+} // namespace
+
+// ------------------------------------------------------------ confirming
+
+TEST_F(SlotEditorTest, OkClosesTheGapsInTheUsersOrderAndSaves)
+{
+    Touch("A.BMP");
+    Touch("B.JPG");
+    Touch("C.BMP");
+    Fill(2, "C.BMP");
+    Fill(5, "A.BMP");
+    Fill(9, "B.JPG");
+    RunEditor(nullptr, true);
+    EXPECT_EQ(Names(), Padded({"C.BMP", "A.BMP", "B.JPG"}));
+    EXPECT_EQ(S().ImageCount, 3);
+    EXPECT_EQ(OnDisk(), S());
+    EXPECT_TRUE(messages.Messages.isEmpty());
+}
+
+TEST_F(SlotEditorTest, OnlyNamesMoveOffsetAndSizeStayWithTheirSlot)
+{
+    Touch("A.BMP");
+    Touch("B.BMP");
+    for (int k = 1; k <= 10; ++k) {
+        S().Slot(k).Offset = 1000 * k;
+        S().Slot(k).Size = k;
+    }
+    Fill(4, "A.BMP");
+    Fill(7, "B.BMP");
+    ConfirmImageSlots();
+    EXPECT_EQ(Names(), Padded({"A.BMP", "B.BMP"}));
+    for (int k = 1; k <= 10; ++k) {
+        EXPECT_EQ(S().Slot(k).Offset, 1000 * k) << k;
+        EXPECT_EQ(S().Slot(k).Size, k) << k;
+    }
+}
+
+TEST_F(SlotEditorTest, NamesWithoutAFileAreDroppedSilently)
+{
+    Touch("KEEP1.BMP");
+    Touch("KEEP2.JPG");
+    QDir(folder.Path()).mkdir("DIR.BMP");   // a folder is not a picture
+    Fill(1, "GONE.BMP");
+    Fill(2, "KEEP1.BMP");
+    Fill(3, "DIR.BMP");
+    Fill(6, "KEEP2.JPG");
+    Fill(10, "GONE2.JPG");
+    RunEditor(nullptr, true);
+    EXPECT_EQ(Names(), Padded({"KEEP1.BMP", "KEEP2.JPG"}));
+    EXPECT_EQ(S().ImageCount, 2);
+    EXPECT_EQ(OnDisk(), S());
+    EXPECT_TRUE(messages.Messages.isEmpty());
+}
+
+TEST_F(SlotEditorTest, AllEmptyOrAllMissingGivesNoPictures)
+{
+    S().ImageCount = 4;
+    RunEditor(nullptr, true);
+    EXPECT_EQ(S().ImageCount, 0);
+    EXPECT_EQ(OnDisk().ImageCount, 0);
+
+    Fill(1, "NOPE.BMP");
+    Fill(8, "NOPE.JPG");
+    RunEditor(nullptr, true);
+    EXPECT_EQ(Names(), Padded({}));
+    EXPECT_EQ(OnDisk(), S());
+}
+
+TEST_F(SlotEditorTest, NamesInCapitalsFindFilesOfAnyCase)
+{
+    Touch("photo.jpg");
+    Fill(3, "PHOTO.JPG");
+    ConfirmImageSlots();
+    EXPECT_EQ(Names(), Padded({"PHOTO.JPG"}));
+    EXPECT_EQ(S().ImageCount, 1);
+}
+
+TEST_F(SlotEditorTest, TheSamePictureInSeveralSlotsStays)
+{
+    Touch("SUN.JPG");
+    Fill(2, "SUN.JPG");
+    Fill(3, "SUN.JPG");
+    Fill(10, "SUN.JPG");
+    ConfirmImageSlots();
+    EXPECT_EQ(Names(), Padded({"SUN.JPG", "SUN.JPG", "SUN.JPG"}));
+    EXPECT_EQ(S().ImageCount, 3);
+}
+
+TEST_F(SlotEditorTest, ANameReachingIntoAnotherFolderIsDropped)
+{
+    QDir(folder.Path()).mkdir("SUB");
+    Touch("SUB/X.BMP");
+    Fill(1, "SUB/X.BMP");
+    Fill(2, "../X.BMP");
+    ConfirmImageSlots();
+    EXPECT_EQ(S().ImageCount, 0);
+    EXPECT_TRUE(S().Slot(1).IsEmpty());
+}
+
+TEST_F(SlotEditorTest, AFailedSaveEndsTheCommandWithTheRecordCompacted)
+{
+    Touch("A.BMP");
+    Fill(5, "A.BMP");
+    Project().ProjectFile = "NO-SUCH-FOLDER/TEST.SSJ";
+    bool closed = false;
+    OnNextModal([&](QWidget* w) {
+        closed = true;
+        qobject_cast<TSSAddForm*>(w)->BitBtn1->click();
+    });
+    EXPECT_THROW(EditImageSlots(), EInOutError);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(Names(), Padded({"A.BMP"}));
+    EXPECT_EQ(S().ImageCount, 1);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// ------------------------------------------------------------ closing otherwise
+
+TEST_F(SlotEditorTest, TheCloseBoxKeepsChangesInMemoryAndWritesNothing)
+{
+    Touch("A.BMP");
+    Touch("B.BMP");
+    Touch("C.BMP");
+    Fill(1, "A.BMP");
+    Fill(2, "B.BMP");
+    Fill(3, "C.BMP");
+    S().ImageCount = 3;
+    SaveProject();
+    const QByteArray before = ReadAll(folder.File("TEST.SSJ"));
+    RunEditor([](TSSAddForm* f) {
+        f->Radios[1]->click();
+        f->BitBtn4->click();
+    }, false);
+    EXPECT_EQ(Names(), Padded({"A.BMP", "", "C.BMP"}));
+    EXPECT_EQ(S().ImageCount, 3);
+    EXPECT_EQ(ReadAll(folder.File("TEST.SSJ")), before);
+}
+
+TEST_F(SlotEditorTest, EscapeDoesNothing)
+{
+    const QByteArray before = ReadAll(folder.File("TEST.SSJ"));
+    Fill(1, "A.BMP");
+    bool stayed = false;
+    RunEditor([&](TSSAddForm* f) {
+        Key(f->Radios[0], Qt::Key_Escape);
+        Key(f, Qt::Key_Escape);
+        stayed = f->isVisible() && QApplication::activeModalWidget() == f;
+    }, false);
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(ReadAll(folder.File("TEST.SSJ")), before);
+}
+
+// ------------------------------------------------------------ Select, View, Remove
+
+TEST_F(SlotEditorTest, SelectReplacesTheCurrentSlotInPlace)
+{
+    Fill(1, "ONE.BMP");
+    Fill(3, "OLD.BMP");
+    Fill(4, "FOUR.BMP");
+    TSSAddForm form;
+    form.Radios[2]->click();
+    EXPECT_EQ(form.CurrentSlot, 3);
+    AnswerPicker("new.jpg");
+    form.BitBtn2Click();
+    EXPECT_EQ(Names(), Padded({"ONE.BMP", "", "NEW.JPG", "FOUR.BMP"}));
+    EXPECT_EQ(form.Edits[2]->text(), QString("NEW.JPG"));
+    EXPECT_EQ(form.LastPicked, QString("NEW.JPG"));
+}
+
+TEST_F(SlotEditorTest, ACancelledPickChangesNothing)
+{
+    Fill(1, "ONE.BMP");
+    TSSAddForm form;
+    form.LastPicked = "PREV.BMP";
+    AnswerPicker(QString());
+    form.BitBtn2Click();
+    EXPECT_EQ(Names(), Padded({"ONE.BMP"}));
+    EXPECT_EQ(form.LastPicked, QString("PREV.BMP"));
+}
+
+TEST_F(SlotEditorTest, ALongNameIsCutToTwelveCharacters)
+{
+    TSSAddForm form;
+    form.Radios[4]->click();
+    AnswerPicker("abcdefghijklmnop.jpg");
+    form.BitBtn2Click();
+    EXPECT_EQ(S().Slot(5).Name(), QString("ABCDEFGHIJKL"));
+    EXPECT_EQ(form.Edits[4]->text(), QString("ABCDEFGHIJKL"));
+    EXPECT_EQ(form.LastPicked, QString("ABCDEFGHIJKLMNOP.JPG"));
+
+    ConfirmImageSlots();   // no file of the cut name
+    EXPECT_EQ(S().ImageCount, 0);
+    Touch("ABCDEFGHIJKL");
+    S().Slot(5).SetName("ABCDEFGHIJKLMNOP.JPG");
+    ConfirmImageSlots();
+    EXPECT_EQ(Names(), Padded({"ABCDEFGHIJKL"}));
+}
+
+TEST_F(SlotEditorTest, TheNameLastViewedOrPickedOpensThePicker)
+{
+    Fill(4, "MISSING.BMP");
+    TSSAddForm form;
+    QString seen = "not asked";
+    AnswerPicker(QString(), &seen);
+    form.BitBtn2Click();
+    EXPECT_EQ(seen, QString());
+
+    form.Radios[3]->click();
+    form.BitBtn3Click();   // the view reports the missing file itself
+    EXPECT_EQ(form.LastPicked, QString("MISSING.BMP"));
+    AnswerPicker("OTHER.BMP", &seen);
+    form.BitBtn2Click();
+    EXPECT_EQ(seen, QString("MISSING.BMP"));
+
+    form.Radios[0]->click();
+    AnswerPicker(QString(), &seen);
+    form.BitBtn2Click();
+    EXPECT_EQ(seen, QString("OTHER.BMP"));
+}
+
+TEST_F(SlotEditorTest, ViewOnAnEmptySlotDoesNothing)
+{
+    TSSAddForm form;
+    form.LastPicked = "KEEP.BMP";
+    form.Radios[6]->click();
+    form.BitBtn3Click();
+    EXPECT_EQ(form.LastPicked, QString("KEEP.BMP"));
+    EXPECT_TRUE(messages.Messages.isEmpty());
+}
+
+TEST_F(SlotEditorTest, RemoveEmptiesOnlyTheCurrentSlot)
+{
+    Fill(1, "A.BMP");
+    Fill(2, "B.BMP");
+    Fill(3, "C.BMP");
+    TSSAddForm form;
+    form.Radios[1]->click();
+    form.BitBtn4->click();
+    EXPECT_EQ(Names(), Padded({"A.BMP", "", "C.BMP"}));
+    EXPECT_EQ(form.Edits[1]->text(), QString());
+    EXPECT_EQ(form.Edits[2]->text(), QString("C.BMP"));
+
+    const SaverSettings before = S();
+    form.BitBtn4->click();   // already empty
+    EXPECT_EQ(S(), before);
+}
+
+TEST_F(SlotEditorTest, SubDialogsLeaveTheEditorRunning)
+{
+    // Each step runs from the editor's own modal loop, so a sub-dialog that
+    // ended the editor's run would leave the next step without an editor.
+    Fill(1, "MISSING.BMP");
+    S().ImageCount = 5;
+    QStringList steps;
+    ModalWatch watches[4];
+    auto stillTheEditor = [&](QWidget* w) -> TSSAddForm* {
+        auto* f = qobject_cast<TSSAddForm*>(w);
+        return f && f->isVisible() ? f : nullptr;
+    };
+    watches[0] = OnNextModal([&](QWidget* w) {
+        TSSAddForm* f = stillTheEditor(w);
+        ASSERT_NE(f, nullptr);
+        steps << "view";
+        f->BitBtn3->click();
+        watches[1] = OnNextModal([&](QWidget* w) {
+            TSSAddForm* f = stillTheEditor(w);
+            ASSERT_NE(f, nullptr);
+            steps << "select";
+            AnswerPicker(QString());
+            f->BitBtn2->click();
+            watches[2] = OnNextModal([&](QWidget* w) {
+                TSSAddForm* f = stillTheEditor(w);
+                ASSERT_NE(f, nullptr);
+                steps << "locate";
+                ModalWatch browse = OnNextModal([f](QWidget* w) {
+                    if (w != f)
+                        w->close();
+                });
+                f->BitBtn5->click();
+                browse.Cancel();
+                watches[3] = OnNextModal([&](QWidget* w) {
+                    TSSAddForm* f = stillTheEditor(w);
+                    ASSERT_NE(f, nullptr);
+                    steps << "ok";
+                    f->BitBtn1->click();
+                });
+            });
+        });
+    });
+    EditImageSlots();
+    for (ModalWatch& m : watches)
+        m.Cancel();
+    EXPECT_EQ(steps, QStringList({"view", "select", "locate", "ok"}));
+    EXPECT_EQ(S().ImageCount, 0);   // confirmed by the OK at the end
+}
+
+// ------------------------------------------------------------ choosing a slot
+
+TEST_F(SlotEditorTest, OpensOnSlotOneWithTheNamesShown)
+{
+    Fill(2, "TWO.BMP");
+    Fill(10, "TEN.JPG");
+    TSSAddForm form;
+    EXPECT_EQ(form.CurrentSlot, 1);
+    EXPECT_TRUE(form.Radios[0]->isChecked());
+    EXPECT_EQ(form.LastPicked, QString());
+    QStringList shown;
+    for (QLineEdit* e : form.Edits)
+        shown << e->text();
+    EXPECT_EQ(shown, Names());
+}
+
+TEST_F(SlotEditorTest, ClickingALabelOrNameBoxChoosesItsSlot)
+{
+    TSSAddForm form;
+    Press(form.findChild<QLabel*>("Label1"));   // slot 6's label
+    EXPECT_EQ(form.CurrentSlot, 6);
+    EXPECT_TRUE(form.findChild<QRadioButton*>("rb6")->isChecked());
+    EXPECT_FALSE(form.Radios[0]->isChecked());
+
+    Press(form.findChild<QLineEdit*>("Edit9"));
+    EXPECT_EQ(form.CurrentSlot, 9);
+    EXPECT_TRUE(form.Radios[8]->isChecked());
+    EXPECT_FALSE(form.Radios[5]->isChecked());
+
+    form.Radios[2]->click();
+    EXPECT_EQ(form.CurrentSlot, 3);
+    EXPECT_FALSE(form.Radios[8]->isChecked());
+}
+
+TEST_F(SlotEditorTest, EveryControlOfASlotCarriesItsNumber)
+{
+    TSSAddForm form;
+    const char* labels[10] = {"Label2", "Label3", "Label4", "Label5", "Label6", "Label1", "Label7", "Label8", "Label9", "Label10"};
+    for (int k = 1; k <= 10; ++k) {
+        auto* l = form.findChild<QLabel*>(labels[k - 1]);
+        auto* rb = form.findChild<QRadioButton*>(QString("rb%1").arg(k));
+        auto* e = form.findChild<QLineEdit*>(QString("Edit%1").arg(k));
+        ASSERT_TRUE(l && rb && e) << k;
+        EXPECT_EQ(l->text(), QString("Image %1").arg(k));
+        EXPECT_EQ(l->property("Tag").toInt(), k);
+        EXPECT_EQ(rb->property("Tag").toInt(), k);
+        EXPECT_EQ(e->property("Tag").toInt(), k);
+        EXPECT_TRUE(rb->text().isEmpty());
+        EXPECT_TRUE(e->isReadOnly());
+        EXPECT_EQ(e->width(), 121);
+    }
+}
+
+TEST_F(SlotEditorTest, TheKeyboardReachesEverySlotAndButton)
+{
+    TSSAddForm form;
+    // Tab: the ten slots, then the buttons from left to right.
+    QStringList chain;
+    QWidget* w = form.Radios[0];
+    for (int i = 0; i < 15; ++i, w = w->nextInFocusChain()) {
+        while (!(w->focusPolicy() & Qt::TabFocus))
+            w = w->nextInFocusChain();
+        chain << w->objectName();
+    }
+    EXPECT_EQ(chain, QStringList({"rb1", "rb2", "rb3", "rb4", "rb5", "rb6", "rb7", "rb8", "rb9", "rb10", "BitBtn5",
+                                  "BitBtn4", "BitBtn3", "BitBtn2", "BitBtn1"}));
+
+    // The arrow keys move among the slots.
+    form.show();
+    form.activateWindow();
+    QApplication::setActiveWindow(&form);
+    form.Radios[0]->setFocus();
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), form.Radios[0]);
+    Key(form.Radios[0], Qt::Key_Down);
+    EXPECT_EQ(form.CurrentSlot, 2);
+    EXPECT_TRUE(form.Radios[1]->isChecked());
+    Key(form.Radios[1], Qt::Key_Right);
+    EXPECT_EQ(form.CurrentSlot, 7);
+    form.hide();
+}
+
+TEST_F(SlotEditorTest, LayoutTitleAndHelp)
+{
+    TSSAddForm form;
+    EXPECT_EQ(form.size(), QSize(482, 216));
+    EXPECT_EQ(form.windowTitle(), QString("Press F1 for Help"));
+    EXPECT_EQ(HelpContextOf(&form), 100);
+    for (int k = 1; k <= 5; ++k) {
+        EXPECT_LT(form.Edits[k - 1]->x(), form.Edits[k + 4]->x());
+        EXPECT_EQ(form.Edits[k - 1]->y(), form.Edits[k + 4]->y());
+        if (k > 1) {
+            EXPECT_GT(form.Edits[k - 1]->y(), form.Edits[k - 2]->y());
+        }
+    }
+    QPushButton* buttons[5] = {form.BitBtn5, form.BitBtn4, form.BitBtn3, form.BitBtn2, form.BitBtn1};
+    const char* captions[5] = {"Locate", "Remove", "View", "Select", "OK"};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(buttons[i]->text(), QString(captions[i]));
+        EXPECT_EQ(buttons[i]->size(), QSize(75, 25));
+        EXPECT_FALSE(buttons[i]->icon().isNull());
+        EXPECT_GE(buttons[i]->y(), form.GroupBox1->geometry().bottom());
+        EXPECT_LE(buttons[i]->geometry().bottom(), 216);
+        if (i > 0) {
+            EXPECT_GT(buttons[i]->x(), buttons[i - 1]->geometry().right());
+        }
+    }
+    EXPECT_TRUE(form.BitBtn1->isDefault());
+    EXPECT_EQ(form.findChildren<QPushButton*>().size(), 5);   // no Cancel
+}
