@@ -230,3 +230,15 @@ TEST_F(PickerTest, LayoutFocusAndHelp)
     }
     EXPECT_TRUE(form.BitBtn2->isDefault());
 }
+
+TEST_F(PickerTest, EnterInTheNameBoxIsOk)
+{
+    WhilePickerUp([](TGetGraphicForm* f) {
+        f->Edit1->setText("typed.bmp");
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(f->Edit1, &enter);
+    });
+    QString name;
+    EXPECT_TRUE(PickProjectGraphic(name));
+    EXPECT_EQ(name, QString("TYPED.BMP"));
+}

@@ -262,6 +262,15 @@ TEST_F(SlotEditorTest, EscapeDoesNothing)
     EXPECT_EQ(ReadAll(folder.File("TEST.SSJ")), before);
 }
 
+TEST_F(SlotEditorTest, EnterOnASlotIsOk)
+{
+    Touch("A.BMP");
+    Fill(3, "A.BMP");
+    RunEditor([](TSSAddForm* f) { Key(f->Radios[0], Qt::Key_Return); }, false);
+    EXPECT_EQ(Names(), Padded({"A.BMP"}));   // confirmed before the close box could
+    EXPECT_EQ(OnDisk(), S());
+}
+
 // ------------------------------------------------------------ Select, View, Remove
 
 TEST_F(SlotEditorTest, SelectReplacesTheCurrentSlotInPlace)
