@@ -1,0 +1,147 @@
+// A compiled screensaver, run for real under Xvfb: it must cover the screen
+// in its background colour, show its pictures, and end on a key.
+#include "StoreReader.h"
+#include "TestSupport.h"
+#include "compiler/ImageStore.h"
+#include "project/Project.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+class XServer {
+public:
+    XServer()
+    {
+        if (QStandardPaths::findExecutable("Xvfb").isEmpty())
+            return;
+        for (int n = 90; n < 110 && display_.isEmpty(); ++n) {
+            if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)) || QFile::exists(QString("/tmp/.X%1-lock").arg(n)))
+                continue;
+            xvfb_.start("Xvfb", {QString(":%1").arg(n), "-screen", "0", "800x600x24", "-nolisten", "tcp"});
+            for (int i = 0; i < 50 && !QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)); ++i)
+                QThread::msleep(100);
+            if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)))
+                display_ = QString(":%1").arg(n);
+            else
+                xvfb_.kill();
+        }
+    }
+    ~XServer()
+    {
+        xvfb_.terminate();
+        xvfb_.waitForFinished(3000);
+    }
+    QString Display() const { return display_; }
+    QProcessEnvironment Env() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", display_);
+        env.remove("QT_QPA_PLATFORM");
+        return env;
+    }
+    QImage Screenshot(const QString& file) const
+    {
+        QProcess p;
+        p.setProcessEnvironment(Env());
+        p.start("import", {"-window", "root", file});
+        p.waitForFinished(15000);
+        return QImage(file);
+    }
+    void Key(const QString& key) const
+    {
+        QProcess p;
+        p.setProcessEnvironment(Env());
+        p.start("xdotool", {"key", key});
+        p.waitForFinished(5000);
+    }
+private:
+    QProcess xvfb_;
+    QString display_;
+};
+
+int countNear(const QImage& img, QColor c, int tolerance)
+{
+    int n = 0;
+    for (int y = 0; y < img.height(); y += 2)
+        for (int x = 0; x < img.width(); x += 2) {
+            const QColor p = img.pixelColor(x, y);
+            if (std::abs(p.red() - c.red()) <= tolerance && std::abs(p.green() - c.green()) <= tolerance && std::abs(p.blue() - c.blue()) <= tolerance)
+                ++n;
+        }
+    return n;
+}
+} // namespace
+
+TEST(PlayerRun, ACompiledScreensaverShowsItsPicturesAndEndsOnAKey)
+{
+    XServer x;
+    if (x.Display().isEmpty())
+        GTEST_FAIL() << "Xvfb could not be started";
+    TempFolder t;
+    QImage red(300, 200, QImage::Format_RGB32);
+    red.fill(QColor(255, 0, 0));
+    red.save(t.File("RED.BMP"), "BMP");
+    QImage yellow(200, 150, QImage::Format_RGB32);
+    yellow.fill(QColor(255, 255, 0));
+    yellow.save(t.File("YELLOW.BMP"), "BMP");
+    Project() = ProjectState{};
+    Project().ProgramFolder = QStringLiteral(GLIMMER_BIN_DIR "/");
+    Project().ProjectFolder = t.Path();
+    Project().ProjectFile = "DEMO.SSJ";
+    Project().Settings = NewProjectSettings();
+    Project().Settings.BackgroundColor = 0x00408000;   // green 128, blue 64
+    Project().Settings.ImageCount = 2;
+    Project().Settings.Slot(1).SetName("RED.BMP");
+    Project().Settings.Slot(2).SetName("YELLOW.BMP");
+    {
+        MessageRecorder rec;
+        ASSERT_TRUE(CompileScreenSaver()) << rec.Texts().join("; ").toStdString();
+    }
+    ASSERT_TRUE(QFileInfo(t.File("DEMO.SCR")).isExecutable());
+
+    QProcess scr;
+    scr.setProcessEnvironment(x.Env());
+    scr.start(t.File("DEMO.SCR"), {});
+    ASSERT_TRUE(scr.waitForStarted(5000));
+    QImage shot;
+    int background = 0, picture = 0;
+    for (int i = 0; i < 40 && (background < 1000 || picture < 1000); ++i) {
+        QThread::msleep(250);
+        shot = x.Screenshot(t.File("shot.png"));
+        background = countNear(shot, QColor(0, 128, 64), 8);
+        picture = countNear(shot, QColor(255, 0, 0), 8);
+    }
+    shot.save(QStringLiteral(GLIMMER_BIN_DIR "/../player-run.png"));
+    EXPECT_GT(background, 50000) << "the background colour covers the screen";
+    EXPECT_GT(picture, 10000) << "the first picture is shown";
+    EXPECT_EQ(scr.state(), QProcess::Running);
+    x.Key("space");
+    ASSERT_TRUE(scr.waitForFinished(10000)) << "the screensaver did not end on a key";
+    EXPECT_EQ(scr.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(scr.exitCode(), 0);
+}
+
+TEST(PlayerRun, ThePlayerAloneSaysWhatItIsAndFails)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.BIN"), {});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(p.readAllStandardError().contains("holds no screensaver"));
+    p.start(QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.BIN"), {"--bogus"});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_TRUE(p.readAllStandardError().contains("usage:"));
+}
