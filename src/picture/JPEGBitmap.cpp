@@ -3,6 +3,9 @@
 #include "picture/TransferImage.h"
 #include "toolkit/Cursor.h"
 
+#include <sys/mman.h>
+
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -185,24 +188,41 @@ struct Decoder {
     ErrorManager err;
 };
 
-// How decoded samples become pixels.
-enum class Samples { Grey, RGB, CMYK, AdobeCMYK };
+// How decoded samples become pixels: the library's own output already in the
+// bitmap's layout, or four ink samples that we turn into colour.
+enum class Samples { Native, CMYK, AdobeCMYK };
 
-// Header, options and the start of decompression. False after a failure,
-// with the library's message in d.err.message.
-bool StartDecoding(Decoder& d, TStream* stream, std::exception_ptr* failure)
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+constexpr J_COLOR_SPACE NativePixels = JCS_EXT_BGRA;   // QRgb 0xAARRGGBB in memory
+#else
+constexpr J_COLOR_SPACE NativePixels = JCS_EXT_ARGB;
+#endif
+
+enum class Start { Failed, TooLarge, Started };
+
+// Header, options and the start of decompression; a picture too large to
+// hold is refused before the library sets aside memory for it. After a
+// failure the library's message is in d.err.message.
+Start StartDecoding(Decoder& d, TStream* stream, std::exception_ptr* failure)
 {
     if (setjmp(d.err.jump))
-        return false;
+        return Start::Failed;
     jpeg_create_decompress(&d.cinfo);
     jpeg_set_marker_processor(&d.cinfo, JPEG_COM, SkipComment);
     UseStreamSource(&d.cinfo, stream, failure);
     jpeg_read_header(&d.cinfo, TRUE);
+    if (std::int64_t(d.cinfo.image_width) * std::int64_t(d.cinfo.image_height) * 4 > MaxPictureBytes)
+        return Start::TooLarge;
     d.cinfo.scale_num = 100;    // a ratio of 1: full size
     d.cinfo.scale_denom = 100;
     d.cinfo.do_block_smoothing = TRUE;
+    // Greyscale and colour pictures come out of the library as the bitmap's
+    // own pixels (blue, green, red, opaque alpha in memory; a grey level in
+    // all three colours), so rows are decoded straight into the picture.
+    if (d.cinfo.out_color_space == JCS_GRAYSCALE || d.cinfo.out_color_space == JCS_RGB)
+        d.cinfo.out_color_space = NativePixels;
     jpeg_start_decompress(&d.cinfo);
-    return true;
+    return Start::Started;
 }
 
 inline std::uint8_t Mul255(unsigned a, unsigned b)
@@ -211,53 +231,99 @@ inline std::uint8_t Mul255(unsigned a, unsigned b)
     return std::uint8_t((t + (t >> 8)) >> 8);
 }
 
-void ConvertRow(const JSAMPLE* in, QRgb* out, JDIMENSION width, Samples kind)
+void ConvertCmykRow(const JSAMPLE* in, QRgb* out, JDIMENSION width, bool adobe)
 {
-    switch (kind) {
-    case Samples::Grey:
-        for (JDIMENSION j = 0; j < width; ++j) {
-            const unsigned v = in[j];
-            out[j] = 0xff000000u | (v << 16) | (v << 8) | v;
-        }
-        break;
-    case Samples::RGB:
-        for (JDIMENSION j = 0; j < width; ++j, in += 3)
-            out[j] = 0xff000000u | (unsigned(in[0]) << 16) | (unsigned(in[1]) << 8) | unsigned(in[2]);
-        break;
-    case Samples::AdobeCMYK:
+    if (adobe) {
         // Adobe writes the inks inverted: 255 is no ink.
         for (JDIMENSION j = 0; j < width; ++j, in += 4) {
             const unsigned k = in[3];
             out[j] = qRgb(Mul255(in[0], k), Mul255(in[1], k), Mul255(in[2], k));
         }
-        break;
-    case Samples::CMYK:
+    } else {
         for (JDIMENSION j = 0; j < width; ++j, in += 4) {
             const unsigned k = 255u - in[3];
             out[j] = qRgb(Mul255(255u - in[0], k), Mul255(255u - in[1], k), Mul255(255u - in[2], k));
         }
-        break;
     }
 }
 
-// Reads every row, eight at a time, straight into the rows of the picture
-// (top line first), then finishes the datastream, so that a warning at its
-// very end still fails the load.
+// Reads every row, eight at a time, into the rows of the picture (top line
+// first), then finishes the datastream, so that a warning at its very end
+// still fails the load.
 bool DecodeRows(Decoder& d, unsigned char* bits, qsizetype bytesPerLine, Samples kind)
 {
     if (setjmp(d.err.jump))
         return false;
-    JSAMPARRAY rows = (*d.cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&d.cinfo), JPOOL_IMAGE,
-                                                   d.cinfo.output_width * JDIMENSION(d.cinfo.output_components), 8);
-    while (d.cinfo.output_scanline < d.cinfo.output_height) {
-        const JDIMENSION first = d.cinfo.output_scanline;
-        const JDIMENSION got = jpeg_read_scanlines(&d.cinfo, rows, 8);
-        for (JDIMENSION i = 0; i < got; ++i)
-            ConvertRow(rows[i], reinterpret_cast<QRgb*>(bits + qsizetype(first + i) * bytesPerLine),
-                       d.cinfo.output_width, kind);
+    jpeg_decompress_struct& c = d.cinfo;
+    JSAMPARRAY rows = nullptr;
+    if (kind != Samples::Native)
+        rows = (*c.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&c), JPOOL_IMAGE,
+                                      c.output_width * JDIMENSION(c.output_components), 8);
+    JSAMPROW direct[8];
+    while (c.output_scanline < c.output_height) {
+        const JDIMENSION first = c.output_scanline;
+        if (kind == Samples::Native) {
+            const JDIMENSION n = std::min<JDIMENSION>(8, c.output_height - first);
+            for (JDIMENSION i = 0; i < n; ++i)
+                direct[i] = bits + qsizetype(first + i) * bytesPerLine;
+            jpeg_read_scanlines(&c, direct, n);
+        } else {
+            const JDIMENSION got = jpeg_read_scanlines(&c, rows, 8);
+            for (JDIMENSION i = 0; i < got; ++i)
+                ConvertCmykRow(rows[i], reinterpret_cast<QRgb*>(bits + qsizetype(first + i) * bytesPerLine),
+                               c.output_width, kind == Samples::AdobeCMYK);
+        }
     }
-    jpeg_finish_decompress(&d.cinfo);
+    jpeg_finish_decompress(&c);
     return true;
+}
+
+// Pixel blocks of decoded pictures come straight from the system and go back
+// to one spare slot when the last image using them ends. The show decodes one
+// picture after another of much the same size, and faulting in and clearing
+// the pages of a fresh block costs more than all our own work on the rows.
+struct PixelBlock {
+    void* data;
+    std::size_t size;
+};
+PixelBlock spareBlock{nullptr, 0};
+
+void FreeBlock(PixelBlock& b)
+{
+    if (b.data)
+        ::munmap(b.data, b.size);
+    b = {nullptr, 0};
+}
+
+void ReturnBlock(void* info)
+{
+    auto* block = static_cast<PixelBlock*>(info);
+    FreeBlock(spareBlock);
+    spareBlock = *block;
+    delete block;
+}
+
+// A picture of 32-bit pixels whose rows are exactly 4 x width bytes.
+QImage NewPicture(int width, int height)
+{
+    const std::size_t bytes = std::size_t(width) * std::size_t(height) * 4;
+    PixelBlock block{nullptr, 0};
+    if (spareBlock.data && spareBlock.size >= bytes && spareBlock.size / 2 <= bytes) {
+        block = spareBlock;
+        spareBlock = {nullptr, 0};
+    } else {
+        FreeBlock(spareBlock);   // before taking more, not after
+        void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED)
+            return QImage();
+        block = {p, bytes};
+    }
+    auto* info = new PixelBlock(block);
+    QImage image(static_cast<uchar*>(block.data), width, height, qsizetype(width) * 4, QImage::Format_RGB32,
+                 ReturnBlock, info);
+    if (image.isNull())
+        ReturnBlock(info);
+    return image;
 }
 
 // Shows the hourglass while it lives and puts back the pointer shape it found.
@@ -381,6 +447,11 @@ bool Encode(Encoder& e, TStream* stream, std::exception_ptr* failure, const unsi
 
 } // namespace
 
+void ReleaseSparePictureMemory()
+{
+    FreeBlock(spareBlock);
+}
+
 std::unique_ptr<TGraphic> TJPEGBitmap::NewOfSameClass() const { return std::make_unique<TJPEGBitmap>(); }
 
 void TJPEGBitmap::LoadFromStream(TStream& stream)
@@ -397,25 +468,20 @@ void TJPEGBitmap::LoadFromStream(TStream& stream)
     InitErrorManager(d.err);
     d.cinfo.err = &d.err.pub;
 
-    if (!StartDecoding(d, &stream, &streamFailure)) {
+    const Start start = StartDecoding(d, &stream, &streamFailure);
+    const jpeg_decompress_struct& c = d.cinfo;
+    if (start == Start::Failed) {
         failure = QString::fromLocal8Bit(d.err.message);
+    } else if (start == Start::TooLarge) {
+        failure = QStringLiteral("Picture too large (%1 x %2)").arg(c.image_width).arg(c.image_height);
     } else {
-        const jpeg_decompress_struct& c = d.cinfo;
-        Samples kind = Samples::RGB;
-        if (c.out_color_space == JCS_GRAYSCALE && c.output_components == 1)
-            kind = Samples::Grey;
-        else if (c.out_color_space == JCS_RGB && c.output_components == 3)
-            kind = Samples::RGB;
-        else if (c.out_color_space == JCS_CMYK && c.output_components == 4)
+        Samples kind = Samples::Native;
+        if (c.out_color_space == JCS_CMYK && c.output_components == 4)
             kind = c.saw_Adobe_marker ? Samples::AdobeCMYK : Samples::CMYK;
-        else
+        else if (c.out_color_space != NativePixels || c.output_components != 4)
             failure = QStringLiteral("Unsupported JPEG colour format (%1 components)").arg(c.output_components);
-
-        const std::int64_t bytes = std::int64_t(c.output_width) * std::int64_t(c.output_height) * 4;
-        if (failure.isEmpty() && bytes > MaxPictureBytes)
-            failure = QStringLiteral("Picture too large (%1 x %2)").arg(c.output_width).arg(c.output_height);
         if (failure.isEmpty()) {
-            picture = QImage(int(c.output_width), int(c.output_height), QImage::Format_RGB32);
+            picture = NewPicture(int(c.output_width), int(c.output_height));
             if (picture.isNull())
                 failure = QStringLiteral("Not enough memory for a picture of %1 x %2").arg(c.output_width).arg(c.output_height);
         }

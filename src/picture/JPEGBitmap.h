@@ -24,5 +24,9 @@ public:
     void SaveToStream(TStream& stream) const override;
 };
 
+// Decoded pictures leave their memory for the next decode when they end; this
+// gives it back to the system (say, when a full-screen show closes).
+void ReleaseSparePictureMemory();
+
 // The size of the stream buffers of the coder, in bytes.
 inline constexpr std::size_t JPEGBufferSize = 10240;

@@ -1,0 +1,230 @@
+// How much the program's JPEG loading costs over libjpeg's own work.
+//
+// A 12-megapixel photo-like JPEG is made in a temporary folder, then decoded
+// (1) through TJPEGBitmap::LoadFromFile, into the final bitmap, and
+// (2) by a plain libjpeg loop with the same options (full size, block
+//     smoothing, RGB output, eight rows per call) that keeps no picture.
+// The ratio of the two times is printed (target: at most 1.10; a decode
+// reuses the memory the previous picture left, as in the show, and the cost
+// of fresh memory is shown apart), and so is the
+// peak memory of one load against the size of the finished bitmap (target: at
+// most 1.8 times), measured in a child process from the kernel's peak
+// resident size.
+#include "picture/JPEGBitmap.h"
+
+#include <QFileInfo>
+#include <QImage>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <malloc.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern "C" {
+#include <jpeglib.h>
+}
+
+namespace {
+
+constexpr int PhotoWidth = 4032;    // 12.2 megapixels, a phone camera's size
+constexpr int PhotoHeight = 3024;
+
+std::string photoPath;
+
+// Smooth colour fields with fine grain, so that the coder has a photo's work
+// to do rather than a flat image's.
+QImage MakePhoto()
+{
+    QImage image(PhotoWidth, PhotoHeight, QImage::Format_RGB32);
+    std::uint32_t seed = 12345;
+    for (int y = 0; y < PhotoHeight; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < PhotoWidth; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int grain = int((seed >> 24) & 15) - 8;
+            const int r = 60 + 150 * x / PhotoWidth + grain;
+            const int g = 40 + 120 * y / PhotoHeight + ((x / 37 + y / 29) & 1) * 20 + grain;
+            const int b = 180 - 100 * (x + y) / (PhotoWidth + PhotoHeight) + grain;
+            row[x] = qRgb(std::clamp(r, 0, 255), std::clamp(g, 0, 255), std::clamp(b, 0, 255));
+        }
+    }
+    return image;
+}
+
+void DecodeWithProgram()
+{
+    TJPEGBitmap bitmap;
+    bitmap.LoadFromFile(QString::fromStdString(photoPath));
+    benchmark::DoNotOptimize(bitmap.Image().constBits());
+}
+
+void DecodeWithPlainLibjpeg()
+{
+    FILE* f = std::fopen(photoPath.c_str(), "rb");
+    if (!f)
+        std::abort();
+    jpeg_decompress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&c);
+    jpeg_stdio_src(&c, f);
+    jpeg_read_header(&c, TRUE);
+    c.scale_num = 100;
+    c.scale_denom = 100;
+    c.do_block_smoothing = TRUE;
+    jpeg_start_decompress(&c);
+    JSAMPARRAY rows = (*c.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&c), JPOOL_IMAGE,
+                                             c.output_width * JDIMENSION(c.output_components), 8);
+    while (c.output_scanline < c.output_height)
+        benchmark::DoNotOptimize(jpeg_read_scanlines(&c, rows, 8));
+    jpeg_finish_decompress(&c);
+    jpeg_destroy_decompress(&c);
+    std::fclose(f);
+}
+
+void BM_TJPEGBitmapLoad(benchmark::State& state)
+{
+    for (auto _ : state)
+        DecodeWithProgram();
+    state.counters["Mpixel/s"] =
+        benchmark::Counter(double(PhotoWidth) * PhotoHeight / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// The first picture of a size, with no memory left over from an earlier one:
+// every page of the new bitmap is faulted in.
+void BM_TJPEGBitmapLoadFreshMemory(benchmark::State& state)
+{
+    for (auto _ : state) {
+        DecodeWithProgram();
+        ReleaseSparePictureMemory();
+    }
+}
+
+void BM_PlainLibjpegLoop(benchmark::State& state)
+{
+    for (auto _ : state)
+        DecodeWithPlainLibjpeg();
+    state.counters["Mpixel/s"] =
+        benchmark::Counter(double(PhotoWidth) * PhotoHeight / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+BENCHMARK(BM_PlainLibjpegLoop)->Unit(benchmark::kMillisecond)->MinTime(2.0)->Repetitions(3);
+BENCHMARK(BM_TJPEGBitmapLoad)->Unit(benchmark::kMillisecond)->MinTime(2.0)->Repetitions(3);
+BENCHMARK(BM_TJPEGBitmapLoadFreshMemory)->Unit(benchmark::kMillisecond)->MinTime(2.0)->Repetitions(3);
+
+long StatusKb(const char* key)
+{
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    const std::size_t n = std::strlen(key);
+    while (std::getline(in, line))
+        if (line.compare(0, n, key) == 0)
+            return std::stol(line.substr(n + 1));
+    return -1;
+}
+
+struct MemoryUse {
+    long peakKb = -1;     // growth of the peak resident size during one load
+    long finalKb = -1;    // the finished bitmap
+};
+
+// One load in a fresh child process: the peak resident size is reset first
+// (clear_refs 5), and big blocks are kept out of the heap so that none of
+// the parent's freed memory hides a new allocation.
+MemoryUse MeasureMemory(bool program)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return {};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+        MemoryUse m;
+        const long before = StatusKb("VmRSS:");
+        if (std::FILE* f = std::fopen("/proc/self/clear_refs", "w")) {
+            std::fputs("5", f);
+            std::fclose(f);
+        }
+        if (program) {
+            TJPEGBitmap bitmap;
+            bitmap.LoadFromFile(QString::fromStdString(photoPath));
+            m.peakKb = StatusKb("VmHWM:") - before;
+            m.finalKb = long(bitmap.Image().sizeInBytes() / 1024);
+        } else {
+            DecodeWithPlainLibjpeg();
+            m.peakKb = StatusKb("VmHWM:") - before;
+            m.finalKb = 0;
+        }
+        if (write(fds[1], &m, sizeof m) != sizeof m)
+            _exit(1);
+        _exit(0);
+    }
+    close(fds[1]);
+    MemoryUse m;
+    if (read(fds[0], &m, sizeof m) != sizeof m)
+        m = {};
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return m;
+}
+
+// Keeps the median time of each benchmark for the summary.
+class Collector : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> Median;
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& r : runs)
+            if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
+                Median[r.run_name.function_name] = r.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    QTemporaryDir folder;
+    photoPath = (folder.path() + "/PHOTO.JPG").toStdString();
+    {
+        TJPEGBitmap photo;
+        photo.SetImage(MakePhoto());
+        photo.SaveToFile(QString::fromStdString(photoPath));
+    }
+    std::printf("Photo: %d x %d (%.1f megapixels), %ld bytes of JPEG\n", PhotoWidth, PhotoHeight,
+                double(PhotoWidth) * PhotoHeight / 1e6, long(QFileInfo(QString::fromStdString(photoPath)).size()));
+
+    // Memory first, while this process has freed nothing big yet.
+    const MemoryUse program = MeasureMemory(true);
+    const MemoryUse plain = MeasureMemory(false);
+
+    Collector reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    const double a = reporter.Median["BM_TJPEGBitmapLoad"];
+    const double b = reporter.Median["BM_PlainLibjpegLoop"];
+    const double fresh = reporter.Median["BM_TJPEGBitmapLoadFreshMemory"];
+    if (a > 0 && b > 0)
+        std::printf("\nTime: TJPEGBitmap %.1f ms, plain libjpeg loop %.1f ms, ratio %.3f (target at most 1.10)\n", a, b,
+                    a / b);
+    if (fresh > 0 && b > 0)
+        std::printf("      with fresh memory for every picture %.1f ms, ratio %.3f\n", fresh, fresh / b);
+    if (program.finalKb > 0)
+        std::printf("Memory: peak during one load %.1f MiB, finished bitmap %.1f MiB, ratio %.2f (target at most 1.8); "
+                    "the plain loop alone peaks at %.1f MiB\n",
+                    program.peakKb / 1024.0, program.finalKb / 1024.0, double(program.peakKb) / double(program.finalKb),
+                    plain.peakKb / 1024.0);
+    return 0;
+}
