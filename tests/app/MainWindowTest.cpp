@@ -317,3 +317,28 @@ TEST_F(MainWindowTest, AFailedCompileShowsItsMessageAndNoSuccess)
     EXPECT_FALSE(m.WaitElapsed);
     EXPECT_FALSE(QFile::exists(t.File("PRJ/SUNSET.SCR")));
 }
+
+TEST_F(MainWindowTest, TheSlotEditorDecidesWhetherTheShowAndTheCompilerAreOffered)
+{
+    TempFolder t;
+    MessageRecorder rec;
+    WriteAll(t.File("A.BMP"), "x");
+    TSSMenuForm m;
+    answerProjectDialog(t.Path(), "P");
+    m.SelectBtnClick();
+    // The file of slot 1 exists: confirming keeps it.
+    Project().Settings.Slot(1).SetName("A.BMP");
+    OnNextModal([](QWidget* w) { w->findChild<QPushButton*>("BitBtn1")->click(); });
+    m.ImageBtnClick();
+    EXPECT_EQ(Project().Settings.ImageCount, 1);
+    EXPECT_TRUE(m.ViewBtn->isEnabled());
+    EXPECT_TRUE(m.CompileBtn->isEnabled());
+    // Its file gone, confirming leaves no picture.
+    QFile::remove(t.File("A.BMP"));
+    OnNextModal([](QWidget* w) { w->findChild<QPushButton*>("BitBtn1")->click(); });
+    m.ImageBtnClick();
+    EXPECT_EQ(Project().Settings.ImageCount, 0);
+    EXPECT_FALSE(m.ViewBtn->isEnabled());
+    EXPECT_FALSE(m.CompileBtn->isEnabled());
+    EXPECT_TRUE(m.menuPnl->isVisibleTo(&m));
+}
