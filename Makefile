@@ -3,8 +3,10 @@
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test bench install package check-sanitize fuzz clean
 
 all: build
 
@@ -12,7 +14,7 @@ deps:
 	@scripts/install-deps
 
 $(BUILD)/CMakeCache.txt: | deps
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
 
 configure: deps $(BUILD)/CMakeCache.txt
 
@@ -25,5 +27,21 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --timeout 900
 
+bench: build
+	scripts/run-benchmarks $(BUILD)
+
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
+	cp $(BUILD)/glimmer_*.deb .
+
+check-sanitize: deps
+	scripts/check-sanitize
+
+fuzz: deps
+	scripts/run-fuzzers
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-sanitize build-fuzz
