@@ -155,7 +155,10 @@ TFileListBox::TFileListBox(QWidget* parent) : QListWidget(parent)
         syncEdit();
         emit Click();
     });
-    connect(this, &QListWidget::currentRowChanged, this, [this] { syncEdit(); });
+    // Only a change of selection speaks to the name box: the list taking the
+    // focus moves its current row without selecting, and must not overwrite
+    // a name the box was given.
+    connect(this, &QListWidget::itemSelectionChanged, this, [this] { syncEdit(); });
 }
 
 bool TFileListBox::MatchesMask(const QString& name, const QString& mask)
