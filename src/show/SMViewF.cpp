@@ -6,7 +6,6 @@
 #include "show/PictureSource.h"
 #include "toolkit/Cursor.h"
 #include "toolkit/Dialogs.h"
-#include "toolkit/Help.h"
 #include "toolkit/Look.h"
 
 #include <QDateTime>
@@ -23,7 +22,7 @@ TSMViewForm::TSMViewForm(const SaverSettings& settings, TPictureSource& source, 
     settings_.ImageCount = std::clamp(settings_.ImageCount, 0, MaxImages);
     if (options_.FullScreen)
         setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    SetHelpContext(this, 250);
+    // No help context: every key, F1 included, ends the show.
 
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));

@@ -7,6 +7,7 @@
 #include "show/SMViewF.h"
 #include "toolkit/Cursor.h"
 #include "toolkit/Files.h"
+#include "toolkit/Help.h"
 
 #include <QMap>
 #include <QTest>
@@ -442,4 +443,15 @@ TEST_F(ShowTest, ViewOpensByPathOrBareNameAndAnyKeyCloses)
     ViewPicture(t.File("pic.bmp"));
     EXPECT_EQ(views, 2);
     EXPECT_TRUE(rec.Messages.isEmpty());
+}
+
+TEST_F(ShowTest, F1EndsTheShowLikeAnyOtherKey)
+{
+    HelpRecorder help;
+    InstallHelpKey();
+    SizedPictures pics;
+    pics.Sizes["P1.BMP"] = QSize(10, 10);
+    OnNextModal([&](QWidget* w) { QTest::keyClick(w, Qt::Key_F1); });
+    RunShowWith(settingsFor(1, false), pics);
+    EXPECT_TRUE(help.Contexts.isEmpty());
 }
