@@ -1,0 +1,392 @@
+// The browse-and-copy dialog: the linked lists, View and Copy on what the
+// selected-image box holds, the copy's failures, and the project folder made
+// current again however the dialog closes.
+#include "images/SMfindf.h"
+
+#include "TestSupport.h"
+#include "project/Project.h"
+#include "toolkit/FileControls.h"
+#include "toolkit/Files.h"
+#include "toolkit/Help.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+namespace {
+
+const QString Mask = QStringLiteral("*.BMP;*.JPG");
+
+QByteArray patterned(int size, int seed)
+{
+    QByteArray b(size, '\0');
+    for (int i = 0; i < size; ++i)
+        b[i] = char((i * 31 + seed * 7 + (i >> 8)) & 0xFF);
+    return b;
+}
+
+// Lowers the process's file-size limit while it lives: a write past it fails
+// (SIGXFSZ is ignored by the toolkit), even for root.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit low = saved_;
+        low.rlim_cur = bytes;
+        ok_ = setrlimit(RLIMIT_FSIZE, &low) == 0;
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
+    bool Ok() const { return ok_; }
+private:
+    rlimit saved_{};
+    bool ok_ = false;
+};
+
+class FindDialog : public ::testing::Test {
+protected:
+    TempFolder project;   // the current folder, as while a project is open
+    QTemporaryDir photosDir;
+    MessageRecorder messages;
+    ProjectState saved = Project();
+    QString photos;
+
+    void SetUp() override
+    {
+        Project().ProjectFolder = project.Path();
+        Project().ProjectFile = QStringLiteral("SUNSET.SSJ");
+        WriteAll(project.File(QStringLiteral("SUNSET.SSJ")), QByteArray(SaverSettingsSize, '\0'));
+        photos = IncludeTrailingPathDelimiter(QDir(photosDir.path()).canonicalPath());
+        ASSERT_TRUE(QFile::copy(CorpusPath() + "jpeg/jpeg-decoder/reftest/mozilla/jpg-size-17x17.jpg", photos + "sunset.jpg"));
+        ASSERT_TRUE(QFile::copy(CorpusPath() + "bmp/libjpeg-turbo/vgl_6434_0018a.bmp", photos + "Beach.bmp"));
+        WriteAll(photos + "BIG.BMP", patterned(20001, 1));
+        WriteAll(photos + "notes.txt", "not a picture");
+    }
+    void TearDown() override
+    {
+        SetCurrentDir(project.Path());
+        Project() = saved;
+    }
+
+    QStringList projectFiles() const { return QDir(project.Path()).entryList(QDir::Files, QDir::Name); }
+    QStringList listed(const TSMFindForm& f) const
+    {
+        QStringList names;
+        for (int i = 0; i < f.FileListBox1->count(); ++i)
+            names << f.FileListBox1->item(i)->text();
+        return names;
+    }
+    // Opens the photo folder in the dialog and clicks a file of it.
+    void pick(TSMFindForm& f, const QString& name)
+    {
+        ASSERT_TRUE(f.DirectoryListBox1->SetDirectory(photos));
+        f.FileListBox1->SelectName(name);
+        ASSERT_EQ(f.Edit2->text(), name.toUpper());
+    }
+};
+
+} // namespace
+
+// ------------------------------------------------------------- opening
+
+TEST_F(FindDialog, OpensInTheProjectFolderWithAnEmptyBox)
+{
+    TSMFindForm f;
+    EXPECT_EQ(f.Edit2->text(), "");
+    EXPECT_EQ(IncludeTrailingPathDelimiter(f.DirectoryListBox1->Directory()), project.Path());
+    EXPECT_EQ(IncludeTrailingPathDelimiter(f.Edit1->text()), project.Path());
+    EXPECT_EQ(f.FileListBox1->Mask(), "*.bmp;*.jpg");
+    EXPECT_EQ(f.FileListBox1->FileEdit(), f.Edit2);
+    EXPECT_TRUE(f.Edit2->isReadOnly());
+    EXPECT_EQ(f.DriveComboBox1->Drive(), TDriveComboBox::DriveOf(project.Path(), TDriveComboBox::AvailableDrives()));
+}
+
+TEST_F(FindDialog, HasItsTitleSizeButtonsAndHelpTopic)
+{
+    TSMFindForm f;
+    EXPECT_EQ(f.windowTitle(), "Press F1 for Help");
+    EXPECT_EQ(f.size(), QSize(350, 268));
+    EXPECT_EQ(HelpContextOf(&f), 110);
+    EXPECT_EQ(f.BitBtn3->text(), "Copy");
+    EXPECT_EQ(f.BitBtn1->text(), "View");
+    EXPECT_EQ(f.BitBtn2->text(), "&Cancel");
+    EXPECT_TRUE(f.BitBtn1->isDefault());
+    for (QPushButton* b : {f.BitBtn1, f.BitBtn2, f.BitBtn3})
+        EXPECT_EQ(b->size(), QSize(89, 25)) << b->objectName().toStdString();
+    EXPECT_EQ(f.DriveLbl->text(), "Select  Drive :");
+    EXPECT_EQ(f.DirectoryLbl->text(), "Select a Folder ");
+    EXPECT_EQ(f.FileLbl->text(), "Selected Image");
+}
+
+// ------------------------------------------------------------- the lists
+
+TEST_F(FindDialog, AnotherFolderListsItsPicturesAndPutsTheMaskInTheBox)
+{
+    TSMFindForm f;
+    ASSERT_TRUE(f.DirectoryListBox1->SetDirectory(photos));
+    EXPECT_EQ(f.Edit2->text(), Mask);
+    EXPECT_EQ(IncludeTrailingPathDelimiter(f.Edit1->text()), photos);
+    EXPECT_EQ(listed(f), QStringList({"Beach.bmp", "BIG.BMP", "sunset.jpg"}));
+    EXPECT_EQ(GetCurrentDir(), photos);   // browsing moves the current folder
+}
+
+TEST_F(FindDialog, ClickingAFilePutsItsNameInCapitalsInTheBox)
+{
+    TSMFindForm f;
+    pick(f, "sunset.jpg");
+    EXPECT_EQ(f.Edit2->text(), "SUNSET.JPG");
+}
+
+// ------------------------------------------------------------- empty box
+
+TEST_F(FindDialog, WithAnEmptyBoxViewAndCopyDoNothing)
+{
+    TSMFindForm f;
+    f.show();
+    const QStringList before = projectFiles();
+    WriteAll(project.File("LATE.BMP"), "x");   // would be listed by a reading of the list
+    f.BitBtn3Click();
+    f.BitBtn1Click();
+    EXPECT_TRUE(messages.Messages.isEmpty());
+    EXPECT_EQ(f.Edit2->text(), "");            // the list was not read again
+    EXPECT_FALSE(listed(f).contains("LATE.BMP"));
+    EXPECT_TRUE(f.isVisible());
+    QStringList want = before + QStringList{"LATE.BMP"};
+    want.sort();
+    QStringList now = projectFiles();
+    now.sort();
+    EXPECT_EQ(now, want);
+}
+
+// ------------------------------------------------------------- Copy
+
+TEST_F(FindDialog, YesCopiesThePictureUnderItsNameInCapitals)
+{
+    TSMFindForm f;
+    pick(f, "sunset.jpg");
+    f.BitBtn3Click();
+    ASSERT_EQ(messages.Messages.size(), 1);
+    EXPECT_EQ(messages.Messages[0].Kind, TMsgKind::Confirm);
+    EXPECT_EQ(messages.Messages[0].Text, "Copy the file SUNSET.JPG to the Project directory?");
+    EXPECT_TRUE(projectFiles().contains("SUNSET.JPG"));
+    EXPECT_EQ(ReadAll(project.File("SUNSET.JPG")), ReadAll(photos + "sunset.jpg"));
+    EXPECT_EQ(f.Edit2->text(), Mask);   // the list was read again
+}
+
+TEST_F(FindDialog, LargePicturesAreCopiedWhole)
+{
+    WriteAll(photos + "EXACT.BMP", patterned(8192 * 3, 2));   // ends on a buffer's edge
+    TSMFindForm f;
+    pick(f, "BIG.BMP");
+    f.BitBtn3Click();
+    pick(f, "EXACT.BMP");
+    f.BitBtn3Click();
+    EXPECT_EQ(ReadAll(project.File("BIG.BMP")), patterned(20001, 1));
+    EXPECT_EQ(ReadAll(project.File("EXACT.BMP")), patterned(8192 * 3, 2));
+}
+
+TEST_F(FindDialog, NoCopiesNothingAndReadsTheListAgain)
+{
+    TSMFindForm f;
+    pick(f, "Beach.bmp");
+    WriteAll(photos + "LATE.JPG", "x");
+    messages.Answers = {false};
+    f.BitBtn3Click();
+    EXPECT_EQ(messages.Texts(), QStringList{"Copy the file BEACH.BMP to the Project directory?"});
+    EXPECT_FALSE(FileExists(project.File("BEACH.BMP")));
+    EXPECT_EQ(f.Edit2->text(), Mask);
+    EXPECT_TRUE(listed(f).contains("LATE.JPG"));
+}
+
+TEST_F(FindDialog, YesReadsTheListAgain)
+{
+    TSMFindForm f;
+    pick(f, "Beach.bmp");
+    WriteAll(photos + "LATE.JPG", "x");
+    f.BitBtn3Click();
+    EXPECT_TRUE(listed(f).contains("LATE.JPG"));
+    EXPECT_EQ(f.FileListBox1->FileName(), "");
+}
+
+TEST_F(FindDialog, AnExistingPictureOfTheSameNameIsNeverOverwritten)
+{
+    WriteAll(project.File("Sunset.Jpg"), "the project's own");
+    TSMFindForm f;
+    pick(f, "sunset.jpg");
+    WriteAll(photos + "LATE.BMP", "x");
+    f.BitBtn3Click();
+    EXPECT_EQ(messages.Messages.size(), 1);   // the question only; nothing is reported
+    EXPECT_EQ(ReadAll(project.File("Sunset.Jpg")), "the project's own");
+    EXPECT_FALSE(QFile::exists(project.File("SUNSET.JPG")));
+    EXPECT_EQ(f.Edit2->text(), Mask);   // still read again
+    EXPECT_TRUE(listed(f).contains("LATE.BMP"));
+}
+
+TEST_F(FindDialog, CopyingFromTheProjectFolderItselfChangesNothing)
+{
+    WriteAll(project.File("OWN.BMP"), "mine");
+    TSMFindForm f;
+    f.FileListBox1->SelectName("OWN.BMP");
+    ASSERT_EQ(f.Edit2->text(), "OWN.BMP");
+    const QStringList before = projectFiles();
+    f.BitBtn3Click();
+    EXPECT_EQ(projectFiles(), before);
+    EXPECT_EQ(ReadAll(project.File("OWN.BMP")), "mine");
+    EXPECT_EQ(messages.Messages.size(), 1);
+}
+
+TEST_F(FindDialog, TheMaskTextCannotBeOpened)
+{
+    TSMFindForm f;
+    ASSERT_TRUE(f.DirectoryListBox1->SetDirectory(photos));
+    ASSERT_EQ(f.Edit2->text(), Mask);
+    const QStringList before = projectFiles();
+    WriteAll(photos + "LATE.BMP", "x");
+    f.BitBtn3Click();
+    ASSERT_EQ(messages.Messages.size(), 2);
+    EXPECT_EQ(messages.Messages[0].Text, "Copy the file *.BMP;*.JPG to the Project directory?");
+    EXPECT_EQ(messages.Messages[1].Kind, TMsgKind::Error);
+    EXPECT_EQ(messages.Messages[1].Title, ApplicationTitle());
+    EXPECT_EQ(messages.Messages[1].Text, "Cannot open file *.BMP;*.JPG.");
+    EXPECT_EQ(projectFiles(), before);
+    EXPECT_FALSE(listed(f).contains("LATE.BMP"));   // not read again after an error
+}
+
+TEST_F(FindDialog, ADestinationThatCannotBeCreatedIsReported)
+{
+    ASSERT_TRUE(QDir(project.Path()).mkdir("BEACH.BMP"));   // a folder is not a file of that name
+    TSMFindForm f;
+    pick(f, "Beach.bmp");
+    f.BitBtn3Click();
+    ASSERT_EQ(messages.Messages.size(), 2);
+    EXPECT_EQ(messages.Messages[1].Kind, TMsgKind::Error);
+    EXPECT_EQ(messages.Messages[1].Text, "Cannot create file " + project.Path() + "BEACH.BMP.");
+    EXPECT_EQ(f.Edit2->text(), "BEACH.BMP");   // the box keeps the name
+}
+
+TEST_F(FindDialog, AFailedWriteIsReportedAndLeavesNoFile)
+{
+    TSMFindForm f;
+    pick(f, "BIG.BMP");
+    {
+        FileSizeLimit limit(5000);
+        ASSERT_TRUE(limit.Ok());
+        f.BitBtn3Click();
+    }
+    ASSERT_EQ(messages.Messages.size(), 2);
+    EXPECT_EQ(messages.Messages[1].Kind, TMsgKind::Error);
+    EXPECT_EQ(messages.Messages[1].Title, ApplicationTitle());
+    EXPECT_EQ(messages.Messages[1].Text, "Disk full.");
+    EXPECT_FALSE(QFile::exists(project.File("BIG.BMP")));   // no short copy left behind
+    EXPECT_EQ(f.Edit2->text(), "BIG.BMP");
+
+    // With room again the same copy works.
+    messages.Clear();
+    f.BitBtn3Click();
+    EXPECT_EQ(ReadAll(project.File("BIG.BMP")), patterned(20001, 1));
+}
+
+TEST_F(FindDialog, AFailedReadIsReportedAndLeavesNoFile)
+{
+    // The process's own memory file opens but fails to read at offset 0.
+    ASSERT_TRUE(QFile::link("/proc/self/mem", photos + "MEM.BMP"));
+    QFile probe(photos + "MEM.BMP");
+    if (!probe.open(QIODevice::ReadOnly))
+        GTEST_SKIP() << "this system does not let a process open its own memory file";
+    probe.close();
+    TSMFindForm f;
+    pick(f, "MEM.BMP");
+    f.BitBtn3Click();
+    ASSERT_EQ(messages.Messages.size(), 2);
+    EXPECT_EQ(messages.Messages[1].Kind, TMsgKind::Error);
+    EXPECT_NE(messages.Messages[1].Text, "Cannot open file MEM.BMP.");
+    EXPECT_FALSE(QFile::exists(project.File("MEM.BMP")));
+}
+
+// ------------------------------------------------------------- closing
+
+TEST_F(FindDialog, EveryWayOfClosingMakesTheProjectFolderCurrentAgain)
+{
+    const std::function<void(TSMFindForm*)> closers[] = {
+        [](TSMFindForm* f) { f->BitBtn2->click(); },
+        [](TSMFindForm* f) {
+            QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(f, &esc);
+        },
+        [](TSMFindForm* f) { f->close(); },
+    };
+    for (const auto& closeIt : closers) {
+        bool driven = false;
+        OnNextModal([&](QWidget* w) {
+            auto* f = qobject_cast<TSMFindForm*>(w);
+            if (!f) {
+                w->close();
+                return;
+            }
+            driven = true;
+            EXPECT_TRUE(f->DirectoryListBox1->SetDirectory(photos));
+            EXPECT_EQ(GetCurrentDir(), photos);
+            closeIt(f);
+            if (f->isVisible()) {
+                ADD_FAILURE() << "the dialog did not close";
+                f->reject();
+            }
+        });
+        BrowseAndCopyImage();
+        EXPECT_TRUE(driven);
+        EXPECT_EQ(GetCurrentDir(), project.Path());
+    }
+    EXPECT_TRUE(messages.Messages.isEmpty());
+}
+
+TEST_F(FindDialog, AVanishedProjectFolderIsReportedAndTheDialogStillCloses)
+{
+    const QString gone = project.Path() + "GONE/";
+    ASSERT_TRUE(CreateDir(gone));
+    Project().ProjectFolder = gone;
+    ASSERT_TRUE(SetCurrentDir(gone));
+    bool driven = false;
+    OnNextModal([&](QWidget* w) {
+        auto* f = qobject_cast<TSMFindForm*>(w);
+        if (!f) {
+            w->close();
+            return;
+        }
+        driven = true;
+        EXPECT_TRUE(f->DirectoryListBox1->SetDirectory(photos));
+        EXPECT_TRUE(QDir(gone).removeRecursively());
+        f->BitBtn2->click();
+        if (f->isVisible()) {
+            ADD_FAILURE() << "the dialog did not close";
+            f->done(QDialog::Rejected);
+        }
+    });
+    BrowseAndCopyImage();
+    EXPECT_TRUE(driven);
+    ASSERT_EQ(messages.Messages.size(), 1);
+    EXPECT_EQ(messages.Messages[0].Kind, TMsgKind::Error);
+    EXPECT_EQ(messages.Messages[0].Title, ApplicationTitle());
+    EXPECT_EQ(messages.Messages[0].Text, "File not found.");
+}
+
+TEST_F(FindDialog, TheDialogComesBackAfterAView)
+{
+    TSMFindForm f;
+    f.show();
+    pick(f, "sunset.jpg");
+    // The picture view is modal and ends with a key or a click: end it at once.
+    OnNextModal([&f](QWidget* w) {
+        if (w != &f)
+            w->close();
+    });
+    f.BitBtn1Click();
+    EXPECT_TRUE(f.isVisible());
+}
