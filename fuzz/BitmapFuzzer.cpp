@@ -1,0 +1,38 @@
+// TBitmap::LoadFromStream (Windows bitmaps through Qt's reader, after our own
+// check of the pixel data's length) on any bytes: a picture of 32-bit pixels
+// or an error, the previous picture kept. A picture it gives is saved again
+// and must load again the same.
+#include "FuzzSupport.h"
+
+#include "toolkit/Graphics.h"
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    FuzzInit(argc, argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static TBitmap bitmap;
+    const int w = bitmap.Width(), h = bitmap.Height();
+    const std::uint64_t generation = bitmap.Generation();
+    TMemoryStream stream(data, size);
+    try {
+        bitmap.LoadFromStream(stream);
+    } catch (const EGlimmerError&) {
+        FUZZ_CHECK(bitmap.Width() == w && bitmap.Height() == h && bitmap.Generation() == generation);
+        return 0;
+    }
+    FUZZ_CHECK(!bitmap.Empty());
+    FUZZ_CHECK(bitmap.Image().format() == QImage::Format_RGB32);
+    if (std::int64_t(bitmap.Width()) * bitmap.Height() <= 256 * 256) {
+        TMemoryStream saved;
+        bitmap.SaveToStream(saved);
+        saved.Seek(0, SEEK_SET);
+        TBitmap again;
+        again.LoadFromStream(saved);
+        FUZZ_CHECK(again.Image() == bitmap.Image());
+    }
+    return 0;
+}
