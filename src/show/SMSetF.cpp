@@ -18,6 +18,16 @@
 
 static constexpr int HelpSettings = 200;
 
+// The group boxes give their contents white captions; the arrows of spin
+// boxes and scroll bars are drawn in the same colour and must stay dark.
+static void keepArrowsDark(QWidget* w)
+{
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::WindowText, Qt::black);
+    pal.setColor(QPalette::ButtonText, Qt::black);
+    w->setPalette(pal);
+}
+
 static TSpinEdit* makeSpin(QWidget* parent, const QString& name, int lo, int hi, int x, int y)
 {
     auto* s = new TSpinEdit(parent);
@@ -25,6 +35,7 @@ static TSpinEdit* makeSpin(QWidget* parent, const QString& name, int lo, int hi,
     s->SetRange(lo, hi);
     s->SetMaxLength(2);
     s->setGeometry(x, y, 44, 22);
+    keepArrowsDark(s);
     return s;
 }
 
@@ -106,6 +117,7 @@ TSMSetForm::TSMSetForm(QWidget* parent) : QDialog(parent)
     ScrollBar1->setSingleStep(1);
     ScrollBar1->setPageStep(10);
     ScrollBar1->setGeometry(20, 23, 134, 17);
+    keepArrowsDark(ScrollBar1);
     label(floatPnl, QStringLiteral("Label8"), QStringLiteral("Change Image every"), 6, 56, 165);
     SpinEdit3 = makeSpin(floatPnl, QStringLiteral("SpinEdit3"), MinChangeEvery, MaxChangeEvery, 6, 74);
     label(floatPnl, QStringLiteral("Label9"), QStringLiteral("Seconds"), 56, 77, 100);
