@@ -34,7 +34,10 @@ int IOCodeFromErrno(int err)
     case EMFILE: case ENFILE: return 4;
     case EACCES: case EPERM: case EROFS: case EISDIR: case ETXTBSY: return 5;
     case ENOSPC: case EDQUOT: case EFBIG: return 101;
-    default: return err;
+    // A device error is not a denied file: it keeps a number of its own.
+    case EIO: return 1117;
+    // Other system numbers must not pass for one of the old ones.
+    default: return err < 1000 ? 1000 + err : err;
     }
 }
 
@@ -100,9 +103,13 @@ QString ResolveName(const QString& name)
     return other.isEmpty() ? name : other;
 }
 
+// A zero character ends the name the system sees: "A.BMP" + '\0' + "X"
+// would open A.BMP. Such a name (a damaged project file's) names no file.
+static bool holdsZero(const QString& name) { return name.contains(QChar(0)); }
+
 bool FileExists(const QString& name)
 {
-    if (name.isEmpty())
+    if (name.isEmpty() || holdsZero(name))
         return false;
     struct stat st;
     return ::stat(native(ResolveName(name)).constData(), &st) == 0 && S_ISREG(st.st_mode);
@@ -206,6 +213,8 @@ TFileStream::TFileStream(const QString& name, Mode mode) : FileName_(ResolveName
     }
     if (name.isEmpty())
         throw EInOutError(2);
+    if (holdsZero(name))
+        throw EInOutError(3);
     do {
         fd_ = ::open(native(FileName_).constData(), flags, 0666);
     } while (fd_ < 0 && errno == EINTR);

@@ -2,6 +2,7 @@
 #include "toolkit/Files.h"
 
 #include <QDir>
+#include <cerrno>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -71,6 +72,12 @@ TEST(Files, ErrorsCarryTheOldNumbersAndTexts)
     EXPECT_EQ(IOErrorText(5), QString("File access denied"));
     EXPECT_EQ(IOErrorText(101), QString("Disk full"));
     EXPECT_EQ(IOErrorText(32), QString("I/O error 32"));
+    // System numbers never pass for the old ones they happen to equal.
+    EXPECT_EQ(IOCodeFromErrno(EIO), 1117);
+    EXPECT_EQ(IOCodeFromErrno(ENOENT), 2);
+    EXPECT_EQ(IOCodeFromErrno(EACCES), 5);
+    EXPECT_EQ(IOCodeFromErrno(ENOSPC), 101);
+    EXPECT_EQ(IOCodeFromErrno(ENETUNREACH), 1000 + ENETUNREACH);
 }
 
 TEST(Files, ExtensionRules)
