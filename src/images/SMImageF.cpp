@@ -3,6 +3,7 @@
 #include "images/SMAddF.h"
 #include "images/SMfindf.h"
 #include "project/Project.h"
+#include "show/PictureSource.h"
 #include "show/SMTestF.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Files.h"
@@ -189,6 +190,12 @@ void TSSAddForm::BitBtn3Click()
     const QString name = slot.Name();
     LastPicked = name;
     TDialogHidden hidden(this);
+    // A slot names a picture of the project folder: a name from a damaged
+    // project file that leads elsewhere is not followed.
+    if (!TFolderPictureSource::IsBareName(name)) {
+        ShowError(QStringLiteral("The graphic ") + name + QStringLiteral(" was not found."));
+        return;
+    }
     RunCommand([&] { ViewPicture(name); });
 }
 

@@ -1,0 +1,199 @@
+// Project files that are short, long or damaged, and slot names from a
+// damaged file that reach out of the project folder, met by the real
+// commands: each ends with its message or is made sound, and nothing outside
+// the project folder is ever opened or written.
+#include "FaultSupport.h"
+#include "TestSupport.h"
+#include "app/SSMenuF.h"
+#include "images/SMImageF.h"
+#include "project/Project.h"
+#include "toolkit/Files.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+class ProjectFileFault : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Project() = ProjectState{};
+        CreateDir(t.File("PROG"));
+        CreateDir(t.File("PRJ"));
+        CreateDir(t.File("PRJ/SUB"));
+        WriteAll(t.File("PROG/GLIMMER.BIN"), PictureBytes(500, 3));
+        WriteAll(t.File("OUT.BMP"), BitmapFile(30, 20));   // outside the project
+        WriteAll(t.File("PRJ/SUB/X.BMP"), BitmapFile(30, 20));
+        WriteAll(t.File("PRJ/A.BMP"), BitmapFile(40, 30));
+        WriteAll(t.File("PRJ/GOOD.SSJ"), ProjectRecord({"A.BMP"}));
+    }
+    void TearDown() override
+    {
+        SetCurrentDir(t.Path());
+        Project() = ProjectState{};
+    }
+    QString Prj() const { return t.File("PRJ/"); }
+    void Open(TSSMenuForm& m, const QString& name)
+    {
+        OpenProjectThroughDialog(m, Prj(), name);
+        Project().ProgramFolder = t.File("PROG/");
+    }
+    TempFolder t;
+};
+
+QByteArray Damaged()
+{
+    QByteArray b = ProjectRecord({"A.BMP", "GONE.BMP"});
+    b[4] = 7;                      // display mode
+    b[5] = char(0xfb);             // Float speed -5
+    b[6] = b[7] = b[8] = char(0xff);
+    b[21] = char(200);             // ImageCount 200
+    b[25 + 21 * 6] = char(99);     // slot 7: a name of 99 characters
+    return b;
+}
+
+TEST_F(ProjectFileFault, AShortProjectFileIsReportedAndTheOpenProjectStays)
+{
+    TSSMenuForm m;
+    MessageRecorder rec;
+    Open(m, "GOOD");
+    for (const int size : {0, 1, 234}) {
+        WriteAll(Prj() + "SHORT.SSJ", ProjectRecord({"A.BMP"}).left(size));
+        rec.Clear();
+        Open(m, "SHORT");
+        EXPECT_EQ(rec.Texts(), QStringList{"Read beyond end of file."}) << size;
+        EXPECT_EQ(ReadAll(Prj() + "SHORT.SSJ").size(), size);
+        EXPECT_EQ(Project().ProjectFile, QString("GOOD.SSJ"));
+        EXPECT_EQ(m.Label1->text(), QString("GOOD"));
+        EXPECT_TRUE(m.ViewBtn->isEnabled());
+    }
+}
+
+TEST_F(ProjectFileFault, ALongProjectFileOpensFromItsFirst235BytesUntouched)
+{
+    TSSMenuForm m;
+    MessageRecorder rec;
+    const QByteArray file = ProjectRecord({"A.BMP"}) + QByteArray(100, '\x5a');
+    WriteAll(Prj() + "LONG.SSJ", file);
+    Open(m, "LONG");
+    EXPECT_TRUE(rec.Messages.isEmpty());
+    EXPECT_EQ(Project().Settings.ImageCount, 1);
+    EXPECT_EQ(Project().Settings.Slot(1).Name(), QString("A.BMP"));
+    EXPECT_EQ(ReadAll(Prj() + "LONG.SSJ"), file);
+}
+
+TEST_F(ProjectFileFault, ADamagedProjectFileIsBroughtIntoRangeAndItsMissingPictureNamed)
+{
+    TSSMenuForm m;
+    MessageRecorder rec;
+    WriteAll(Prj() + "BAD.SSJ", Damaged());
+    Open(m, "BAD");
+    EXPECT_TRUE(rec.Messages.isEmpty());
+    const SaverSettings& s = Project().Settings;
+    EXPECT_EQ(s.ImageCount, 10);
+    EXPECT_EQ(s.DisplayMode, 1);
+    EXPECT_EQ(s.FloatSpeed, MinFloatSpeed);
+    EXPECT_EQ(s.Slot(7).NameLength, MaxNameLength);
+
+    ModalWatch watch = OnNextModal([](QWidget* w) { w->close(); });
+    m.ViewBtnClick();
+    watch.Cancel();
+    EXPECT_EQ(rec.Texts(), QStringList{"The graphic GONE.BMP was not found."});
+    rec.Clear();
+    m.CompileBtnClick();
+    EXPECT_EQ(rec.Texts(), QStringList{"The graphic GONE.BMP was not found."});
+    EXPECT_FALSE(FileExists(Prj() + "BAD.SCR"));
+    EXPECT_FALSE(FileExists(Prj() + "BAD.SSC"));
+
+    // The confirm keeps what is there and writes a sound record.
+    rec.Clear();
+    ConfirmSlotEditor(m);
+    EXPECT_TRUE(rec.Messages.isEmpty());
+    const QByteArray saved = ReadAll(Prj() + "BAD.SSJ");
+    ASSERT_EQ(saved.size(), SaverSettingsSize);
+    SaverSettings back = SaverSettings::Decode(reinterpret_cast<const std::uint8_t*>(saved.constData()));
+    EXPECT_FALSE(back.Normalize());
+    EXPECT_EQ(back.ImageCount, 1);
+    EXPECT_EQ(back.Slot(1).Name(), QString("A.BMP"));
+    EXPECT_TRUE(m.ViewBtn->isEnabled());
+}
+
+// Names a damaged file may hold that lead out of the project folder; the
+// files they lead to exist, so any command that followed them would succeed.
+const QStringList LeavingNames = {"../OUT.BMP", "SUB/X.BMP", "..", "./A.BMP", "/tmp"};
+
+TEST_F(ProjectFileFault, NamesThatLeaveTheFolderAreNeverFollowed)
+{
+    TSSMenuForm m;
+    MessageRecorder rec;
+    for (const QString& bad : LeavingNames) {
+        SCOPED_TRACE(qPrintable(bad));
+        WriteAll(Prj() + "BAD.SSJ", ProjectRecord({"A.BMP", bad}));
+        rec.Clear();
+        Open(m, "BAD");
+        ASSERT_EQ(Project().ProjectFile, QString("BAD.SSJ"));
+        const Snapshot outside = TakeSnapshot(t.Path());
+        OpenWatch parent(t.Path());
+        OpenWatch sub(Prj() + "SUB");
+        const QString notFound = "The graphic " + bad + " was not found.";
+
+        // The show.
+        ModalWatch show = OnNextModal([](QWidget* w) { w->close(); });
+        m.ViewBtnClick();
+        show.Cancel();
+        EXPECT_EQ(rec.Texts(), QStringList{notFound}) << "show";
+
+        // The slot editor's View on slot 2.
+        rec.Clear();
+        bool viewOpened = false;
+        OnNextModal([&](QWidget* w) {
+            auto* editor = qobject_cast<TSSAddForm*>(w);
+            ASSERT_NE(editor, nullptr);
+            editor->Radios[1]->click();
+            ModalWatch view = OnNextModal([&](QWidget* v) {
+                if (v->objectName() == "SMTestForm") {
+                    viewOpened = true;
+                    v->close();
+                }
+            });
+            editor->BitBtn3Click();
+            view.Cancel();
+            editor->reject();
+        });
+        m.ImageBtnClick();
+        EXPECT_FALSE(viewOpened);
+        EXPECT_EQ(rec.Texts(), QStringList{notFound}) << "view";
+
+        // The compile.
+        rec.Clear();
+        m.CompileBtnClick();
+        EXPECT_EQ(rec.Texts(), QStringList{notFound}) << "compile";
+        EXPECT_FALSE(FileExists(Prj() + "BAD.SCR"));
+
+        // The confirm drops the name.
+        rec.Clear();
+        ConfirmSlotEditor(m);
+        EXPECT_TRUE(rec.Messages.isEmpty());
+        const QByteArray saved = ReadAll(Prj() + "BAD.SSJ");
+        ASSERT_EQ(saved.size(), SaverSettingsSize);
+        const SaverSettings back = SaverSettings::Decode(reinterpret_cast<const std::uint8_t*>(saved.constData()));
+        EXPECT_EQ(back.ImageCount, 1);
+        EXPECT_EQ(back.Slot(1).Name(), QString("A.BMP"));
+        EXPECT_TRUE(back.Slot(2).IsEmpty());
+
+        EXPECT_EQ(parent.Touched(), QStringList());
+        EXPECT_EQ(sub.Touched(), QStringList());
+        Snapshot now = TakeSnapshot(t.Path());
+        now.remove("PRJ/BAD.SSJ");
+        Snapshot was = outside;
+        was.remove("PRJ/BAD.SSJ");
+        EXPECT_EQ(Differences(was, now), QStringList());
+    }
+}
+
+} // namespace
