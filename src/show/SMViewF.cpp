@@ -1,68 +1,27 @@
 #include "show/SMViewF.h"
 
-#include "controls/EnhImage.h"
-#include "picture/JPEGBitmap.h"
 #include "project/Project.h"
+#include "controls/EnhImage.h"
 #include "show/PictureSource.h"
-#include "toolkit/Cursor.h"
 #include "toolkit/Dialogs.h"
-#include "toolkit/Look.h"
 
 #include <QDateTime>
-#include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMouseEvent>
-#include <QScreen>
 #include <algorithm>
 
 TSMViewForm::TSMViewForm(const SaverSettings& settings, TPictureSource& source, TShowOptions options, QWidget* parent)
-    : QDialog(parent), settings_(settings), source_(source), options_(options)
+    : TFullScreenForm(settings.BackgroundColor, options.FullScreen, parent), settings_(settings), source_(source), options_(options)
 {
     setObjectName(QStringLiteral("SMViewForm"));
-    settings_.ImageCount = std::clamp(settings_.ImageCount, 0, MaxImages);
-    if (options_.FullScreen)
-        setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     // No help context: every key, F1 included, ends the show.
-
-    Panel1 = new QWidget(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setAutoFillBackground(true);
-    Panel1->setFocusPolicy(Qt::NoFocus);
-    Panel1->installEventFilter(this);
-
-    EnhImage1 = new TEnhImage(Panel1);
-    EnhImage1->setObjectName(QStringLiteral("EnhImage1"));
-    EnhImage1->setGeometry(8, 8, 105, 105);
-    EnhImage1->SetAutoSize(true);
-    EnhImage1->setFocusPolicy(Qt::NoFocus);
-    EnhImage1->installEventFilter(this);
-
-    JpegPicture = std::make_unique<TJPEGBitmap>();
-    BmpPicture = std::make_unique<TBitmap>();
-
+    settings_.ImageCount = std::clamp(settings_.ImageCount, 0, MaxImages);
     connect(&Timer1, &QTimer::timeout, this, &TSMViewForm::Timer1Timer);
     connect(&Timer2, &QTimer::timeout, this, &TSMViewForm::Timer2Timer);
     FormCreate();
 }
 
-TSMViewForm::~TSMViewForm()
-{
-    if (!cursorShown_)
-        ShowMouseCursor();
-}
-
 void TSMViewForm::FormCreate()
 {
-    if (options_.FullScreen) {
-        if (QScreen* s = QGuiApplication::primaryScreen())
-            setGeometry(s->geometry());
-        setWindowState(Qt::WindowFullScreen);
-    }
-    Panel1->setGeometry(rect());
-    QPalette pal = Panel1->palette();
-    pal.setColor(QPalette::Window, ColorFromWin(settings_.BackgroundColor));
-    Panel1->setPalette(pal);
-    HideMouseCursor();
     // The motion's pace: every 1000 - FloatSpeed ms (101 ms slowest, 1 ms
     // fastest); Random mode counts seconds.
     Timer1.setInterval(settings_.IsFloat() ? std::max(1, 1000 - settings_.FloatSpeed) : 1000);
@@ -71,7 +30,7 @@ void TSMViewForm::FormCreate()
 
 void TSMViewForm::showEvent(QShowEvent* e)
 {
-    QDialog::showEvent(e);
+    TFullScreenForm::showEvent(e);
     Panel1->setGeometry(rect());
     if (!started_) {
         started_ = true;
@@ -82,12 +41,9 @@ void TSMViewForm::showEvent(QShowEvent* e)
 void TSMViewForm::FormActivate()
 {
     StartShow(std::uint32_t(QDateTime::currentMSecsSinceEpoch()));
-    if (options_.EndOnInput && isVisible()) {
-        // Every key and every mouse button on the screen reaches the show.
-        activateWindow();
-        grabKeyboard();
-        grabMouse();
-    }
+    // Every key and every mouse button on the screen reaches the show.
+    if (options_.EndOnInput)
+        TakeInput();
 }
 
 void TSMViewForm::StartShow(std::uint32_t seed)
@@ -101,12 +57,7 @@ void TSMViewForm::StartShow(std::uint32_t seed)
     EnhImage1->hide();
     ImageIndex = 1;
     LoadPicture();
-    const QSize screen = ScreenSize();
-    const QRect pic = PictureRect();
-    const int x = Random(screen.width() - pic.width());
-    const int y = Random(screen.height() - pic.height());
-    SetPictureTop(y);
-    SetPictureLeft(x);
+    placeRandomly();
     EnhImage1->show();
     MoveUp = true;
     MoveLeft = true;
@@ -127,8 +78,7 @@ void TSMViewForm::withShowPaused(F&& f)
     const bool t1 = Timer1.isActive(), t2 = Timer2.isActive();
     Timer1.stop();
     Timer2.stop();
-    releaseKeyboard();
-    releaseMouse();
+    ReleaseInput();
     f();
     if (ended_)
         return;
@@ -136,11 +86,8 @@ void TSMViewForm::withShowPaused(F&& f)
         Timer1.start();
     if (t2)
         Timer2.start();
-    if (options_.EndOnInput && isVisible()) {
-        activateWindow();
-        grabKeyboard();
-        grabMouse();
-    }
+    if (options_.EndOnInput)
+        TakeInput();
 }
 
 bool TSMViewForm::LoadPicture()
@@ -156,8 +103,7 @@ bool TSMViewForm::LoadPicture()
             return false;
         }
         if (!undecodable_.contains(ImageIndex)) {
-            IsJpeg = IsJpegName(name);
-            TBitmap& picture = IsJpeg ? static_cast<TBitmap&>(*JpegPicture) : *BmpPicture;
+            TBitmap& picture = PictureFor(name);
             try {
                 source_.Load(name, picture);
                 const QSize screen = ScreenSize();
@@ -191,13 +137,19 @@ void TSMViewForm::PlaceAtRandom()
     ++ShownCount;
     EnhImage1->hide();
     Panel1->repaint();
+    placeRandomly();
+    EnhImage1->show();
+}
+
+void TSMViewForm::placeRandomly()
+{
     const QSize screen = ScreenSize();
     const QRect pic = PictureRect();
+    // x is drawn first, then y; the top is set before the left.
     const int x = Random(screen.width() - pic.width());
     const int y = Random(screen.height() - pic.height());
     SetPictureTop(y);
     SetPictureLeft(x);
-    EnhImage1->show();
 }
 
 void TSMViewForm::Timer1Timer()
@@ -271,56 +223,16 @@ void TSMViewForm::FloatStep()
     EnhImage1->move(qRound(L / ratio), qRound(T / ratio));
 }
 
-QSize TSMViewForm::ScreenSize() const
-{
-    const qreal ratio = devicePixelRatioF();
-    return QSize(qRound(Panel1->width() * ratio), qRound(Panel1->height() * ratio));
-}
-
-QRect TSMViewForm::PictureRect() const
-{
-    const qreal ratio = devicePixelRatioF();
-    const QRect g = EnhImage1->geometry();
-    return QRect(qRound(g.x() * ratio), qRound(g.y() * ratio), qRound(g.width() * ratio), qRound(g.height() * ratio));
-}
-
-void TSMViewForm::SetPictureTop(int top)
-{
-    EnhImage1->move(EnhImage1->x(), qRound(top / devicePixelRatioF()));
-}
-
-void TSMViewForm::SetPictureLeft(int left)
-{
-    EnhImage1->move(qRound(left / devicePixelRatioF()), EnhImage1->y());
-}
-
-void TSMViewForm::SetPictureSize(int width, int height)
-{
-    const qreal ratio = devicePixelRatioF();
-    EnhImage1->resize(qRound(width / ratio), qRound(height / ratio));
-}
-
 void TSMViewForm::keyPressEvent(QKeyEvent*)
 {
     if (options_.EndOnInput)
         endShow(QDialog::Accepted);
 }
 
-void TSMViewForm::mousePressEvent(QMouseEvent*) { FormMouseDown(); }
-
 void TSMViewForm::FormMouseDown()
 {
     if (options_.EndOnInput)
         endShow(QDialog::Accepted);
-}
-
-bool TSMViewForm::eventFilter(QObject* o, QEvent* e)
-{
-    if ((o == Panel1 || o == EnhImage1) && e->type() == QEvent::MouseButtonPress) {
-        FormMouseDown();
-        return true;
-    }
-    return QDialog::eventFilter(o, e);
 }
 
 void TSMViewForm::endShow(int result)
@@ -339,24 +251,13 @@ void TSMViewForm::done(int r)
     ended_ = true;
     Timer1.stop();
     Timer2.stop();
-    FormClose();
-    QDialog::done(r);
+    TFullScreenForm::done(r);
 }
 
 void TSMViewForm::closeEvent(QCloseEvent* e)
 {
     FormClose();
-    QDialog::closeEvent(e);
-}
-
-void TSMViewForm::FormClose()
-{
-    releaseKeyboard();
-    releaseMouse();
-    if (!cursorShown_) {
-        cursorShown_ = true;
-        ShowMouseCursor();
-    }
+    TFullScreenForm::closeEvent(e);
 }
 
 bool CheckShowPictures(TSMViewForm& form)

@@ -4,17 +4,12 @@
 // The preview and the compiled screensaver's player run this same window;
 // only the picture source differs.
 #include "project/SaverSettings.h"
+#include "show/FullScreenForm.h"
 
-#include <QDialog>
-#include <QRect>
 #include <QSet>
 #include <QTimer>
-#include <memory>
 #include <random>
 
-class TBitmap;
-class TEnhImage;
-class TJPEGBitmap;
 class TPictureSource;
 
 struct TShowOptions {
@@ -22,21 +17,13 @@ struct TShowOptions {
     bool FullScreen = true;   // frameless, on top, over the whole screen
 };
 
-class TSMViewForm : public QDialog {
+class TSMViewForm : public TFullScreenForm {
     Q_OBJECT
 public:
     TSMViewForm(const SaverSettings& settings, TPictureSource& source, TShowOptions options = {}, QWidget* parent = nullptr);
-    ~TSMViewForm() override;
 
-    QWidget* Panel1;
-    TEnhImage* EnhImage1;
     QTimer Timer1;
     QTimer Timer2;
-
-    // The pictures are decoded into these, by extension.
-    std::unique_ptr<TJPEGBitmap> JpegPicture;
-    std::unique_ptr<TBitmap> BmpPicture;
-    bool IsJpeg = false;
     int ImageIndex = 1;
     int ShownCount = 0;
     int TickCount = 0;
@@ -55,15 +42,7 @@ public:
     void PlaceAtRandom();
     void FloatStep();
     int Random(int n);   // 0..n-1; 0 when n < 1
-    void FormMouseDown();
-    void FormClose();
-
-    // In device pixels: one picture pixel is one screen pixel.
-    QSize ScreenSize() const;
-    QRect PictureRect() const;
-    void SetPictureTop(int top);
-    void SetPictureLeft(int left);
-    void SetPictureSize(int width, int height);
+    void FormMouseDown() override;
 
     bool ShowEnded() const { return ended_; }
     const SaverSettings& Settings() const { return settings_; }
@@ -72,13 +51,13 @@ public:
 protected:
     void showEvent(QShowEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
-    void mousePressEvent(QMouseEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void done(int r) override;
-    bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
     void endShow(int result);
+    // Puts the picture at a random place that keeps it on the screen.
+    void placeRandomly();
     // Stops both timers and lets go of the input while a message is up.
     template <class F>
     void withShowPaused(F&& f);
@@ -89,7 +68,6 @@ private:
     QSet<int> undecodable_;
     bool started_ = false;
     bool ended_ = false;
-    bool cursorShown_ = false;
 };
 
 // True when every slot 1..ImageCount names a picture that is there; else it
