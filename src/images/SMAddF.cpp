@@ -13,20 +13,6 @@
 
 constexpr int PickerHelpContext = 120;
 
-TDialogHidden::TDialogHidden(QDialog* d) : d_(d), wasVisible_(d->isVisible())
-{
-    if (wasVisible_)
-        d_->QWidget::setVisible(false);
-}
-
-TDialogHidden::~TDialogHidden()
-{
-    if (wasVisible_) {
-        d_->QWidget::setVisible(true);
-        d_->activateWindow();
-    }
-}
-
 TGetGraphicForm::TGetGraphicForm(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("GetGraphicForm"));

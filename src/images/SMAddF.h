@@ -1,4 +1,5 @@
 #pragma once
+#include "toolkit/Dialogs.h"
 // The graphic picker: the BMP and JPEG pictures of the project folder, one of
 // which the user picks (or whose name is typed) for a slot of the editor.
 #include <QDialog>
@@ -32,16 +33,3 @@ public:
 // name box's text (in capitals) in `name`; otherwise `name` stays as it was.
 bool PickProjectGraphic(QString& name);
 
-// Hides a modal dialog while another window runs and shows it again
-// afterwards. QDialog::hide would end the dialog's modal loop; this does not.
-class TDialogHidden {
-public:
-    explicit TDialogHidden(QDialog* d);
-    ~TDialogHidden();
-    TDialogHidden(const TDialogHidden&) = delete;
-    TDialogHidden& operator=(const TDialogHidden&) = delete;
-
-private:
-    QDialog* d_;
-    bool wasVisible_;
-};

@@ -9,7 +9,6 @@
 #include "toolkit/Hints.h"
 #include "toolkit/Look.h"
 
-#include <QEventLoop>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -120,17 +119,6 @@ void TSMFindForm::openDrive(const QString& folder)
     DriveComboBox1->SetDrive(TDriveComboBox::DriveOf(DirectoryListBox1->Directory(), TDriveComboBox::AvailableDrives()));
 }
 
-int TSMFindForm::Run()
-{
-    setWindowModality(Qt::ApplicationModal);
-    QEventLoop loop;
-    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
-    show();
-    DriveComboBox1->setFocus();
-    loop.exec(QEventLoop::DialogExec);
-    return result();
-}
-
 void TSMFindForm::DirectoryListBox1Change() { Edit1->setText(DirectoryListBox1->Directory()); }
 
 void TSMFindForm::DirectoryListBox1Click() { Edit1->setText(DirectoryListBox1->Directory()); }
@@ -140,16 +128,7 @@ void TSMFindForm::BitBtn1Click()
     const QString name = Edit2->text();
     if (name.isEmpty())
         return;
-    struct ShowAgain {
-        TSMFindForm* form;
-        ~ShowAgain()
-        {
-            form->show();
-            form->raise();
-            form->activateWindow();
-        }
-    } again{this};
-    hide();
+    TDialogHidden hidden(this);
     ViewPicture(name);
 }
 
@@ -237,5 +216,6 @@ void CopyPictureFile(const QString& source, const QString& sourceText, const QSt
 void BrowseAndCopyImage()
 {
     TSMFindForm form;
-    form.Run();
+    form.DriveComboBox1->setFocus();
+    form.exec();
 }

@@ -19,10 +19,6 @@ public:
     // Starts at the current folder (the project folder) and its drive.
     explicit TSMFindForm(QWidget* parent = nullptr);
 
-    // Shows the dialog modally until it closes. Unlike exec(), the dialog may
-    // hide itself meanwhile (for the full-screen view) without ending.
-    int Run();
-
     void BitBtn1Click();   // "View"
     void BitBtn3Click();   // "Copy"
     void DirectoryListBox1Change();

@@ -4,6 +4,7 @@
 #include "toolkit/Help.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -83,4 +84,19 @@ void ShowErrorReport(const QString& text)
 void ShowExceptionReport(const std::exception& e)
 {
     ShowErrorReport(QString::fromStdString(e.what()));
+}
+
+TDialogHidden::TDialogHidden(QDialog* d) : d_(d), wasVisible_(d->isVisible())
+{
+    if (wasVisible_)
+        d_->QWidget::setVisible(false);
+}
+
+TDialogHidden::~TDialogHidden()
+{
+    if (wasVisible_) {
+        d_->QWidget::setVisible(true);
+        d_->raise();
+        d_->activateWindow();
+    }
 }

@@ -6,6 +6,7 @@
 #include <exception>
 #include <functional>
 
+class QDialog;
 class QWidget;
 
 enum class TMsgKind { Warning, Error, Information, Confirm };
@@ -47,3 +48,17 @@ bool RunCommand(F&& f)
         return false;
     }
 }
+
+// Hides a modal dialog while another window runs and shows it again
+// afterwards. QDialog::hide would end the dialog's modal loop; this does not.
+class TDialogHidden {
+public:
+    explicit TDialogHidden(QDialog* d);
+    ~TDialogHidden();
+    TDialogHidden(const TDialogHidden&) = delete;
+    TDialogHidden& operator=(const TDialogHidden&) = delete;
+
+private:
+    QDialog* d_;
+    bool wasVisible_;
+};
