@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QRegularExpression>
 #include <QStorageInfo>
 
@@ -122,6 +123,19 @@ void TDirectoryListBox::OpenItem(QListWidgetItem* item)
 {
     if (item)
         SetDirectory(item->data(Qt::UserRole).toString());
+}
+
+void TDirectoryListBox::keyPressEvent(QKeyEvent* event)
+{
+    // Enter opens the chosen folder and is used up here: passed on, it would
+    // also press the dialog's default button.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        OpenItem(currentItem());
+        event->accept();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 void TDirectoryListBox::fill()

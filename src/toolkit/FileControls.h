@@ -46,6 +46,8 @@ public:
 signals:
     void Change();   // another folder was opened
     void Click();    // an entry was clicked
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 private:
     void fill();
     QString directory_;
