@@ -1,0 +1,497 @@
+#!/usr/bin/env bash
+# The typical use of Glimmer, end to end, by a person at a display: the real
+# program on a private X server (Xvfb), driven only by key presses and mouse
+# clicks (xdotool), the mnemonics and tab order a user would use.
+#
+#   create a project in a new folder -> Locate and copy two pictures from
+#   another folder -> Select them into slots 1 and 2 -> OK -> Settings: Float
+#   and a colour -> Save -> View -> Compile -> F1 help -> About -> Quit ->
+#   run the compiled .SCR
+#
+# Every file the program writes is checked byte for byte. A failing step says
+# which step it was and keeps the work folder (log, last screen) for a look.
+#
+# usage: walkthrough.sh <bin dir> <source dir> [--screenshots DIR]
+#   <bin dir> holds glimmer, GLIMMER.BIN and GLIMMER.HLP (the build's bin/).
+#   GLIMMER_SCREENSHOTS=DIR does the same as --screenshots: every window's
+#   screenshot is copied there (docs/screenshots/ keeps them).
+#   GLIMMER_E2E_PROGRAM=/usr/bin/glimmer walks through an installed program
+#   instead; GLIMMER.BIN is then looked for beside the program's real file.
+set -uo pipefail
+
+BIN_DIR=${1:?usage: walkthrough.sh <bin dir> <source dir> [--screenshots DIR]}
+SRC_DIR=${2:?usage: walkthrough.sh <bin dir> <source dir> [--screenshots DIR]}
+shift 2
+SHOTS_OUT=${GLIMMER_SCREENSHOTS:-}
+while [ $# -gt 0 ]; do
+    case $1 in
+        --screenshots) SHOTS_OUT=${2:?--screenshots needs a folder}; shift 2 ;;
+        *) echo "walkthrough: unknown option $1" >&2; exit 2 ;;
+    esac
+done
+
+PROGRAM=${GLIMMER_E2E_PROGRAM:-$BIN_DIR/glimmer}
+STEP="start"
+WORK=""
+XVFB_PID=""
+APP_PID=""
+SCR_PID=""
+
+say() { printf 'walkthrough: %s\n' "$*"; }
+step() { STEP=$*; say "step: $STEP"; }
+
+fail() {
+    printf '\nwalkthrough: FAILED at step "%s":\n  %s\n' "$STEP" "$*" >&2
+    if [ -n "$WORK" ] && [ -n "${DISPLAY:-}" ]; then
+        import -window root "$WORK/failure.png" 2>/dev/null &&
+            printf '  the screen at that moment: %s\n' "$WORK/failure.png" >&2
+        printf '  windows on the screen:\n' >&2
+        list_windows | sed 's/^/    /' >&2
+    fi
+    if [ -n "$WORK" ] && [ -s "$WORK/env/glimmer.log" ]; then
+        printf '  the program said:\n' >&2
+        sed 's/^/    /' "$WORK/env/glimmer.log" | tail -20 >&2
+    fi
+    [ -n "$WORK" ] && printf '  work folder kept: %s\n' "$WORK" >&2
+    KEEP_WORK=1
+    exit 1
+}
+
+KEEP_WORK=0
+cleanup() {
+    local pid
+    for pid in $SCR_PID $APP_PID $XVFB_PID; do
+        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    done
+    if [ "$KEEP_WORK" = 0 ] && [ -n "$WORK" ]; then
+        rm -rf "$WORK"
+    fi
+}
+trap cleanup EXIT
+trap 'fail "interrupted"' INT TERM
+
+# ------------------------------------------------------------ set-up
+
+for tool in Xvfb xdotool xwininfo import convert cmp od; do
+    command -v "$tool" >/dev/null ||
+        fail "$tool is missing (scripts/install-deps installs xvfb, xdotool and imagemagick)"
+done
+[ -x "$PROGRAM" ] || fail "no program at $PROGRAM: build it first"
+# Started from the user's folder below, so named by its absolute path (but
+# not resolved: an installed program is started through its link).
+PROGRAM=$(cd "$(dirname "$PROGRAM")" && pwd)/$(basename "$PROGRAM")
+PROGRAM_DIR=$(dirname "$(readlink -f "$PROGRAM")")
+PLAYER=$PROGRAM_DIR/GLIMMER.BIN
+[ -f "$PLAYER" ] || fail "no player GLIMMER.BIN beside the program ($PLAYER)"
+[ -f "$PROGRAM_DIR/GLIMMER.HLP" ] || fail "no help file GLIMMER.HLP beside the program ($PROGRAM_DIR)"
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/glimmer-e2e.XXXXXX") || fail "cannot make a work folder"
+mkdir -p "$WORK/env/home" "$WORK/env/run" "$WORK/env/shots" "$WORK/user/photos" "$WORK/user/savers"
+chmod 700 "$WORK/env/run"
+PHOTOS=$WORK/user/photos
+PROJECT=$WORK/user/savers/SUNSET
+SHOTS=$WORK/env/shots
+
+# The program runs as a user's would: on X, with a home of its own here.
+export HOME=$WORK/env/home XDG_RUNTIME_DIR=$WORK/env/run XDG_CONFIG_HOME=$WORK/env/home/.config
+export QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8
+unset XDG_SESSION_TYPE WAYLAND_DISPLAY
+
+step "two photos in a folder of their own"
+convert -size 320x240 gradient:'#ff8c00'-'#301060' \
+    -fill '#ffe060' -draw 'circle 160,170 160,130' \
+    -fill '#102030' -draw 'rectangle 0,200 320,240' -quality 90 "$PHOTOS/beach.jpg" ||
+    fail "ImageMagick could not make beach.jpg"
+convert -size 300x200 gradient:'#80c0ff'-'#ffffff' \
+    -fill '#207020' -draw 'ellipse 100,220 160,80 180,360' \
+    -fill '#308030' -draw 'ellipse 240,230 140,90 180,360' BMP3:"$PHOTOS/hills.bmp" ||
+    fail "ImageMagick could not make hills.bmp"
+
+step "a private X server"
+# Xvfb picks a free display itself; another server starting at the same
+# moment can take it first, so a failed start is tried again.
+start_xvfb() {
+    : >"$WORK/env/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/env/display" 2>"$WORK/env/xvfb.log" &
+    XVFB_PID=$!
+    for _ in $(seq 100); do
+        # The number comes a moment before the server takes clients: wait
+        # until one can talk to it.
+        if [ -s "$WORK/env/display" ] &&
+            DISPLAY=:$(tr -dc 0-9 <"$WORK/env/display") xwininfo -root >/dev/null 2>&1; then
+            return 0
+        fi
+        kill -0 "$XVFB_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=""
+    return 1
+}
+for attempt in 1 2 3 4 5; do
+    start_xvfb && break
+    say "Xvfb did not start (attempt $attempt): $(tail -1 "$WORK/env/xvfb.log")"
+    sleep 0.5
+done
+[ -n "$XVFB_PID" ] || fail "Xvfb did not start: $(tail -3 "$WORK/env/xvfb.log")"
+export DISPLAY=:$(tr -dc 0-9 <"$WORK/env/display")
+say "display $DISPLAY"
+ROOT=$(printf '%d' "$(xwininfo -root | awk '/Window id:/ {print $4}')")
+
+# ------------------------------------------------------------ X helpers
+
+list_windows() {
+    local w
+    for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+        printf '%s %s "%s"\n' "$w" "$(win_size "$w")" "$(xdotool getwindowname "$w" 2>/dev/null)"
+    done
+}
+
+win_size() { xdotool getwindowgeometry "$1" 2>/dev/null | awk '/Geometry:/ {print $2}'; }
+
+focused() { xdotool getwindowfocus 2>/dev/null || true; }
+
+# wait_window VAR WHAT SIZE TITLE-REGEX [TIMEOUT] [EXCLUDED-IDS]: sets VAR to
+# the id of a visible window whose title matches and, unless SIZE is "any",
+# of that size, once one is there. The root window never counts.
+wait_window() {
+    local var=$1 what=$2 size=$3 title=$4 timeout=${5:-15} exclude=${6:-} w i
+    for ((i = 0; i < timeout * 20; i++)); do
+        for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+            case " $ROOT $exclude " in *" $w "*) continue ;; esac
+            # The title as a window manager shows it (_NET_WM_NAME first).
+            [[ "$(xdotool getwindowname "$w" 2>/dev/null)" =~ $title ]] || continue
+            if [ "$size" = any ] || [ "$(win_size "$w")" = "$size" ]; then
+                printf -v "$var" '%s' "$w"
+                return 0
+            fi
+        done
+        if [ -n "$APP_PID" ] && ! kill -0 "$APP_PID" 2>/dev/null; then
+            fail "$what did not appear: the program has ended"
+        fi
+        sleep 0.05
+    done
+    fail "$what did not appear within $timeout s (looked for a $size window titled /$title/)"
+}
+
+# wait_gone WHAT ID [TIMEOUT]: the window is no longer on the screen.
+wait_gone() {
+    local what=$1 id=$2 timeout=${3:-15} i
+    for ((i = 0; i < timeout * 20; i++)); do
+        xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' || return 0
+        sleep 0.05
+    done
+    fail "$what is still on the screen after $timeout s"
+}
+
+# wait_focus WHAT ID: the window has the keyboard, as it must before a user
+# can type into it.
+wait_focus() {
+    local what=$1 id=$2 i
+    for ((i = 0; i < 200; i++)); do
+        [ "$(focused)" = "$id" ] && return 0
+        sleep 0.05
+    done
+    fail "$what did not get the keyboard focus within 10 s (focus is on window $(focused))"
+}
+
+# wait_file WHAT PATH: the program has written the file.
+wait_file() {
+    local what=$1 path=$2 i
+    for ((i = 0; i < 200; i++)); do
+        [ -f "$path" ] && return 0
+        sleep 0.05
+    done
+    fail "$what: $path was not written within 10 s"
+}
+
+keys() { xdotool key --delay 40 "$@" || fail "xdotool could not send $*"; }
+typed() { xdotool type --delay 30 -- "$1" || fail "xdotool could not type $1"; }
+
+# shot NAME: the whole screen, after the windows have had a moment to paint.
+shot() {
+    sleep 0.4
+    import -window root "$SHOTS/$1.png" || fail "could not take screenshot $1"
+}
+
+pixel() { convert "$1" -format "%[hex:p{$2,$3}]" info: 2>/dev/null; }
+
+# The full-screen windows fill the screen with the project's background
+# colour; the picture can cover one corner at most.
+check_background() {
+    local png=$1 want=$2 n=0 p
+    for p in "2 2" "1021 2" "2 765" "1021 765"; do
+        # shellcheck disable=SC2086
+        [ "$(pixel "$png" $p)" = "$want" ] && n=$((n + 1))
+    done
+    [ "$n" -ge 3 ] || fail "the background is not #$want: corners are $(pixel "$png" 2 2) $(pixel "$png" 1021 2) $(pixel "$png" 2 765) $(pixel "$png" 1021 765)"
+}
+
+# ------------------------------------------------------------ bytes
+
+hexbyte() { printf "\\x$(printf %02x $(($1 & 255)))"; }
+le32() { hexbyte "$1"; hexbyte $(($1 >> 8)); hexbyte $(($1 >> 16)); hexbyte $(($1 >> 24)); }
+zeros() { head -c "$1" /dev/zero; }
+size_of() { stat -c %s "$1"; }
+
+# slot NAME OFFSET SIZE: one 21-byte picture slot.
+slot() {
+    hexbyte ${#1}
+    printf '%s' "$1"
+    zeros $((12 - ${#1}))
+    le32 "$2"
+    le32 "$3"
+}
+
+# new_record: the 235-byte settings record of a new project.
+new_record() {
+    le32 $((0x00800000)); hexbyte 0
+    le32 990; le32 5; le32 3; le32 2; le32 0
+    zeros 210
+}
+
+# record COLOUR MODE SLOT1-OFFSET SLOT1-SIZE SLOT2-OFFSET SLOT2-SIZE: the
+# record with BEACH.JPG and HILLS.BMP in slots 1 and 2 and the timings of a
+# new project.
+record() {
+    le32 "$1"; hexbyte "$2"
+    le32 990; le32 5; le32 3; le32 2   # FloatSpeed, ChangeEvery, DisplaySeconds, DisplayTimes
+    le32 2                             # ImageCount
+    slot BEACH.JPG "$3" "$4"
+    slot HILLS.BMP "$5" "$6"
+    zeros $((8 * 21))
+}
+
+# same_bytes WHAT ACTUAL EXPECTED
+same_bytes() {
+    if ! cmp -s "$2" "$3"; then
+        {
+            printf 'expected (%s bytes):\n' "$(size_of "$3")"; od -A d -t x1 "$3" | head -16
+            printf 'found (%s bytes):\n' "$(size_of "$2")"; od -A d -t x1 "$2" | head -16
+        } >&2
+        fail "$1: $2 differs from what the program must write ($(cmp "$2" "$3" 2>&1 | head -1))"
+    fi
+}
+
+NAVY=$((0x00800000))
+COLOUR_HTML='#402060'
+COLOUR=$((0x00602040))   # the same colour as a Windows value 0x00BBGGRR
+
+# ------------------------------------------------------------ the walk
+
+step "start the program"
+(cd "$WORK/user" && exec "$PROGRAM") >"$WORK/env/glimmer.log" 2>&1 &
+APP_PID=$!
+wait_window MAIN "the main window" 1024x768 '^Glimmer Ver 1\.1$' 30
+wait_focus "the main window" "$MAIN"
+shot main-window-start
+
+step "Start/Select a ScreenSaver (Alt+S): a new folder and the name sunset"
+keys alt+s
+wait_window DLG "the project dialog" 350x268 '^Press F1 for Help$'
+wait_focus "the project dialog" "$DLG"
+# The drive box has the focus; Tab to the folder box and type the new folder,
+# then past the folder list to the name box.
+keys Tab ctrl+a
+typed "$PROJECT"
+keys Tab Tab
+typed sunset
+shot project-dialog
+keys Return
+wait_gone "the project dialog" "$DLG"
+wait_file "the new project" "$PROJECT/SUNSET.SSJ"
+wait_focus "the main window, after the project dialog" "$MAIN"
+new_record >"$WORK/env/new.ssj"
+same_bytes "a new project file" "$PROJECT/SUNSET.SSJ" "$WORK/env/new.ssj"
+
+step "ScreenSaver Images (Alt+I)"
+keys alt+i
+wait_window EDITOR "the image slot editor" 482x216 '^Press F1 for Help$'
+wait_focus "the image slot editor" "$EDITOR"
+shot slot-editor-empty
+
+step "Locate: browse to the photos and copy beach.jpg"
+# The slot buttons come first in the tab order, then Locate.
+keys Tab space
+wait_window FIND "the browse-and-copy dialog" 350x268 '^Press F1 for Help$'
+wait_focus "the browse-and-copy dialog" "$FIND"
+# Drive box -> folder box -> folder list, which has the project folder open.
+# Two up is the user's folder; Enter opens it, then photos below it.
+keys Tab Tab Up Up Return Down Return
+# Past the selected-image box into the file list; Space takes the first file.
+keys Tab Tab space
+shot browse-and-copy
+keys Tab space
+wait_window ASK "the question whether to copy BEACH.JPG" any '^Confirm$'
+wait_focus "the copy question" "$ASK"
+shot copy-question
+keys alt+y
+wait_gone "the copy question" "$ASK"
+wait_file "Copy" "$PROJECT/BEACH.JPG"
+wait_focus "the browse-and-copy dialog, after the question" "$FIND"
+
+step "Locate: copy hills.bmp too"
+# Back into the file list; End takes the last file.
+keys shift+Tab End Tab space
+wait_window ASK "the question whether to copy HILLS.BMP" any '^Confirm$'
+wait_focus "the copy question" "$ASK"
+keys alt+y
+wait_gone "the copy question" "$ASK"
+wait_file "Copy" "$PROJECT/HILLS.BMP"
+wait_focus "the browse-and-copy dialog, after the question" "$FIND"
+keys Escape
+wait_gone "the browse-and-copy dialog" "$FIND"
+wait_focus "the image slot editor, after Locate" "$EDITOR"
+cmp "$PHOTOS/beach.jpg" "$PROJECT/BEACH.JPG" || fail "the copy of beach.jpg is not the same file"
+cmp "$PHOTOS/hills.bmp" "$PROJECT/HILLS.BMP" || fail "the copy of hills.bmp is not the same file"
+
+step "Select BEACH.JPG into slot 1"
+# The focus is back on Locate: Remove, View, Select.
+keys Tab Tab Tab space
+wait_window PICK "the graphic picker" 253x229 '^Press F1 for Help$'
+wait_focus "the graphic picker" "$PICK"
+keys Tab space
+shot picker
+keys alt+o
+wait_gone "the graphic picker" "$PICK"
+wait_focus "the image slot editor, after Select" "$EDITOR"
+
+step "Select HILLS.BMP into slot 2"
+# Back over View, Remove and Locate to the slots; Down makes slot 2 current.
+keys shift+Tab shift+Tab shift+Tab shift+Tab Down
+keys Tab Tab Tab Tab space
+wait_window PICK "the graphic picker" 253x229 '^Press F1 for Help$'
+wait_focus "the graphic picker" "$PICK"
+keys Tab Down
+keys alt+o
+wait_gone "the graphic picker" "$PICK"
+wait_focus "the image slot editor, after Select" "$EDITOR"
+shot slot-editor
+
+step "OK in the slot editor saves the project"
+keys Tab Return
+wait_gone "the image slot editor" "$EDITOR"
+wait_focus "the main window, after the slot editor" "$MAIN"
+record "$NAVY" 0 0 0 0 0 >"$WORK/env/slots.ssj"
+same_bytes "the project file after the slot editor's OK" "$PROJECT/SUNSET.SSJ" "$WORK/env/slots.ssj"
+shot main-window
+
+step "ScreenSaver Settings (Alt+R): Float and a colour, then Save"
+keys alt+r
+wait_window SET "the settings dialog" 394x215 '^Press F1 for Help$'
+wait_focus "the settings dialog" "$SET"
+# Set Color has the focus; Tab to the mode buttons, Right for Float; back to
+# Set Color.
+keys Tab Right shift+Tab space
+wait_window COL "the colour chooser" any '^Select Color$'
+wait_focus "the colour chooser" "$COL"
+keys alt+h
+typed "$COLOUR_HTML"
+shot colour-chooser
+keys Return
+wait_gone "the colour chooser" "$COL"
+wait_focus "the settings dialog, after the colour chooser" "$SET"
+shot settings-float
+# From Set Color, back over Cancel to Save; Enter presses the focused button.
+keys shift+Tab shift+Tab Return
+wait_gone "the settings dialog" "$SET"
+wait_focus "the main window, after the settings dialog" "$MAIN"
+record "$COLOUR" 1 0 0 0 0 >"$WORK/env/settings.ssj"
+same_bytes "the project file after Save (Float, $COLOUR_HTML)" "$PROJECT/SUNSET.SSJ" "$WORK/env/settings.ssj"
+
+step "View ScreenSaver (Alt+V), then a key"
+keys alt+v
+wait_window SHOW "the full-screen show" 1024x768 '^Glimmer$' 15 "$MAIN"
+wait_focus "the full-screen show" "$SHOW"
+sleep 1
+shot show
+check_background "$SHOTS/show.png" 402060
+keys space
+wait_gone "the full-screen show" "$SHOW"
+wait_focus "the main window, after the show" "$MAIN"
+
+step "Compile ScreenSaver (Alt+C): the success message, then OK"
+keys alt+c
+wait_window INFO "the compile's success message" any '^Information$' 60
+wait_focus "the success message" "$INFO"
+shot compile-success
+keys Return
+wait_gone "the success message" "$INFO"
+wait_focus "the main window, after compiling" "$MAIN"
+[ -z "$(xdotool search --onlyvisible --name '' 2>/dev/null | while read -r w; do
+    [ "$(win_size "$w")" = 309x40 ] && echo "$w"; done)" ] || fail "the wait window is still up after the compile"
+
+step "the compiled SUNSET.SCR is GLIMMER.BIN followed by the store"
+[ -e "$PROJECT/SUNSET.SSC" ] && fail "the image store SUNSET.SSC was left behind"
+[ -f "$PROJECT/SUNSET.SCR" ] || fail "no SUNSET.SCR in the project folder"
+BIN_SIZE=$(size_of "$PLAYER")
+BEACH_SIZE=$(size_of "$PHOTOS/beach.jpg")
+HILLS_SIZE=$(size_of "$PHOTOS/hills.bmp")
+{
+    record "$COLOUR" 1 235 "$BEACH_SIZE" $((235 + BEACH_SIZE)) "$HILLS_SIZE"
+    cat "$PHOTOS/beach.jpg" "$PHOTOS/hills.bmp"
+} >"$WORK/env/store"
+STORE_SIZE=$(size_of "$WORK/env/store")
+[ "$(size_of "$PROJECT/SUNSET.SCR")" = $((BIN_SIZE + STORE_SIZE)) ] ||
+    fail "SUNSET.SCR is $(size_of "$PROJECT/SUNSET.SCR") bytes, not GLIMMER.BIN ($BIN_SIZE) + store ($STORE_SIZE)"
+cmp -n "$BIN_SIZE" "$PROJECT/SUNSET.SCR" "$PLAYER" ||
+    fail "SUNSET.SCR does not begin with the bytes of GLIMMER.BIN"
+tail -c "$STORE_SIZE" "$PROJECT/SUNSET.SCR" >"$WORK/env/scr-store"
+same_bytes "the store in SUNSET.SCR (record, BEACH.JPG, HILLS.BMP)" "$WORK/env/scr-store" "$WORK/env/store"
+same_bytes "the project file after compiling (a compile does not save it)" "$PROJECT/SUNSET.SSJ" "$WORK/env/settings.ssj"
+
+step "F1 opens the help window"
+keys F1
+wait_window HELP "the help window" 560x460 '^Glimmer Help - '
+wait_focus "the help window" "$HELP"
+shot help
+keys Escape
+wait_gone "the help window" "$HELP"
+wait_focus "the main window, after help" "$MAIN"
+
+step "About (Alt+A)"
+keys alt+a
+wait_window ABOUT "the About box" 330x214 '^About Glimmer$'
+wait_focus "the About box" "$ABOUT"
+shot about
+keys Return
+wait_gone "the About box" "$ABOUT"
+wait_focus "the main window, after About" "$MAIN"
+
+step "Quit (Alt+Q) ends the program"
+keys alt+q
+for _ in $(seq 200); do
+    kill -0 "$APP_PID" 2>/dev/null || break
+    sleep 0.05
+done
+kill -0 "$APP_PID" 2>/dev/null && fail "the program is still running 10 s after Quit"
+wait "$APP_PID"
+STATUS=$?
+APP_PID=""
+[ "$STATUS" = 0 ] || fail "the program ended with status $STATUS"
+
+step "run the compiled SUNSET.SCR, then a key"
+(cd "$PROJECT" && exec ./SUNSET.SCR) >"$WORK/env/scr.log" 2>&1 &
+SCR_PID=$!
+wait_window SAVER "the running screensaver" 1024x768 '^Glimmer screensaver$' 30
+wait_focus "the running screensaver" "$SAVER"
+sleep 1
+shot screensaver
+check_background "$SHOTS/screensaver.png" 402060
+keys space
+for _ in $(seq 200); do
+    kill -0 "$SCR_PID" 2>/dev/null || break
+    sleep 0.05
+done
+kill -0 "$SCR_PID" 2>/dev/null && fail "SUNSET.SCR is still running 10 s after a key"
+wait "$SCR_PID"
+STATUS=$?
+SCR_PID=""
+[ "$STATUS" = 0 ] || fail "SUNSET.SCR ended with status $STATUS: $(tail -3 "$WORK/env/scr.log")"
+
+if [ -n "$SHOTS_OUT" ]; then
+    mkdir -p "$SHOTS_OUT" && cp "$SHOTS"/*.png "$SHOTS_OUT"/ || fail "could not copy the screenshots to $SHOTS_OUT"
+    say "screenshots copied to $SHOTS_OUT"
+fi
+STEP="done"
+say "passed"
