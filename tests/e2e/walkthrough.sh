@@ -109,10 +109,12 @@ convert -size 300x200 gradient:'#80c0ff'-'#ffffff' \
 
 step "a private X server"
 # Xvfb picks a free display itself; another server starting at the same
-# moment can take it first, so a failed start is tried again.
+# moment can take it first, so a failed start is tried again. -noreset: the
+# server must not start afresh (and turn clients away meanwhile) each time
+# the last of the short-lived xdotool clients goes.
 start_xvfb() {
     : >"$WORK/env/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/env/display" 2>"$WORK/env/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$WORK/env/display" 2>"$WORK/env/xvfb.log" &
     XVFB_PID=$!
     for _ in $(seq 100); do
         # The number comes a moment before the server takes clients: wait
@@ -192,7 +194,9 @@ wait_focus() {
         [ "$(focused)" = "$id" ] && return 0
         sleep 0.05
     done
-    fail "$what did not get the keyboard focus within 10 s (focus is on window $(focused))"
+    local f
+    f=$(focused)
+    fail "$what did not get the keyboard focus within 10 s (it is on window $f, $(win_size "$f") \"$(xdotool getwindowname "$f" 2>/dev/null)\")"
 }
 
 # wait_file WHAT PATH: the program has written the file.
