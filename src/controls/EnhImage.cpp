@@ -57,7 +57,12 @@ void TEnhImage::PictureChanged()
         else
             setGeometry(x(), y(), int(std::ceil((w + b) / ratio)), int(std::ceil((h + b) / ratio)));
     }
-    const bool opaque = forceOpaque_ || (picture_.Bitmap() && autoSize_);
+    // A bitmap that fills the whole control hides what lies beneath it, so
+    // Qt need not paint that first: a picture stretched over the control
+    // fills it as one shown at its own size does.
+    const TBitmap* bitmap = picture_.Bitmap();
+    const bool fills = bitmap && (autoSize_ || (scaleStyle_ == ssStretchXY && !bitmap->Image().isNull()));
+    const bool opaque = forceOpaque_ || fills;
     setAttribute(Qt::WA_OpaquePaintEvent, opaque);
     update();
 }
