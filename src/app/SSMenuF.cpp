@@ -180,7 +180,12 @@ TSSMenuForm::TSSMenuForm(QWidget* parent)
     WaitForm->hide();
 }
 
-TSSMenuForm::~TSSMenuForm() { delete WaitForm; }
+TSSMenuForm::~TSSMenuForm()
+{
+    // The status strip goes with the window: no hint may reach it afterwards.
+    SetHintHandler(nullptr);
+    delete WaitForm;
+}
 
 void TSSMenuForm::FormCreate()
 {
