@@ -6,7 +6,24 @@
 #include "toolkit/Toolkit.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QScreen>
+
+namespace {
+// GLIMMER_QUIT_AFTER_SHOW=1 ends the program once the main window has first
+// been painted: the start-up benchmark times a whole start that way.
+class QuitAfterFirstPaint : public QObject {
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint) {
+            o->removeEventFilter(this);
+            QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+} // namespace
 
 int RunGlimmer(int argc, char** argv)
 {
@@ -20,6 +37,9 @@ int RunGlimmer(int argc, char** argv)
     // working area ourselves.
     if (QScreen* s = QGuiApplication::primaryScreen())
         menu.setGeometry(s->availableGeometry());
+    QuitAfterFirstPaint quitAfterPaint;
+    if (qEnvironmentVariableIntValue("GLIMMER_QUIT_AFTER_SHOW") == 1)
+        menu.installEventFilter(&quitAfterPaint);
     menu.showMaximized();
     menu.activateWindow();
     return app.exec();
