@@ -117,6 +117,8 @@ TSMSetForm::TSMSetForm(QWidget* parent) : QDialog(parent)
     ScrollBar1->setSingleStep(1);
     ScrollBar1->setPageStep(10);
     ScrollBar1->setGeometry(20, 23, 134, 17);
+    ScrollBar1->setFocusPolicy(Qt::StrongFocus);   // in the tab order: the arrow keys move it
+    ScrollBar1->setInvertedControls(false);        // Right and Up go towards "+"
     keepArrowsDark(ScrollBar1);
     label(floatPnl, QStringLiteral("Label8"), QStringLiteral("Change Image every"), 6, 56, 165);
     SpinEdit3 = makeSpin(floatPnl, QStringLiteral("SpinEdit3"), MinChangeEvery, MaxChangeEvery, 6, 74);
