@@ -254,15 +254,15 @@ new_record() {
     zeros 210
 }
 
-# record COLOUR MODE SLOT1-OFFSET SLOT1-SIZE SLOT2-OFFSET SLOT2-SIZE: the
-# record with BEACH.JPG and HILLS.BMP in slots 1 and 2 and the timings of a
-# new project.
+# record COLOUR MODE SPEED SLOT1-OFFSET SLOT1-SIZE SLOT2-OFFSET SLOT2-SIZE:
+# the record with BEACH.JPG and HILLS.BMP in slots 1 and 2, the other timings
+# those of a new project.
 record() {
-    le32 "$1"; hexbyte "$2"
-    le32 990; le32 5; le32 3; le32 2   # FloatSpeed, ChangeEvery, DisplaySeconds, DisplayTimes
-    le32 2                             # ImageCount
-    slot BEACH.JPG "$3" "$4"
-    slot HILLS.BMP "$5" "$6"
+    le32 "$1"; hexbyte "$2"; le32 "$3"
+    le32 5; le32 3; le32 2   # ChangeEvery, DisplaySeconds, DisplayTimes
+    le32 2                   # ImageCount
+    slot BEACH.JPG "$4" "$5"
+    slot HILLS.BMP "$6" "$7"
     zeros $((8 * 21))
 }
 
@@ -376,17 +376,17 @@ step "OK in the slot editor saves the project"
 keys Tab Return
 wait_gone "the image slot editor" "$EDITOR"
 wait_focus "the main window, after the slot editor" "$MAIN"
-record "$NAVY" 0 0 0 0 0 >"$WORK/env/slots.ssj"
+record "$NAVY" 0 990 0 0 0 0 >"$WORK/env/slots.ssj"
 same_bytes "the project file after the slot editor's OK" "$PROJECT/SUNSET.SSJ" "$WORK/env/slots.ssj"
 shot main-window
 
-step "ScreenSaver Settings (Alt+R): Float and a colour, then Save"
+step "ScreenSaver Settings (Alt+R): Float a little faster, a colour, then Save"
 keys alt+r
 wait_window SET "the settings dialog" 394x215 '^Press F1 for Help$'
 wait_focus "the settings dialog" "$SET"
-# Set Color has the focus; Tab to the mode buttons, Right for Float; back to
-# Set Color.
-keys Tab Right shift+Tab space
+# Set Color has the focus; Tab to the mode buttons, Right for Float; Tab to
+# the speed bar, three steps towards "+"; back over Float to Set Color.
+keys Tab Right Tab Right Right Right shift+Tab shift+Tab space
 wait_window COL "the colour chooser" any '^Select Color$'
 wait_focus "the colour chooser" "$COL"
 keys alt+h
@@ -400,8 +400,8 @@ shot settings-float
 keys shift+Tab shift+Tab Return
 wait_gone "the settings dialog" "$SET"
 wait_focus "the main window, after the settings dialog" "$MAIN"
-record "$COLOUR" 1 0 0 0 0 >"$WORK/env/settings.ssj"
-same_bytes "the project file after Save (Float, $COLOUR_HTML)" "$PROJECT/SUNSET.SSJ" "$WORK/env/settings.ssj"
+record "$COLOUR" 1 993 0 0 0 0 >"$WORK/env/settings.ssj"
+same_bytes "the project file after Save (Float, speed 993, $COLOUR_HTML)" "$PROJECT/SUNSET.SSJ" "$WORK/env/settings.ssj"
 
 step "View ScreenSaver (Alt+V), then a key"
 keys alt+v
@@ -432,7 +432,7 @@ BIN_SIZE=$(size_of "$PLAYER")
 BEACH_SIZE=$(size_of "$PHOTOS/beach.jpg")
 HILLS_SIZE=$(size_of "$PHOTOS/hills.bmp")
 {
-    record "$COLOUR" 1 235 "$BEACH_SIZE" $((235 + BEACH_SIZE)) "$HILLS_SIZE"
+    record "$COLOUR" 1 993 235 "$BEACH_SIZE" $((235 + BEACH_SIZE)) "$HILLS_SIZE"
     cat "$PHOTOS/beach.jpg" "$PHOTOS/hills.bmp"
 } >"$WORK/env/store"
 STORE_SIZE=$(size_of "$WORK/env/store")
