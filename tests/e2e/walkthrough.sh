@@ -14,7 +14,9 @@
 # usage: walkthrough.sh <bin dir> <source dir> [--screenshots DIR]
 #   <bin dir> holds glimmer, GLIMMER.BIN and GLIMMER.HLP (the build's bin/).
 #   GLIMMER_SCREENSHOTS=DIR does the same as --screenshots: every window's
-#   screenshot is copied there (docs/screenshots/ keeps them).
+#   screenshot is copied there. A relative DIR is taken from the source
+#   folder, so GLIMMER_SCREENSHOTS=docs/screenshots make test refreshes the
+#   pictures that docs/screenshots/ keeps.
 #   GLIMMER_E2E_PROGRAM=/usr/bin/glimmer walks through an installed program
 #   instead; GLIMMER.BIN is then looked for beside the program's real file.
 set -uo pipefail
@@ -30,6 +32,10 @@ while [ $# -gt 0 ]; do
     esac
 done
 
+case $SHOTS_OUT in
+    "" | /*) ;;
+    *) SHOTS_OUT=$SRC_DIR/$SHOTS_OUT ;;
+esac
 PROGRAM=${GLIMMER_E2E_PROGRAM:-$BIN_DIR/glimmer}
 STEP="start"
 WORK=""
@@ -136,7 +142,8 @@ for attempt in 1 2 3 4 5; do
     sleep 0.5
 done
 [ -n "$XVFB_PID" ] || fail "Xvfb did not start: $(tail -3 "$WORK/env/xvfb.log")"
-export DISPLAY=:$(tr -dc 0-9 <"$WORK/env/display")
+DISPLAY=:$(tr -dc 0-9 <"$WORK/env/display")
+export DISPLAY
 say "display $DISPLAY"
 ROOT=$(printf '%d' "$(xwininfo -root | awk '/Window id:/ {print $4}')")
 
@@ -233,6 +240,7 @@ check_background() {
 
 # ------------------------------------------------------------ bytes
 
+# shellcheck disable=SC2059 # the format is the byte's escape
 hexbyte() { printf "\\x$(printf %02x $(($1 & 255)))"; }
 le32() { hexbyte "$1"; hexbyte $(($1 >> 8)); hexbyte $(($1 >> 16)); hexbyte $(($1 >> 24)); }
 zeros() { head -c "$1" /dev/zero; }
@@ -494,7 +502,8 @@ SCR_PID=""
 [ "$STATUS" = 0 ] || fail "SUNSET.SCR ended with status $STATUS: $(tail -3 "$WORK/env/scr.log")"
 
 if [ -n "$SHOTS_OUT" ]; then
-    mkdir -p "$SHOTS_OUT" && cp "$SHOTS"/*.png "$SHOTS_OUT"/ || fail "could not copy the screenshots to $SHOTS_OUT"
+    mkdir -p "$SHOTS_OUT" || fail "could not make $SHOTS_OUT"
+    cp "$SHOTS"/*.png "$SHOTS_OUT"/ || fail "could not copy the screenshots to $SHOTS_OUT"
     say "screenshots copied to $SHOTS_OUT"
 fi
 STEP="done"
