@@ -197,6 +197,13 @@ bool RunLengthDataComplete(const QByteArray& data, int width, int height, bool r
     return true;
 }
 
+// True when `rows` rows of `stride` bytes from `start` lie within `available`
+// bytes; asked without multiplying, which a header's sizes could overflow.
+bool RowsFit(std::int64_t start, std::int64_t stride, std::int64_t rows, std::int64_t available)
+{
+    return start <= available && (stride <= 0 || rows <= (available - start) / stride);
+}
+
 // Qt's reader shows a bitmap whose pixel data was cut short with the missing
 // part made up; such a file is refused instead. The stream is left where it
 // was.
@@ -217,11 +224,14 @@ bool BitmapDataComplete(TStream& stream)
         const std::uint32_t compression = le32(h + 30);
         const bool plain = compression == 0 || compression == 3 || compression == 6;
         const bool rle = (compression == 1 && bits == 8) || (compression == 2 && bits == 4);
-        if (width > 0 && height > 0 && bits > 0 && bits <= 32 && offset >= 14 + std::int64_t(headerSize)) {
+        // An offset that points into the header makes Qt's reader take the
+        // pixels from behind the header: they must be there all the same.
+        const bool offsetInHeader = offset < 14 + std::int64_t(headerSize);
+        if (width > 0 && height > 0 && bits > 0 && bits <= 32) {
             if (plain) {
                 const std::int64_t stride = (width * bits + 31) / 32 * 4;
-                complete = offset + stride * height <= available;
-            } else if (rle && offset < available && height <= (std::int64_t(1) << 24) && width <= (std::int64_t(1) << 24)) {
+                complete = RowsFit(std::max<std::int64_t>(offset, 14 + std::int64_t(headerSize)), stride, height, available);
+            } else if (rle && !offsetInHeader && offset < available && height <= (std::int64_t(1) << 24) && width <= (std::int64_t(1) << 24)) {
                 stream.Seek(origin + offset, SEEK_SET);
                 QByteArray data(qsizetype(std::min<std::int64_t>(available - offset, std::int64_t(1) << 30)), '\0');
                 data.resize(qsizetype(stream.Read(data.data(), std::size_t(data.size()))));
@@ -235,8 +245,8 @@ bool BitmapDataComplete(TStream& stream)
         const std::int64_t offset = le32(h + 10);
         const std::int64_t width = le16(h + 18), height = le16(h + 20);
         const int bits = le16(h + 24);
-        if (width > 0 && height > 0 && bits > 0 && bits <= 32 && offset >= 26)
-            complete = offset + (width * bits + 31) / 32 * 4 * height <= available;
+        if (width > 0 && height > 0 && bits > 0 && bits <= 32)
+            complete = RowsFit(std::max<std::int64_t>(offset, 26), (width * bits + 31) / 32 * 4, height, available);
     }
     stream.Seek(origin, SEEK_SET);
     return complete;
