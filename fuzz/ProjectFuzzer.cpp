@@ -13,7 +13,9 @@
 #include "show/SMViewF.h"
 #include "toolkit/Files.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -180,5 +182,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(Entries(IncludeTrailingPathDelimiter(root->path())) == outsideBefore);
     FUZZ_CHECK(Entries(projectFolder + QStringLiteral("SUB")) == subBefore);
     TakeMessageCount();
+    // No event loop runs here: what the windows left for later deletion goes now.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return 0;
 }
