@@ -112,8 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(list.size() <= MaxImages && distinct.removeDuplicates() == 0);
     for (const QString& name : list)
         FUZZ_CHECK(!name.isEmpty() && name.size() <= MaxNameLength);
-    const QString missing = FirstMissingPicture(s);
-    if (missing.isEmpty())
+    if (!FirstMissingPicture(s))
         for (const QString& name : list)
             FUZZ_CHECK(NamesAPictureOfTheFolder(name));
 

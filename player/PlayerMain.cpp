@@ -75,7 +75,9 @@ bool haveDisplay()
 int fail(int argc, char** argv, const QString& message)
 {
     std::fprintf(stderr, "%s: %s\n", QFileInfo(QString::fromLocal8Bit(argv[0])).fileName().toLocal8Bit().constData(), message.toLocal8Bit().constData());
-    if (haveDisplay()) {
+    if (qApp) {
+        QMessageBox::critical(nullptr, QStringLiteral("Glimmer screensaver"), message);
+    } else if (haveDisplay()) {
         QApplication app(argc, argv);
         QMessageBox::critical(nullptr, QStringLiteral("Glimmer screensaver"), message);
     }
@@ -165,7 +167,11 @@ int main(int argc, char** argv)
         std::signal(SIGTERM, onTerm);
         std::signal(SIGINT, onTerm);
         auto* notifier = new QSocketNotifier(termPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+            char c;
+            [[maybe_unused]] ssize_t n = ::read(termPipe[0], &c, 1);
+            QCoreApplication::quit();
+        });
     }
     TShowOptions options;
     options.EndOnInput = false;

@@ -321,11 +321,13 @@ void TSSMenuForm::CompileBtnClick()
     bool compiled = false;
     RunCommand([&] { compiled = CompileScreenSaver(); });
     if (compiled) {
+        // The buttons work during the wait: the message names what was compiled.
+        const QString name = Project().ScreenSaverName();
         // The wait window stays up at least a second, so that a quick compile
         // is still seen to happen.
         while (!WaitElapsed)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        ShowInformation(CompileSuccessMessage(Project().ScreenSaverName()), 310);
+        ShowInformation(CompileSuccessMessage(name), 310);
     }
     WaitForm->hide();
 }

@@ -109,14 +109,14 @@ QStringList PictureList(const SaverSettings& settings)
     return list;
 }
 
-QString FirstMissingPicture(const SaverSettings& settings)
+std::optional<QString> FirstMissingPicture(const SaverSettings& settings)
 {
     for (int k = 1; k <= MaxImages; ++k) {
         const QString name = settings.Slot(k).Name();
-        if (!name.isEmpty() && !(IsPlainName(name) && FileExists(name)))
+        if (name.isEmpty() ? k <= settings.ImageCount : !(IsPlainName(name) && FileExists(name)))
             return name;
     }
-    return QString();
+    return std::nullopt;
 }
 
 int AppendFileTo(const QString& source, TFileStream& target)
@@ -192,9 +192,8 @@ bool CompileScreenSaver()
     ProjectState& project = Project();
     SaverSettings& settings = project.Settings;
 
-    const QString missing = FirstMissingPicture(settings);
-    if (!missing.isEmpty()) {
-        ShowError(QStringLiteral("The graphic ") + missing + QStringLiteral(" was not found."));
+    if (const auto missing = FirstMissingPicture(settings)) {
+        ShowError(QStringLiteral("The graphic ") + *missing + QStringLiteral(" was not found."));
         return false;
     }
     const QStringList pictures = PictureList(settings);

@@ -12,6 +12,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 // A failure of the compile with its own message (shown with ShowError).
 class ECompileError : public EGlimmerError {
@@ -47,10 +48,12 @@ bool CompileScreenSaver();
 // compared exactly (letter case included).
 QStringList PictureList(const SaverSettings& settings);
 
-// The first non-empty slot name (slot order) that names no picture in the
-// current folder, or an empty string when all are there. A name that could
-// reach outside the folder ('/', ".", "..") never counts as there.
-QString FirstMissingPicture(const SaverSettings& settings);
+// The first slot name (slot order) that names no picture in the current
+// folder, or nothing when all are there. An empty slot among 1..ImageCount
+// counts as missing (its name is empty): the screensaver could not show it.
+// A name that could reach outside the folder ('/', ".", "..") never counts
+// as there.
+std::optional<QString> FirstMissingPicture(const SaverSettings& settings);
 
 // Writes the image store `storeName` from `settings` and `pictureList` and
 // locates slots 1 to ImageCount of `settings`. Throws ECompileError when a

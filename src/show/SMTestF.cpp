@@ -1,6 +1,7 @@
 #include "show/SMTestF.h"
 
 #include "controls/EnhImage.h"
+#include "picture/JPEGBitmap.h"
 #include "project/Project.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Files.h"
@@ -49,7 +50,7 @@ void TSMTestForm::keyPressEvent(QKeyEvent*) { reject(); }
 
 void TSMTestForm::FormMouseDown() { reject(); }
 
-void ViewPicture(const QString& fileName)
+static void viewPicture(const QString& fileName)
 {
     TSMTestForm form;
     if (!FileExists(fileName)) {
@@ -65,4 +66,11 @@ void ViewPicture(const QString& fileName)
         return;
     }
     form.exec();
+}
+
+void ViewPicture(const QString& fileName)
+{
+    viewPicture(fileName);
+    // The picture went with the window; its memory need not wait for the next.
+    ReleaseSparePictureMemory();
 }

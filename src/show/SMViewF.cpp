@@ -1,5 +1,6 @@
 #include "show/SMViewF.h"
 
+#include "picture/JPEGBitmap.h"
 #include "project/Project.h"
 #include "controls/EnhImage.h"
 #include "show/PictureSource.h"
@@ -156,9 +157,11 @@ void TSMViewForm::Timer1Timer()
 {
     if (ended_)
         return;
-    ++TickCount;
     const int count = std::max(1, settings_.ImageCount);
     if (!settings_.IsFloat()) {
+        // Float mode has no use for the count, and would run it past its
+        // range in weeks of fast ticks.
+        ++TickCount;
         if (TickCount < settings_.DisplaySeconds)
             return;
         if (ShownCount != settings_.DisplayTimes) {
@@ -276,10 +279,13 @@ bool CheckShowPictures(TSMViewForm& form)
 
 void RunShowWith(const SaverSettings& settings, TPictureSource& source, TShowOptions options)
 {
-    TSMViewForm form(settings, source, options);
-    if (!CheckShowPictures(form))
-        return;
-    form.exec();
+    {
+        TSMViewForm form(settings, source, options);
+        if (CheckShowPictures(form))
+            form.exec();
+    }
+    // The pictures went with the window; their memory need not wait for the next.
+    ReleaseSparePictureMemory();
 }
 
 void RunShow()

@@ -49,7 +49,9 @@ void SetHelpContext(QWidget* w, int context) { w->setProperty("HelpContext", con
 
 int HelpContextOf(const QWidget* w)
 {
-    for (; w; w = w->parentWidget()) {
+    // A window's topic is its own: a message box or the help window does not
+    // borrow the topic of the window beneath it.
+    for (; w; w = w->isWindow() ? nullptr : w->parentWidget()) {
         const int ctx = w->property("HelpContext").toInt();
         if (ctx > 0)
             return ctx;

@@ -138,7 +138,9 @@ QPushButton* MakeBitBtn(QWidget* parent, const QString& objectName, const QStrin
 {
     auto* b = new QPushButton(GlyphIcon(glyph), caption, parent);
     b->setObjectName(objectName);
-    b->setAutoDefault(false);
+    // Enter presses the button that has the focus, as on every button of
+    // the old toolkit; a dialog's default button takes it elsewhere.
+    b->setAutoDefault(true);
     return b;
 }
 

@@ -239,6 +239,17 @@ TEST_F(MainWindowTest, TheSuccessMessageByteForByte)
     EXPECT_EQ(CompileSuccessMessage("SUNSET").toLatin1(), expected);
 }
 
+TEST_F(MainWindowTest, EnterPressesTheFocusedCommand)
+{
+    HelpRecorder help;
+    TSSMenuForm m;
+    m.show();
+    QTRY_VERIFY(m.menuPnl->isVisible());
+    m.HelpBtn->setFocus();
+    QTest::keyClick(m.HelpBtn, Qt::Key_Return);
+    EXPECT_EQ(help.Contexts, QVector<int>{1});
+}
+
 TEST_F(MainWindowTest, HelpAndAbout)
 {
     HelpRecorder help;

@@ -316,6 +316,18 @@ TEST_F(Compiler, OnlyTheFirstMissingPictureIsReportedAndNothingIsWritten)
     ExpectOldSaverUntouched();
 }
 
+// An editor closed with its close box can leave a counted slot empty: the
+// screensaver could not show it, so nothing is compiled.
+TEST_F(Compiler, AnEmptySlotAmongTheShownOnesIsMissing)
+{
+    Picture("A.BMP", 10, 1);
+    Slots({"", "A.BMP"}, 2);
+    OldSaver();
+    EXPECT_FALSE(Compile());
+    EXPECT_EQ(messages_.Texts(), QStringList{"The graphic  was not found."});
+    ExpectOldSaverUntouched();
+}
+
 TEST_F(Compiler, NamesReachingOutOfTheProjectFolderAreNotFound)
 {
     // The project folder one level down, with pictures above and beside it.

@@ -117,3 +117,18 @@ TEST(ProjectDialog, CancelReturnsFalseWithoutAMessage)
     EXPECT_EQ(folder, QString("unchanged"));
     EXPECT_TRUE(rec.Messages.isEmpty());
 }
+
+TEST(ProjectDialog, EnterOnTheFocusedCancelCancels)
+{
+    TempFolder t;
+    MessageRecorder rec;
+    QString folder, name;
+    OnNextModal([&](QWidget* w) {
+        auto* form = static_cast<TMakeDirForm*>(w);
+        form->Edit2->setText("SUNSET");
+        form->BitBtn2->setFocus();
+        QTest::keyClick(form->BitBtn2, Qt::Key_Return);
+    });
+    EXPECT_FALSE(ChooseProject("*.SSJ", 70, "Enter ScreenSaver Name", folder, name));
+    EXPECT_TRUE(rec.Messages.isEmpty());
+}

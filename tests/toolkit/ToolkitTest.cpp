@@ -81,6 +81,17 @@ TEST(Help, F1OpensTheTopicOfTheNearestControl)
     EXPECT_EQ(help.Contexts, (QVector<int>{100, 70}));
 }
 
+TEST(Help, AWindowWithoutATopicDoesNotBorrowTheOneBeneathIt)
+{
+    QWidget dialog;
+    SetHelpContext(&dialog, 70);
+    QWidget box(&dialog, Qt::Dialog);   // a message box over the dialog
+    auto* ok = new QPushButton("OK", &box);
+    EXPECT_EQ(HelpContextOf(ok), 0);
+    auto* inside = new QPushButton("x", &dialog);
+    EXPECT_EQ(HelpContextOf(inside), 70);
+}
+
 TEST(Help, TheBuiltHelpFileHasEveryTopicTheProgramOpens)
 {
     const QMap<int, THelpTopic> topics = ParseHelpFile(ReadAll(QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.HLP")));
