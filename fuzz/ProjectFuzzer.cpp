@@ -112,7 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(list.size() <= MaxImages && distinct.removeDuplicates() == 0);
     for (const QString& name : list)
         FUZZ_CHECK(!name.isEmpty() && name.size() <= MaxNameLength);
-    if (!FirstMissingPicture(s))
+    const std::optional<QString> missing = FirstMissingPicture(s);
+    if (!missing)
         for (const QString& name : list)
             FUZZ_CHECK(NamesAPictureOfTheFolder(name));
 
@@ -135,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The compile, when the validation lets it go on: it must end either in
     // a screensaver or in a message, and leave nothing else behind.
-    if (missing.isEmpty() && !list.isEmpty()) {
+    if (!missing && !list.isEmpty()) {
         TakeMessageCount();
         bool compiled = false, threw = false;
         try {
