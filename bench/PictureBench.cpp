@@ -15,6 +15,8 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -177,19 +179,6 @@ MemoryUse MeasureMemory(bool program)
     return m;
 }
 
-// Keeps the median time of each benchmark for the summary.
-class Collector : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> Median;
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& r : runs)
-            if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
-                Median[r.run_name.function_name] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -209,7 +198,7 @@ int main(int argc, char** argv)
     const MemoryUse program = MeasureMemory(true);
     const MemoryUse plain = MeasureMemory(false);
 
-    Collector reporter;
+    MedianCollector reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 

@@ -23,6 +23,8 @@
 #include <QEvent>
 #include <QPainter>
 #include <QTemporaryDir>
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -126,18 +128,6 @@ void BM_PlainDraw(benchmark::State& state)
 BENCHMARK(BM_PlainDraw)->Unit(benchmark::kMillisecond)->MinTime(1.0)->Repetitions(5);
 BENCHMARK(BM_FloatStep)->Unit(benchmark::kMillisecond)->MinTime(1.0)->Repetitions(5);
 
-class Collector : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> Median;
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& r : runs)
-            if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
-                Median[r.run_name.function_name] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -171,7 +161,7 @@ int main(int argc, char** argv)
         displayed = photo.Image().scaled(r.size());
     }
 
-    Collector reporter;
+    MedianCollector reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 

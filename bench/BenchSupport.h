@@ -1,0 +1,20 @@
+#pragma once
+// What the benchmarks share: the median time of each benchmark, kept for the
+// ratio a benchmark prints at the end.
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+class MedianCollector : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> Median;
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& r : runs)
+            if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
+                Median[r.run_name.function_name] = r.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
