@@ -1,8 +1,8 @@
 // Writes seed inputs of the kinds the program itself makes into the folder
 // given: pictures saved by our own bitmap classes, project files as the
 // program writes them (and as damage leaves them), image stores packed by the
-// compiler from corpus pictures, and screensaver files (a small executable
-// image followed by a store). Usage: fuzz_seeds OUTDIR CORPUSDIR
+// compiler from such pictures, and screensaver files (a small executable
+// image followed by a store). Usage: fuzz_seeds OUTDIR
 #include "FuzzSupport.h"
 
 #include "compiler/ImageStore.h"
@@ -78,13 +78,12 @@ QByteArray TinyElf()
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: fuzz_seeds OUTDIR CORPUSDIR\n");
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzz_seeds OUTDIR\n");
         return 2;
     }
     FuzzInit(&argc, &argv);
     out = IncludeTrailingPathDelimiter(QFileInfo(QFile::decodeName(argv[1])).absoluteFilePath());
-    const QString corpus = IncludeTrailingPathDelimiter(QFileInfo(QFile::decodeName(argv[2])).absoluteFilePath());
     for (const char* sub : {"Jpeg", "Bitmap", "Project", "Store"})
         QDir().mkpath(out + QLatin1String(sub));
 
@@ -123,14 +122,21 @@ int main(int argc, char** argv)
     QTemporaryDir work;
     const QString saved = GetCurrentDir();
     SetCurrentDir(work.path());
-    const QString pictures[] = {QStringLiteral("jpeg/libjpeg-turbo/testorig.jpg"), QStringLiteral("bmp/libjpeg-turbo/vgl_6434_0018a.bmp")};
     const QString names[] = {QStringLiteral("P1.JPG"), QStringLiteral("P2.BMP")};
+    {
+        TJPEGBitmap jpeg;
+        jpeg.SetImage(Sample(227, 149));
+        TBitmap bmp;
+        bmp.SetImage(Sample(119, 96));
+        QFile p1(names[0]), p2(names[1]);
+        if (!p1.open(QIODevice::WriteOnly) || p1.write(Saved(jpeg)) < 0 || !p2.open(QIODevice::WriteOnly) || p2.write(Saved(bmp)) < 0) {
+            std::fprintf(stderr, "cannot write the pictures to pack\n");
+            return 1;
+        }
+    }
     SaverSettings store = NewProjectSettings();
     QStringList list;
     for (int i = 0; i < 2; ++i) {
-        QFile::copy(corpus + pictures[i], names[i]);
-        if (!FileExists(names[i]))
-            continue;
         store.Slot(int(list.size()) + 1).SetName(names[i]);
         list << names[i];
     }

@@ -26,6 +26,8 @@
 #include <QResizeEvent>
 #include <QScreen>
 
+#include <algorithm>
+#include <exception>
 #include <optional>
 
 namespace {
@@ -221,10 +223,43 @@ void TSSMenuForm::resizeEvent(QResizeEvent* e)
     layoutStrips();
 }
 
+void TSSMenuForm::FitToWorkArea()
+{
+    QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s || fitting_)
+        return;
+    fitting_ = true;
+    const QRect area = s->availableGeometry();
+    // The frame is known only once a window manager has framed the window;
+    // before that (and with no window manager) it is nothing.
+    const QRect outer = frameGeometry(), inner = geometry();
+    const int frameWidth = outer.width() - inner.width(), frameHeight = outer.height() - inner.height();
+    const QSize size(std::max(1, area.width() - frameWidth), std::max(1, area.height() - frameHeight));
+    if (this->size() != size || minimumSize() != size || maximumSize() != size)
+        setFixedSize(size);
+    // A top-level window's position is that of its frame.
+    if (outer.topLeft() != area.topLeft())
+        move(area.topLeft());
+    fitting_ = false;
+}
+
 bool TSSMenuForm::event(QEvent* e)
 {
-    if (e->type() == QEvent::WindowActivate)
+    switch (e->type()) {
+    case QEvent::WindowActivate:
         FormActivate();
+        break;
+    // The window manager's frame arrives after the window is shown, and the
+    // working area may change (a panel added); the window follows both.
+    case QEvent::Move:
+    case QEvent::Show:
+    case QEvent::WindowStateChange:
+        if (isVisible())
+            QMetaObject::invokeMethod(this, &TSSMenuForm::FitToWorkArea, Qt::QueuedConnection);
+        break;
+    default:
+        break;
+    }
     return QWidget::event(e);
 }
 
@@ -319,7 +354,14 @@ void TSSMenuForm::CompileBtnClick()
     Timer2.start();
     WaitForm->ShowNow();
     bool compiled = false;
-    RunCommand([&] { compiled = CompileScreenSaver(); });
+    // An error that ends the compile is reported once the wait window is
+    // gone; failures the compile reports itself come while it still stands.
+    std::exception_ptr failure;
+    try {
+        compiled = CompileScreenSaver();
+    } catch (...) {
+        failure = std::current_exception();
+    }
     if (compiled) {
         // The buttons work during the wait: the message names what was compiled.
         const QString name = Project().ScreenSaverName();
@@ -330,6 +372,8 @@ void TSSMenuForm::CompileBtnClick()
         ShowInformation(CompileSuccessMessage(name), 310);
     }
     WaitForm->hide();
+    if (failure)
+        RunCommand([&] { std::rethrow_exception(failure); });
 }
 
 void TSSMenuForm::AboutBtnClick()

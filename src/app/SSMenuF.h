@@ -54,12 +54,18 @@ public:
     void HelpBtnClick();
     void QuitBtnClick();
 
+    // Covers the screen's working area with a fixed size, its frame and title
+    // bar included once a window manager has given it one: "maximised" with a
+    // border that cannot be resized or maximised, and never off the screen.
+    void FitToWorkArea();
+
 protected:
     bool event(QEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 
 private:
     void layoutStrips();
+    bool fitting_ = false;
 };
 
 // The text of the message that reports a compiled screensaver; its line

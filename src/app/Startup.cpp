@@ -33,14 +33,16 @@ int RunGlimmer(int argc, char** argv)
     RegisterPictureFormats();
     InstallHelpKey();
     TSSMenuForm menu;
-    // Without a window manager "maximised" means nothing: take the screen's
-    // working area ourselves.
-    if (QScreen* s = QGuiApplication::primaryScreen())
-        menu.setGeometry(s->availableGeometry());
+    // The window covers the working area itself, at a fixed size: a window
+    // manager asked to maximise a window of fixed border may move it off the
+    // screen to hide a title bar it cannot hide.
+    menu.FitToWorkArea();
+    if (QScreen* s = menu.screen())
+        QObject::connect(s, &QScreen::availableGeometryChanged, &menu, &TSSMenuForm::FitToWorkArea);
     QuitAfterFirstPaint quitAfterPaint;
     if (qEnvironmentVariableIntValue("GLIMMER_QUIT_AFTER_SHOW") == 1)
         menu.installEventFilter(&quitAfterPaint);
-    menu.showMaximized();
+    menu.show();
     menu.activateWindow();
     return app.exec();
 }

@@ -9,6 +9,8 @@
 #include "toolkit/Help.h"
 #include "toolkit/Hints.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -327,6 +329,24 @@ TEST_F(MainWindowTest, AFailedCompileShowsItsMessageAndNoSuccess)
     EXPECT_FALSE(m.WaitForm->isVisible());
     EXPECT_FALSE(m.WaitElapsed);
     EXPECT_FALSE(QFile::exists(t.File("PRJ/SUNSET.SCR")));
+}
+
+TEST_F(MainWindowTest, AnInputOutputErrorIsReportedAfterTheWaitWindowIsGone)
+{
+    TempFolder t;
+    TSSMenuForm m;
+    makeCompilableProject(t);
+    // The screensaver's name is taken by a folder: the rename over it fails.
+    ASSERT_TRUE(QDir(t.File("PRJ")).mkdir("SUNSET.SCR"));
+    MessageRecorder rec;
+    bool waitShown = true;
+    rec.OnMessage = [&](const TMessage&) { waitShown = m.WaitForm->isVisible(); };
+    m.CompileBtnClick();
+    EXPECT_EQ(rec.Texts(), QStringList{"File access denied."});
+    EXPECT_FALSE(waitShown);
+    EXPECT_FALSE(m.WaitForm->isVisible());
+    EXPECT_TRUE(QFileInfo(t.File("PRJ/SUNSET.SCR")).isDir());
+    EXPECT_FALSE(QFile::exists(t.File("PRJ/SUNSET.SSC")));
 }
 
 TEST_F(MainWindowTest, TheSlotEditorDecidesWhetherTheShowAndTheCompilerAreOffered)

@@ -1,3 +1,5 @@
+#include "BmpFiles.h"
+#include "JpegFiles.h"
 #include "TestSupport.h"
 #include "compiler/ImageStore.h"
 #include "project/Project.h"
@@ -219,16 +221,18 @@ TEST_F(Compiler, SlotAfterImageCountMustStillExist)
 
 TEST_F(Compiler, PicturesAreStoredAsTheyAreWithoutDecoding)
 {
-    const QString good = CorpusPath() + "bmpsuite/g/pal8.bmp";
-    const QString broken = CorpusPath() + "jpeg/image-rs/regression/oss-fuzz-36829.jpeg";
-    ASSERT_TRUE(QFile::copy(good, Here("PAL8.BMP")));
-    ASSERT_TRUE(QFile::copy(broken, Here("BROKEN.JPG")));
+    const QByteArray good = EncodeBmp(BandedPicture(127, 64, 16), {.bits = 8});
+    // A datastream cut off inside its first scan: no decoder would take it.
+    const QByteArray jpeg = EncodeJpeg(TestPicture(64, 64));
+    const QByteArray broken = jpeg.left(jpeg.indexOf("\xFF\xDA") + 40);
+    WriteAll(Here("PAL8.BMP"), good);
+    WriteAll(Here("BROKEN.JPG"), broken);
     Slots({"PAL8.BMP", "BROKEN.JPG"}, 2);
     ASSERT_TRUE(Compile());
     const QByteArray saver = ReadAll(Here("SUNSET.SCR"));
     const QByteArray store = saver.mid(stub_.size());
-    EXPECT_EQ(store.mid(OffsetOf(store, 1), SizeOf(store, 1)), ReadAll(good));
-    EXPECT_EQ(store.mid(OffsetOf(store, 2), SizeOf(store, 2)), ReadAll(broken));
+    EXPECT_EQ(store.mid(OffsetOf(store, 1), SizeOf(store, 1)), good);
+    EXPECT_EQ(store.mid(OffsetOf(store, 2), SizeOf(store, 2)), broken);
 }
 
 TEST_F(Compiler, StoreThatWouldOutgrowThe32BitOffsetsIsRefused)

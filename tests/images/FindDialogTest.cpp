@@ -3,6 +3,8 @@
 // current again however the dialog closes.
 #include "images/SMfindf.h"
 
+#include "BmpFiles.h"
+#include "JpegFiles.h"
 #include "TestSupport.h"
 #include "project/Project.h"
 #include "toolkit/FileControls.h"
@@ -65,8 +67,8 @@ protected:
         Project().ProjectFile = QStringLiteral("SUNSET.SSJ");
         WriteAll(project.File(QStringLiteral("SUNSET.SSJ")), QByteArray(SaverSettingsSize, '\0'));
         photos = IncludeTrailingPathDelimiter(QDir(photosDir.path()).canonicalPath());
-        ASSERT_TRUE(QFile::copy(CorpusPath() + "jpeg/jpeg-decoder/reftest/mozilla/jpg-size-17x17.jpg", photos + "sunset.jpg"));
-        ASSERT_TRUE(QFile::copy(CorpusPath() + "bmp/libjpeg-turbo/vgl_6434_0018a.bmp", photos + "Beach.bmp"));
+        WriteAll(photos + "sunset.jpg", EncodeJpeg(TestPicture(17, 17)));
+        WriteAll(photos + "Beach.bmp", EncodeBmp(TestPicture(119, 96)));
         WriteAll(photos + "BIG.BMP", patterned(20001, 1));
         WriteAll(photos + "notes.txt", "not a picture");
     }

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 #include <QWidget>
 
@@ -105,5 +106,15 @@ ModalWatch OnNextModal(std::function<void(QWidget*)> f)
 
 QString CorpusPath()
 {
-    return IncludeTrailingPathDelimiter(QStringLiteral(GLIMMER_CORPUS));
+    const QString env = qEnvironmentVariable("GLIMMER_CORPUS");
+    return IncludeTrailingPathDelimiter(env.isEmpty() ? QStringLiteral(GLIMMER_CORPUS) : env);
 }
+
+QString CorpusMissing()
+{
+    if (QFileInfo::exists(CorpusPath() + QStringLiteral("MANIFEST.tsv")))
+        return QString();
+    return QStringLiteral("the public picture corpus is not at %1 (set GLIMMER_CORPUS to its folder)").arg(CorpusPath());
+}
+
+bool CorpusRequired() { return qEnvironmentVariableIntValue("GLIMMER_CORPUS_REQUIRED") == 1; }

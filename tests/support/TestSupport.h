@@ -64,4 +64,22 @@ private:
 };
 ModalWatch OnNextModal(std::function<void(QWidget*)> f);
 
-QString CorpusPath();   // ../shared/corpus, ending in '/'
+// The public picture corpus, an extra check beside the suite's own pictures:
+// $GLIMMER_CORPUS when set, else ../shared/corpus beside the source folder;
+// ending in '/'. CorpusMissing() says why it cannot be used (empty when it can).
+QString CorpusPath();
+QString CorpusMissing();
+// GLIMMER_CORPUS_REQUIRED=1 (as in CI): a missing corpus fails instead of skipping.
+bool CorpusRequired();
+
+// Skips the test, giving the reason, when the corpus is not there; fails it
+// when the corpus is required.
+#define GLIMMER_NEEDS_CORPUS()                                              \
+    do {                                                                    \
+        const QString why_ = CorpusMissing();                               \
+        if (!why_.isEmpty()) {                                              \
+            if (CorpusRequired())                                           \
+                FAIL() << why_.toStdString();                               \
+            GTEST_SKIP() << why_.toStdString();                             \
+        }                                                                   \
+    } while (0)

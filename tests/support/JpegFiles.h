@@ -6,14 +6,15 @@
 #include <QImage>
 
 struct JpegOptions {
-    enum Kind { RGB, Grey, AdobeCMYK, PlainCMYK, TwoComponents } kind = RGB;
+    enum Kind { RGB, Grey, AdobeCMYK, PlainCMYK, AdobeYCCK, TwoComponents } kind = RGB;
     int quality = 95;
     bool progressive = false;
 };
 
 // Encodes `image` (RGB32). For the CMYK kinds each pixel's red, green and
 // blue give C, M, Y (as 255 - colour) and K = 0, written inverted the way
-// Adobe writes them for AdobeCMYK and plain otherwise.
+// Adobe writes them for AdobeCMYK and AdobeYCCK (which stores them as YCCK)
+// and plain otherwise.
 QByteArray EncodeJpeg(const QImage& image, const JpegOptions& options = {});
 
 // A picture of the given size with distinct, smooth colours.

@@ -31,6 +31,7 @@ QByteArray EncodeJpeg(const QImage& source, const JpegOptions& o)
         break;
     case JpegOptions::AdobeCMYK:
     case JpegOptions::PlainCMYK:
+    case JpegOptions::AdobeYCCK:
         c.in_color_space = JCS_CMYK;
         components = 4;
         break;
@@ -45,6 +46,8 @@ QByteArray EncodeJpeg(const QImage& source, const JpegOptions& o)
         jpeg_set_colorspace(&c, JCS_UNKNOWN);
     if (o.kind == JpegOptions::PlainCMYK)
         c.write_Adobe_marker = FALSE;
+    if (o.kind == JpegOptions::AdobeYCCK)
+        jpeg_set_colorspace(&c, JCS_YCCK);
     jpeg_set_quality(&c, o.quality, TRUE);
     if (o.progressive)
         jpeg_simple_progression(&c);
@@ -63,6 +66,7 @@ QByteArray EncodeJpeg(const QImage& source, const JpegOptions& o)
                 p[0] = JSAMPLE(g);
                 break;
             case JpegOptions::AdobeCMYK:   // inverted: 255 means no ink
+            case JpegOptions::AdobeYCCK:
                 p[0] = JSAMPLE(r), p[1] = JSAMPLE(g), p[2] = JSAMPLE(b), p[3] = 255;
                 break;
             case JpegOptions::PlainCMYK:
