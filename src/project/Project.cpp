@@ -27,7 +27,7 @@ void NewProjectDefaults() { Project().Settings = NewProjectSettings(); }
 void LoadProject()
 {
     SettingsBytes bytes{};
-    TFileStream f(Project().ProjectFile, TFileStream::fmOpenRead);
+    TFileStream f(FollowLinkOfSameKind(Project().ProjectFile), TFileStream::fmOpenRead);
     f.ReadBuffer(bytes.data(), bytes.size());
     f.Close();
     SaverSettings s = SaverSettings::Decode(bytes);

@@ -162,44 +162,119 @@ qint64 FileSizeOf(const QString& name)
     return st.st_size;
 }
 
-void WriteFileReplacing(const QString& name, const QByteArray& bytes)
+namespace {
+
+// Writes all of `bytes` to `fd`; returns 0 or the errno of the failure.
+int WriteAllTo(int fd, const QByteArray& bytes)
 {
-    const QString target = ResolveName(name);
-    QByteArray pattern = native(ExtractFilePath(target) + QStringLiteral(".glimmer-XXXXXX"));
-    const int fd = ::mkstemp(pattern.data());
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return ENOSPC;
+        done += n;
+    }
+    return 0;
+}
+
+// The old way: the file itself truncated and written. Used where no new file
+// can be made beside it, and where replacing it would lose what the user had.
+void WriteInPlace(const QByteArray& path, const QByteArray& bytes)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         throw EInOutError(IOCodeFromErrno(errno));
-    const QString temp = QFile::decodeName(pattern);
-    int err = 0;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    struct stat old;
-    const mode_t mode = ::stat(native(target).constData(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~mask);
-    if (::fchmod(fd, mode) != 0)
-        err = errno;
-    qsizetype done = 0;
-    while (!err && done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
-        if (n < 0) {
-            if (errno != EINTR)
-                err = errno;
-        } else if (n == 0) {
-            err = ENOSPC;
-        } else {
-            done += n;
-        }
-    }
+    int err = WriteAllTo(fd, bytes);
     if (!err && ::fsync(fd) != 0)
         err = errno;
     if (::close(fd) != 0 && !err)
         err = errno;
-    if (!err && ::rename(pattern.constData(), native(target).constData()) != 0)
+    if (err)
+        throw EInOutError(IOCodeFromErrno(err));
+}
+
+} // namespace
+
+QString FollowLinkOfSameKind(const QString& name)
+{
+    const QString resolved = ResolveName(name);
+    const QByteArray path = native(resolved);
+    struct stat st;
+    if (::lstat(path.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return resolved;
+    char* real = ::realpath(path.constData(), nullptr);
+    const QString target = real ? QFile::decodeName(real) : QString();
+    std::free(real);
+    if (target.isEmpty() || ::stat(native(target).constData(), &st) != 0 || !S_ISREG(st.st_mode)
+        || ExtractFileExt(target).compare(ExtractFileExt(name), Qt::CaseInsensitive) != 0)
+        throw EInOutError(5);
+    return target;
+}
+
+void WriteFileReplacing(const QString& name, const QByteArray& bytes)
+{
+    const QByteArray path = native(FollowLinkOfSameKind(name));
+    struct stat old;
+    const bool exists = ::stat(path.constData(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode))
+        throw EInOutError(5);
+    if (exists) {
+        // A file the user may not write is not replaced: writing it would fail.
+        const int probe = ::open(path.constData(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (probe < 0)
+            throw EInOutError(IOCodeFromErrno(errno));
+        ::close(probe);
+    }
+
+    const QByteArray folder = native(ExtractFilePath(QFile::decodeName(path)));
+    QByteArray pattern = folder + '.' + native(ExtractFileName(QFile::decodeName(path))) + "-XXXXXX";
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        const int err = errno;
+        // No new file can be made in the folder, but the file itself may be written.
+        if (exists && (err == EACCES || err == EPERM || err == EROFS))
+            return WriteInPlace(path, bytes);
+        throw EInOutError(IOCodeFromErrno(err));
+    }
+    int err = 0;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::fchmod(fd, exists ? (old.st_mode & 07777) : (0666 & ~mask)) != 0)
+        err = errno;
+    if (exists && !err) {
+        // The owner and group stay where the user may set them; a file that
+        // would pass to another owner (or lose its other names) is written
+        // where it is instead.
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0 && ::fchown(fd, uid_t(-1), old.st_gid) != 0) {
+            // A group the user is not in: the file takes the folder's.
+        }
+        struct stat mine;
+        const bool ownerKept = ::fstat(fd, &mine) == 0 && mine.st_uid == old.st_uid;
+        if (!ownerKept || old.st_nlink > 1) {
+            ::close(fd);
+            ::unlink(pattern.constData());
+            return WriteInPlace(path, bytes);
+        }
+        // fchown clears the set-id bits; they come back with the mode.
+        if (::fchmod(fd, old.st_mode & 07777) != 0)
+            err = errno;
+    }
+    if (!err)
+        err = WriteAllTo(fd, bytes);
+    if (!err && ::fsync(fd) != 0)
+        err = errno;
+    if (::close(fd) != 0 && !err)
+        err = errno;
+    if (!err && ::rename(pattern.constData(), path.constData()) != 0)
         err = errno;
     if (err) {
         ::unlink(pattern.constData());
         throw EInOutError(IOCodeFromErrno(err));
     }
-    (void)temp;
 }
 
 TFileStream::TFileStream(const QString& name, Mode mode) : FileName_(ResolveName(name))

@@ -50,9 +50,21 @@ bool DeleteFile(const QString& name);
 bool RenameFile(const QString& from, const QString& to);   // replaces `to` atomically
 qint64 FileSizeOf(const QString& name);      // -1 when it cannot be read
 
+// The file that `name` stands for, a link followed: a link is followed only
+// to a regular file with the same extension (one project file to another);
+// a link to anything else throws "File access denied", so that a folder from
+// a stranger cannot have the program read or overwrite, say, a start-up
+// script of the user's through it.
+QString FollowLinkOfSameKind(const QString& name);
+
 // Writes `bytes` to a new file beside `name` and renames it over `name` only
-// when everything was written, so a failure never damages the old file.
-// Throws EInOutError; on failure nothing but the old file remains.
+// when everything was written, so a failure never damages the old file. What
+// the user had stays: a file they may not write is not replaced ("File
+// access denied"), the mode, owner and group are kept, a link is written
+// through (FollowLinkOfSameKind). Where no new file can be made beside it, or
+// replacing it would change its owner or break its other hard links, the file
+// is written in place. Throws EInOutError; on failure nothing but the old
+// file remains (or, written in place, what was written so far).
 void WriteFileReplacing(const QString& name, const QByteArray& bytes);
 
 // A binary file that throws EInOutError when an operation fails.

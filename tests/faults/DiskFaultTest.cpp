@@ -183,9 +183,13 @@ class ReadOnlyProjectFolder : public ::testing::TestWithParam<ReadOnlyFolder::Ki
 protected:
     void SetUp() override { p.MakeUserFiles(); }
     void TearDown() override { SetCurrentDir(p.t.Path()); }
-    // Makes PRJ read-only for the rest of the test, root included.
+    // Makes PRJ read-only for the rest of the test, root included. Without
+    // a read-only mount the project file is made read-only too: a writable
+    // one in a read-only folder is written in place.
     bool MakeReadOnly()
     {
+        if (GetParam() == ReadOnlyFolder::Kind::Permissions)
+            ::chmod(QFile::encodeName(p.Prj() + "SUNSET.SSJ").constData(), 0444);
         folder = std::make_unique<ReadOnlyFolder>(p.Prj(), GetParam());
         if (GetParam() == ReadOnlyFolder::Kind::Permissions && ::geteuid() == 0) {
             noOverride = std::make_unique<WithoutFileOverride>();

@@ -9,12 +9,16 @@
 #include "project/Project.h"
 #include "toolkit/Files.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -194,6 +198,141 @@ TEST_F(ProjectFileFault, NamesThatLeaveTheFolderAreNeverFollowed)
         was.remove("PRJ/BAD.SSJ");
         EXPECT_EQ(Differences(was, now), QStringList());
     }
+}
+
+
+// Saving replaces the project file with a whole new one (a failed save never
+// leaves it damaged), yet keeps what the user had made of the old one.
+class ProjectSave : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Project() = ProjectState{};
+        CreateDir(t.File("PRJ"));
+        SetCurrentDir(t.File("PRJ"));
+        Project().ProjectFolder = t.File("PRJ/");
+        Project().ProjectFile = "SUNSET.SSJ";
+        Project().Settings = NewProjectSettings();
+        Project().Settings.BackgroundColor = 0x123456;
+    }
+    void TearDown() override
+    {
+        SetCurrentDir(t.Path());
+        Project() = ProjectState{};
+    }
+    QString File() const { return t.File("PRJ/SUNSET.SSJ"); }
+    QString SaveError()
+    {
+        try {
+            SaveProject();
+        } catch (const std::exception& e) {
+            return QString::fromUtf8(e.what());
+        }
+        return QString();
+    }
+    static QByteArray Saved() { const SettingsBytes b = Project().Settings.Encode(); return QByteArray(reinterpret_cast<const char*>(b.data()), int(b.size())); }
+    static struct stat Stat(const QString& path)
+    {
+        struct stat st{};
+        ::lstat(QFile::encodeName(path).constData(), &st);
+        return st;
+    }
+    TempFolder t;
+};
+
+TEST_F(ProjectSave, AFileTheUserMayNotWriteIsNotReplaced)
+{
+    const QByteArray old = ProjectRecord({"A.BMP"});
+    WriteAll(File(), old);
+    ASSERT_EQ(::chmod(QFile::encodeName(File()).constData(), 0444), 0);
+    WithoutFileOverride asUser;
+    if (::geteuid() == 0 && !asUser.Active())
+        GTEST_SKIP() << "root whose permission checks cannot be turned on";
+    EXPECT_EQ(SaveError(), "File access denied");
+    EXPECT_EQ(ReadAll(File()), old);
+    EXPECT_EQ(Stat(File()).st_mode & 07777, 0444u);
+    // Nor is one of another user's that the user may not write.
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chmod(QFile::encodeName(File()).constData(), 0644), 0);
+        ASSERT_EQ(::chown(QFile::encodeName(File()).constData(), 65534, 65534), 0);
+        EXPECT_EQ(SaveError(), "File access denied");
+        EXPECT_EQ(ReadAll(File()), old);
+        EXPECT_EQ(Stat(File()).st_uid, 65534u);
+    }
+    EXPECT_EQ(QDir(t.File("PRJ")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"SUNSET.SSJ"});
+}
+
+TEST_F(ProjectSave, TheModeGroupAndOtherNamesOfTheFileStay)
+{
+    WriteAll(File(), ProjectRecord({"A.BMP"}));
+    ASSERT_EQ(::chmod(QFile::encodeName(File()).constData(), 0640), 0);
+    // A group other than the user's own, where the user may choose one.
+    gid_t other = gid_t(-1);
+    if (::geteuid() == 0) {
+        other = 65534;
+    } else {
+        gid_t groups[64];
+        const int n = ::getgroups(64, groups);
+        for (int i = 0; i < n; ++i)
+            if (groups[i] != ::getegid())
+                other = groups[i];
+    }
+    if (other != gid_t(-1)) {
+        ASSERT_EQ(::chown(QFile::encodeName(File()).constData(), uid_t(-1), other), 0);
+    }
+    EXPECT_EQ(SaveError(), QString());
+    EXPECT_EQ(ReadAll(File()), Saved());
+    EXPECT_EQ(Stat(File()).st_mode & 07777, 0640u);
+    if (other != gid_t(-1)) {
+        EXPECT_EQ(Stat(File()).st_gid, other);
+    }
+
+    // A second name of the same file sees the new record too.
+    ASSERT_EQ(::link(QFile::encodeName(File()).constData(), QFile::encodeName(t.File("TWIN.SSJ")).constData()), 0);
+    Project().Settings.BackgroundColor = 0x00FF00;
+    EXPECT_EQ(SaveError(), QString());
+    EXPECT_EQ(ReadAll(t.File("TWIN.SSJ")), Saved());
+    EXPECT_EQ(Stat(File()).st_ino, Stat(t.File("TWIN.SSJ")).st_ino);
+}
+
+TEST_F(ProjectSave, ALinkIsWrittenThroughOnlyToAnotherProjectFile)
+{
+    CreateDir(t.File("ELSEWHERE"));
+    WriteAll(t.File("ELSEWHERE/REAL.SSJ"), ProjectRecord({"A.BMP"}));
+    ASSERT_EQ(::symlink("../ELSEWHERE/REAL.SSJ", QFile::encodeName(File()).constData()), 0);
+    EXPECT_EQ(SaveError(), QString());
+    EXPECT_TRUE(S_ISLNK(Stat(File()).st_mode));
+    EXPECT_EQ(ReadAll(t.File("ELSEWHERE/REAL.SSJ")), Saved());
+    EXPECT_EQ(QDir(t.File("ELSEWHERE")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"REAL.SSJ"});
+
+    // A link to a file of another kind (a stranger's folder pointing at the
+    // user's start-up script) is neither read nor written.
+    const QByteArray script = "export PATH=$HOME/bin:$PATH\n" + QByteArray(300, '#');
+    WriteAll(t.File("ELSEWHERE/.profile"), script);
+    ASSERT_EQ(::unlink(QFile::encodeName(File()).constData()), 0);
+    ASSERT_EQ(::symlink("../ELSEWHERE/.profile", QFile::encodeName(File()).constData()), 0);
+    EXPECT_EQ(SaveError(), "File access denied");
+    EXPECT_THROW(LoadProject(), EInOutError);
+    // Nor one that leads nowhere: the save would create its target.
+    ASSERT_EQ(::unlink(QFile::encodeName(File()).constData()), 0);
+    ASSERT_EQ(::symlink("../ELSEWHERE/NEW.SSJ", QFile::encodeName(File()).constData()), 0);
+    EXPECT_EQ(SaveError(), "File access denied");
+    EXPECT_EQ(ReadAll(t.File("ELSEWHERE/.profile")), script);
+    EXPECT_FALSE(QFile::exists(t.File("ELSEWHERE/NEW.SSJ")));
+}
+
+TEST_F(ProjectSave, AWritableFileInAFolderThatTakesNoNewFileIsWrittenInPlace)
+{
+    WriteAll(File(), ProjectRecord({"A.BMP"}));
+    ASSERT_EQ(::chmod(QFile::encodeName(File()).constData(), 0666), 0);
+    const ino_t inode = Stat(File()).st_ino;
+    ReadOnlyFolder folder(t.File("PRJ"), ReadOnlyFolder::Kind::Permissions);
+    WithoutFileOverride asUser;
+    if (!folder.Ready() || (::geteuid() == 0 && !asUser.Active()))
+        GTEST_SKIP() << "no folder without write permission can be made here";
+    EXPECT_EQ(SaveError(), QString());
+    EXPECT_EQ(ReadAll(File()), Saved());
+    EXPECT_EQ(Stat(File()).st_ino, inode);
 }
 
 } // namespace
