@@ -2,20 +2,31 @@
 
 #include "toolkit/Files.h"
 
+#include <algorithm>
+
 ProjectState& Project()
 {
     static ProjectState state;
     return state;
 }
 
+namespace {
+// A typed name may carry a drive or a folder the old way ("A\B", "C:X"):
+// the project is named by what follows the last "\" or ":".
+QString AfterDriveAndFolder(const QString& name)
+{
+    return name.mid(std::max(name.lastIndexOf(QLatin1Char('\\')), name.lastIndexOf(QLatin1Char(':'))) + 1);
+}
+} // namespace
+
 QString ProjectFileFor(const QString& screenSaverName)
 {
-    return ChangeFileExt(screenSaverName, QStringLiteral(".SSJ"));
+    return ChangeFileExt(AfterDriveAndFolder(screenSaverName), QStringLiteral(".SSJ"));
 }
 
 QString ScreenSaverNameOf(const QString& projectFile)
 {
-    return ChangeFileExt(ExtractFileName(projectFile), QString());
+    return ChangeFileExt(AfterDriveAndFolder(ExtractFileName(projectFile)), QString());
 }
 
 QString ProjectState::ScreenSaverName() const { return ScreenSaverNameOf(ProjectFile); }

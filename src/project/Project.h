@@ -18,8 +18,9 @@ struct ProjectState {
 
 ProjectState& Project();
 
-// The project file name for a screensaver name as entered: its extension
-// replaced by ".SSJ" (SUNSET -> SUNSET.SSJ, MY.SAVER -> MY.SSJ).
+// The project file name for a screensaver name as entered: the part after its
+// last "\" or ":", its extension replaced by ".SSJ" (SUNSET -> SUNSET.SSJ,
+// MY.SAVER -> MY.SSJ, A\B -> B.SSJ).
 QString ProjectFileFor(const QString& screenSaverName);
 QString ScreenSaverNameOf(const QString& projectFile);
 

@@ -1,5 +1,6 @@
 #include "project/SMstartf.h"
 
+#include "project/Project.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/FileControls.h"
 #include "toolkit/Files.h"
@@ -100,7 +101,8 @@ bool TMakeDirForm::FormCloseQuery()
             return false;
         }
     }
-    if (name.isEmpty()) {
+    // "A\" names no screensaver: nothing is left once the folder part goes.
+    if (name.isEmpty() || ScreenSaverNameOf(ProjectFileFor(name)).isEmpty()) {
         ShowError(QStringLiteral("A filename must be entered."));
         Edit2->setFocus();
         return false;

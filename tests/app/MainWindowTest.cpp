@@ -143,6 +143,18 @@ TEST_F(MainWindowTest, SelectingANewNameInANewFolderCreatesTheProject)
     EXPECT_EQ(m.focusWidget(), m.ImageBtn);
 }
 
+TEST_F(MainWindowTest, ANameTypedWithAFolderPartNamesTheProjectByItsLastPart)
+{
+    TempFolder t;
+    MessageRecorder rec;
+    TSSMenuForm m;
+    answerProjectDialog(t.File("SAVERS"), "OLD\\SUNSET");
+    m.SelectBtnClick();
+    EXPECT_TRUE(rec.Messages.isEmpty());
+    EXPECT_EQ(QDir(t.File("SAVERS")).entryList(QDir::Files), QStringList{"SUNSET.SSJ"});
+    EXPECT_EQ(m.Label1->text(), QString("SUNSET"));
+}
+
 TEST_F(MainWindowTest, SelectingAnExistingProjectWithPicturesEnablesAll)
 {
     TempFolder t;

@@ -25,7 +25,11 @@ TEST(ProjectDialog, CloseChecksComeInOrder)
     }
     form.Edit2->setText("A.B\\C");   // full stop and backslash are allowed
     EXPECT_TRUE(form.FormCloseQuery());
-    ASSERT_EQ(rec.Messages.size(), 16);
+    // Nothing but a folder part leaves no name.
+    form.Edit2->setText("A\\");
+    EXPECT_FALSE(form.FormCloseQuery());
+    ASSERT_EQ(rec.Messages.size(), 17);
+    EXPECT_EQ(rec.Messages[16].Text, QString("A filename must be entered."));
     EXPECT_EQ(rec.Messages[0].Text, QString("A filename must be entered."));
     EXPECT_EQ(rec.Messages[1].Text, QString("A correct filename must be entered."));
     EXPECT_EQ(rec.Messages[15].Text, QString("A correct filename must be entered."));

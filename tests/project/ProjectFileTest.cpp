@@ -125,6 +125,11 @@ TEST(ProjectNames, DerivedFromTheEnteredName)
     EXPECT_EQ(ProjectFileFor("SUNSET.SSJ"), QString("SUNSET.SSJ"));
     EXPECT_EQ(ProjectFileFor("MY.SAVER"), QString("MY.SSJ"));
     EXPECT_EQ(ScreenSaverNameOf("MY.SSJ"), QString("MY"));
+    // A drive or folder typed the old way is not part of the name.
+    EXPECT_EQ(ProjectFileFor("A\\B"), QString("B.SSJ"));
+    EXPECT_EQ(ProjectFileFor("C:X"), QString("X.SSJ"));
+    EXPECT_EQ(ProjectFileFor("OLD.V1\\SUNSET"), QString("SUNSET.SSJ"));
+    EXPECT_EQ(ScreenSaverNameOf("A\\B.SSJ"), QString("B"));
     ProjectState p;
     p.ProjectFolder = "/savers/SUNSET/";
     p.ProjectFile = "SUNSET.SSJ";
