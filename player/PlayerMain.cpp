@@ -67,9 +67,28 @@ Args parseArgs(int argc, char** argv)
     return a;
 }
 
+// Whether a window can be opened at all: Qt ends the process when its display
+// cannot be reached, so that is asked first.
 bool haveDisplay()
 {
-    return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY") || qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith("xcb"))
+        return true;
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return false;
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const bool ok = c && !xcb_connection_has_error(c);
+    if (c)
+        xcb_disconnect(c);
+    return ok;
+}
+
+QString noDisplayText()
+{
+    const QByteArray display = qgetenv("DISPLAY");
+    return display.isEmpty() ? QStringLiteral("No display: DISPLAY is not set, and the screensaver needs an X display to show itself.")
+                             : QStringLiteral("The X display %1 cannot be reached; the screensaver needs one to show itself.")
+                                   .arg(QString::fromLocal8Bit(display));
 }
 
 int fail(int argc, char** argv, const QString& message)
@@ -145,6 +164,8 @@ int main(int argc, char** argv)
         return fail(argc, argv, QString::fromStdString(e.what()) + QLatin1Char('.'));
     }
 
+    if (!haveDisplay())
+        return fail(argc, argv, noDisplayText());
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Glimmer screensaver"));
     RegisterPictureFormats();

@@ -127,6 +127,45 @@ TEST(PlayerRun, ACompiledScreensaverShowsItsPicturesAndEndsOnAKey)
     EXPECT_EQ(scr.exitCode(), 0);
 }
 
+TEST(PlayerRun, WithoutADisplayAScreensaverSaysSoAndFails)
+{
+    TempFolder t;
+    QImage blue(40, 30, QImage::Format_RGB32);
+    blue.fill(Qt::blue);
+    blue.save(t.File("A.BMP"), "BMP");
+    Project() = ProjectState{};
+    Project().ProgramFolder = QStringLiteral(GLIMMER_BIN_DIR "/");
+    Project().ProjectFolder = t.Path();
+    Project().ProjectFile = "DEMO.SSJ";
+    Project().Settings = NewProjectSettings();
+    Project().Settings.ImageCount = 1;
+    Project().Settings.Slot(1).SetName("A.BMP");
+    {
+        MessageRecorder rec;
+        ASSERT_TRUE(CompileScreenSaver()) << rec.Texts().join("; ").toStdString();
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    for (const QString& display : {QString(), QString(":9987")}) {
+        SCOPED_TRACE(display.toStdString());
+        if (display.isEmpty())
+            env.remove("DISPLAY");
+        else
+            env.insert("DISPLAY", display);
+        for (const QStringList& args : {QStringList{}, QStringList{"/s"}, QStringList{"--root"}}) {
+            QProcess p;
+            p.setProcessEnvironment(env);
+            p.start(t.File("DEMO.SCR"), args);
+            ASSERT_TRUE(p.waitForFinished(10000));
+            EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(p.exitCode(), 1);
+            const QByteArray err = p.readAllStandardError();
+            EXPECT_TRUE(err.contains("display")) << err.constData();
+        }
+    }
+}
+
 TEST(PlayerRun, ThePlayerAloneSaysWhatItIsAndFails)
 {
     QProcess p;
@@ -134,6 +173,14 @@ TEST(PlayerRun, ThePlayerAloneSaysWhatItIsAndFails)
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
     env.remove("QT_QPA_PLATFORM");
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.BIN"), {});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(p.readAllStandardError().contains("holds no screensaver"));
+    // Nor when a display is named that is not there.
+    env.insert("DISPLAY", ":9987");
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.BIN"), {});
     ASSERT_TRUE(p.waitForFinished(10000));
