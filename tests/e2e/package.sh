@@ -195,6 +195,6 @@ else
 fi
 
 [ $FAILURES -eq 0 ] || fail "$FAILURES check(s) failed"
-echo "package: lintian said:"
-grep -vE '^running with root privileges' "$WORK/lintian.txt" | sed 's/^/    /'
+said=$(grep -vE '^running with root privileges' "$WORK/lintian.txt")
+echo "package: lintian said: ${said:-nothing (no error, no warning)}"
 echo "package: passed"
