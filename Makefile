@@ -34,8 +34,7 @@ install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
 package: build
-	cd $(BUILD) && cpack -G DEB
-	cp $(BUILD)/glimmer_*.deb .
+	scripts/make-package $(BUILD) .
 
 check-sanitize: deps
 	scripts/check-sanitize

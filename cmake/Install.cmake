@@ -5,7 +5,8 @@
 # beside its own file. PREFIX/bin/glimmer is a relative link to it: the program
 # learns its folder from /proc/self/exe, which names the real file, so it is
 # found however it is started. A desktop entry and an icon make it a program
-# of the desktop's menu.
+# of the desktop's menu. Manual pages, the copyright file, the changelog and
+# AppStream metadata make the Debian package one that lintian accepts.
 
 set(GLIMMER_INSTALL_DIR lib/glimmer)
 set(_pkg ${CMAKE_SOURCE_DIR}/packaging)
@@ -17,6 +18,9 @@ if(TARGET glimmer_player)
   install(PROGRAMS $<TARGET_FILE:glimmer_player> DESTINATION ${GLIMMER_INSTALL_DIR})
 endif()
 install(FILES ${GLIMMER_OUT}/GLIMMER.HLP DESTINATION ${GLIMMER_INSTALL_DIR})
+# The Windows player, where it is built, is only ever copied, never run here:
+# a plain file, not an executable (lintian rejects executables that are not ELF).
+install(FILES ${GLIMMER_OUT}/GLIMMER.EXE DESTINATION ${GLIMMER_INSTALL_DIR} OPTIONAL)
 
 install(CODE "
   set(_bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
@@ -33,14 +37,40 @@ foreach(_size 16 24 32 48 64 128 256)
           DESTINATION share/icons/hicolor/${_size}x${_size}/apps
           RENAME glimmer.png)
 endforeach()
-install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION share/doc/glimmer)
+install(FILES ${_pkg}/example.glimmer.glimmer.metainfo.xml DESTINATION share/metainfo)
+install(FILES ${CMAKE_SOURCE_DIR}/README.md ${_pkg}/copyright DESTINATION share/doc/glimmer)
+
+# Manual pages and the changelog go in compressed, as Debian wants them; -n
+# leaves name and time out, so the same sources give the same bytes.
+set(_gz ${CMAKE_BINARY_DIR}/packaging)
+set(_gz_files)
+foreach(_doc docs/man/glimmer.1 docs/man/glimmer-scr.6 packaging/changelog)
+  get_filename_component(_name ${_doc} NAME)
+  add_custom_command(OUTPUT ${_gz}/${_name}.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${_gz}
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/${_doc} ${_gz}/${_name}
+    COMMAND gzip -9nf ${_gz}/${_name}
+    DEPENDS ${CMAKE_SOURCE_DIR}/${_doc}
+    VERBATIM)
+  list(APPEND _gz_files ${_gz}/${_name}.gz)
+endforeach()
+add_custom_target(glimmer_docs ALL DEPENDS ${_gz_files})
+install(FILES ${_gz}/glimmer.1.gz DESTINATION share/man/man1)
+install(FILES ${_gz}/glimmer-scr.6.gz DESTINATION share/man/man6)
+install(FILES ${_gz}/changelog.gz DESTINATION share/doc/glimmer)
+# Only the package needs lintian's overrides: a component of its own, which a
+# plain make install leaves out.
+install(FILES ${_pkg}/lintian-overrides DESTINATION share/lintian/overrides
+        RENAME glimmer COMPONENT debian EXCLUDE_FROM_ALL)
 
 # The Debian package (make package: cpack -G DEB in the build folder).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME glimmer)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Glimmer")
-set(CPACK_PACKAGE_CONTACT "Glimmer developers <glimmer@localhost>")
+# The project's own address; the same name signs packaging/changelog.
+set(CPACK_PACKAGE_CONTACT "The Glimmer developers <developers@glimmer.example>")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://glimmer.example/")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "make a picture screensaver from your own photos")
 set(CPACK_PACKAGE_DESCRIPTION
   "Glimmer builds a screensaver from up to ten of your own BMP or JPEG\n\
@@ -59,4 +89,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
 # Only the program is stripped; GLIMMER.BIN goes in as it is (see above).
 set(CPACK_STRIP_FILES ON)
+# One package holding every component, the lintian overrides included.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_COMPONENTS_ALL Unspecified debian)
 include(CPack)

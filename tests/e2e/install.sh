@@ -36,6 +36,15 @@ for f in lib/glimmer/glimmer lib/glimmer/GLIMMER.BIN lib/glimmer/GLIMMER.HLP \
          share/icons/hicolor/48x48/apps/glimmer.png share/icons/hicolor/256x256/apps/glimmer.png; do
     [ -f "$ROOT/$f" ] || fail "$PREFIX/$f was not installed"
 done
+# What a user and a software centre read: manual pages, licence, changelog,
+# AppStream metadata. lintian's overrides belong to the package alone.
+for f in share/man/man1/glimmer.1.gz share/man/man6/glimmer-scr.6.gz \
+         share/doc/glimmer/copyright share/doc/glimmer/changelog.gz \
+         share/metainfo/example.glimmer.glimmer.metainfo.xml; do
+    [ -f "$ROOT/$f" ] || fail "$PREFIX/$f was not installed"
+done
+gunzip -t "$ROOT/share/man/man1/glimmer.1.gz" || fail "the installed glimmer.1.gz is not a gzip file"
+[ ! -e "$ROOT/share/lintian" ] || fail "make install put lintian's overrides into $PREFIX/share/lintian"
 [ -x "$ROOT/lib/glimmer/glimmer" ] || fail "the installed program is not executable"
 [ -x "$ROOT/lib/glimmer/GLIMMER.BIN" ] || fail "the installed GLIMMER.BIN is not executable"
 [ -L "$ROOT/bin/glimmer" ] || fail "$PREFIX/bin/glimmer is not a link"
