@@ -1,9 +1,10 @@
 #include "toolkit/Files.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include <QStringList>
 
 #include <cerrno>
+#include <cstring>
+#include <dirent.h>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -32,7 +33,7 @@ int IOCodeFromErrno(int err)
     case ENOENT: return 2;
     case ENAMETOOLONG: case EINVAL: case ENOTDIR: case EILSEQ: return 3;
     case EMFILE: case ENFILE: return 4;
-    case EACCES: case EPERM: case EROFS: case EISDIR: case ETXTBSY: return 5;
+    case EACCES: case EPERM: case EROFS: case EISDIR: case ETXTBSY: case ENXIO: return 5;
     case ENOSPC: case EDQUOT: case EFBIG: return 101;
     // A device error is not a denied file: it keeps a number of its own.
     case EIO: return 1117;
@@ -76,7 +77,129 @@ QString ChangeFileExt(const QString& name, const QString& ext)
     return (dot < 0 ? name : name.left(dot)) + ext;
 }
 
-static QByteArray native(const QString& name) { return QFile::encodeName(name); }
+// ------------------------------------------------------------ names as bytes
+
+namespace {
+
+// Length of the well-formed UTF-8 sequence at p (at most n bytes), 0 if none.
+int Utf8Sequence(const unsigned char* p, qsizetype n, char32_t& cp)
+{
+    const unsigned char b = p[0];
+    int len;
+    char32_t min;
+    if (b < 0x80) {
+        cp = b;
+        return 1;
+    } else if ((b & 0xE0) == 0xC0) {
+        len = 2, min = 0x80, cp = b & 0x1F;
+    } else if ((b & 0xF0) == 0xE0) {
+        len = 3, min = 0x800, cp = b & 0x0F;
+    } else if ((b & 0xF8) == 0xF0) {
+        len = 4, min = 0x10000, cp = b & 0x07;
+    } else {
+        return 0;
+    }
+    if (n < len)
+        return 0;
+    for (int i = 1; i < len; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return len;
+}
+
+// A byte that is not part of UTF-8 stands as a lone low surrogate, which no
+// decoded text holds.
+constexpr char16_t StrayByteBase = 0xDC00;
+
+} // namespace
+
+QString PathFromNative(const QByteArray& bytes)
+{
+    QString out;
+    out.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        char32_t cp = 0;
+        const int len = Utf8Sequence(p + i, n - i, cp);
+        if (len == 0) {
+            out += QChar(char16_t(StrayByteBase + p[i]));
+            ++i;
+            continue;
+        }
+        if (cp > 0xFFFF) {
+            out += QChar(QChar::highSurrogate(cp));
+            out += QChar(QChar::lowSurrogate(cp));
+        } else {
+            out += QChar(char16_t(cp));
+        }
+        i += len;
+    }
+    return out;
+}
+
+QByteArray NativePath(const QString& path)
+{
+    QByteArray out;
+    out.reserve(path.size());
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        const char16_t c = path[i].unicode();
+        char32_t cp = c;
+        if (QChar::isHighSurrogate(c) && i + 1 < path.size() && QChar::isLowSurrogate(path[i + 1].unicode())) {
+            cp = QChar::surrogateToUcs4(c, path[++i].unicode());
+        } else if (c >= StrayByteBase + 0x80 && c <= StrayByteBase + 0xFF) {
+            out += char(c - StrayByteBase);
+            continue;
+        } else if (QChar::isSurrogate(c)) {
+            cp = 0xFFFD;
+        }
+        if (cp < 0x80) {
+            out += char(cp);
+        } else if (cp < 0x800) {
+            out += char(0xC0 | (cp >> 6));
+            out += char(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += char(0xE0 | (cp >> 12));
+            out += char(0x80 | ((cp >> 6) & 0x3F));
+            out += char(0x80 | (cp & 0x3F));
+        } else {
+            out += char(0xF0 | (cp >> 18));
+            out += char(0x80 | ((cp >> 12) & 0x3F));
+            out += char(0x80 | ((cp >> 6) & 0x3F));
+            out += char(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
+QString DisplayPath(const QString& path)
+{
+    QString shown = path;
+    for (QChar& c : shown)
+        if (c.unicode() >= StrayByteBase + 0x80 && c.unicode() <= StrayByteBase + 0xFF)
+            c = QChar(QChar::ReplacementCharacter);
+    return shown;
+}
+
+static QByteArray native(const QString& name) { return NativePath(name); }
+
+QStringList FolderEntries(const QString& folder)
+{
+    QStringList names;
+    DIR* dir = ::opendir(native(folder.isEmpty() ? QStringLiteral(".") : folder).constData());
+    if (!dir)
+        return names;
+    while (const dirent* e = ::readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+            names << PathFromNative(QByteArray(e->d_name));
+    }
+    ::closedir(dir);
+    return names;
+}
 
 QString ResolveName(const QString& name)
 {
@@ -89,16 +212,18 @@ QString ResolveName(const QString& name)
     const QString base = ExtractFileName(name);
     if (base.isEmpty() || base == QLatin1String(".") || base == QLatin1String(".."))
         return name;
-    QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
-    const QFileInfoList entries = dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QStringList matches;
+    for (const QString& entry : FolderEntries(folder))
+        if (entry.compare(base, Qt::CaseInsensitive) == 0)
+            matches << entry;
+    // The same choice every time: ordinary files first, then by name.
+    matches.sort();
     QString other;
-    for (const QFileInfo& e : entries) {
-        if (e.fileName().compare(base, Qt::CaseInsensitive) != 0)
-            continue;
-        if (e.isFile())
-            return folder + e.fileName();
+    for (const QString& entry : matches) {
+        if (::lstat(native(folder + entry).constData(), &st) == 0 && S_ISREG(st.st_mode))
+            return folder + entry;
         if (other.isEmpty())
-            other = folder + e.fileName();
+            other = folder + entry;
     }
     return other.isEmpty() ? name : other;
 }
@@ -113,6 +238,14 @@ bool FileExists(const QString& name)
         return false;
     struct stat st;
     return ::stat(native(ResolveName(name)).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool PlainFileExists(const QString& name)
+{
+    if (name.isEmpty() || holdsZero(name))
+        return false;
+    struct stat st;
+    return ::lstat(native(ResolveName(name)).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool DirectoryExists(const QString& name)
@@ -137,9 +270,10 @@ bool SetCurrentDir(const QString& folder)
 QString GetCurrentDir()
 {
     char* cwd = ::getcwd(nullptr, 0);
+    // A current folder that is gone has no path: nothing must take it for "/".
     if (!cwd)
-        return QStringLiteral("/");
-    const QString result = QFile::decodeName(cwd);
+        return QString();
+    const QString result = PathFromNative(QByteArray(cwd));
     std::free(cwd);
     return IncludeTrailingPathDelimiter(result);
 }
@@ -207,7 +341,7 @@ QString FollowLinkOfSameKind(const QString& name)
     if (::lstat(path.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
         return resolved;
     char* real = ::realpath(path.constData(), nullptr);
-    const QString target = real ? QFile::decodeName(real) : QString();
+    const QString target = real ? PathFromNative(QByteArray(real)) : QString();
     std::free(real);
     if (target.isEmpty() || ::stat(native(target).constData(), &st) != 0 || !S_ISREG(st.st_mode)
         || ExtractFileExt(target).compare(ExtractFileExt(name), Qt::CaseInsensitive) != 0)
@@ -230,8 +364,8 @@ void WriteFileReplacing(const QString& name, const QByteArray& bytes)
         ::close(probe);
     }
 
-    const QByteArray folder = native(ExtractFilePath(QFile::decodeName(path)));
-    QByteArray pattern = folder + '.' + native(ExtractFileName(QFile::decodeName(path))) + "-XXXXXX";
+    const QByteArray folder = native(ExtractFilePath(PathFromNative(path)));
+    QByteArray pattern = folder + '.' + native(ExtractFileName(PathFromNative(path))) + "-XXXXXX";
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
         const int err = errno;
@@ -277,15 +411,43 @@ void WriteFileReplacing(const QString& name, const QByteArray& bytes)
     }
 }
 
-TFileStream::TFileStream(const QString& name, Mode mode) : FileName_(ResolveName(name))
+TFolderHandle::TFolderHandle(const QString& path)
 {
-    int flags = O_CLOEXEC;
+    int fd;
+    do {
+        fd = ::open(native(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        throw EInOutError(IOCodeFromErrno(errno));
+    fd_ = std::shared_ptr<const int>(new int(fd), [](const int* p) {
+        ::close(*p);
+        delete p;
+    });
+}
+
+bool TFolderHandle::IsAt(const QString& path) const
+{
+    struct stat held, named;
+    return fd_ && ::fstat(*fd_, &held) == 0 && held.st_nlink > 0 && ::stat(native(path).constData(), &named) == 0
+        && held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+bool TFolderHandle::Enter() const { return fd_ && ::fchdir(*fd_) == 0; }
+
+TFileStream::TFileStream(const QString& name, Mode mode, Links links)
+    : FileName_(mode == fmCreateNew ? name : ResolveName(name))
+{
+    // Never waiting on the open: a pipe without a writer would block for ever.
+    int flags = O_CLOEXEC | O_NONBLOCK;
     switch (mode) {
     case fmOpenRead: flags |= O_RDONLY; break;
     case fmOpenWrite: flags |= O_WRONLY; break;
     case fmOpenReadWrite: flags |= O_RDWR; break;
     case fmCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case fmCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
     }
+    if (links == NoLinks)
+        flags |= O_NOFOLLOW;
     if (name.isEmpty())
         throw EInOutError(2);
     if (holdsZero(name))
@@ -294,13 +456,14 @@ TFileStream::TFileStream(const QString& name, Mode mode) : FileName_(ResolveName
         fd_ = ::open(native(FileName_).constData(), flags, 0666);
     } while (fd_ < 0 && errno == EINTR);
     if (fd_ < 0)
-        throw EInOutError(IOCodeFromErrno(errno));
+        throw EInOutError(links == NoLinks && errno == ELOOP ? 2 : IOCodeFromErrno(errno));
     struct stat st;
-    if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd_);
         fd_ = -1;
         throw EInOutError(5);
     }
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
 }
 
 TFileStream::~TFileStream()

@@ -4,7 +4,9 @@
 // stay the same whatever the platform says.
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -28,6 +30,17 @@ QString IOErrorText(int code);
 // Maps an errno value to the old error numbers.
 int IOCodeFromErrno(int err);
 
+// File names are the bytes the system gives. Bytes that are not UTF-8 (a
+// folder named on another system) are kept one for one, each as a character
+// no decoded text holds, so that any folder can be entered, named and left
+// again. DisplayPath shows them as U+FFFD.
+QString PathFromNative(const QByteArray& bytes);
+QByteArray NativePath(const QString& path);
+QString DisplayPath(const QString& path);
+
+// The names in a folder (no "." or ".."), unsorted; empty when it cannot be read.
+QStringList FolderEntries(const QString& folder);
+
 // Path helpers. The folder separator is '/'; folders carried by the program
 // end with one.
 QString IncludeTrailingPathDelimiter(const QString& folder);
@@ -42,6 +55,9 @@ QString ChangeFileExt(const QString& name, const QString& ext);
 QString ResolveName(const QString& name);
 
 bool FileExists(const QString& name);        // an ordinary file; a folder does not count
+// An ordinary file that is no link either: what a name in a folder from a
+// stranger may be taken for.
+bool PlainFileExists(const QString& name);
 bool DirectoryExists(const QString& name);
 bool CreateDir(const QString& name);         // one level
 bool SetCurrentDir(const QString& folder);
@@ -67,11 +83,36 @@ QString FollowLinkOfSameKind(const QString& name);
 // file remains (or, written in place, what was written so far).
 void WriteFileReplacing(const QString& name, const QByteArray& bytes);
 
-// A binary file that throws EInOutError when an operation fails.
+// A folder held open: it stays the same folder however it is renamed or
+// moved, and tells whether its path still leads to it.
+class TFolderHandle {
+public:
+    TFolderHandle() = default;
+    explicit TFolderHandle(const QString& path);   // throws EInOutError
+    bool IsOpen() const { return fd_ != nullptr; }
+    // True when `path` still names this very folder, and it was not removed.
+    bool IsAt(const QString& path) const;
+    // Makes it the current folder, wherever it is now.
+    bool Enter() const;
+
+private:
+    std::shared_ptr<const int> fd_;   // closed with the last copy
+};
+
+// A binary file that throws EInOutError when an operation fails. Only an
+// ordinary file is opened (a pipe or a device named like one would block or
+// worse: "File access denied"), and opening never waits.
 class TFileStream {
 public:
-    enum Mode { fmOpenRead, fmOpenWrite, fmOpenReadWrite, fmCreate };
-    TFileStream(const QString& name, Mode mode);
+    enum Mode {
+        fmOpenRead,
+        fmOpenWrite,
+        fmOpenReadWrite,
+        fmCreate,      // created, or an existing file truncated
+        fmCreateNew,   // created; never an existing file, nor through a link
+    };
+    enum Links { FollowLinks, NoLinks };   // NoLinks: a link counts as no file
+    TFileStream(const QString& name, Mode mode, Links links = FollowLinks);
     ~TFileStream();
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
