@@ -187,9 +187,10 @@ void TSSAddForm::BitBtn2Click()
         return;
     }
     // A name cut to fit would name no file: the slot takes the picture's
-    // short-named twin instead, or stays as it was.
+    // short-named twin instead, or stays as it was. Only a picture of the
+    // project folder itself gets one; a typed path leads nowhere.
     const QString folder = IncludeTrailingPathDelimiter(Project().ProjectFolder);
-    if (!FileExists(folder + name)) {
+    if (!TFolderPictureSource::IsBareName(name) || !FileExists(folder + name)) {
         ShowError(QStringLiteral("The graphic ") + name + QStringLiteral(" was not found."));
         return;
     }

@@ -367,6 +367,18 @@ TEST_F(SlotEditorTest, ALongNameWithoutAFileLeavesTheSlotAndSaysSo)
     EXPECT_EQ(QDir(folder.Path()).entryList(QDir::Files), QStringList{"TEST.SSJ"});
 }
 
+TEST_F(SlotEditorTest, ALongTypedPathGetsNoTwinOfAFileElsewhere)
+{
+    QDir(folder.Path()).mkdir("SUB");
+    WriteAll(folder.File("SUB/IMG_20230514_123456.JPG"), "not the project's");
+    TSSAddForm form;
+    AnswerPicker("SUB/IMG_20230514_123456.JPG");
+    form.BitBtn2Click();
+    EXPECT_EQ(messages.Texts(), QStringList{"The graphic SUB/IMG_20230514_123456.JPG was not found."});
+    EXPECT_TRUE(S().Slot(1).IsEmpty());
+    EXPECT_EQ(QDir(folder.Path()).entryList(QDir::Files), QStringList{"TEST.SSJ"});
+}
+
 TEST_F(SlotEditorTest, ALongNamedPictureGoesIntoTheSlotUnderItsShortName)
 {
     WriteAll(folder.File("IMG_20230514_123456.jpg"), "the photo");
