@@ -222,16 +222,6 @@ TEST_F(FindDialog, APictureAlreadyCopiedUnderItsShortNameIsNotCopiedAgain)
     EXPECT_EQ(projectFiles(), QStringList({"IMG_20~1.JPG", "SUNSET.SSJ"}));
 }
 
-TEST_F(FindDialog, NoToALongNameCopiesNothing)
-{
-    WriteAll(photos + "IMG_20230514_123456.jpg", patterned(5000, 3));
-    TSMFindForm f;
-    pick(f, "IMG_20230514_123456.jpg");
-    messages.Answers = {false};
-    f.BitBtn3Click();
-    EXPECT_EQ(projectFiles(), QStringList{"SUNSET.SSJ"});
-}
-
 TEST_F(FindDialog, NonLatinNamesAreCopiedWholeWhenTheyFitAndShortWhenNot)
 {
     const QString photo = QString::fromUtf8("фото.jpg"), holiday = QString::fromUtf8("Отпуск 2023.jpg");

@@ -196,14 +196,6 @@ TEST_F(SlotEditorTest, OneDroppedNameIsNamedAloneAndNothingDroppedSaysNothing)
     EXPECT_EQ(S().ImageCount, 1);
 }
 
-TEST_F(SlotEditorTest, ClosedWithTheCloseBoxNothingIsDroppedOrSaid)
-{
-    Fill(1, "GONE.BMP");
-    RunEditor(nullptr, false);
-    EXPECT_TRUE(messages.Messages.isEmpty());
-    EXPECT_EQ(Names(), Padded({"GONE.BMP"}));
-}
-
 TEST_F(SlotEditorTest, AllEmptyOrAllMissingGivesNoPictures)
 {
     S().ImageCount = 4;
