@@ -126,18 +126,6 @@ WId rootWindow()
     return 0;
 }
 
-QString describe(const TImageStore& store, const QString& name)
-{
-    const SaverSettings& s = store.Settings;
-    QString text = QStringLiteral("Screensaver: %1\nPictures: %2\nMode: ").arg(name).arg(s.ImageCount);
-    if (s.IsFloat())
-        text += QStringLiteral("Float, a new picture every %1 seconds").arg(s.ChangeEvery);
-    else
-        text += QStringLiteral("Random, each picture %1 times for %2 seconds").arg(s.DisplayTimes).arg(s.DisplaySeconds);
-    text += QStringLiteral("\n\nMade with Glimmer. Run it without options to show it full screen; "
-                           "--window shows it in a window, --root on the desktop or in XScreenSaver.");
-    return text;
-}
 } // namespace
 
 int main(int argc, char** argv)
@@ -173,7 +161,7 @@ int main(int argc, char** argv)
     TStorePictureSource source(store);
 
     if (args.mode == Mode::Config) {
-        QMessageBox box(QMessageBox::Information, QStringLiteral("Glimmer screensaver"), describe(store, name));
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Glimmer screensaver"), DescribeStore(store, name));
         box.exec();
         return 0;
     }

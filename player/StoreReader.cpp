@@ -115,6 +115,24 @@ TImageStore ReadAttachedStore(const std::uint8_t* file, std::uint64_t size)
     return ReadImageStore(file + *image, size - *image);
 }
 
+QString DescribeStore(const TImageStore& store, const QString& name)
+{
+    const SaverSettings& s = store.Settings;
+    QStringList pictures;
+    for (int k = 1; k <= s.ImageCount; ++k)
+        pictures << s.Slot(k).Name();
+    // One arg() for all three: a name holding "%2" must come out as it is.
+    QString text = QStringLiteral("Screensaver: %1\nPictures: %2 (%3)\nMode: ")
+                       .arg(name, QString::number(s.ImageCount), pictures.join(QStringLiteral(", ")));
+    if (s.IsFloat())
+        text += QStringLiteral("Float, a new picture every %1 seconds").arg(s.ChangeEvery);
+    else
+        text += QStringLiteral("Random, each picture %1 times for %2 seconds").arg(s.DisplayTimes).arg(s.DisplaySeconds);
+    text += QStringLiteral("\n\nMade with Glimmer. Run it without options to show it full screen; "
+                           "--window shows it in a window, --root on the desktop or in XScreenSaver.");
+    return text;
+}
+
 const ImageEntry* TStorePictureSource::find(const QString& name) const
 {
     for (int k = 1; k <= store_.Settings.ImageCount; ++k)

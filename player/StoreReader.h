@@ -31,6 +31,9 @@ TImageStore ReadImageStore(const std::uint8_t* store, std::uint64_t size);
 // Finds and checks the store that follows the executable image in `file`.
 TImageStore ReadAttachedStore(const std::uint8_t* file, std::uint64_t size);
 
+// What /c shows: the screensaver's name, its pictures by name, its mode.
+QString DescribeStore(const TImageStore& store, const QString& name);
+
 // Pictures decoded from the store's bytes, by slot name.
 class TStorePictureSource : public TPictureSource {
 public:

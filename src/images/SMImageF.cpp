@@ -2,6 +2,7 @@
 
 #include "images/SMAddF.h"
 #include "images/SMfindf.h"
+#include "images/ShortNamedCopy.h"
 #include "project/Project.h"
 #include "show/PictureSource.h"
 #include "show/SMTestF.h"
@@ -171,15 +172,37 @@ void TSSAddForm::keyPressEvent(QKeyEvent* event)
 
 void TSSAddForm::BitBtn2Click()
 {
-    TDialogHidden hidden(this);
     QString name = LastPicked;
     bool picked = false;
-    RunCommand([&] { picked = PickProjectGraphic(name); });
+    {
+        TDialogHidden hidden(this);
+        RunCommand([&] { picked = PickProjectGraphic(name); });
+    }
     if (!picked)
         return;
     LastPicked = name;
-    Project().Settings.Slot(CurrentSlot).SetName(name);
+    if (FitsSlot(name)) {
+        Project().Settings.Slot(CurrentSlot).SetName(name);
+        FillNameBoxes();
+        return;
+    }
+    // A name cut to fit would name no file: the slot takes the picture's
+    // short-named twin instead, or stays as it was. Only a picture of the
+    // project folder itself gets one; a typed path leads nowhere.
+    const QString folder = IncludeTrailingPathDelimiter(Project().ProjectFolder);
+    if (!TFolderPictureSource::IsBareName(name) || !FileExists(folder + name)) {
+        ShowError(QStringLiteral("The graphic ") + name + QStringLiteral(" was not found."));
+        return;
+    }
+    QString twin;
+    if (!RunCommand([&] { twin = MakeShortNamedTwin(folder, name); }))
+        return;
+    Project().Settings.Slot(CurrentSlot).SetName(twin);
     FillNameBoxes();
+    ShowInformation(QStringLiteral("The name %1 is too long for a slot. The slot holds the same picture as %2, "
+                                   "its short name in the project folder.")
+                        .arg(name, twin),
+                    EditorHelpContext);
 }
 
 void TSSAddForm::BitBtn3Click()
@@ -211,11 +234,12 @@ void TSSAddForm::BitBtn5Click()
     RunCommand([] { BrowseAndCopyImage(); });
 }
 
-void ConfirmImageSlots()
+QStringList CompactImageSlots()
 {
     SaverSettings& s = Project().Settings;
     const QString folder = Project().ProjectFolder;
     QString kept[MaxImages];
+    QStringList dropped;
     int n = 0;
     for (int k = 1; k <= MaxImages; ++k) {
         if (s.Slot(k).IsEmpty())
@@ -223,8 +247,11 @@ void ConfirmImageSlots()
         const QString name = s.Slot(k).Name();
         // A slot names a file of the project folder itself; a typed name that
         // reaches into another folder would not travel with the project.
-        if (name.contains(QLatin1Char('/')) || name.contains(QChar(0)) || !FileExists(folder + name))
+        if (name.contains(QLatin1Char('/')) || name.contains(QChar(0)) || !FileExists(folder + name)) {
+            if (!dropped.contains(name))
+                dropped << name;
             continue;
+        }
         kept[n++] = name;
     }
     s.ImageCount = n;
@@ -234,12 +261,40 @@ void ConfirmImageSlots()
         else
             s.Slot(k).NameLength = 0;
     }
+    return dropped;
+}
+
+QString DroppedPicturesText(const QStringList& names)
+{
+    // A damaged project file's name may hold control characters: each shows
+    // as "?".
+    QStringList shown;
+    for (QString name : names) {
+        for (QChar& c : name)
+            if (c.category() == QChar::Other_Control)
+                c = QLatin1Char('?');
+        shown << name;
+    }
+    if (shown.size() == 1)
+        return QStringLiteral("The picture %1 is not in the project folder, so it is left out.").arg(shown.front());
+    return QStringLiteral("These pictures are not in the project folder, so they are left out: %1.")
+        .arg(shown.join(QStringLiteral(", ")));
+}
+
+QStringList ConfirmImageSlots()
+{
+    const QStringList dropped = CompactImageSlots();
     SaveProject();
+    return dropped;
 }
 
 void EditImageSlots()
 {
     TSSAddForm form;
-    if (form.exec() == QDialog::Accepted)
-        ConfirmImageSlots();
+    if (form.exec() != QDialog::Accepted)
+        return;
+    const QStringList dropped = CompactImageSlots();
+    if (!dropped.isEmpty())
+        ShowWarning(DroppedPicturesText(dropped));
+    SaveProject();
 }

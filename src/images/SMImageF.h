@@ -2,6 +2,7 @@
 // The image slot editor: the ten picture slots of the open project, filled
 // with names of pictures in the project folder.
 #include <QDialog>
+#include <QStringList>
 
 class QGroupBox;
 class QLabel;
@@ -58,10 +59,14 @@ private:
 };
 
 // Closes the gaps between filled slots, drops every name whose file is not in
-// the project folder, sets ImageCount and writes the project file. Only names
-// move; Offset and Size stay with their slot. A failed write throws
+// the project folder and sets ImageCount, in memory. Only names move; Offset
+// and Size stay with their slot. Returns the names dropped, each once.
+QStringList CompactImageSlots();
+// What OK tells the user about the names it dropped.
+QString DroppedPicturesText(const QStringList& names);
+// CompactImageSlots, then writes the project file. A failed write throws
 // EInOutError, with the record already compacted.
-void ConfirmImageSlots();
+QStringList ConfirmImageSlots();
 
 // Opens the image slot editor for the open project and returns when it closes.
 void EditImageSlots();

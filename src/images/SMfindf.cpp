@@ -1,5 +1,6 @@
 #include "images/SMfindf.h"
 
+#include "images/ShortNamedCopy.h"
 #include "project/Project.h"
 #include "show/SMTestF.h"
 #include "toolkit/Dialogs.h"
@@ -147,8 +148,15 @@ void TSMFindForm::BitBtn3Click()
     if (text.isEmpty())
         return;
     const QString n = bareName(text);
-    if (AskYesNo(QStringLiteral("Copy the file ") + n + QStringLiteral(" to the Project directory?"))) {
-        const QString destination = IncludeTrailingPathDelimiter(Project().ProjectFolder) + n;
+    const QString folder = IncludeTrailingPathDelimiter(Project().ProjectFolder);
+    // A name too long for a slot is copied under a short one, and the user
+    // learns which before saying Yes.
+    QString target;
+    if (!RunCommand([&] { target = NameInProjectFolder(folder, n, ResolveName(text)); }))
+        return;
+    const QString as = target == n ? QString() : QStringLiteral(" as ") + target;
+    if (AskYesNo(QStringLiteral("Copy the file ") + n + QStringLiteral(" to the Project directory") + as + QLatin1Char('?'))) {
+        const QString destination = folder + target;
         // A picture of that name (in any letter case) is never overwritten.
         if (!FileExists(destination)) {
             try {

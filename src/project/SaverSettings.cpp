@@ -1,7 +1,11 @@
 #include "project/SaverSettings.h"
 
+#include <QStringDecoder>
+#include <QTextBoundaryFinder>
+
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace {
 void put32(std::uint8_t* p, std::uint32_t v)
@@ -25,17 +29,67 @@ bool clampTo(T& v, T lo, T hi)
     v = c;
     return changed;
 }
+
+bool isLatin1(const QString& s)
+{
+    return std::all_of(s.begin(), s.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+}
+
+// The text of bytes that hold something above 127 and are valid UTF-8 as a
+// whole (a leading byte-order mark included); nothing otherwise.
+std::optional<QString> asUtf8(const QByteArray& b)
+{
+    if (std::none_of(b.begin(), b.end(), [](char c) { return (c & 0x80) != 0; }))
+        return std::nullopt;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString text = utf8(b);
+    if (utf8.hasError())
+        return std::nullopt;
+    return text;
+}
 } // namespace
+
+QByteArray SlotNameBytes(const QString& name)
+{
+    if (isLatin1(name)) {
+        QByteArray latin1 = name.toLatin1();
+        if (!asUtf8(latin1))
+            return latin1;
+    }
+    return name.toUtf8();
+}
+
+QString SlotNameText(const char* bytes, int length)
+{
+    const QByteArray b(bytes, length);
+    return asUtf8(b).value_or(QString::fromLatin1(b));
+}
+
+QString FitSlotName(const QString& name)
+{
+    if (FitsSlot(name))
+        return name;
+    // A name is never shorter in bytes than in UTF-16 units, so no fitting
+    // beginning is longer than 12 units.
+    QString best;
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, name);
+    for (qsizetype end = characters.toNextBoundary(); end > 0 && end <= MaxNameLength; end = characters.toNextBoundary()) {
+        const QString head = name.left(end);
+        if (FitsSlot(head))
+            best = head;
+    }
+    return best;
+}
 
 QString ImageEntry::Name() const
 {
     const int n = std::min<int>(NameLength, MaxNameLength);
-    return QString::fromLatin1(NameChars.data(), n);
+    return SlotNameText(NameChars.data(), n);
 }
 
 void ImageEntry::SetName(const QString& name)
 {
-    const QByteArray bytes = name.left(MaxNameLength).toLatin1();
+    const QByteArray bytes = SlotNameBytes(FitSlotName(name));
     NameLength = std::uint8_t(bytes.size());
     std::memcpy(NameChars.data(), bytes.constData(), std::size_t(bytes.size()));
 }

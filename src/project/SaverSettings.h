@@ -2,6 +2,7 @@
 // The 235-byte settings record of a screensaver project. It is the project
 // file, the head of the image store and what the player reads, so it is
 // encoded and decoded field by field, little-endian, never by casting.
+#include <QByteArray>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -24,12 +25,25 @@ struct ImageEntry {
     std::int32_t Size = 0;
 
     bool IsEmpty() const { return NameLength == 0; }
-    // The name, never more than 12 characters whatever the length byte says.
+    // The name, never more than 12 bytes whatever the length byte says.
     QString Name() const;
-    // Takes the first 12 characters; bytes after them keep what they held.
+    // Keeps the longest beginning of `name` that fits (FitSlotName); bytes
+    // after it keep what they held.
     void SetName(const QString& name);
     bool operator==(const ImageEntry&) const = default;
 };
+
+// How a slot keeps a picture's name: one byte a character, as names have
+// always been kept, when every character is Latin-1; otherwise the name's
+// UTF-8 bytes, as the file system holds them. A Latin-1 name whose bytes
+// would read as UTF-8 is kept in UTF-8 too, so that every name reads back
+// as it was written.
+QByteArray SlotNameBytes(const QString& name);
+QString SlotNameText(const char* bytes, int length);
+inline bool FitsSlot(const QString& name) { return SlotNameBytes(name).size() <= MaxNameLength; }
+// The longest beginning of `name` whose bytes fit a slot, never ending inside
+// a character.
+QString FitSlotName(const QString& name);
 
 using SettingsBytes = std::array<std::uint8_t, SaverSettingsSize>;
 

@@ -63,6 +63,11 @@ void ShowError(const QString& text)
     show({TMsgKind::Error, QStringLiteral("Error"), text, 0});
 }
 
+void ShowWarning(const QString& text)
+{
+    show({TMsgKind::Warning, QStringLiteral("Warning"), text, 0});
+}
+
 bool AskYesNo(const QString& text)
 {
     return show({TMsgKind::Confirm, QStringLiteral("Confirm"), text, 0}) == TMsgResult::Yes;

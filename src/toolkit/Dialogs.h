@@ -28,6 +28,7 @@ void SetMessageHook(TMessageHook hook);
 QString ApplicationTitle();
 
 void ShowError(const QString& text);                    // "Error", error icon, OK
+void ShowWarning(const QString& text);                  // "Warning", warning icon, OK
 bool AskYesNo(const QString& text);                     // "Confirm", question icon, &Yes/&No
 void ShowInformation(const QString& text, int helpContext);   // "Information", OK and &Help
 // The standard error report: error icon, the application's title, the text

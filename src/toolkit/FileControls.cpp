@@ -8,10 +8,21 @@
 #include <QRegularExpression>
 #include <QStorageInfo>
 
+// Each character becomes its own capital, one for one: a name in capitals
+// must still find its file by a comparison that ignores letter case, which
+// QString::toUpper's "ß" -> "SS" would break.
+QString UpperCaseName(const QString& text)
+{
+    QList<uint> chars = text.toUcs4();
+    for (uint& c : chars)
+        c = QChar::toUpper(c);
+    return QString::fromUcs4(reinterpret_cast<const char32_t*>(chars.constData()), chars.size());
+}
+
 TUpperEdit::TUpperEdit(QWidget* parent) : QLineEdit(parent)
 {
     connect(this, &QLineEdit::textChanged, this, [this](const QString& t) {
-        const QString up = t.toUpper();
+        const QString up = UpperCaseName(t);
         if (up != t) {
             const int pos = cursorPosition();
             setText(up);

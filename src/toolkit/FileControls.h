@@ -8,7 +8,10 @@
 #include <QListWidget>
 #include <QStringList>
 
-// A text box whose text, typed or set, is always in capitals.
+// `text` in capitals, character for character ("ß" stays as it is).
+QString UpperCaseName(const QString& text);
+
+// A text box whose text, typed or set, is always in capitals (UpperCaseName).
 class TUpperEdit : public QLineEdit {
     Q_OBJECT
 public:

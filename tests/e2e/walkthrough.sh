@@ -3,10 +3,12 @@
 # program on a private X server (Xvfb), driven only by key presses and mouse
 # clicks (xdotool), the mnemonics and tab order a user would use.
 #
-#   create a project in a new folder -> Locate and copy two pictures from
-#   another folder -> Select them into slots 1 and 2 -> OK -> Settings: Float
-#   and a colour -> Save -> View -> Compile -> F1 help -> About -> Quit ->
-#   run the compiled .SCR
+#   create a project in a new folder -> Locate and copy three pictures from
+#   another folder (two of them named as cameras and people name photos today,
+#   too long for a slot: IMG_20230514_123456.jpg and a Cyrillic name; they are
+#   copied under short names) -> Select them into slots 1 to 3 -> OK ->
+#   Settings: Float and a colour -> Save -> View -> Compile -> F1 help ->
+#   About -> Quit -> run the compiled .SCR and watch both long-named photos
 #
 # Every file the program writes is checked byte for byte. A failing step says
 # which step it was and keeps the work folder (log, last screen) for a look.
@@ -103,15 +105,27 @@ export HOME=$WORK/env/home XDG_RUNTIME_DIR=$WORK/env/run XDG_CONFIG_HOME=$WORK/e
 export QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8
 unset XDG_SESSION_TYPE WAYLAND_DISPLAY
 
-step "two photos in a folder of their own"
+# The two long-named photos each carry a colour found nowhere else, so that
+# a screenshot tells which of them is on the screen.
+BEACH=IMG_20230514_123456.jpg
+BEACH_SHORT=IMG_20~1.JPG
+BEACH_MARK='#ffe060'
+HOLIDAY='Отпуск 2023.jpg'
+HOLIDAY_SHORT='ОТП~1.JPG'
+HOLIDAY_MARK='#e020c0'
+
+step "three photos in a folder of their own"
 convert -size 320x240 gradient:'#ff8c00'-'#301060' \
-    -fill '#ffe060' -draw 'circle 160,170 160,130' \
-    -fill '#102030' -draw 'rectangle 0,200 320,240' -quality 90 "$PHOTOS/beach.jpg" ||
-    fail "ImageMagick could not make beach.jpg"
+    -fill "$BEACH_MARK" -draw 'circle 160,170 160,130' \
+    -fill '#102030' -draw 'rectangle 0,200 320,240' -quality 90 "$PHOTOS/$BEACH" ||
+    fail "ImageMagick could not make $BEACH"
 convert -size 300x200 gradient:'#80c0ff'-'#ffffff' \
     -fill '#207020' -draw 'ellipse 100,220 160,80 180,360' \
     -fill '#308030' -draw 'ellipse 240,230 140,90 180,360' BMP3:"$PHOTOS/hills.bmp" ||
     fail "ImageMagick could not make hills.bmp"
+convert -size 280x210 gradient:'#103040'-'#40a0a0' \
+    -fill "$HOLIDAY_MARK" -draw 'circle 140,100 140,45' -quality 90 "$PHOTOS/$HOLIDAY" ||
+    fail "ImageMagick could not make $HOLIDAY"
 
 step "a private X server"
 # shellcheck source=lib/xsession.bash
@@ -138,11 +152,13 @@ le32() { hexbyte "$1"; hexbyte $(($1 >> 8)); hexbyte $(($1 >> 16)); hexbyte $(($
 zeros() { head -c "$1" /dev/zero; }
 size_of() { stat -c %s "$1"; }
 
-# slot NAME OFFSET SIZE: one 21-byte picture slot.
+# slot NAME OFFSET SIZE: one 21-byte picture slot; the name's length in bytes.
 slot() {
-    hexbyte ${#1}
+    local n
+    n=$(printf '%s' "$1" | wc -c)
+    hexbyte "$n"
     printf '%s' "$1"
-    zeros $((12 - ${#1}))
+    zeros $((12 - n))
     le32 "$2"
     le32 "$3"
 }
@@ -154,16 +170,23 @@ new_record() {
     zeros 210
 }
 
-# record COLOUR MODE SPEED SLOT1-OFFSET SLOT1-SIZE SLOT2-OFFSET SLOT2-SIZE:
-# the record with BEACH.JPG and HILLS.BMP in slots 1 and 2, the other timings
-# those of a new project.
+# record COLOUR MODE SPEED SLOT1-OFFSET SLOT1-SIZE SLOT2-OFFSET SLOT2-SIZE
+#   SLOT3-OFFSET SLOT3-SIZE: the record with IMG_20~1.JPG, HILLS.BMP and
+# ОТП~1.JPG in slots 1 to 3, the other timings those of a new project.
 record() {
     le32 "$1"; hexbyte "$2"; le32 "$3"
     le32 5; le32 3; le32 2   # ChangeEvery, DisplaySeconds, DisplayTimes
-    le32 2                   # ImageCount
-    slot BEACH.JPG "$4" "$5"
+    le32 3                   # ImageCount
+    slot "$BEACH_SHORT" "$4" "$5"
     slot HILLS.BMP "$6" "$7"
-    zeros $((8 * 21))
+    slot "$HOLIDAY_SHORT" "$8" "$9"
+    zeros $((7 * 21))
+}
+
+# marked PNG COLOUR: how many pixels of the screenshot have (nearly) that colour.
+marked() {
+    convert "$1" -fuzz 8% -fill black +opaque "$2" -fill white -opaque "$2" \
+        -format '%[fx:int(mean*w*h+0.5)]' info: 2>/dev/null
 }
 
 # same_bytes WHAT ACTUAL EXPECTED
@@ -214,7 +237,7 @@ wait_window EDITOR "the image slot editor" 482x216 '^Press F1 for Help$'
 wait_focus "the image slot editor" "$EDITOR"
 shot slot-editor-empty
 
-step "Locate: browse to the photos and copy beach.jpg"
+step "Locate: browse to the photos and copy $BEACH, which gets a short name"
 # The slot buttons come first in the tab order, then Locate.
 keys Tab space
 wait_window FIND "the browse-and-copy dialog" 350x268 '^Press F1 for Help$'
@@ -222,39 +245,54 @@ wait_focus "the browse-and-copy dialog" "$FIND"
 # Drive box -> folder box -> folder list, which has the project folder open.
 # Two up is the user's folder; Enter opens it, then photos below it.
 keys Tab Tab Up Up Return Down Return
-# Past the selected-image box into the file list; Space takes the first file.
-keys Tab Tab space
+# Past the selected-image box into the file list (hills.bmp, $BEACH,
+# $HOLIDAY); Down takes the second file.
+keys Tab Tab Down
 shot browse-and-copy
 keys Tab space
-wait_window ASK "the question whether to copy BEACH.JPG" any '^Confirm$'
+wait_window ASK "the question whether to copy $BEACH as $BEACH_SHORT" any '^Confirm$'
 wait_focus "the copy question" "$ASK"
 shot copy-question
 keys alt+y
 wait_gone "the copy question" "$ASK"
-wait_file "Copy" "$PROJECT/BEACH.JPG"
+wait_file "Copy" "$PROJECT/$BEACH_SHORT"
 wait_focus "the browse-and-copy dialog, after the question" "$FIND"
 
-step "Locate: copy hills.bmp too"
-# Back into the file list; End takes the last file.
-keys shift+Tab End Tab space
+step "Locate: copy hills.bmp, whose name fits"
+# Back into the file list, read again after the copy; Space takes the first file.
+keys shift+Tab space Tab space
 wait_window ASK "the question whether to copy HILLS.BMP" any '^Confirm$'
 wait_focus "the copy question" "$ASK"
 keys alt+y
 wait_gone "the copy question" "$ASK"
 wait_file "Copy" "$PROJECT/HILLS.BMP"
 wait_focus "the browse-and-copy dialog, after the question" "$FIND"
+
+step "Locate: copy $HOLIDAY, which gets a short name"
+keys shift+Tab End Tab space
+wait_window ASK "the question whether to copy $HOLIDAY as $HOLIDAY_SHORT" any '^Confirm$'
+wait_focus "the copy question" "$ASK"
+shot copy-question-cyrillic
+keys alt+y
+wait_gone "the copy question" "$ASK"
+wait_file "Copy" "$PROJECT/$HOLIDAY_SHORT"
+wait_focus "the browse-and-copy dialog, after the question" "$FIND"
 keys Escape
 wait_gone "the browse-and-copy dialog" "$FIND"
 wait_focus "the image slot editor, after Locate" "$EDITOR"
-cmp "$PHOTOS/beach.jpg" "$PROJECT/BEACH.JPG" || fail "the copy of beach.jpg is not the same file"
+cmp "$PHOTOS/$BEACH" "$PROJECT/$BEACH_SHORT" || fail "the copy of $BEACH is not the same file"
 cmp "$PHOTOS/hills.bmp" "$PROJECT/HILLS.BMP" || fail "the copy of hills.bmp is not the same file"
+cmp "$PHOTOS/$HOLIDAY" "$PROJECT/$HOLIDAY_SHORT" || fail "the copy of $HOLIDAY is not the same file"
+[ "$(find "$PROJECT" -type f | wc -l)" = 4 ] ||
+    fail "the project folder holds other files than the three copies and SUNSET.SSJ: $(ls "$PROJECT")"
 
-step "Select BEACH.JPG into slot 1"
-# The focus is back on Locate: Remove, View, Select.
+step "Select $BEACH_SHORT into slot 1"
+# The focus is back on Locate: Remove, View, Select. The picker lists
+# HILLS.BMP, $BEACH_SHORT and $HOLIDAY_SHORT; Down takes the second.
 keys Tab Tab Tab space
 wait_window PICK "the graphic picker" 253x229 '^Press F1 for Help$'
 wait_focus "the graphic picker" "$PICK"
-keys Tab space
+keys Tab Down
 shot picker
 keys alt+o
 wait_gone "the graphic picker" "$PICK"
@@ -266,7 +304,17 @@ keys shift+Tab shift+Tab shift+Tab shift+Tab Down
 keys Tab Tab Tab Tab space
 wait_window PICK "the graphic picker" 253x229 '^Press F1 for Help$'
 wait_focus "the graphic picker" "$PICK"
-keys Tab Down
+keys Tab space
+keys alt+o
+wait_gone "the graphic picker" "$PICK"
+wait_focus "the image slot editor, after Select" "$EDITOR"
+
+step "Select $HOLIDAY_SHORT into slot 3"
+keys shift+Tab shift+Tab shift+Tab shift+Tab Down
+keys Tab Tab Tab Tab space
+wait_window PICK "the graphic picker" 253x229 '^Press F1 for Help$'
+wait_focus "the graphic picker" "$PICK"
+keys Tab End
 keys alt+o
 wait_gone "the graphic picker" "$PICK"
 wait_focus "the image slot editor, after Select" "$EDITOR"
@@ -276,7 +324,7 @@ step "OK in the slot editor saves the project"
 keys Tab Return
 wait_gone "the image slot editor" "$EDITOR"
 wait_focus "the main window, after the slot editor" "$MAIN"
-record "$NAVY" 0 990 0 0 0 0 >"$WORK/env/slots.ssj"
+record "$NAVY" 0 990 0 0 0 0 0 0 >"$WORK/env/slots.ssj"
 same_bytes "the project file after the slot editor's OK" "$PROJECT/SUNSET.SSJ" "$WORK/env/slots.ssj"
 shot main-window
 
@@ -300,7 +348,7 @@ shot settings-float
 keys shift+Tab shift+Tab Return
 wait_gone "the settings dialog" "$SET"
 wait_focus "the main window, after the settings dialog" "$MAIN"
-record "$COLOUR" 1 993 0 0 0 0 >"$WORK/env/settings.ssj"
+record "$COLOUR" 1 993 0 0 0 0 0 0 >"$WORK/env/settings.ssj"
 same_bytes "the project file after Save (Float, speed 993, $COLOUR_HTML)" "$PROJECT/SUNSET.SSJ" "$WORK/env/settings.ssj"
 
 step "View ScreenSaver (Alt+V), then a key"
@@ -329,11 +377,13 @@ step "the compiled SUNSET.SCR is GLIMMER.BIN followed by the store"
 [ -e "$PROJECT/SUNSET.SSC" ] && fail "the image store SUNSET.SSC was left behind"
 [ -f "$PROJECT/SUNSET.SCR" ] || fail "no SUNSET.SCR in the project folder"
 BIN_SIZE=$(size_of "$PLAYER")
-BEACH_SIZE=$(size_of "$PHOTOS/beach.jpg")
+BEACH_SIZE=$(size_of "$PHOTOS/$BEACH")
 HILLS_SIZE=$(size_of "$PHOTOS/hills.bmp")
+HOLIDAY_SIZE=$(size_of "$PHOTOS/$HOLIDAY")
 {
-    record "$COLOUR" 1 993 235 "$BEACH_SIZE" $((235 + BEACH_SIZE)) "$HILLS_SIZE"
-    cat "$PHOTOS/beach.jpg" "$PHOTOS/hills.bmp"
+    record "$COLOUR" 1 993 235 "$BEACH_SIZE" $((235 + BEACH_SIZE)) "$HILLS_SIZE" \
+        $((235 + BEACH_SIZE + HILLS_SIZE)) "$HOLIDAY_SIZE"
+    cat "$PHOTOS/$BEACH" "$PHOTOS/hills.bmp" "$PHOTOS/$HOLIDAY"
 } >"$WORK/env/store"
 STORE_SIZE=$(size_of "$WORK/env/store")
 [ "$(size_of "$PROJECT/SUNSET.SCR")" = $((BIN_SIZE + STORE_SIZE)) ] ||
@@ -341,7 +391,7 @@ STORE_SIZE=$(size_of "$WORK/env/store")
 cmp -n "$BIN_SIZE" "$PROJECT/SUNSET.SCR" "$PLAYER" ||
     fail "SUNSET.SCR does not begin with the bytes of GLIMMER.BIN"
 tail -c "$STORE_SIZE" "$PROJECT/SUNSET.SCR" >"$WORK/env/scr-store"
-same_bytes "the store in SUNSET.SCR (record, BEACH.JPG, HILLS.BMP)" "$WORK/env/scr-store" "$WORK/env/store"
+same_bytes "the store in SUNSET.SCR (record, $BEACH_SHORT, HILLS.BMP, $HOLIDAY_SHORT)" "$WORK/env/scr-store" "$WORK/env/store"
 same_bytes "the project file after compiling (a compile does not save it)" "$PROJECT/SUNSET.SSJ" "$WORK/env/settings.ssj"
 
 step "F1 opens the help window"
@@ -382,6 +432,24 @@ wait_focus "the running screensaver" "$SAVER"
 sleep 1
 shot screensaver
 check_background "$SHOTS/screensaver.png" 402060
+
+step "the running SUNSET.SCR shows both long-named photos"
+# Float mode: a new picture every 5 seconds, slot 1 first, slot 3 after ten.
+SEEN_BEACH=0
+SEEN_HOLIDAY=0
+for i in $(seq 60); do
+    import -window root "$WORK/env/watch.png" || fail "could not take a screenshot of the screensaver"
+    [ "$(marked "$WORK/env/watch.png" "$BEACH_MARK")" -gt 1000 ] && SEEN_BEACH=1
+    if [ "$(marked "$WORK/env/watch.png" "$HOLIDAY_MARK")" -gt 1000 ]; then
+        [ "$SEEN_HOLIDAY" = 0 ] && cp "$WORK/env/watch.png" "$SHOTS/screensaver-holiday.png"
+        SEEN_HOLIDAY=1
+    fi
+    [ "$SEEN_BEACH$SEEN_HOLIDAY" = 11 ] && break
+    sleep 0.5
+done
+[ "$SEEN_BEACH" = 1 ] || fail "$BEACH ($BEACH_SHORT) never came on the screen"
+[ "$SEEN_HOLIDAY" = 1 ] || fail "$HOLIDAY ($HOLIDAY_SHORT) never came on the screen within $i screenshots"
+say "both long-named photos were shown"
 keys space
 for _ in $(seq 200); do
     kill -0 "$SCR_PID" 2>/dev/null || break

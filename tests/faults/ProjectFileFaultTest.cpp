@@ -114,10 +114,11 @@ TEST_F(ProjectFileFault, ADamagedProjectFileIsBroughtIntoRangeAndItsMissingPictu
     EXPECT_FALSE(FileExists(Prj() + "BAD.SCR"));
     EXPECT_FALSE(FileExists(Prj() + "BAD.SSC"));
 
-    // The confirm keeps what is there and writes a sound record.
+    // The confirm keeps what is there, names what it drops (slot 7's name is
+    // twelve zero bytes) and writes a sound record.
     rec.Clear();
     ConfirmSlotEditor(m);
-    EXPECT_TRUE(rec.Messages.isEmpty());
+    EXPECT_EQ(rec.Texts(), QStringList{"These pictures are not in the project folder, so they are left out: GONE.BMP, ????????????."});
     const QByteArray saved = ReadAll(Prj() + "BAD.SSJ");
     ASSERT_EQ(saved.size(), SaverSettingsSize);
     SaverSettings back = SaverSettings::Decode(reinterpret_cast<const std::uint8_t*>(saved.constData()));
@@ -179,10 +180,10 @@ TEST_F(ProjectFileFault, NamesThatLeaveTheFolderAreNeverFollowed)
         EXPECT_EQ(rec.Texts(), QStringList{notFound}) << "compile";
         EXPECT_FALSE(FileExists(Prj() + "BAD.SCR"));
 
-        // The confirm drops the name.
+        // The confirm drops the name and says so.
         rec.Clear();
         ConfirmSlotEditor(m);
-        EXPECT_TRUE(rec.Messages.isEmpty());
+        EXPECT_EQ(rec.Texts(), QStringList{"The picture " + bad + " is not in the project folder, so it is left out."});
         const QByteArray saved = ReadAll(Prj() + "BAD.SSJ");
         ASSERT_EQ(saved.size(), SaverSettingsSize);
         const SaverSettings back = SaverSettings::Decode(reinterpret_cast<const std::uint8_t*>(saved.constData()));

@@ -65,9 +65,10 @@ TEST(ZeroByteName, EveryCommandTreatsItAsMissing)
     EXPECT_EQ(rec.Texts(), QStringList{notFound});
     EXPECT_FALSE(FileExists(t.File("ZERO.SCR")));
 
+    // Dropped at OK, and named with its zero bytes shown as "?".
     rec.Clear();
     ConfirmSlotEditor(m);
-    EXPECT_TRUE(rec.Messages.isEmpty());
+    EXPECT_EQ(rec.Texts(), QStringList{"The picture A.BMP??????? is not in the project folder, so it is left out."});
     EXPECT_EQ(Project().Settings.ImageCount, 0);
     EXPECT_FALSE(m.ViewBtn->isEnabled());
     Project() = ProjectState{};

@@ -91,7 +91,7 @@ protected:
     {
         ASSERT_TRUE(f.DirectoryListBox1->SetDirectory(photos));
         f.FileListBox1->SelectName(name);
-        ASSERT_EQ(f.Edit2->text(), name.toUpper());
+        ASSERT_EQ(f.Edit2->text(), UpperCaseName(name));
     }
 };
 
@@ -181,6 +181,74 @@ TEST_F(FindDialog, YesCopiesThePictureUnderItsNameInCapitals)
     EXPECT_TRUE(projectFiles().contains("SUNSET.JPG"));
     EXPECT_EQ(ReadAll(project.File("SUNSET.JPG")), ReadAll(photos + "sunset.jpg"));
     EXPECT_EQ(f.Edit2->text(), Mask);   // the list was read again
+}
+
+TEST_F(FindDialog, ALongNameIsCopiedUnderTheShortNameTheQuestionShows)
+{
+    WriteAll(photos + "IMG_20230514_123456.jpg", patterned(5000, 3));
+    TSMFindForm f;
+    pick(f, "IMG_20230514_123456.jpg");
+    f.BitBtn3Click();
+    EXPECT_EQ(messages.Texts(),
+              QStringList{"Copy the file IMG_20230514_123456.JPG to the Project directory as IMG_20~1.JPG?"});
+    EXPECT_EQ(ReadAll(project.File("IMG_20~1.JPG")), patterned(5000, 3));
+    EXPECT_EQ(projectFiles(), QStringList({"IMG_20~1.JPG", "SUNSET.SSJ"}));
+    EXPECT_EQ(f.Edit2->text(), Mask);
+}
+
+TEST_F(FindDialog, AnotherPictureOfTheSameShortNameTakesTheNextNumber)
+{
+    WriteAll(photos + "IMG_20230514_123456.jpg", patterned(5000, 3));
+    WriteAll(project.File("img_20~1.jpg"), "another picture");   // letter case does not matter
+    WriteAll(project.File("IMG_20~2.JPG"), patterned(4999, 3));   // nor does a near likeness
+    TSMFindForm f;
+    pick(f, "IMG_20230514_123456.jpg");
+    f.BitBtn3Click();
+    EXPECT_EQ(messages.Texts(),
+              QStringList{"Copy the file IMG_20230514_123456.JPG to the Project directory as IMG_20~3.JPG?"});
+    EXPECT_EQ(ReadAll(project.File("img_20~1.jpg")), "another picture");
+    EXPECT_EQ(ReadAll(project.File("IMG_20~3.JPG")), patterned(5000, 3));
+}
+
+TEST_F(FindDialog, APictureAlreadyCopiedUnderItsShortNameIsNotCopiedAgain)
+{
+    WriteAll(photos + "IMG_20230514_123456.jpg", patterned(5000, 3));
+    TSMFindForm f;
+    pick(f, "IMG_20230514_123456.jpg");
+    f.BitBtn3Click();
+    pick(f, "IMG_20230514_123456.jpg");
+    f.BitBtn3Click();
+    EXPECT_EQ(messages.Texts(),
+              QStringList({"Copy the file IMG_20230514_123456.JPG to the Project directory as IMG_20~1.JPG?",
+                           "Copy the file IMG_20230514_123456.JPG to the Project directory as IMG_20~1.JPG?"}));
+    EXPECT_EQ(projectFiles(), QStringList({"IMG_20~1.JPG", "SUNSET.SSJ"}));
+}
+
+TEST_F(FindDialog, NonLatinNamesAreCopiedWholeWhenTheyFitAndShortWhenNot)
+{
+    const QString photo = QString::fromUtf8("фото.jpg"), holiday = QString::fromUtf8("Отпуск 2023.jpg");
+    WriteAll(photos + photo, "twelve bytes");
+    WriteAll(photos + holiday, "the holiday");
+    TSMFindForm f;
+    pick(f, photo);
+    f.BitBtn3Click();
+    pick(f, holiday);
+    f.BitBtn3Click();
+    EXPECT_EQ(messages.Texts(),
+              QStringList({QString::fromUtf8("Copy the file ФОТО.JPG to the Project directory?"),
+                           QString::fromUtf8("Copy the file ОТПУСК 2023.JPG to the Project directory as ОТП~1.JPG?")}));
+    EXPECT_EQ(ReadAll(project.File(QString::fromUtf8("ФОТО.JPG"))), "twelve bytes");
+    EXPECT_EQ(ReadAll(project.File(QString::fromUtf8("ОТП~1.JPG"))), "the holiday");
+}
+
+TEST_F(FindDialog, ANameWithSharpSIsFoundAndCopied)
+{
+    WriteAll(photos + QString::fromUtf8("straße.jpg"), "a street");
+    TSMFindForm f;
+    pick(f, QString::fromUtf8("straße.jpg"));
+    f.BitBtn3Click();
+    EXPECT_EQ(messages.Texts(), QStringList{QString::fromUtf8("Copy the file STRAßE.JPG to the Project directory?")});
+    EXPECT_EQ(ReadAll(project.File(QString::fromUtf8("STRAßE.JPG"))), "a street");
 }
 
 TEST_F(FindDialog, LargePicturesAreCopiedWhole)

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -51,6 +53,13 @@ struct SlotEditorTest : ::testing::Test {
         return SaverSettings::Decode(reinterpret_cast<const std::uint8_t*>(b.constData()));
     }
 };
+
+ino_t InodeOf(const QString& path)
+{
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st.st_ino;
+}
 
 QStringList Padded(QStringList names)
 {
@@ -147,7 +156,7 @@ TEST_F(SlotEditorTest, OnlyNamesMoveOffsetAndSizeStayWithTheirSlot)
     }
 }
 
-TEST_F(SlotEditorTest, NamesWithoutAFileAreDroppedSilently)
+TEST_F(SlotEditorTest, NamesWithoutAFileAreDroppedAndNamedInOneMessage)
 {
     Touch("KEEP1.BMP");
     Touch("KEEP2.JPG");
@@ -156,12 +165,35 @@ TEST_F(SlotEditorTest, NamesWithoutAFileAreDroppedSilently)
     Fill(2, "KEEP1.BMP");
     Fill(3, "DIR.BMP");
     Fill(6, "KEEP2.JPG");
-    Fill(10, "GONE2.JPG");
+    Fill(8, "GONE.BMP");                    // named once however many slots held it
+    Fill(10, QString::fromUtf8("ФОТО.JPG"));
+    // The message comes before the save, with the slots already compacted.
+    SaverSettings atMessage;
+    messages.OnMessage = [&](const TMessage&) { atMessage = OnDisk(); };
     RunEditor(nullptr, true);
     EXPECT_EQ(Names(), Padded({"KEEP1.BMP", "KEEP2.JPG"}));
     EXPECT_EQ(S().ImageCount, 2);
     EXPECT_EQ(OnDisk(), S());
+    ASSERT_EQ(messages.Messages.size(), 1);
+    EXPECT_EQ(messages.Messages[0].Kind, TMsgKind::Warning);
+    EXPECT_EQ(messages.Messages[0].Title, "Warning");
+    EXPECT_EQ(messages.Messages[0].Text,
+              QString::fromUtf8("These pictures are not in the project folder, so they are left out: "
+                                "GONE.BMP, DIR.BMP, ФОТО.JPG."));
+    EXPECT_EQ(atMessage.ImageCount, 0);   // not yet saved
+}
+
+TEST_F(SlotEditorTest, OneDroppedNameIsNamedAloneAndNothingDroppedSaysNothing)
+{
+    Touch("KEEP.BMP");
+    Fill(1, "KEEP.BMP");
+    Fill(2, "GONE.BMP");
+    RunEditor(nullptr, true);
+    EXPECT_EQ(messages.Texts(), QStringList{"The picture GONE.BMP is not in the project folder, so it is left out."});
+    messages.Clear();
+    RunEditor(nullptr, true);
     EXPECT_TRUE(messages.Messages.isEmpty());
+    EXPECT_EQ(S().ImageCount, 1);
 }
 
 TEST_F(SlotEditorTest, AllEmptyOrAllMissingGivesNoPictures)
@@ -299,22 +331,113 @@ TEST_F(SlotEditorTest, ACancelledPickChangesNothing)
     EXPECT_EQ(form.LastPicked, QString("PREV.BMP"));
 }
 
-TEST_F(SlotEditorTest, ALongNameIsCutToTwelveCharacters)
+TEST_F(SlotEditorTest, ALongNameIsCutToTwelveBytesInTheRecord)
 {
-    TSSAddForm form;
-    form.Radios[4]->click();
-    AnswerPicker("abcdefghijklmnop.jpg");
-    form.BitBtn2Click();
+    // What no Select puts there, a project file may still bring: the name
+    // is cut, and kept at OK only when a file of the cut name is there.
+    Fill(5, "ABCDEFGHIJKLMNOP.JPG");
     EXPECT_EQ(S().Slot(5).Name(), QString("ABCDEFGHIJKL"));
-    EXPECT_EQ(form.Edits[4]->text(), QString("ABCDEFGHIJKL"));
-    EXPECT_EQ(form.LastPicked, QString("ABCDEFGHIJKLMNOP.JPG"));
-
-    ConfirmImageSlots();   // no file of the cut name
+    ConfirmImageSlots();
     EXPECT_EQ(S().ImageCount, 0);
     Touch("ABCDEFGHIJKL");
     S().Slot(5).SetName("ABCDEFGHIJKLMNOP.JPG");
     ConfirmImageSlots();
     EXPECT_EQ(Names(), Padded({"ABCDEFGHIJKL"}));
+}
+
+TEST_F(SlotEditorTest, ALongNameWithoutAFileLeavesTheSlotAndSaysSo)
+{
+    Fill(5, "OLD.BMP");
+    TSSAddForm form;
+    form.Radios[4]->click();
+    AnswerPicker("abcdefghijklmnop.jpg");
+    form.BitBtn2Click();
+    EXPECT_EQ(messages.Texts(), QStringList{"The graphic ABCDEFGHIJKLMNOP.JPG was not found."});
+    EXPECT_EQ(S().Slot(5).Name(), QString("OLD.BMP"));
+    EXPECT_EQ(form.Edits[4]->text(), QString("OLD.BMP"));
+    EXPECT_EQ(form.LastPicked, QString("ABCDEFGHIJKLMNOP.JPG"));   // the picker offers it again
+    EXPECT_EQ(QDir(folder.Path()).entryList(QDir::Files), QStringList{"TEST.SSJ"});
+}
+
+TEST_F(SlotEditorTest, ALongTypedPathGetsNoTwinOfAFileElsewhere)
+{
+    QDir(folder.Path()).mkdir("SUB");
+    WriteAll(folder.File("SUB/IMG_20230514_123456.JPG"), "not the project's");
+    TSSAddForm form;
+    AnswerPicker("SUB/IMG_20230514_123456.JPG");
+    form.BitBtn2Click();
+    EXPECT_EQ(messages.Texts(), QStringList{"The graphic SUB/IMG_20230514_123456.JPG was not found."});
+    EXPECT_TRUE(S().Slot(1).IsEmpty());
+    EXPECT_EQ(QDir(folder.Path()).entryList(QDir::Files), QStringList{"TEST.SSJ"});
+}
+
+TEST_F(SlotEditorTest, ALongNamedPictureGoesIntoTheSlotUnderItsShortName)
+{
+    WriteAll(folder.File("IMG_20230514_123456.jpg"), "the photo");
+    TSSAddForm form;
+    form.Radios[2]->click();
+    AnswerPicker("IMG_20230514_123456.jpg");
+    form.BitBtn2Click();
+    EXPECT_EQ(Names(), Padded({"", "", "IMG_20~1.JPG"}));
+    EXPECT_EQ(form.Edits[2]->text(), QString("IMG_20~1.JPG"));
+    EXPECT_EQ(form.LastPicked, QString("IMG_20230514_123456.JPG"));
+    EXPECT_EQ(ReadAll(folder.File("IMG_20~1.JPG")), "the photo");
+    EXPECT_EQ(ReadAll(folder.File("IMG_20230514_123456.jpg")), "the photo");
+    // A second name of the same file where the file system allows it.
+    EXPECT_EQ(InodeOf(folder.File("IMG_20~1.JPG")), InodeOf(folder.File("IMG_20230514_123456.jpg")));
+    ASSERT_EQ(messages.Messages.size(), 1);
+    EXPECT_EQ(messages.Messages[0].Kind, TMsgKind::Information);
+    EXPECT_EQ(messages.Messages[0].HelpContext, 100);
+    EXPECT_EQ(messages.Messages[0].Text,
+              "The name IMG_20230514_123456.JPG is too long for a slot. The slot holds the same picture as "
+              "IMG_20~1.JPG, its short name in the project folder.");
+
+    // OK keeps it.
+    ConfirmImageSlots();
+    EXPECT_EQ(Names(), Padded({"IMG_20~1.JPG"}));
+    EXPECT_EQ(S().ImageCount, 1);
+}
+
+TEST_F(SlotEditorTest, TheSameLongNamedPictureAgainUsesItsShortNameAgain)
+{
+    WriteAll(folder.File("IMG_20230514_123456.jpg"), "the photo");
+    WriteAll(folder.File("IMG_20~1.JPG"), "another photo");   // already taken by another picture
+    TSSAddForm form;
+    AnswerPicker("IMG_20230514_123456.JPG");
+    form.BitBtn2Click();
+    form.Radios[1]->click();
+    AnswerPicker("IMG_20230514_123456.JPG");
+    form.BitBtn2Click();
+    EXPECT_EQ(Names(), Padded({"IMG_20~2.JPG", "IMG_20~2.JPG"}));
+    EXPECT_EQ(ReadAll(folder.File("IMG_20~1.JPG")), "another photo");
+    EXPECT_EQ(ReadAll(folder.File("IMG_20~2.JPG")), "the photo");
+    QStringList files = QDir(folder.Path()).entryList(QDir::Files);
+    EXPECT_EQ(files, QStringList({"IMG_20230514_123456.jpg", "IMG_20~1.JPG", "IMG_20~2.JPG", "TEST.SSJ"}));
+    EXPECT_EQ(messages.Messages.size(), 2);   // once for each Select
+}
+
+TEST_F(SlotEditorTest, NonLatinNamesThatFitAreKeptAndLongOnesShortened)
+{
+    WriteAll(folder.File(QString::fromUtf8("фото.jpg")), "twelve bytes");
+    WriteAll(folder.File(QString::fromUtf8("Отпуск 2023.jpg")), "the holiday");
+    TSSAddForm form;
+    AnswerPicker(QString::fromUtf8("фото.jpg"));
+    form.BitBtn2Click();
+    EXPECT_TRUE(messages.Messages.isEmpty());
+    form.Radios[1]->click();
+    AnswerPicker(QString::fromUtf8("Отпуск 2023.jpg"));
+    form.BitBtn2Click();
+    EXPECT_EQ(Names(), Padded({QString::fromUtf8("ФОТО.JPG"), QString::fromUtf8("ОТП~1.JPG")}));
+    EXPECT_EQ(form.Edits[0]->text(), QString::fromUtf8("ФОТО.JPG"));
+    EXPECT_EQ(form.Edits[1]->text(), QString::fromUtf8("ОТП~1.JPG"));
+    EXPECT_EQ(ReadAll(folder.File(QString::fromUtf8("ОТП~1.JPG"))), "the holiday");
+    EXPECT_EQ(messages.Messages.size(), 1);
+
+    ConfirmImageSlots();
+    EXPECT_EQ(S().ImageCount, 2);
+    const QByteArray saved = ReadAll(folder.File("TEST.SSJ"));
+    EXPECT_EQ(saved.mid(25, 13), QByteArray("\x0C\xD0\xA4\xD0\x9E\xD0\xA2\xD0\x9E.JPG"));
+    EXPECT_EQ(saved.mid(46, 13), QByteArray("\x0C\xD0\x9E\xD0\xA2\xD0\x9F~1.JPG"));
 }
 
 TEST_F(SlotEditorTest, TheNameLastViewedOrPickedOpensThePicker)

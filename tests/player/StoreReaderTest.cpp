@@ -138,3 +138,43 @@ TEST(PlayerStore, TimingsAreBroughtIntoRange)
     EXPECT_EQ(s.Settings.FloatSpeed, 999);
     EXPECT_EQ(s.Settings.DisplaySeconds, 1);
 }
+
+TEST(PlayerStore, NamesOfEveryScriptAreFoundAndShownAsTheyAre)
+{
+    TempFolder t;
+    const QString holiday = QString::fromUtf8("ОТП~1.JPG"), cafe = QString::fromUtf8("CAFÉ.BMP");
+    QImage green(10, 10, QImage::Format_RGB32);
+    green.fill(Qt::green);
+    TJPEGBitmap jpeg;
+    jpeg.SetImage(green);
+    jpeg.SaveToFile(t.File(holiday));
+    green.save(t.File(cafe), "BMP");
+    Project() = ProjectState{};
+    Project().ProgramFolder = binDir;
+    Project().ProjectFolder = t.Path();
+    Project().ProjectFile = "HOLIDAY.SSJ";
+    Project().Settings = NewProjectSettings();
+    Project().Settings.ImageCount = 2;
+    Project().Settings.Slot(1).SetName(holiday);
+    Project().Settings.Slot(2).SetName(cafe);
+    MessageRecorder rec;
+    ASSERT_TRUE(CompileScreenSaver());
+    const QByteArray scr = ReadAll(t.File("HOLIDAY.SCR"));
+    const int S = player().size();
+    // The bytes of the names as the slots keep them.
+    EXPECT_EQ(scr.mid(S + 25, 13), QByteArray("\x0C\xD0\x9E\xD0\xA2\xD0\x9F~1.JPG"));
+    EXPECT_EQ(scr.mid(S + 46, 9), QByteArray("\x08" "CAF\xC9.BMP"));
+
+    const TImageStore s = ReadAttachedStore(u8(scr), std::uint64_t(scr.size()));
+    TStorePictureSource source(s);
+    EXPECT_TRUE(source.Exists(holiday));
+    EXPECT_TRUE(source.Exists(cafe));
+    TJPEGBitmap back;
+    source.Load(holiday, back);
+    EXPECT_EQ(back.Width(), 10);
+    EXPECT_EQ(DescribeStore(s, "HOLIDAY%2"),
+              QString::fromUtf8("Screensaver: HOLIDAY%2\nPictures: 2 (ОТП~1.JPG, CAFÉ.BMP)\n"
+                                "Mode: Random, each picture 2 times for 3 seconds\n\n"
+                                "Made with Glimmer. Run it without options to show it full screen; "
+                                "--window shows it in a window, --root on the desktop or in XScreenSaver."));
+}

@@ -194,6 +194,21 @@ TEST(FileControls, UpperEditTurnsTextIntoCapitals)
     EXPECT_EQ(e.text(), QString("MY SAVER"));
 }
 
+TEST(FileControls, CapitalsStillFindTheirFileIgnoringLetterCase)
+{
+    // One capital for each character, so that the name still matches its
+    // file: "ß" has no capital of its own and stays, rather than becoming
+    // "SS", which would name no file.
+    TUpperEdit e;
+    for (const char* name : {"straße.jpg", "фото.jpg", "ÿes µ.bmp", "été.jpg"}) {
+        const QString n = QString::fromUtf8(name);
+        e.setText(n);
+        EXPECT_EQ(e.text().size(), n.size()) << name;
+        EXPECT_EQ(e.text().compare(n, Qt::CaseInsensitive), 0) << name;
+    }
+    EXPECT_EQ(UpperCaseName(QString::fromUtf8("straße фото.jpg")), QString::fromUtf8("STRAßE ФОТО.JPG"));
+}
+
 TEST(FileControls, DriveOfAPathIsItsLongestMountedRoot)
 {
     const QStringList drives{"/", "/home/u/", "/media/usb/"};
