@@ -291,7 +291,7 @@ void TSSMenuForm::SelectBtnClick()
     std::optional<MenuHidden> hidden(menuPnl);
     QString folder, name;
     if (!ChooseProject(QStringLiteral("*.SSJ"), 70, QStringLiteral("Enter ScreenSaver Name"), folder, name)) {
-        SetCurrentDir(Project().ProjectFolder);
+        EnterProjectFolder();
         hidden.reset();
         SelectBtn->setFocus();
         return;
@@ -303,7 +303,7 @@ void TSSMenuForm::SelectBtnClick()
     const bool entered = SetCurrentDir(folder);
     if (!entered) {
         ShowError(QStringLiteral("Unable to create the directory"));
-        SetCurrentDir(Project().ProjectFolder);
+        EnterProjectFolder();
         hidden.reset();
         SelectBtn->setFocus();
         return;
@@ -311,12 +311,14 @@ void TSSMenuForm::SelectBtnClick()
     // A project whose file cannot be read or written is not opened: the
     // project that was open before stays open, with its folder current.
     const ProjectState previous = Project();
-    Project().ProjectFolder = GetCurrentDir();
     Project().ProjectFile = ProjectFileFor(name);
     Label1->setText(Project().ScreenSaverName());
-    if (!RunCommand([] { OpenProject(); })) {
+    if (!RunCommand([] {
+            HoldProjectFolder();
+            OpenProject();
+        })) {
         Project() = previous;
-        SetCurrentDir(Project().ProjectFolder);
+        EnterProjectFolder();
         Label1->setText(Project().IsOpen() ? Project().ScreenSaverName() : QStringLiteral("None Selected"));
     }
     UpdateCommands();
@@ -331,7 +333,10 @@ void TSSMenuForm::ImageBtnClick()
 {
     {
         MenuHidden hidden(menuPnl);
-        RunCommand([] { EditImageSlots(); });
+        RunCommand([] {
+            CheckProjectFolder();
+            EditImageSlots();
+        });
         UpdateCommands();
     }
 }
@@ -345,7 +350,10 @@ void TSSMenuForm::SettingsBtnClick()
 void TSSMenuForm::ViewBtnClick()
 {
     MenuHidden hidden(menuPnl);
-    RunCommand([] { RunShow(); });
+    RunCommand([] {
+        CheckProjectFolder();
+        RunShow();
+    });
 }
 
 void TSSMenuForm::CompileBtnClick()
@@ -358,6 +366,7 @@ void TSSMenuForm::CompileBtnClick()
     // gone; failures the compile reports itself come while it still stands.
     std::exception_ptr failure;
     try {
+        CheckProjectFolder();
         compiled = CompileScreenSaver();
     } catch (...) {
         failure = std::current_exception();

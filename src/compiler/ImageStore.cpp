@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,15 +20,7 @@ namespace {
 
 constexpr qint64 MaxStoreSize = std::numeric_limits<std::int32_t>::max();
 
-QByteArray native(const QString& name) { return QFile::encodeName(name); }
-
-// Slot names come from a project file that may be damaged: only a plain name
-// of the project folder may be opened.
-bool IsPlainName(const QString& name)
-{
-    return !name.contains(QLatin1Char('/')) && !name.contains(QChar(0))
-        && name != QLatin1String(".") && name != QLatin1String("..");
-}
+QByteArray native(const QString& name) { return NativePath(name); }
 
 // True when both names lead to the same file on disk (names resolve
 // case-insensitively, so different texts can mean one file).
@@ -75,14 +69,49 @@ int CopyBlocks(TFileStream& from, TFileStream& to)
     }
 }
 
-std::unique_ptr<TFileStream> TryOpen(const QString& name, TFileStream::Mode mode)
+std::unique_ptr<TFileStream> TryOpen(const QString& name, TFileStream::Mode mode,
+                                     TFileStream::Links links = TFileStream::NoLinks)
 {
     try {
-        return std::make_unique<TFileStream>(name, mode);
+        return std::make_unique<TFileStream>(name, mode, links);
     } catch (const EInOutError&) {
         return nullptr;
     }
 }
+
+// One compile at a time in a project folder, across programs: two at once
+// would write the same image store and each pack the other's bytes. Held on
+// the folder itself, so that no lock file is left behind by a kill.
+class CompileLock {
+public:
+    explicit CompileLock(const QString& screenSaverName)
+    {
+        fd_ = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ < 0)
+            return;   // no lock to be had: the compile goes on alone
+        // Another compile of a few pictures ends within moments: wait for it.
+        for (int tries = 0; tries < 60; ++tries) {
+            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
+                return;
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                return;
+            ::usleep(50 * 1000);
+        }
+        ::close(fd_);
+        fd_ = -1;
+        throw ECompileError(QStringLiteral("The screensaver %1 is being compiled by another program.").arg(screenSaverName));
+    }
+    ~CompileLock()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    CompileLock(const CompileLock&) = delete;
+    CompileLock& operator=(const CompileLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
 
 // A new empty file beside `name` in the current folder, under a name no one
 // else uses, for building `name` without touching it.
@@ -93,7 +122,7 @@ QString CreateTempBeside(const QString& name)
     if (fd < 0)
         throw EInOutError(IOCodeFromErrno(errno));
     ::close(fd);
-    return QFile::decodeName(pattern);
+    return PathFromNative(pattern);
 }
 
 } // namespace
@@ -113,7 +142,7 @@ std::optional<QString> FirstMissingPicture(const SaverSettings& settings)
 {
     for (int k = 1; k <= MaxImages; ++k) {
         const QString name = settings.Slot(k).Name();
-        if (name.isEmpty() ? k <= settings.ImageCount : !(IsPlainName(name) && FileExists(name)))
+        if (name.isEmpty() ? k <= settings.ImageCount : !ProjectPictureExists(name))
             return name;
     }
     return std::nullopt;
@@ -133,7 +162,7 @@ int CopyWholeFile(const QString& source, const QString& target)
 {
     if (source == target)
         return cfSameName;
-    const std::unique_ptr<TFileStream> from = TryOpen(source, TFileStream::fmOpenRead);
+    const std::unique_ptr<TFileStream> from = TryOpen(source, TFileStream::fmOpenRead, TFileStream::FollowLinks);
     if (!from)
         return cfCannotOpen;
     const std::unique_ptr<TFileStream> to = TryOpen(target, TFileStream::fmCreate);
@@ -150,7 +179,12 @@ void PackImageStore(SaverSettings& settings, const QStringList& pictureList, con
     std::array<ImageEntry, MaxImages> scratch{};
     const int count = std::min<int>(int(pictureList.size()), MaxImages);
 
-    TFileStream store(storeName, TFileStream::fmCreate);
+    // A store of that name is a leftover of a compile that was killed; a
+    // link of that name is removed, never written through.
+    struct stat st;
+    if (::lstat(native(storeName).constData(), &st) == 0 && !S_ISDIR(st.st_mode))
+        ::unlink(native(storeName).constData());
+    TFileStream store(storeName, TFileStream::fmCreateNew);
     // Reserves the record's room; it is written again once the slots are located.
     WriteRecord(store, settings, storeName);
     for (int i = 0; i < count; ++i) {
@@ -182,7 +216,7 @@ void PackImageStore(SaverSettings& settings, const QStringList& pictureList, con
             settings.Slot(k) = scratch[std::size_t(i)];
     }
 
-    TFileStream again(storeName, TFileStream::fmOpenReadWrite);
+    TFileStream again(storeName, TFileStream::fmOpenReadWrite, TFileStream::NoLinks);
     WriteRecord(again, settings, storeName);
     again.Close();
 }
@@ -212,12 +246,18 @@ bool CompileScreenSaver()
     // The screensaver is built under a temporary name and renamed over
     // NAME.SCR only when complete, so a failure never leaves a broken one.
     QString temp;
+    bool storeMade = false;
     const auto cleanUp = [&] {
         if (!temp.isEmpty())
             ::unlink(native(temp).constData());
-        DeleteFile(storeName);
+        if (storeMade)
+            ::unlink(native(storeName).constData());
     };
     try {
+        const CompileLock lock(base);
+        // What killed compiles left behind goes first.
+        RemoveStaleTemporaries(QLatin1Char('.') + saverName + QLatin1Char('-'));
+        storeMade = true;
         PackImageStore(settings, pictures, storeName);
         if (!FileExists(stub))
             throw ECompileError(QStringLiteral("The file ") + project.ProgramFolder + QStringLiteral("GLIMMER.BIN' was not found."));
@@ -247,7 +287,7 @@ bool CompileScreenSaver()
         if (!RenameFile(temp, saverName))
             throw EInOutError(IOCodeFromErrno(errno));
         temp.clear();
-        DeleteFile(storeName);
+        ::unlink(native(storeName).constData());
         return true;
     } catch (const ECompileError& e) {
         cleanUp();

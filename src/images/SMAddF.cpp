@@ -61,6 +61,12 @@ void TGetGraphicForm::BitBtn1Click()
     if (name.isEmpty())
         return;
     TDialogHidden hidden(this);
+    // A name of the project folder must name a picture there, not a link
+    // that leads elsewhere.
+    if (IsPlainName(name) && !ProjectPictureExists(name)) {
+        ShowError(QStringLiteral("The graphic ") + name + QStringLiteral(" was not found."));
+        return;
+    }
     RunCommand([&] { ViewPicture(name); });
 }
 

@@ -190,7 +190,9 @@ void TSSAddForm::BitBtn2Click()
     // short-named twin instead, or stays as it was. Only a picture of the
     // project folder itself gets one; a typed path leads nowhere.
     const QString folder = IncludeTrailingPathDelimiter(Project().ProjectFolder);
-    if (!TFolderPictureSource::IsBareName(name) || !FileExists(folder + name)) {
+    if (!RunCommand([] { CheckProjectFolder(); }))
+        return;
+    if (!ProjectPictureExists(name)) {
         ShowError(QStringLiteral("The graphic ") + name + QStringLiteral(" was not found."));
         return;
     }
@@ -215,7 +217,7 @@ void TSSAddForm::BitBtn3Click()
     TDialogHidden hidden(this);
     // A slot names a picture of the project folder: a name from a damaged
     // project file that leads elsewhere is not followed.
-    if (!TFolderPictureSource::IsBareName(name)) {
+    if (!ProjectPictureExists(name)) {
         ShowError(QStringLiteral("The graphic ") + name + QStringLiteral(" was not found."));
         return;
     }
@@ -237,7 +239,6 @@ void TSSAddForm::BitBtn5Click()
 QStringList CompactImageSlots()
 {
     SaverSettings& s = Project().Settings;
-    const QString folder = Project().ProjectFolder;
     QString kept[MaxImages];
     QStringList dropped;
     int n = 0;
@@ -247,7 +248,7 @@ QStringList CompactImageSlots()
         const QString name = s.Slot(k).Name();
         // A slot names a file of the project folder itself; a typed name that
         // reaches into another folder would not travel with the project.
-        if (name.contains(QLatin1Char('/')) || name.contains(QChar(0)) || !FileExists(folder + name)) {
+        if (!ProjectPictureExists(name)) {
             if (!dropped.contains(name))
                 dropped << name;
             continue;
@@ -283,6 +284,7 @@ QString DroppedPicturesText(const QStringList& names)
 
 QStringList ConfirmImageSlots()
 {
+    CheckProjectFolder();
     const QStringList dropped = CompactImageSlots();
     SaveProject();
     return dropped;
@@ -293,6 +295,8 @@ void EditImageSlots()
     TSSAddForm form;
     if (form.exec() != QDialog::Accepted)
         return;
+    // A folder renamed meanwhile would make every picture look gone.
+    CheckProjectFolder();
     const QStringList dropped = CompactImageSlots();
     if (!dropped.isEmpty())
         ShowWarning(DroppedPicturesText(dropped));

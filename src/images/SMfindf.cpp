@@ -152,7 +152,10 @@ void TSMFindForm::BitBtn3Click()
     // A name too long for a slot is copied under a short one, and the user
     // learns which before saying Yes.
     QString target;
-    if (!RunCommand([&] { target = NameInProjectFolder(folder, n, ResolveName(text)); }))
+    if (!RunCommand([&] {
+            CheckProjectFolder();
+            target = NameInProjectFolder(folder, n, ResolveName(text));
+        }))
         return;
     const QString as = target == n ? QString() : QStringLiteral(" as ") + target;
     if (AskYesNo(QStringLiteral("Copy the file ") + n + QStringLiteral(" to the Project directory") + as + QLatin1Char('?'))) {
@@ -174,7 +177,7 @@ void TSMFindForm::BitBtn3Click()
 void TSMFindForm::FormClose()
 {
     errno = 0;
-    if (SetCurrentDir(Project().ProjectFolder))
+    if (EnterProjectFolder())
         return;
     const int err = errno != 0 ? errno : ENOENT;
     // Reported, but the dialog still closes: the user must never be kept in it.
@@ -197,7 +200,8 @@ void CopyPictureFile(const QString& source, const QString& sourceText, const QSt
     }
     std::unique_ptr<TFileStream> out;
     try {
-        out = std::make_unique<TFileStream>(destination, TFileStream::fmCreate);
+        // Never an existing file, nor through a link of that name.
+        out = std::make_unique<TFileStream>(destination, TFileStream::fmCreateNew);
     } catch (const EInOutError&) {
         throw EGlimmerError(QStringLiteral("Cannot create file %1").arg(destination));
     }

@@ -6,7 +6,6 @@
 #include "toolkit/FileTwins.h"
 #include "toolkit/Files.h"
 
-#include <QDir>
 #include <QSet>
 
 #include <algorithm>
@@ -20,7 +19,7 @@ QString NameInProjectFolder(const QString& folder, const QString& name, const QS
         return name;
     // Only names with a "~" can be short names; the rest of a big folder
     // need not be kept.
-    QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QStringList entries = FolderEntries(folder);
     entries.removeIf([](const QString& e) { return !e.contains(QLatin1Char('~')); });
 
     std::vector<std::pair<int, QString>> own;

@@ -33,6 +33,39 @@ QString ProjectState::ScreenSaverName() const { return ScreenSaverNameOf(Project
 
 QString ProjectState::ProjectBase() const { return ProjectFolder + ScreenSaverName(); }
 
+void HoldProjectFolder()
+{
+    Project().Folder = TFolderHandle(QStringLiteral("."));
+    Project().ProjectFolder = GetCurrentDir();
+}
+
+bool EnterProjectFolder()
+{
+    const ProjectState& p = Project();
+    if (p.Folder.IsOpen())
+        return p.Folder.Enter();
+    return SetCurrentDir(p.ProjectFolder);
+}
+
+void CheckProjectFolder()
+{
+    const ProjectState& p = Project();
+    if (!p.IsOpen() || !p.Folder.IsOpen() || p.Folder.IsAt(p.ProjectFolder))
+        return;
+    QString shown = DisplayPath(p.ProjectFolder);
+    if (shown.size() > 1 && shown.endsWith(QLatin1Char('/')))
+        shown.chop(1);
+    throw EGlimmerError(QStringLiteral("The project folder %1 is no longer there.").arg(shown));
+}
+
+bool IsPlainName(const QString& name)
+{
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0)) && name != QLatin1String(".")
+        && name != QLatin1String("..");
+}
+
+bool ProjectPictureExists(const QString& name) { return IsPlainName(name) && PlainFileExists(name); }
+
 void NewProjectDefaults() { Project().Settings = NewProjectSettings(); }
 
 void LoadProject()
@@ -50,6 +83,10 @@ void LoadProject()
 
 void SaveProject()
 {
+    // Saves that were killed before they could tidy up left their temporary
+    // files; so did those of earlier versions, under another name.
+    RemoveStaleTemporaries(QLatin1Char('.') + Project().ProjectFile + QLatin1Char('-'));
+    RemoveStaleTemporaries(QStringLiteral(".glimmer-"), SaverSettingsSize);
     const SettingsBytes bytes = Project().Settings.Encode();
     WriteFileReplacing(Project().ProjectFile, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
 }

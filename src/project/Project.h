@@ -2,6 +2,7 @@
 // The one current project: its folder, file and names, and its settings
 // record, which every window reads and changes in place.
 #include "project/SaverSettings.h"
+#include "toolkit/Files.h"
 
 #include <QString>
 
@@ -10,6 +11,10 @@ struct ProjectState {
     QString ProjectFolder;   // the current project's folder, ending in '/'
     QString ProjectFile;     // bare name of the project file; empty: no project open
     SaverSettings Settings;  // all zero until a project is opened
+    // The project folder, held open while the project is: it tells whether
+    // ProjectFolder still leads to it, and is entered again however it was
+    // renamed.
+    TFolderHandle Folder;
 
     bool IsOpen() const { return !ProjectFile.isEmpty(); }
     QString ScreenSaverName() const;   // ProjectFile without folder and extension
@@ -23,6 +28,25 @@ ProjectState& Project();
 // MY.SAVER -> MY.SSJ, A\B -> B.SSJ).
 QString ProjectFileFor(const QString& screenSaverName);
 QString ScreenSaverNameOf(const QString& projectFile);
+
+// Opens the current folder as the project's folder (Folder and ProjectFolder).
+void HoldProjectFolder();
+// Makes the project folder the current folder again after a dialog browsed
+// elsewhere. False when that cannot be done (errno set).
+bool EnterProjectFolder();
+// Throws EGlimmerError ("The project folder ... is no longer there.") when
+// the open project's folder was renamed, moved or removed since it was
+// opened: nothing may then be saved as if its pictures had gone.
+void CheckProjectFolder();
+
+// A slot name as a name of the project folder: plain (no folder part, no "."
+// or "..", no zero character, not empty).
+bool IsPlainName(const QString& name);
+// A slot name that names a picture in the project folder (the current
+// folder): plain, and an ordinary file there. A link, a pipe, a device or a
+// folder of that name counts as missing: a folder from a stranger must not
+// lead the show, the compile or the slot editor elsewhere, nor make them wait.
+bool ProjectPictureExists(const QString& name);
 
 void NewProjectDefaults();
 // Reads the first 235 bytes of the project file in the current folder. On

@@ -1,23 +1,23 @@
 #include "show/PictureSource.h"
 
+#include "project/Project.h"
 #include "toolkit/Files.h"
 #include "toolkit/Graphics.h"
 
-bool TFolderPictureSource::IsBareName(const QString& name)
-{
-    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && name != QLatin1String(".") && name != QLatin1String("..");
-}
-
 bool TFolderPictureSource::Exists(const QString& name)
 {
-    return IsBareName(name) && FileExists(name);
+    return ProjectPictureExists(name);
 }
 
 void TFolderPictureSource::Load(const QString& name, TGraphic& target)
 {
-    if (!IsBareName(name))
+    if (!IsPlainName(name))
         throw EInOutError(2);
-    target.LoadFromFile(name);
+    // Opened as it was found: a link put there meanwhile is not followed.
+    TFileStream file(name, TFileStream::fmOpenRead, TFileStream::NoLinks);
+    THandleStream stream(file);
+    target.LoadFromStream(stream);
+    file.Close();
 }
 
 bool IsJpegName(const QString& name)

@@ -18,12 +18,11 @@ public:
 
 // Pictures as files, named relative to the current folder (the project
 // folder). A slot name holds a bare file name: one that would reach outside
-// the folder is not there.
+// the folder, or names a link, a pipe or a device, is not there.
 class TFolderPictureSource : public TPictureSource {
 public:
     bool Exists(const QString& name) override;
     void Load(const QString& name, TGraphic& target) override;
-    static bool IsBareName(const QString& name);
 };
 
 // True when the file name's extension, upper-cased, is ".JPG": only that

@@ -224,6 +224,9 @@ void EditSettings()
         s->Normalize();
     form.StoreInto(Project().Settings);
     // The new values stay in effect for the show and the compiler even when
-    // the file cannot be written.
-    RunCommand([] { SaveProject(); });
+    // the file cannot be written, or its folder is gone.
+    RunCommand([] {
+        CheckProjectFolder();
+        SaveProject();
+    });
 }

@@ -3,10 +3,12 @@
 #include "toolkit/Files.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QRegularExpression>
 #include <QStorageInfo>
+
+#include <algorithm>
+#include <sys/stat.h>
 
 // Each character becomes its own capital, one for one: a name in capitals
 // must still find its file by a comparison that ignores letter case, which
@@ -165,8 +167,16 @@ void TDirectoryListBox::fill()
         add(p, path, depth++, true);
     }
     setCurrentRow(count() - 1);
-    QDir dir(directory_);
-    QStringList subs = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    QStringList subs;
+    for (const QString& e : FolderEntries(directory_)) {
+        struct stat st;
+        if (::stat(NativePath(withoutTrailingSlash(directory_) + QLatin1Char('/') + e).constData(), &st) == 0 && S_ISDIR(st.st_mode))
+            subs << e;
+    }
+    std::sort(subs.begin(), subs.end(), [](const QString& a, const QString& b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
     for (const QString& s : subs)
         add(s, withoutTrailingSlash(directory_) + QLatin1Char('/') + s, depth, false);
 }
@@ -225,11 +235,14 @@ void TFileListBox::Update()
 {
     blockSignals(true);
     clear();
-    QDir dir(directory_);
     QStringList names;
-    for (const QFileInfo& fi : dir.entryInfoList(QDir::Files, QDir::NoSort))
-        if (fi.isFile() && !fi.fileName().startsWith(QLatin1Char('.')) && MatchesMask(fi.fileName(), mask_))
-            names << fi.fileName();
+    for (const QString& e : FolderEntries(directory_)) {
+        if (e.startsWith(QLatin1Char('.')) || !MatchesMask(e, mask_))
+            continue;
+        struct stat st;
+        if (::stat(NativePath(withoutTrailingSlash(directory_) + QLatin1Char('/') + e).constData(), &st) == 0 && S_ISREG(st.st_mode))
+            names << e;
+    }
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         const int c = a.compare(b, Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a < b;

@@ -1,6 +1,6 @@
 #include "toolkit/FileTwins.h"
 
-#include <QFile>
+#include "toolkit/Files.h"
 
 #include <cerrno>
 #include <cstring>
@@ -11,7 +11,7 @@
 
 namespace {
 
-QByteArray native(const QString& name) { return QFile::encodeName(name); }
+QByteArray native(const QString& name) { return NativePath(name); }
 
 bool plainFile(const QString& name, struct stat& st)
 {

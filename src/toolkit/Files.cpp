@@ -2,7 +2,9 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <cstring>
 #include <dirent.h>
 #include <cstdlib>
@@ -347,6 +349,28 @@ QString FollowLinkOfSameKind(const QString& name)
         || ExtractFileExt(target).compare(ExtractFileExt(name), Qt::CaseInsensitive) != 0)
         throw EInOutError(5);
     return target;
+}
+
+namespace {
+const std::time_t ProgramStart = std::time(nullptr);
+} // namespace
+
+void RemoveStaleTemporaries(const QString& prefix, qint64 maxSize)
+{
+    for (const QString& entry : FolderEntries(QString())) {
+        if (!entry.startsWith(prefix) || entry.size() != prefix.size() + 6)
+            continue;
+        const QString tail = entry.mid(prefix.size());
+        if (std::any_of(tail.begin(), tail.end(), [](QChar c) { return !(c.isDigit() || (c.unicode() < 128 && c.isLetter())); }))
+            continue;
+        struct stat st;
+        const QByteArray path = native(entry);
+        if (::lstat(path.constData(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+            continue;
+        if (st.st_mtime >= ProgramStart || (maxSize >= 0 && st.st_size > maxSize))
+            continue;
+        ::unlink(path.constData());
+    }
 }
 
 void WriteFileReplacing(const QString& name, const QByteArray& bytes)

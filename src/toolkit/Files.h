@@ -73,6 +73,13 @@ qint64 FileSizeOf(const QString& name);      // -1 when it cannot be read
 // script of the user's through it.
 QString FollowLinkOfSameKind(const QString& name);
 
+// Removes this program's own leftovers from the current folder, of saves and
+// compiles that were killed before they could tidy up: ordinary files (or
+// links) named `prefix` and six letters or digits, as the temporary files are
+// named, last changed before this program started, and no larger than
+// `maxSize` when it is given. Never anything else.
+void RemoveStaleTemporaries(const QString& prefix, qint64 maxSize = -1);
+
 // Writes `bytes` to a new file beside `name` and renames it over `name` only
 // when everything was written, so a failure never damages the old file. What
 // the user had stays: a file they may not write is not replaced ("File
