@@ -127,7 +127,9 @@ bool ChooseProject(const QString& mask, int helpContext, const QString& prompt, 
     form.Edit2->setText(ExtractFileName(form.FileListBox1->FileName()));
     if (form.exec() != QDialog::Accepted)
         return false;
-    folder = IncludeTrailingPathDelimiter(form.Edit1->text());
+    // An empty folder box means the folder the list has open, never the root.
+    const QString typed = form.Edit1->text();
+    folder = IncludeTrailingPathDelimiter(typed.isEmpty() ? form.DirectoryListBox1->Directory() : typed);
     name = form.Edit2->text();
     return true;
 }

@@ -1,0 +1,11 @@
+#pragma once
+// The program without its window, for scripts: `glimmer --compile
+// PATH/NAME.SSJ` compiles that project exactly as the Compile command does
+// (the same checks, files and lock), needing no display.
+
+// True when the arguments ask for the command line rather than the window.
+bool IsCommandLine(int argc, char** argv);
+// Runs it: 0 when NAME.SCR was written (its path on standard output), 1 when
+// the compile failed (the program's message on standard error), 2 when the
+// arguments are wrong.
+int RunCommandLine(int argc, char** argv);
