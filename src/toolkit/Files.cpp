@@ -352,7 +352,16 @@ QString FollowLinkOfSameKind(const QString& name)
 }
 
 namespace {
-const std::time_t ProgramStart = std::time(nullptr);
+const timespec ProgramStart = [] {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return now;
+}();
+
+bool Before(const timespec& a, const timespec& b)
+{
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
 } // namespace
 
 void RemoveStaleTemporaries(const QString& prefix, qint64 maxSize)
@@ -367,7 +376,7 @@ void RemoveStaleTemporaries(const QString& prefix, qint64 maxSize)
         const QByteArray path = native(entry);
         if (::lstat(path.constData(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
             continue;
-        if (st.st_mtime >= ProgramStart || (maxSize >= 0 && st.st_size > maxSize))
+        if (!Before(st.st_mtim, ProgramStart) || (maxSize >= 0 && st.st_size > maxSize))
             continue;
         ::unlink(path.constData());
     }

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -289,6 +290,43 @@ TEST_F(StrangerFolder, LeftoversOfKilledRunsGoAndNothingElse)
     left.sort();
     want.sort();
     EXPECT_EQ(left, want);
+}
+
+TEST_F(StrangerFolder, CompilesKilledHalfWayLeaveNothingTheNextOneKeeps)
+{
+    const QString program = QStringLiteral(GLIMMER_BIN_DIR "/glimmer");
+    QStringList names;
+    QVector<QByteArray> pictures;
+    for (int k = 0; k < 3; ++k) {
+        names << QString("P%1.BMP").arg(k);
+        pictures << PictureBytes(8 * 1024 * 1024, k + 3);
+        WriteAll(Prj() + names.back(), pictures.back());
+    }
+    WriteAll(Prj() + "SUNSET.SSJ", ProjectRecord(names));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    int killed = 0;
+    for (int i = 0; i < 12; ++i) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(program, {"--compile", Prj() + "SUNSET.SSJ"});
+        ASSERT_TRUE(p.waitForStarted());
+        QThread::msleep(static_cast<unsigned long>(20 + 15 * i));
+        if (p.state() == QProcess::Running) {
+            p.kill();
+            ++killed;
+        }
+        p.waitForFinished();
+    }
+    ASSERT_GT(killed, 0);
+    QProcess last;
+    last.setProcessEnvironment(env);
+    last.start(program, {"--compile", Prj() + "SUNSET.SSJ"});
+    ASSERT_TRUE(last.waitForFinished(60000));
+    EXPECT_EQ(last.exitCode(), 0) << last.readAllStandardError().constData();
+    QStringList left = QDir(Prj()).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_EQ(left, (QStringList{"A.BMP", "P0.BMP", "P1.BMP", "P2.BMP", "SUNSET.SCR", "SUNSET.SSJ"}));
+    EXPECT_TRUE(ReadAll(Prj() + "SUNSET.SCR") == ExpectedScreensaver(ReadAll(QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.BIN")), names, pictures));
 }
 
 TEST_F(StrangerFolder, TwoCompilesAtOnceLeaveAWholeScreensaverOrRefuse)
