@@ -47,11 +47,13 @@ private:
 void InitToolkit()
 {
     std::signal(SIGXFSZ, SIG_IGN);
-    if (qApp && QGuiApplication::platformName() == QLatin1String("xcb")) {
+    // The command line runs without a GUI application: nothing to keep there.
+    auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (gui && QGuiApplication::platformName() == QLatin1String("xcb")) {
         static FocusKeeper* keeper = nullptr;
         if (!keeper) {
-            keeper = new FocusKeeper(qApp);
-            qApp->installEventFilter(keeper);
+            keeper = new FocusKeeper(gui);
+            gui->installEventFilter(keeper);
         }
     }
 }
