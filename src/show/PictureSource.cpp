@@ -13,11 +13,11 @@ bool TFolderPictureSource::Exists(const QString& name)
     return IsBareName(name) && FileExists(name);
 }
 
-void TFolderPictureSource::Load(const QString& name, TGraphic& target)
+std::unique_ptr<TStream> TFolderPictureSource::Open(const QString& name)
 {
     if (!IsBareName(name))
         throw EInOutError(2);
-    target.LoadFromFile(name);
+    return std::make_unique<THandleStream>(name, TFileStream::fmOpenRead);
 }
 
 bool IsJpegName(const QString& name)

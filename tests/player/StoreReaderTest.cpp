@@ -86,11 +86,11 @@ TEST(PlayerStore, ReadsWhatTheCompilerWrites)
     EXPECT_TRUE(source.Exists("RED.BMP"));
     EXPECT_FALSE(source.Exists("GREEN.BMP"));
     TBitmap bmp;
-    source.Load("RED.BMP", bmp);
+    bmp.LoadFromStream(*source.Open("RED.BMP"));
     EXPECT_EQ(bmp.Width(), 30);
     EXPECT_EQ(QColor(bmp.Image().pixel(5, 5)), QColor(Qt::red));
     TJPEGBitmap jpeg;
-    source.Load("BLUE.JPG", jpeg);
+    jpeg.LoadFromStream(*source.Open("BLUE.JPG"));
     EXPECT_EQ(jpeg.Width(), 16);
 }
 

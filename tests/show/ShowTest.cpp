@@ -1,3 +1,4 @@
+#include "BitmapWriter.h"
 #include "TestSupport.h"
 #include "controls/EnhImage.h"
 #include "picture/JPEGBitmap.h"
@@ -14,21 +15,20 @@
 #include <gtest/gtest.h>
 
 namespace {
-// Pictures of given sizes, kept in memory; counts every load.
+// Pictures of given sizes, kept in memory as bitmap files of a few bytes
+// each; counts every load.
 class SizedPictures : public TPictureSource {
 public:
     QMap<QString, QSize> Sizes;
     QSet<QString> Broken;
     int Loads = 0;
     bool Exists(const QString& name) override { return Sizes.contains(name); }
-    void Load(const QString& name, TGraphic& target) override
+    std::unique_ptr<TStream> Open(const QString& name) override
     {
         ++Loads;
         if (Broken.contains(name))
-            throw EGlimmerError("Bitmap image is not valid");
-        QImage img(Sizes[name], QImage::Format_RGB32);
-        img.fill(Qt::red);
-        static_cast<TBitmap&>(target).SetImage(img);
+            return std::make_unique<TMemoryStream>(QByteArray("BM, but nothing more"));
+        return std::make_unique<TMemoryStream>(BlankBitmap(Sizes[name].width(), Sizes[name].height(), qRgb(255, 0, 0)));
     }
 };
 
@@ -183,7 +183,7 @@ TEST_F(ShowTest, TimerIntervalsFollowTheSpeed)
     EXPECT_EQ(r.Timer1.interval(), 1000);
 }
 
-TEST_F(ShowTest, PicturesLargerThanTheScreenAreHalved)
+TEST_F(ShowTest, PicturesLargerThanTheScreenAreHalvedUntilTheyFit)
 {
     SizedPictures pics;
     pics.Sizes["P1.BMP"] = QSize(1025, 768);
@@ -200,11 +200,16 @@ TEST_F(ShowTest, PicturesLargerThanTheScreenAreHalved)
     show.form.LoadPicture();
     show.form.PlaceAtRandom();
     EXPECT_EQ(show.form.PictureRect(), QRect(0, 0, 1024, 768));
-    // Still larger than the screen after halving: placed at 0 on both axes.
+    // Still larger than the screen after one halving: halved again, and it
+    // then stands anywhere on the screen.
     show.form.ImageIndex = 3;
     show.form.LoadPicture();
-    show.form.PlaceAtRandom();
-    EXPECT_EQ(show.form.PictureRect(), QRect(0, 0, 1500, 1000));
+    for (int i = 0; i < 50; ++i) {
+        show.form.PlaceAtRandom();
+        const QRect r = show.form.PictureRect();
+        ASSERT_EQ(r.size(), QSize(750, 500));
+        ASSERT_TRUE(r.left() >= 0 && r.left() < 1024 - 750 && r.top() >= 0 && r.top() < 768 - 500) << r.left() << "," << r.top();
+    }
     // A picture that fits after a halved one is shown at its own size.
     show.form.ImageIndex = 4;
     show.form.LoadPicture();
@@ -383,12 +388,12 @@ TEST_F(ShowTest, ANameThatLeavesTheProjectFolderIsNotThere)
 
 namespace {
 struct View {
+    TempFolder folder;
     View(QSize picture)
     {
         form.Panel1->setGeometry(0, 0, 1024, 768);
-        QImage img(picture, QImage::Format_RGB32);
-        img.fill(Qt::blue);
-        form.BmpPicture->SetImage(img);
+        WriteAll(folder.File("PIC.BMP"), BlankBitmap(picture.width(), picture.height(), qRgb(0, 0, 255)));
+        form.LoadPictureFile("PIC.BMP");
         form.FormActivate();
     }
     TSMTestForm form;
@@ -399,7 +404,8 @@ TEST_F(ShowTest, ViewCentresWithSeparateHalvesAndHalvesAtEqualSize)
 {
     EXPECT_EQ(View(QSize(800, 600)).form.PictureRect(), QRect(112, 84, 800, 600));
     EXPECT_EQ(View(QSize(1024, 500)).form.PictureRect(), QRect(256, 259, 512, 250));
-    EXPECT_EQ(View(QSize(3000, 2000)).form.PictureRect(), QRect(-238, -116, 1500, 1000));
+    // Still too large after one halving: halved again, no longer cut off.
+    EXPECT_EQ(View(QSize(3000, 2000)).form.PictureRect(), QRect(137, 134, 750, 500));
     EXPECT_EQ(View(QSize(1023, 767)).form.PictureRect(), QRect(1, 1, 1023, 767));
 }
 
