@@ -23,7 +23,7 @@ void ShownPath(const std::uint8_t* data, std::size_t size)
     MemorySource source(data, size);
     // Small enough that no input takes long; the program's own is 1 GiB.
     DecodeBudget budget;
-    budget.maxBytes = 256u << 20;
+    budget.maxBytes = 16u << 20;
     try {
         const PictureInfo info = readPictureInfo(source, PictureFormat::Jpeg);
         FUZZ_CHECK(info.orientation >= 1 && info.orientation <= 8);

@@ -2,6 +2,7 @@
 // writer from stored values, compared with the pixels those values mean;
 // what it refuses; and how it shrinks while it reads.
 #include "BitmapWriter.h"
+#include "Pixels.h"
 #include "decode/Bitmap.h"
 #include "decode/DecodeError.h"
 
@@ -17,11 +18,7 @@ namespace {
 QImage Decode(const QByteArray& file, int halvings = 0)
 {
     MemorySource source(file.constData(), std::size_t(file.size()));
-    const PixelBuffer p = decodeBitmap(source, halvings, DecodeControl());
-    QImage image(p.width(), p.height(), QImage::Format_RGB32);
-    for (int y = 0; y < p.height(); ++y)
-        std::memcpy(image.scanLine(y), p.row(y), std::size_t(p.width()) * 4);
-    return image;
+    return ToImage(decodeBitmap(source, halvings, DecodeControl()));
 }
 
 std::string Refusal(const QByteArray& file)

@@ -3,6 +3,7 @@
 // the EXIF orientation, and the budget that bounds memory and time.
 #include "JpegBombs.h"
 #include "JpegFiles.h"
+#include "Pixels.h"
 #include "decode/DecodeError.h"
 #include "decode/Jpeg.h"
 
@@ -17,14 +18,6 @@ extern "C" {
 }
 
 namespace {
-
-QImage ToImage(const PixelBuffer& p)
-{
-    QImage image(p.width(), p.height(), QImage::Format_RGB32);
-    for (int y = 0; y < p.height(); ++y)
-        std::memcpy(image.scanLine(y), p.row(y), std::size_t(p.width()) * 4);
-    return image;
-}
 
 QImage Decode(const QByteArray& jpeg, int halvings = 0, const DecodeControl& control = {})
 {

@@ -3,6 +3,7 @@
 // it is shown at.
 #include "BitmapWriter.h"
 #include "JpegFiles.h"
+#include "Pixels.h"
 #include "decode/Exif.h"
 #include "decode/Picture.h"
 
@@ -11,22 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QImage ToImage(const PixelBuffer& p)
-{
-    QImage image(p.width(), p.height(), QImage::Format_RGB32);
-    for (int y = 0; y < p.height(); ++y)
-        std::memcpy(image.scanLine(y), p.row(y), std::size_t(p.width()) * 4);
-    return image;
-}
-
-PixelBuffer FromImage(const QImage& image)
-{
-    PixelBuffer p = PixelBuffer::allocate(image.width(), image.height());
-    for (int y = 0; y < image.height(); ++y)
-        std::memcpy(p.row(y), image.constScanLine(y), std::size_t(image.width()) * 4);
-    return p;
-}
 
 // A picture that looks different from every side and in every mirror.
 QImage Asymmetric(int w, int h)
