@@ -17,12 +17,22 @@ namespace {
 // event loop runs beside it.
 constexpr std::chrono::milliseconds quietWait{200};
 
-// One piece of work on its own thread. The thread is joined when the object
-// ends, after whoever waits has told the work to stop.
+// One piece of work on its own thread, which `stop` ends early. Should the
+// object end before the thread was joined (an exception on the way), it
+// stops the work first, then joins.
 class Worker {
 public:
-    explicit Worker(std::function<void()> work) : thread_([this, work = std::move(work)] { run(work); }) {}
-    ~Worker() { join(); }
+    Worker(std::function<void()> work, std::atomic<bool>& stop)
+        : stop_(stop), thread_([this, work = std::move(work)] { run(work); })
+    {
+    }
+    ~Worker()
+    {
+        if (thread_.joinable()) {
+            stop_ = true;
+            thread_.join();
+        }
+    }
     Worker(const Worker&) = delete;
     Worker& operator=(const Worker&) = delete;
 
@@ -77,6 +87,7 @@ private:
         QMetaObject::invokeMethod(&loop_, [this] { loop_.quit(); }, Qt::QueuedConnection);
     }
 
+    std::atomic<bool>& stop_;
     std::mutex mutex_;
     std::condition_variable done_;
     bool finished_ = false;
@@ -92,7 +103,7 @@ TShownPicture LoadForScreen(std::unique_ptr<TStream> stream, bool jpeg, QSize ar
 {
     TShownPicture shown;
     {
-        Worker worker([&] { shown = LoadShownPicture(*stream, jpeg, area, rule, &stop); });
+        Worker worker([&] { shown = LoadShownPicture(*stream, jpeg, area, rule, &stop); }, stop);
         bool ending = false;
         if (!worker.waitFor(quietWait)) {
             if (whenSlow)
