@@ -52,7 +52,8 @@ struct Session {
     const DecodeControl* control;
     int lastScan;
     std::uint64_t scanBlocks;
-    JOCTET* exif;                        // the first Exif APP1 payload
+    JOCTET* app1;                        // one segment's room, allocated once
+    JOCTET* exif;                        // the first Exif APP1 payload, in app1
     unsigned exifSize;
 };
 
@@ -199,8 +200,9 @@ boolean skipComment(j_decompress_ptr c)
     return TRUE;
 }
 
-// The first APP1 segment that holds EXIF data is kept (at most one segment's
-// 65533 bytes, however many the file has); every other one is skipped.
+// The first APP1 segment that holds EXIF data is kept (in one segment's
+// 65533 bytes of room, however many APP1 segments the file has: XMP comes
+// in them too); every other one is skipped.
 boolean readApp1(j_decompress_ptr c)
 {
     Session* s = sessionOf(c);
@@ -208,8 +210,10 @@ boolean readApp1(j_decompress_ptr c)
     if (length <= 0)
         return TRUE;
     if (!s->exif) {
-        JOCTET* buffer = static_cast<JOCTET*>(
-            (*c->mem->alloc_small)(reinterpret_cast<j_common_ptr>(c), JPOOL_PERMANENT, 65536));
+        if (!s->app1)
+            s->app1 = static_cast<JOCTET*>(
+                (*c->mem->alloc_small)(reinterpret_cast<j_common_ptr>(c), JPOOL_PERMANENT, 65536));
+        JOCTET* buffer = s->app1;
         std::size_t n = 0;
         while (n < std::size_t(length)) {
             jpeg_source_mgr* src = c->src;

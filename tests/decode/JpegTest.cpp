@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
+#include <string>
 #include <thread>
 
 extern "C" {
@@ -222,6 +224,30 @@ TEST(JpegDecoder, ADamagedExifBlockMeansUprightNeverAFailure)
     }
     EXPECT_EQ(HeaderOrientation(InsertAfterSoi(plain, ExifSegment(9))), 1) << "no such orientation";
     EXPECT_EQ(HeaderOrientation(InsertAfterSoi(plain, ExifSegment(0))), 1);
+}
+
+TEST(JpegDecoder, ManyApplicationSegmentsTakeNoMoreRoomThanOne)
+{
+    // A thousand XMP segments of 64 KB before the picture: the decoder keeps
+    // room for one segment, not for each.
+    QByteArray segments;
+    const QByteArray xmp = Segment(0xE1, QByteArray("http://ns.adobe.com/xap/1.0/\0", 29) + QByteArray(65000, 'x'));
+    for (int i = 0; i < 1000; ++i)
+        segments += xmp;
+    const QByteArray jpeg = InsertAfterSoi(EncodeJpeg(TestPicture(16, 16)), segments + ExifSegment(7));
+    std::ofstream("/proc/self/clear_refs") << "5";
+    auto peakKb = [] {
+        std::ifstream in("/proc/self/status");
+        std::string line;
+        while (std::getline(in, line))
+            if (line.rfind("VmHWM:", 0) == 0)
+                return std::stol(line.substr(6));
+        return -1L;
+    };
+    const long before = peakKb();
+    EXPECT_EQ(HeaderOrientation(jpeg), 7);
+    EXPECT_EQ(Decode(jpeg).size(), QSize(16, 16));
+    EXPECT_LT(peakKb() - before, 8 * 1024) << "KiB more at the peak";
 }
 
 TEST(JpegDecoder, FailuresCarryTheLibrarysMessage)
