@@ -145,6 +145,13 @@ TEST_F(Bombs, TheViewRefusesAManyScanBombWithAMessage)
     WriteAll(t.File("BOMB.JPG"), ManyScans());
     WriteAll(t.File("WIDE.JPG"), DcOnly());
     MessageRecorder rec;
+    // The view showed, empty, while it decoded; the report must not lie
+    // beneath its window, which is always on top.
+    bool viewUp = false;
+    rec.OnMessage = [&](const TMessage&) {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            viewUp = viewUp || (w->isVisible() && w->inherits("TSMTestForm"));
+    };
     PeakMemory peak;
     QElapsedTimer clock;
     clock.start();
@@ -154,6 +161,7 @@ TEST_F(Bombs, TheViewRefusesAManyScanBombWithAMessage)
     const qint64 dcOnly = clock.elapsed();
     EXPECT_EQ(rec.Texts(), QStringList({"Too many scans in the JPEG file for a picture of 16384 x 16384.",
                                         "Picture too large (16384 x 16384)."}));
+    EXPECT_FALSE(viewUp);
     EXPECT_LT(manyScans, 15000) << "bounded by the scan budget";
     EXPECT_LT(dcOnly, 1000);
     EXPECT_LT(peak.Kb(), limitKb);
