@@ -1,4 +1,5 @@
 #include "BitmapWriter.h"
+#include "JpegBombs.h"
 #include "TestSupport.h"
 #include "controls/EnhImage.h"
 #include "picture/JPEGBitmap.h"
@@ -10,6 +11,7 @@
 #include "toolkit/Files.h"
 #include "toolkit/Help.h"
 
+#include <QApplication>
 #include <QMap>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -543,6 +545,41 @@ TEST_F(ShowTest, ThePortraitPhotoInTheViewStandsUprightAndCentred)
     other.FormActivate();
     EXPECT_TRUE(Reddish(other.JpegPicture->Image().pixel(10, 390)));
     EXPECT_FALSE(Reddish(other.JpegPicture->Image().pixel(270, 10)));
+}
+
+TEST_F(ShowTest, ASlowDecodeShowsTheEmptyViewThenThePictureAndAKeyCloses)
+{
+    // A legal progressive picture of 64 scans over 8192 x 8192 pixels: a
+    // second or so of decoding, within the budget.
+    QVector<BombScan> scans{{{0}, 0, 0, 0, 0}};
+    for (int k = 1; k <= 63; ++k)
+        scans.push_back({{0}, k, k, 0, 0});
+    TempFolder t;
+    WriteAll(t.File("SLOW.JPG"), FlatProgressiveJpeg(8192, 8192, 1, scans));
+    MessageRecorder rec;
+    bool emptyFirst = false, pictureThen = false;
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, qApp, [&, poll] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* view = qobject_cast<TSMTestForm*>(w);
+            if (!view || !view->isVisible())
+                continue;
+            if (!view->EnhImage1->isVisible()) {
+                emptyFirst = true;
+            } else {
+                pictureThen = view->EnhImage1->width() > 0 && QApplication::activeModalWidget() == view;
+                poll->stop();
+                poll->deleteLater();
+                QTest::keyClick(view, Qt::Key_Escape);
+            }
+        }
+    });
+    poll->start(20);
+    ViewPicture("SLOW.JPG");
+    EXPECT_TRUE(emptyFirst) << "the view waited unseen";
+    EXPECT_TRUE(pictureThen) << "the picture never came, or the view was not modal";
+    EXPECT_TRUE(rec.Messages.isEmpty()) << rec.Texts().join("; ").toStdString();
+    EXPECT_GE(MouseCursorCount(), 0);
 }
 
 TEST_F(ShowTest, ViewReportsMissingAndUndecodableFilesAndReturns)
