@@ -93,7 +93,8 @@ Layout readLayout(ByteSource& source)
         invalid();
     l.topDown = height < 0;
     l.height = int(height < 0 ? -height : height);
-    if (std::uint64_t(l.width) * std::uint64_t(l.height) * 4 > maxPictureBytes)
+    if (l.width > maxPictureSide || l.height > maxPictureSide ||
+        std::uint64_t(l.width) * std::uint64_t(l.height) * 4 > maxPictureBytes)
         invalid();
 
     std::uint64_t headerEnd = 14 + std::uint64_t(headerSize);

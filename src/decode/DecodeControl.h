@@ -11,6 +11,9 @@
 // The largest picture decoded at all, in bytes of 32-bit pixels at its full
 // size, whatever size it is shown at.
 inline constexpr std::uint64_t maxPictureBytes = std::uint64_t(1) << 30;
+// Its longest side: far beyond any camera or screen (JPEG stops at 65500),
+// and within what a QImage can hold (under 67 million pixels a row).
+inline constexpr int maxPictureSide = 1 << 24;
 
 struct DecodeBudget {
     std::uint64_t maxBytes = std::uint64_t(1) << 30;

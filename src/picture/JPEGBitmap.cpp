@@ -217,6 +217,8 @@ void TJPEGBitmap::LoadFromStream(TStream& stream)
     } catch (const DecodeError& e) {
         throw EJPEGError(QString::fromLocal8Bit(e.what()));
     }
+    if (picture.isNull())   // not reached: JPEG stops at 65500 pixels a side
+        throw EJPEGError(QStringLiteral("Picture too large"));
     SetImage(picture);
 }
 

@@ -14,6 +14,8 @@ TShownPicture LoadShownPicture(TStream& stream, bool jpeg, QSize area, FitRule r
         shown.Size = QSize(fitted.shownWidth(), fitted.shownHeight());
         shown.Halvings = fitted.halvings;
         shown.Image = ImageFromPixels(std::move(fitted.pixels));
+        if (shown.Image.isNull())
+            throw DecodeError(jpeg ? "Picture too large" : invalidBitmapText);
         return shown;
     } catch (const DecodeError& e) {
         if (jpeg)

@@ -264,6 +264,8 @@ void TBitmap::LoadFromStream(TStream& stream)
     } catch (const DecodeError& e) {
         throw EGlimmerError(QString::fromLocal8Bit(e.what()));
     }
+    if (image.isNull())
+        throw EGlimmerError(QString::fromLatin1(SInvalidBitmap));
     SetImage(image);
 }
 

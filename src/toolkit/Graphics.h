@@ -101,7 +101,9 @@ inline constexpr const char* SInvalidBitmap = invalidBitmapText;
 inline constexpr std::int64_t MaxPictureBytes = std::int64_t(maxPictureBytes);
 
 // A picture (Format_RGB32) over decoded pixels, without a copy: the memory
-// goes back when the last copy of the image ends.
+// goes back when the last copy of the image ends. Null (the pixels given
+// back) when a QImage cannot hold that size; the decoders' limits keep them
+// within it.
 QImage ImageFromPixels(PixelBuffer pixels);
 
 // Something with a width, a height and a way to draw itself into a rectangle.

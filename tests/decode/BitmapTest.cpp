@@ -325,6 +325,11 @@ TEST(BitmapReader, WhatItCannotReadRightItRefuses)
     rle.topDown = true;
     EXPECT_EQ(Refusal(WriteRunLengthBitmap(rle, 4, 1, QByteArray::fromHex("0401" "0001"), Colours(2))), refused)
         << "run-length coded rows top-down";
+    rle.topDown = false;
+    EXPECT_EQ(Refusal(WriteRunLengthBitmap(rle, maxPictureSide + 1, 1, QByteArray::fromHex("0001"), Colours(2))), refused)
+        << "a side past the longest";
+    EXPECT_EQ(Refusal(WriteRunLengthBitmap(rle, 1, maxPictureSide + 1, QByteArray::fromHex("0001"), Colours(2))), refused)
+        << "a side past the longest";
 }
 
 TEST(BitmapReader, HalvingAveragesEachBlockAndWhatTheEdgesHold)
