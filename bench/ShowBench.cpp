@@ -1,10 +1,11 @@
 // The Float show's cost per step against one plain draw of its picture.
 //
-// A 4000 x 3000 photo on a 1920 x 1080 panel is shown halved (2000 x 1500),
-// as the show does with a picture larger than the screen. One Float step is
+// A 4000 x 3000 photo on a 1920 x 1080 panel is shown halved until it fits
+// (1000 x 750), as the show does with a picture larger than the screen. One
+// Float step is
 // TSMViewForm::FloatStep followed by the repaint it causes, done by Qt's own
 // painting as on screen (the window's backing store). The plain draw is one
-// QPainter::drawImage of the halved picture onto an image of the panel's
+// QPainter::drawImage of the shown picture onto an image of the panel's
 // size. The ratio of the two times is printed (target: at most 1.5), and so
 // is the number of steps per second the show reaches at FloatSpeed 999 (a
 // step every millisecond asked for) when its own timers drive it.
@@ -95,7 +96,7 @@ struct Show {
 };
 
 Show* show = nullptr;
-QImage displayed;   // the halved picture as the show keeps it
+QImage displayed;   // the picture at the size the show shows it
 
 void BM_FloatStep(benchmark::State& state)
 {

@@ -1,7 +1,7 @@
-// TBitmap::LoadFromStream (Windows bitmaps through Qt's reader, after our own
-// check of the pixel data's length) on any bytes: a picture of 32-bit pixels
-// or an error, the previous picture kept. A picture it gives is saved again
-// and must load again the same.
+// TBitmap::LoadFromStream (Windows bitmaps through our own reader) on any
+// bytes: a picture of 32-bit pixels or an error, the previous picture kept.
+// A picture it gives is saved again (by Qt's writer) and must load again the
+// same.
 #include "FuzzSupport.h"
 
 #include "toolkit/Graphics.h"

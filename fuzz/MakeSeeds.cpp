@@ -1,9 +1,13 @@
 // Writes seed inputs of the kinds the program itself makes into the folder
-// given: pictures saved by our own bitmap classes, project files as the
-// program writes them (and as damage leaves them), image stores packed by the
+// given: pictures saved by our own bitmap classes, every kind of bitmap the
+// tests write, EXIF blocks (ours and, when a corpus is given, its photos'),
+// oriented photos and a picture of many scans, project files as the program
+// writes them (and as damage leaves them), image stores packed by the
 // compiler from such pictures, and screensaver files (a small executable
-// image followed by a store). Usage: fuzz_seeds OUTDIR
+// image followed by a store). Usage: fuzz_seeds OUTDIR [CORPUSDIR]
+#include "BitmapWriter.h"
 #include "FuzzSupport.h"
+#include "JpegBombs.h"
 
 #include "compiler/ImageStore.h"
 #include "picture/JPEGBitmap.h"
@@ -11,6 +15,7 @@
 #include "toolkit/Files.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
@@ -74,18 +79,130 @@ QByteArray TinyElf()
     return h;
 }
 
+QByteArray Segment(int code, const QByteArray& payload)
+{
+    QByteArray s;
+    s.append(char(0xFF)).append(char(code)).append(char((payload.size() + 2) >> 8)).append(char((payload.size() + 2) & 0xFF));
+    return s + payload;
+}
+
+// "Exif\0\0" and a TIFF structure whose IFD0 holds the orientation.
+QByteArray ExifBlock(int orientation, bool bigEndian)
+{
+    QByteArray t = bigEndian ? QByteArray("MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 19)
+                             : QByteArray("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 18);
+    if (bigEndian)
+        t.append(char(orientation)).append(QByteArray(6, '\0'));
+    else
+        t.append(char(orientation)).append(QByteArray(7, '\0'));
+    return QByteArray("Exif\0\0", 6) + t;
+}
+
+QStringList CorpusJpegs(const QString& corpus)
+{
+    QStringList files;
+    QDirIterator it(corpus, {"*.jpg", "*.jpeg", "*.JPG", "*.mpo"}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next();
+    return files;
+}
+
+// The payloads of a JPEG file's APP1 segments that hold EXIF data.
+QList<QByteArray> ExifBlocks(const QString& file)
+{
+    QFile f(file);
+    QList<QByteArray> blocks;
+    if (!f.open(QIODevice::ReadOnly))
+        return blocks;
+    const QByteArray b = f.readAll();
+    const auto* p = reinterpret_cast<const uchar*>(b.constData());
+    qsizetype i = 2;
+    while (i + 4 <= b.size() && p[i] == 0xFF && p[i + 1] != 0xDA) {
+        const int length = (p[i + 2] << 8) | p[i + 3];
+        if (p[i + 1] == 0xE1 && b.mid(i + 4, 6) == QByteArray("Exif\0\0", 6))
+            blocks << b.mid(i + 4, length - 2);
+        i += 2 + length;
+    }
+    return blocks;
+}
+
+// One of each kind the bitmap reader knows, small.
+QList<QByteArray> BitmapKinds()
+{
+    QList<QByteArray> kinds;
+    auto index = [](int x, int y) { return std::uint32_t((x + 2 * y) % 3); };
+    const QVector<QRgb> palette{qRgb(200, 30, 30), qRgb(30, 200, 30), qRgb(30, 30, 200)};
+    for (int header : {12, 16, 40, 64, 108, 124})
+        for (int bits : {1, 2, 4, 8}) {
+            BitmapSpec s;
+            s.headerSize = header;
+            s.bits = bits;
+            s.colorsUsed = header == 12 ? 0 : 3;
+            kinds << WriteBitmap(s, 13, 5, index, palette);
+        }
+    const std::uint32_t masks[][4] = {{0x7C00, 0x03E0, 0x001F, 0}, {0xF800, 0x07E0, 0x001F, 0}, {0xE000, 0x1FF8, 0x0007, 0},
+                                      {0x0F00, 0x00F0, 0x000F, 0xF000}, {0xFFE00000, 0x001FFC00, 0x000003FF, 0},
+                                      {0xFE000000, 0x01FFFF80, 0x0000007F, 0}};
+    for (const auto& m : masks)
+        for (std::uint32_t compression : {3u, 6u}) {
+            BitmapSpec s;
+            s.bits = m[0] > 0xFFFF ? 32 : 16;
+            s.compression = compression;
+            s.headerSize = compression == 6 ? 40 : 124;
+            std::copy(std::begin(m), std::end(m), s.masks);
+            kinds << WriteBitmap(s, 9, 4, [](int x, int y) { return std::uint32_t(x * 0x1234567u + y * 0x89ABCu); });
+        }
+    BitmapSpec rgb;
+    kinds << WriteBitmap(rgb, 7, 3, [](int x, int y) { return std::uint32_t(x * 0x101010u + y); });
+    rgb.topDown = true;
+    kinds << WriteBitmap(rgb, 7, 3, [](int x, int y) { return std::uint32_t(x * 0x101010u + y); });
+    BitmapSpec rle;
+    rle.bits = 8;
+    rle.compression = 1;
+    kinds << WriteRunLengthBitmap(rle, 8, 4, QByteArray::fromHex("0301000305060700000902000001010002020102040001"), palette);
+    rle.bits = 4;
+    rle.compression = 2;
+    kinds << WriteRunLengthBitmap(rle, 8, 2, QByteArray::fromHex("0512" "0003" "0120" "0000" "0221" "0001"), palette);
+    return kinds;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: fuzz_seeds OUTDIR\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: fuzz_seeds OUTDIR [CORPUSDIR]\n");
         return 2;
     }
     FuzzInit(&argc, &argv);
     out = IncludeTrailingPathDelimiter(QFileInfo(QFile::decodeName(argv[1])).absoluteFilePath());
-    for (const char* sub : {"Jpeg", "Bitmap", "Project", "Store"})
+    for (const char* sub : {"Jpeg", "Bitmap", "BitmapReader", "Exif", "Project", "Store"})
         QDir().mkpath(out + QLatin1String(sub));
+
+    // Every kind of bitmap our reader knows, as the tests write them.
+    int kind = 0;
+    for (const QByteArray& bmp : BitmapKinds()) {
+        Put(QStringLiteral("Bitmap/kind-%1.bmp").arg(kind), bmp);
+        Put(QStringLiteral("BitmapReader/kind-%1.bmp").arg(kind++), bmp);
+    }
+    // EXIF blocks: every orientation in both byte orders, and those of the
+    // corpus's photos.
+    for (int o = 0; o <= 9; ++o)
+        for (bool big : {false, true})
+            Put(QStringLiteral("Exif/orientation-%1-%2.exif").arg(o).arg(big ? "mm" : "ii"), ExifBlock(o, big));
+    int found = 0;
+    for (const QString& jpeg : argc > 2 ? CorpusJpegs(QFileInfo(QFile::decodeName(argv[2])).absoluteFilePath()) : QStringList())
+        for (const QByteArray& block : ExifBlocks(jpeg))
+            Put(QStringLiteral("Exif/corpus-%1.exif").arg(found++), block);
+    // Photos with an orientation, and a small picture of many scans.
+    {
+        TJPEGBitmap photo;
+        photo.SetImage(Sample(40, 24));
+        const QByteArray plain = Saved(photo);
+        for (int o : {3, 6, 8})
+            Put(QStringLiteral("Jpeg/oriented-%1.jpg").arg(o), plain.left(2) + Segment(0xE1, ExifBlock(o, o == 6)) + plain.mid(2));
+        Put(QStringLiteral("Jpeg/many-scans.jpg"), ManyScansBomb(16, 16));
+    }
 
     // Pictures as the program saves them.
     for (const QSize size : {QSize(1, 1), QSize(17, 9), QSize(64, 48)}) {

@@ -1,11 +1,12 @@
 // The player's store reader on any bytes, both as a bare image store and as a
 // whole screensaver file (player followed by store). A store it accepts must
 // keep every picture inside the bytes it was given, and loading each picture
-// from it either works or throws.
+// from it as the show does either gives one that fits the screen or throws.
 #include "FuzzSupport.h"
 
 #include "StoreReader.h"
 #include "picture/JPEGBitmap.h"
+#include "picture/ShownPicture.h"
 #include "toolkit/Graphics.h"
 
 namespace {
@@ -23,15 +24,12 @@ void CheckStore(const TImageStore& store, const std::uint8_t* data, std::size_t 
         FUZZ_CHECK(std::uint64_t(e.Offset) + std::uint64_t(e.Size) <= store.Size);
         const QString name = e.Name();
         FUZZ_CHECK(source.Exists(name));
-        // As the show loads it: by extension.
-        TJPEGBitmap jpeg;
-        TBitmap bitmap;
-        TBitmap& target = IsJpegName(name) ? static_cast<TBitmap&>(jpeg) : bitmap;
+        // As the show loads it: by extension, made ready for its screen.
         try {
-            source.Load(name, target);
-            FUZZ_CHECK(!target.Empty());
+            const TShownPicture shown = LoadShownPicture(*source.Open(name), IsJpegName(name), QSize(800, 600),
+                                                         FitRule::LargerThan);
+            FUZZ_CHECK(!shown.Image.isNull() && shown.Size.width() <= 800 && shown.Size.height() <= 600);
         } catch (const EGlimmerError&) {
-            FUZZ_CHECK(target.Empty());
         }
     }
 }

@@ -143,10 +143,10 @@ const ImageEntry* TStorePictureSource::find(const QString& name) const
 
 bool TStorePictureSource::Exists(const QString& name) { return !name.isEmpty() && find(name) != nullptr; }
 
-void TStorePictureSource::Load(const QString& name, TGraphic& target)
+std::unique_ptr<TStream> TStorePictureSource::Open(const QString& name)
 {
     const ImageEntry* e = find(name);
     if (!e)
         throw EInOutError(2);
-    target.LoadFromMemory(store_.Data + e->Offset, std::size_t(e->Size));
+    return std::make_unique<TMemoryStream>(store_.Data + e->Offset, std::size_t(e->Size));
 }

@@ -39,7 +39,7 @@ class TStorePictureSource : public TPictureSource {
 public:
     explicit TStorePictureSource(const TImageStore& store) : store_(store) {}
     bool Exists(const QString& name) override;
-    void Load(const QString& name, TGraphic& target) override;
+    std::unique_ptr<TStream> Open(const QString& name) override;
 private:
     const ImageEntry* find(const QString& name) const;
     const TImageStore& store_;

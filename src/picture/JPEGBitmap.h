@@ -1,7 +1,9 @@
 #pragma once
-// A bitmap that loads JPEG data and saves itself as JPEG, through libjpeg
-// driven directly: our own stream source and destination, our own error
-// handling. Everything else (size, drawing, sharing) is the plain bitmap's.
+// A bitmap that loads JPEG data (decode/Jpeg.h, at full size) and saves itself
+// as JPEG through libjpeg driven directly: our own stream destination, our
+// own error handling. Everything else (size, drawing, sharing) is the plain
+// bitmap's.
+#include "decode/Jpeg.h"
 #include "toolkit/Graphics.h"
 
 // A failed JPEG load or save, carrying the decoder's (or encoder's) message,
@@ -29,4 +31,4 @@ public:
 void ReleaseSparePictureMemory();
 
 // The size of the stream buffers of the coder, in bytes.
-inline constexpr std::size_t JPEGBufferSize = 10240;
+inline constexpr std::size_t JPEGBufferSize = jpegBufferSize;

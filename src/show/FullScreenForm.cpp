@@ -29,6 +29,7 @@ TFullScreenForm::TFullScreenForm(quint32 backgroundColor, bool fullScreen, QWidg
     EnhImage1->SetAutoSize(true);
     EnhImage1->setFocusPolicy(Qt::NoFocus);
     EnhImage1->installEventFilter(this);
+    EnhImage1->hide();   // until its first picture stands in its place
 
     JpegPicture = std::make_unique<TJPEGBitmap>();
     BmpPicture = std::make_unique<TBitmap>();
@@ -84,6 +85,21 @@ void TFullScreenForm::SetPictureSize(int width, int height)
     EnhImage1->resize(qRound(width / ratio), qRound(height / ratio));
 }
 
+void TFullScreenForm::FitPicture(TBitmap& holder, QSize shown, int halvings)
+{
+    if (halvings > 0) {
+        SetPictureSize(shown.width(), shown.height());
+        EnhImage1->SetAutoSize(false);
+        EnhImage1->SetScaleStyle(ssStretchXY);
+    } else {
+        // A picture that fits is shown at its own size, also after a halved
+        // one.
+        EnhImage1->SetScaleStyle(ssNormal);
+        EnhImage1->SetAutoSize(true);
+    }
+    EnhImage1->SetPicture(&holder);
+}
+
 void TFullScreenForm::TakeInput()
 {
     if (!isVisible())
@@ -118,6 +134,7 @@ bool TFullScreenForm::eventFilter(QObject* o, QEvent* e)
 
 void TFullScreenForm::done(int r)
 {
+    StopLoading = true;
     FormClose();
     QDialog::done(r);
 }

@@ -5,6 +5,7 @@
 // button. Sizes and places are in device pixels: one picture pixel is one
 // screen pixel, whatever the screen's scale.
 #include <QDialog>
+#include <atomic>
 #include <memory>
 
 class TBitmap;
@@ -29,11 +30,18 @@ public:
     TBitmap& PictureFor(const QString& name);
     TBitmap& CurrentPicture();
 
+    // Set when the window ends: a picture still decoding for it stops.
+    std::atomic<bool> StopLoading{false};
+
     QSize ScreenSize() const;
     QRect PictureRect() const;
     void SetPictureTop(int top);
     void SetPictureLeft(int left);
     void SetPictureSize(int width, int height);
+    // Gives the control the picture in `holder`, decoded for this screen:
+    // at its own size when it was not halved, else stretched into its halved
+    // size `shown` (AutoSize off, ssStretchXY).
+    void FitPicture(TBitmap& holder, QSize shown, int halvings);
 
     virtual void FormMouseDown() = 0;
     // Lets go of the input and shows the pointer again (once).

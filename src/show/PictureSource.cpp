@@ -9,15 +9,12 @@ bool TFolderPictureSource::Exists(const QString& name)
     return ProjectPictureExists(name);
 }
 
-void TFolderPictureSource::Load(const QString& name, TGraphic& target)
+std::unique_ptr<TStream> TFolderPictureSource::Open(const QString& name)
 {
     if (!IsPlainName(name))
         throw EInOutError(2);
     // Opened as it was found: a link put there meanwhile is not followed.
-    TFileStream file(name, TFileStream::fmOpenRead, TFileStream::NoLinks);
-    THandleStream stream(file);
-    target.LoadFromStream(stream);
-    file.Close();
+    return std::make_unique<THandleStream>(name, TFileStream::fmOpenRead, TFileStream::NoLinks);
 }
 
 bool IsJpegName(const QString& name)

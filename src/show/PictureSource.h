@@ -3,17 +3,18 @@
 // folder, the compiled screensaver's player from its own file. The show asks
 // by slot name only.
 #include <QString>
+#include <memory>
 
-class TGraphic;
+class TStream;
 
 class TPictureSource {
 public:
     virtual ~TPictureSource() = default;
     // True when a picture of that name is there to load.
     virtual bool Exists(const QString& name) = 0;
-    // Loads the named picture into `target`; throws when it cannot be decoded,
-    // leaving `target` as it was.
-    virtual void Load(const QString& name, TGraphic& target) = 0;
+    // The named picture's bytes as a stream from their first byte; throws
+    // when they cannot be opened.
+    virtual std::unique_ptr<TStream> Open(const QString& name) = 0;
 };
 
 // Pictures as files, named relative to the current folder (the project
@@ -22,7 +23,7 @@ public:
 class TFolderPictureSource : public TPictureSource {
 public:
     bool Exists(const QString& name) override;
-    void Load(const QString& name, TGraphic& target) override;
+    std::unique_ptr<TStream> Open(const QString& name) override;
 };
 
 // True when the file name's extension, upper-cased, is ".JPG": only that

@@ -3,6 +3,8 @@
 #include "controls/EnhImage.h"
 #include "picture/JPEGBitmap.h"
 #include "project/Project.h"
+#include "show/PictureLoad.h"
+#include "show/PictureSource.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Files.h"
 #include "toolkit/Graphics.h"
@@ -15,35 +17,52 @@ TSMTestForm::TSMTestForm(QWidget* parent) : TFullScreenForm(Project().Settings.B
 void TSMTestForm::LoadPictureFile(const QString& fileName)
 {
     PictureFileName = fileName;
-    PictureFor(fileName).LoadFromFile(fileName);
+    TBitmap& holder = PictureFor(fileName);
+    auto stream = std::make_unique<THandleStream>(fileName, TFileStream::fmOpenRead);
+    // A decode that takes long shows the window, empty, so that a key can
+    // end it; one that fails at once never shows it.
+    const TShownPicture shown =
+        LoadForScreen(std::move(stream), IsJpeg, ScreenSize(), FitRule::AtLeastAsLarge, StopLoading, [this] {
+            setWindowModality(Qt::ApplicationModal);
+            show();
+        });
+    holder.SetImage(shown.Image);
+    shownSize_ = shown.Size;
+    halvings_ = shown.Halvings;
+    loaded_ = true;
+    if (isVisible())
+        activateOnce();
 }
 
 void TSMTestForm::FormActivate()
 {
-    const TBitmap& picture = CurrentPicture();
     const QSize screen = ScreenSize();
-    const int w = picture.Width(), h = picture.Height();
-    // At least as large as the screen on either axis: shown at half size.
-    if (w >= screen.width() || h >= screen.height()) {
-        SetPictureSize(w / 2, h / 2);
-        EnhImage1->SetAutoSize(false);
-        EnhImage1->SetScaleStyle(ssStretchXY);
-    }
-    EnhImage1->SetPicture(&picture);
+    // At least as large as the screen on either axis: halved, and again,
+    // until it is not.
+    FitPicture(CurrentPicture(), shownSize_, halvings_);
     const QRect r = PictureRect();
     SetPictureTop(screen.height() / 2 - r.height() / 2);
     SetPictureLeft(screen.width() / 2 - r.width() / 2);
+    EnhImage1->show();
+}
+
+void TSMTestForm::activateOnce()
+{
+    if (loaded_ && !started_) {
+        started_ = true;
+        FormActivate();
+    }
 }
 
 void TSMTestForm::showEvent(QShowEvent* e)
 {
     TFullScreenForm::showEvent(e);
     Panel1->setGeometry(rect());
-    if (!started_) {
-        started_ = true;
-        FormActivate();
+    if (!inputTaken_) {
+        inputTaken_ = true;
         TakeInput();
     }
+    activateOnce();
 }
 
 void TSMTestForm::keyPressEvent(QKeyEvent*) { reject(); }
@@ -60,11 +79,17 @@ static void viewPicture(const QString& fileName)
     }
     try {
         form.LoadPictureFile(fileName);
+    } catch (const DecodeCancelled&) {
+        form.FormClose();   // a key ended it while it was still decoding
+        return;
     } catch (const std::exception& e) {
+        form.hide();   // had a slow decode shown it, the report must not lie beneath it
         form.FormClose();
         ShowExceptionReport(e);
         return;
     }
+    if (form.StopLoading)
+        return;   // ended by a key just as the decode finished
     form.exec();
 }
 

@@ -3,6 +3,8 @@
 // over the whole screen, until a key or a mouse button.
 #include "show/FullScreenForm.h"
 
+#include <QSize>
+
 class TSMTestForm : public TFullScreenForm {
     Q_OBJECT
 public:
@@ -10,10 +12,12 @@ public:
 
     QString PictureFileName;
 
-    // Loads the file by its extension; throws when it cannot be decoded.
+    // Decodes the file, by its extension, for this screen: upright, halved
+    // while it is at least as large as the screen. Throws when it cannot be
+    // decoded, and DecodeCancelled when a key ended a slow decode (the window
+    // shows, empty, while a decode takes long).
     void LoadPictureFile(const QString& fileName);
-    // Sizes (halved when at least as large as the screen) and centres the
-    // picture.
+    // Sizes (halved as decided at the load) and centres the picture.
     void FormActivate();
     void FormMouseDown() override;
 
@@ -22,7 +26,13 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
+    void activateOnce();
+
+    QSize shownSize_;
+    int halvings_ = 0;
+    bool loaded_ = false;
     bool started_ = false;
+    bool inputTaken_ = false;
 };
 
 // Shows one picture file full screen, centred, until a key or a mouse button.

@@ -3,6 +3,7 @@
 #include "picture/JPEGBitmap.h"
 #include "project/Project.h"
 #include "controls/EnhImage.h"
+#include "show/PictureLoad.h"
 #include "show/PictureSource.h"
 #include "toolkit/Dialogs.h"
 
@@ -35,16 +36,20 @@ void TSMViewForm::showEvent(QShowEvent* e)
     Panel1->setGeometry(rect());
     if (!started_) {
         started_ = true;
-        FormActivate();
+        // Once the window's own event loop runs: a key can then end the show
+        // even while its first picture is decoding.
+        QMetaObject::invokeMethod(this, [this] { FormActivate(); }, Qt::QueuedConnection);
     }
 }
 
 void TSMViewForm::FormActivate()
 {
-    StartShow(std::uint32_t(QDateTime::currentMSecsSinceEpoch()));
+    if (ended_)
+        return;
     // Every key and every mouse button on the screen reaches the show.
     if (options_.EndOnInput)
         TakeInput();
+    StartShow(std::uint32_t(QDateTime::currentMSecsSinceEpoch()));
 }
 
 void TSMViewForm::StartShow(std::uint32_t seed)
@@ -104,22 +109,19 @@ bool TSMViewForm::LoadPicture()
             return false;
         }
         if (!undecodable_.contains(ImageIndex)) {
-            TBitmap& picture = PictureFor(name);
             try {
-                source_.Load(name, picture);
-                const QSize screen = ScreenSize();
-                if (picture.Width() > screen.width() || picture.Height() > screen.height()) {
-                    SetPictureSize(picture.Width() / 2, picture.Height() / 2);
-                    EnhImage1->SetAutoSize(false);
-                    EnhImage1->SetScaleStyle(ssStretchXY);
-                } else {
-                    // A picture that fits is shown at its own size, also
-                    // after a halved one.
-                    EnhImage1->SetScaleStyle(ssNormal);
-                    EnhImage1->SetAutoSize(true);
-                }
-                EnhImage1->SetPicture(&picture);
+                // Halved until it fits: a picture still larger than the
+                // screen after one halving would stand cropped and still.
+                const TShownPicture shown = loadForScreen(name);
+                TBitmap& picture = PictureFor(name);
+                picture.SetImage(shown.Image);
+                FitPicture(picture, shown.Size, shown.Halvings);
                 return true;
+            } catch (const DecodeCancelled&) {
+                // The show is ending (a key, or the program itself).
+                if (!ended_)
+                    endShow(QDialog::Rejected);
+                return false;
             } catch (const std::exception& e) {
                 undecodable_.insert(ImageIndex);
                 withShowPaused([&] { ShowExceptionReport(e); });
@@ -131,6 +133,29 @@ bool TSMViewForm::LoadPicture()
             ImageIndex = 1;
     }
     return false;
+}
+
+TShownPicture TSMViewForm::loadForScreen(const QString& name)
+{
+    std::unique_ptr<TStream> stream = source_.Open(name);
+    // No tick may come while the event loop runs beside a long decode.
+    const bool t1 = Timer1.isActive(), t2 = Timer2.isActive();
+    Timer1.stop();
+    Timer2.stop();
+    struct Resume {
+        TSMViewForm& f;
+        bool t1, t2;
+        ~Resume()
+        {
+            if (f.ended_)
+                return;
+            if (t1)
+                f.Timer1.start();
+            if (t2)
+                f.Timer2.start();
+        }
+    } resume{*this, t1, t2};
+    return LoadForScreen(std::move(stream), IsJpegName(name), ScreenSize(), FitRule::LargerThan, StopLoading);
 }
 
 void TSMViewForm::PlaceAtRandom()
@@ -241,6 +266,7 @@ void TSMViewForm::FormMouseDown()
 void TSMViewForm::endShow(int result)
 {
     ended_ = true;
+    StopLoading = true;
     Timer1.stop();
     Timer2.stop();
     if (isVisible())

@@ -3,6 +3,7 @@
 // background colour, in Random or Float mode, until a key or a mouse button.
 // The preview and the compiled screensaver's player run this same window;
 // only the picture source differs.
+#include "picture/ShownPicture.h"
 #include "project/SaverSettings.h"
 #include "show/FullScreenForm.h"
 
@@ -55,6 +56,8 @@ protected:
     void done(int r) override;
 
 private:
+    // The slot's picture decoded for this screen, the timers held meanwhile.
+    TShownPicture loadForScreen(const QString& name);
     void endShow(int result);
     // Puts the picture at a random place that keeps it on the screen.
     void placeRandomly();

@@ -1,8 +1,10 @@
 #include "toolkit/Graphics.h"
 
+#include "decode/Bitmap.h"
+#include "decode/PixelBuffer.h"
+
 #include <QGuiApplication>
 #include <QIODevice>
-#include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
 #include <QPalette>
@@ -25,8 +27,8 @@ void TStream::WriteBuffer(const void* buffer, std::size_t n)
         throw EInOutError(101);
 }
 
-THandleStream::THandleStream(const QString& name, TFileStream::Mode mode)
-    : owned_(std::make_unique<TFileStream>(name, mode)), file_(owned_.get())
+THandleStream::THandleStream(const QString& name, TFileStream::Mode mode, TFileStream::Links links)
+    : owned_(std::make_unique<TFileStream>(name, mode, links)), file_(owned_.get())
 {
 }
 
@@ -100,10 +102,36 @@ QByteArray TMemoryStream::Bytes() const
     return isView_ ? QByteArray(view_, qsizetype(viewSize_)) : own_;
 }
 
+void TStreamSource::seek(std::uint64_t offset)
+{
+    const std::int64_t end = stream_.Size();
+    const std::uint64_t room = end > origin_ ? std::uint64_t(end - origin_) : 0;
+    stream_.Seek(origin_ + std::int64_t(std::min(offset, room)), SEEK_SET);
+}
+
+std::uint64_t TStreamSource::size()
+{
+    const std::int64_t end = stream_.Size();
+    return end > origin_ ? std::uint64_t(end - origin_) : 0;
+}
+
+QImage ImageFromPixels(PixelBuffer pixels)
+{
+    if (pixels.empty())
+        return QImage();
+    const int w = pixels.width(), h = pixels.height();
+    const qsizetype stride = qsizetype(pixels.stride());
+    const PixelBuffer::Released r = pixels.release();
+    QImage image(reinterpret_cast<uchar*>(r.pixels), w, h, stride, QImage::Format_RGB32, PixelBuffer::freeReleased, r.token);
+    if (image.isNull())
+        PixelBuffer::freeReleased(r.token);
+    return image;
+}
+
 namespace {
 
-// Lets Qt's image reader and writer work on our stream. Unbuffered, so that
-// the stream's position after a load is exactly behind what the reader took.
+// Lets Qt's image writer work on our stream. Unbuffered, so that nothing
+// stays behind in a buffer of the device.
 class StreamDevice : public QIODevice {
 public:
     explicit StreamDevice(TStream& stream) : stream_(stream), origin_(stream.Position()) {}
@@ -155,102 +183,6 @@ private:
     std::int64_t origin_;
     std::string error_;
 };
-
-std::uint32_t le32(const unsigned char* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24); }
-std::uint16_t le16(const unsigned char* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
-
-// Walks run-length coded pixel data: it must end with its end-of-bitmap
-// marker or fill every row before the data runs out, and literal runs must
-// stay within their row.
-bool RunLengthDataComplete(const QByteArray& data, int width, int height, bool rle4)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(data.constData());
-    const qsizetype n = data.size();
-    qsizetype i = 0;
-    std::int64_t x = 0, y = 0;
-    while (y < height) {
-        if (i + 2 > n)
-            return false;
-        const unsigned count = p[i], code = p[i + 1];
-        i += 2;
-        if (count > 0) {
-            x += count;   // a repeated run past the row's end is cut by the reader
-        } else if (code == 0) {
-            x = 0;
-            ++y;
-        } else if (code == 1) {
-            return true;
-        } else if (code == 2) {
-            if (i + 2 > n)
-                return false;
-            x += p[i];
-            y += p[i + 1];
-            i += 2;
-        } else {
-            const qsizetype bytes = rle4 ? (code + 1) / 2 : code;
-            if (i + bytes > n || x + code > width)
-                return false;
-            x += code;
-            i += bytes + (bytes & 1);
-        }
-    }
-    return true;
-}
-
-// True when `rows` rows of `stride` bytes from `start` lie within `available`
-// bytes; asked without multiplying, which a header's sizes could overflow.
-bool RowsFit(std::int64_t start, std::int64_t stride, std::int64_t rows, std::int64_t available)
-{
-    return start <= available && (stride <= 0 || rows <= (available - start) / stride);
-}
-
-// Qt's reader shows a bitmap whose pixel data was cut short with the missing
-// part made up; such a file is refused instead. The stream is left where it
-// was.
-bool BitmapDataComplete(TStream& stream)
-{
-    const std::int64_t origin = stream.Position();
-    const std::int64_t available = stream.Size() - origin;
-    unsigned char h[14 + 40] = {};
-    const std::size_t got = stream.Read(h, sizeof h);
-    bool complete = true;
-    const std::uint32_t headerSize = got >= 18 ? le32(h + 14) : 0;
-    if (got == sizeof h && h[0] == 'B' && h[1] == 'M' && headerSize >= 40) {
-        const std::int64_t offset = le32(h + 10);
-        const std::int64_t width = std::int32_t(le32(h + 18));
-        std::int64_t height = std::int32_t(le32(h + 22));
-        height = height < 0 ? -height : height;
-        const int bits = le16(h + 28);
-        const std::uint32_t compression = le32(h + 30);
-        const bool plain = compression == 0 || compression == 3 || compression == 6;
-        const bool rle = (compression == 1 && bits == 8) || (compression == 2 && bits == 4);
-        // An offset that points into the header makes Qt's reader take the
-        // pixels from behind the header: they must be there all the same.
-        const bool offsetInHeader = offset < 14 + std::int64_t(headerSize);
-        if (width > 0 && height > 0 && bits > 0 && bits <= 32) {
-            if (plain) {
-                const std::int64_t stride = (width * bits + 31) / 32 * 4;
-                complete = RowsFit(std::max<std::int64_t>(offset, 14 + std::int64_t(headerSize)), stride, height, available);
-            } else if (rle && !offsetInHeader && offset < available && height <= (std::int64_t(1) << 24) && width <= (std::int64_t(1) << 24)) {
-                stream.Seek(origin + offset, SEEK_SET);
-                QByteArray data(qsizetype(std::min<std::int64_t>(available - offset, std::int64_t(1) << 30)), '\0');
-                data.resize(qsizetype(stream.Read(data.data(), std::size_t(data.size()))));
-                complete = RunLengthDataComplete(data, int(width), int(height), compression == 2);
-            } else if (rle) {
-                complete = false;
-            }
-        }
-    } else if (got >= 26 && h[0] == 'B' && h[1] == 'M' && headerSize == 12) {
-        // The OS/2 header: 16-bit sizes, never compressed.
-        const std::int64_t offset = le32(h + 10);
-        const std::int64_t width = le16(h + 18), height = le16(h + 20);
-        const int bits = le16(h + 24);
-        if (width > 0 && height > 0 && bits > 0 && bits <= 32)
-            complete = RowsFit(std::max<std::int64_t>(offset, 26), (width * bits + 31) / 32 * 4, height, available);
-    }
-    stream.Seek(origin, SEEK_SET);
-    return complete;
-}
 
 } // namespace
 
@@ -325,18 +257,14 @@ void TBitmap::SetImage(const QImage& image)
 
 void TBitmap::LoadFromStream(TStream& stream)
 {
-    if (!BitmapDataComplete(stream))
-        throw EGlimmerError(QString::fromLatin1(SInvalidBitmap));
-    StreamDevice device(stream);
-    device.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    QImageReader reader(&device, "bmp");
-    reader.setAutoDetectImageFormat(false);   // Windows bitmaps only, never by content
-    reader.setAllocationLimit(int(MaxPictureBytes >> 20));
+    TStreamSource source(stream);
     QImage image;
-    const bool ok = reader.read(&image);
-    if (!device.StreamError().empty())
-        throw EGlimmerError(QString::fromStdString(device.StreamError()));
-    if (!ok || image.isNull())
+    try {
+        image = ImageFromPixels(decodeBitmap(source, 0, DecodeControl()));
+    } catch (const DecodeError& e) {
+        throw EGlimmerError(QString::fromLocal8Bit(e.what()));
+    }
+    if (image.isNull())
         throw EGlimmerError(QString::fromLatin1(SInvalidBitmap));
     SetImage(image);
 }

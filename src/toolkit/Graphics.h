@@ -3,6 +3,9 @@
 // graphics that know their size and how to draw themselves, the bitmap (on
 // QImage, pixels shared between copies), the picture holder, and the registry
 // that picks a graphic class by file extension.
+#include "decode/ByteSource.h"
+#include "decode/DecodeControl.h"
+#include "decode/DecodeError.h"
 #include "toolkit/Files.h"
 
 #include <QColor>
@@ -13,6 +16,7 @@
 #include <functional>
 #include <memory>
 
+class PixelBuffer;
 class QPainter;
 class QRect;
 
@@ -37,7 +41,7 @@ public:
 // like every file of the program) or reads through one the caller has open.
 class THandleStream : public TStream {
 public:
-    THandleStream(const QString& name, TFileStream::Mode mode);
+    THandleStream(const QString& name, TFileStream::Mode mode, TFileStream::Links links = TFileStream::FollowLinks);
     explicit THandleStream(TFileStream& file);   // not owned
     std::size_t Read(void* buffer, std::size_t n) override;
     std::size_t Write(const void* buffer, std::size_t n) override;
@@ -73,14 +77,34 @@ private:
     bool isView_ = false;
 };
 
+// A stream as a decoder's byte source; positions count from where the stream
+// stood when the source was made. The stream's own errors pass through.
+class TStreamSource final : public ByteSource {
+public:
+    explicit TStreamSource(TStream& stream) : stream_(stream), origin_(stream.Position()) {}
+    std::size_t read(void* buffer, std::size_t n) override { return stream_.Read(buffer, n); }
+    void seek(std::uint64_t offset) override;
+    std::uint64_t size() override;
+
+private:
+    TStream& stream_;
+    std::int64_t origin_;
+};
+
 // ---------------------------------------------------------------- graphics
 
 // The one error text of a bitmap file that cannot be read.
-inline constexpr const char* SInvalidBitmap = "Bitmap image is not valid";
+inline constexpr const char* SInvalidBitmap = invalidBitmapText;
 
 // The largest picture the program decodes, in bytes of 32-bit pixels: beyond
 // it a load fails with a message instead of exhausting memory.
-inline constexpr std::int64_t MaxPictureBytes = std::int64_t(1) << 30;
+inline constexpr std::int64_t MaxPictureBytes = std::int64_t(maxPictureBytes);
+
+// A picture (Format_RGB32) over decoded pixels, without a copy: the memory
+// goes back when the last copy of the image ends. Null (the pixels given
+// back) when a QImage cannot hold that size; the decoders' limits keep them
+// within it.
+QImage ImageFromPixels(PixelBuffer pixels);
 
 // Something with a width, a height and a way to draw itself into a rectangle.
 class TGraphic {
@@ -122,7 +146,7 @@ protected:
 
 // The plain bitmap: 32-bit pixels (Format_RGB32) in a QImage. Copies share
 // the pixels until one of them changes. Streams hold Windows bitmap files,
-// read by Qt's BMP reader and nothing else.
+// read by our own reader (decode/Bitmap.h) and written by Qt's.
 class TBitmap : public TGraphic {
 public:
     TBitmap() = default;

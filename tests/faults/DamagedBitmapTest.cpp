@@ -92,6 +92,15 @@ TEST(DamagedBitmap, SizesWhoseProductOverflowsAreRefused)
     ExpectRefusedKeepingThePicture(Header(54, 40, 0x7fffffff, -0x7fffffff, 32, 3, 64));
 }
 
+TEST(DamagedBitmap, ARowLongerThanAPictureCanHoldIsRefused)
+{
+    // The fuzzer's file, 70 bytes: run-length rows 67,127,042 pixels wide
+    // that end at once. Half a gigabyte of pixels is within the limit, but no
+    // QImage holds a row of that length; it loaded as an empty picture.
+    ExpectRefusedKeepingThePicture(QByteArray::fromBase64(
+        "Qk1GAAAAAAAAAD4AAAAoAAAAAkcABAIAAAABAAgAAQAAAAAAAAAAAHwAAAAAAAAAAAACAAAAAAD/AAAAAAD/AAADAAEAAAAB"));
+}
+
 TEST(DamagedBitmap, AnOs2HeaderWithAnOffsetIntoItIsCheckedToo)
 {
     QByteArray b(26 + 10, '\x33');

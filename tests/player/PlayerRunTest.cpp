@@ -1,5 +1,6 @@
 // A compiled screensaver, run for real under Xvfb: it must cover the screen
 // in its background colour, show its pictures, and end on a key.
+#include "JpegBombs.h"
 #include "StoreReader.h"
 #include "TestSupport.h"
 #include "compiler/ImageStore.h"
@@ -10,8 +11,13 @@
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QElapsedTimer>
 #include <QThread>
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+#include <string>
 
 namespace {
 class XServer {
@@ -164,6 +170,91 @@ TEST(PlayerRun, WithoutADisplayAScreensaverSaysSoAndFails)
             EXPECT_TRUE(err.contains("display")) << err.constData();
         }
     }
+}
+
+namespace {
+// A process's peak resident size so far, in KiB (-1 once it is gone).
+long PeakKb(qint64 pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+// A screensaver of one legal JPEG of 883 scans over 16384 x 16384 pixels.
+QString CompileBomb(TempFolder& t)
+{
+    WriteAll(t.File("BOMB.JPG"), ManyScansBomb(16384, 16384));
+    Project() = ProjectState{};
+    Project().ProgramFolder = QStringLiteral(GLIMMER_BIN_DIR "/");
+    Project().ProjectFolder = t.Path();
+    Project().ProjectFile = "BOMB.SSJ";
+    Project().Settings = NewProjectSettings();
+    Project().Settings.ImageCount = 1;
+    Project().Settings.Slot(1).SetName("BOMB.JPG");
+    MessageRecorder rec;
+    if (!CompileScreenSaver())
+        return QString();
+    return t.File("BOMB.SCR");
+}
+
+// Runs until the first check has passed or `ms` have gone by, noting the
+// peak memory; true when the process still runs.
+bool RunFor(QProcess& p, int ms, long& peakKb)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms && p.state() == QProcess::Running) {
+        peakKb = std::max(peakKb, PeakKb(p.processId()));
+        p.waitForFinished(50);
+    }
+    return p.state() == QProcess::Running;
+}
+} // namespace
+
+TEST(PlayerRun, ABombEndsWithinASecondOfAKeyOrOfSigterm)
+{
+    XServer x;
+    if (x.Display().isEmpty())
+        GTEST_FAIL() << "Xvfb could not be started";
+    TempFolder t;
+    const QString scr = CompileBomb(t);
+    ASSERT_FALSE(scr.isEmpty());
+
+    // Full screen: a key while the picture is decoding.
+    QProcess full;
+    full.setProcessEnvironment(x.Env());
+    full.start(scr, {});
+    ASSERT_TRUE(full.waitForStarted(5000));
+    long peak = 0;
+    ASSERT_TRUE(RunFor(full, 1000, peak)) << "it ended before the key";
+    QElapsedTimer clock;
+    clock.start();
+    x.Key("space");
+    ASSERT_TRUE(full.waitForFinished(3000));
+    const qint64 afterKey = clock.elapsed();
+    EXPECT_LT(afterKey, 1000) << "including xdotool's own start";
+    EXPECT_EQ(full.exitCode(), 0);
+    EXPECT_LT(peak, 1200L * 1024);
+
+    // In a window of its own, which input does not end: SIGTERM does.
+    QProcess windowed;
+    windowed.setProcessEnvironment(x.Env());
+    windowed.start(scr, {"--window"});
+    ASSERT_TRUE(windowed.waitForStarted(5000));
+    ASSERT_TRUE(RunFor(windowed, 1000, peak));
+    clock.restart();
+    ::kill(pid_t(windowed.processId()), SIGTERM);
+    ASSERT_TRUE(windowed.waitForFinished(3000));
+    const qint64 afterTerm = clock.elapsed();
+    EXPECT_LT(afterTerm, 1000);
+    EXPECT_EQ(windowed.exitStatus(), QProcess::NormalExit);
+    EXPECT_LT(peak, 1200L * 1024);
+    std::printf("ended %lld ms after a key, %lld ms after SIGTERM; peak resident %ld MiB\n",
+                static_cast<long long>(afterKey), static_cast<long long>(afterTerm), peak / 1024);
 }
 
 TEST(PlayerRun, ThePlayerAloneSaysWhatItIsAndFails)

@@ -86,11 +86,11 @@ TEST(PlayerStore, ReadsWhatTheCompilerWrites)
     EXPECT_TRUE(source.Exists("RED.BMP"));
     EXPECT_FALSE(source.Exists("GREEN.BMP"));
     TBitmap bmp;
-    source.Load("RED.BMP", bmp);
+    bmp.LoadFromStream(*source.Open("RED.BMP"));
     EXPECT_EQ(bmp.Width(), 30);
     EXPECT_EQ(QColor(bmp.Image().pixel(5, 5)), QColor(Qt::red));
     TJPEGBitmap jpeg;
-    source.Load("BLUE.JPG", jpeg);
+    jpeg.LoadFromStream(*source.Open("BLUE.JPG"));
     EXPECT_EQ(jpeg.Width(), 16);
 }
 
@@ -170,7 +170,7 @@ TEST(PlayerStore, NamesOfEveryScriptAreFoundAndShownAsTheyAre)
     EXPECT_TRUE(source.Exists(holiday));
     EXPECT_TRUE(source.Exists(cafe));
     TJPEGBitmap back;
-    source.Load(holiday, back);
+    back.LoadFromStream(*source.Open(holiday));
     EXPECT_EQ(back.Width(), 10);
     EXPECT_EQ(DescribeStore(s, "HOLIDAY%2"),
               QString::fromUtf8("Screensaver: HOLIDAY%2\nPictures: 2 (ОТП~1.JPG, CAFÉ.BMP)\n"

@@ -1,3 +1,5 @@
+#include "BitmapWriter.h"
+#include "JpegBombs.h"
 #include "TestSupport.h"
 #include "controls/EnhImage.h"
 #include "picture/JPEGBitmap.h"
@@ -9,26 +11,29 @@
 #include "toolkit/Files.h"
 #include "toolkit/Help.h"
 
+#include <QApplication>
 #include <QMap>
 #include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
-// Pictures of given sizes, kept in memory; counts every load.
+// Pictures of given sizes, kept in memory as bitmap files of a few bytes
+// each; counts every load.
 class SizedPictures : public TPictureSource {
 public:
     QMap<QString, QSize> Sizes;
+    QMap<QString, QByteArray> Files;   // whole files, for other kinds
     QSet<QString> Broken;
     int Loads = 0;
-    bool Exists(const QString& name) override { return Sizes.contains(name); }
-    void Load(const QString& name, TGraphic& target) override
+    bool Exists(const QString& name) override { return Sizes.contains(name) || Files.contains(name); }
+    std::unique_ptr<TStream> Open(const QString& name) override
     {
         ++Loads;
+        if (Files.contains(name))
+            return std::make_unique<TMemoryStream>(Files[name]);
         if (Broken.contains(name))
-            throw EGlimmerError("Bitmap image is not valid");
-        QImage img(Sizes[name], QImage::Format_RGB32);
-        img.fill(Qt::red);
-        static_cast<TBitmap&>(target).SetImage(img);
+            return std::make_unique<TMemoryStream>(QByteArray("BM, but nothing more"));
+        return std::make_unique<TMemoryStream>(BlankBitmap(Sizes[name].width(), Sizes[name].height(), qRgb(255, 0, 0)));
     }
 };
 
@@ -44,10 +49,42 @@ SaverSettings settingsFor(int count, bool floatMode)
 
 // A show laid out on a 1024 x 768 screen, not shown: the tests drive it.
 struct Show {
-    Show(const SaverSettings& s, SizedPictures& pics) : form(s, pics) { form.Panel1->setGeometry(0, 0, 1024, 768); }
+    Show(const SaverSettings& s, SizedPictures& pics, QSize screen = QSize(1024, 768)) : form(s, pics)
+    {
+        form.Panel1->setGeometry(QRect(QPoint(0, 0), screen));
+    }
     TSMViewForm form;
     QPoint pos() const { return form.PictureRect().topLeft(); }
 };
+
+// A JPEG of the picture, by the program's own encoder, with an EXIF block
+// giving its orientation.
+QByteArray OrientedJpeg(const QImage& stored, int orientation)
+{
+    TJPEGBitmap jpeg;
+    jpeg.SetImage(stored);
+    TMemoryStream out;
+    jpeg.SaveToStream(out);
+    QByteArray tiff("MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 19);
+    tiff.append(char(orientation)).append(QByteArray(6, '\0'));
+    const QByteArray exif = QByteArray("Exif\0\0", 6) + tiff;
+    QByteArray app1("\xFF\xE1", 2);
+    app1.append(char((exif.size() + 2) >> 8)).append(char((exif.size() + 2) & 0xFF));
+    return out.Bytes().left(2) + app1 + exif + out.Bytes().mid(2);
+}
+
+// Stored 400 x 300, a red corner at its top left: a phone's portrait photo.
+QImage StoredOnItsSide()
+{
+    QImage image(400, 300, QImage::Format_RGB32);
+    image.fill(qRgb(20, 20, 200));
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 80; ++x)
+            image.setPixel(x, y, qRgb(230, 20, 20));
+    return image;
+}
+
+bool Reddish(QRgb p) { return qRed(p) > 180 && qBlue(p) < 80; }
 
 struct ShowTest : ::testing::Test {
     void SetUp() override { ResetMouseCursorCount(); }
@@ -183,7 +220,7 @@ TEST_F(ShowTest, TimerIntervalsFollowTheSpeed)
     EXPECT_EQ(r.Timer1.interval(), 1000);
 }
 
-TEST_F(ShowTest, PicturesLargerThanTheScreenAreHalved)
+TEST_F(ShowTest, PicturesLargerThanTheScreenAreHalvedUntilTheyFit)
 {
     SizedPictures pics;
     pics.Sizes["P1.BMP"] = QSize(1025, 768);
@@ -200,16 +237,89 @@ TEST_F(ShowTest, PicturesLargerThanTheScreenAreHalved)
     show.form.LoadPicture();
     show.form.PlaceAtRandom();
     EXPECT_EQ(show.form.PictureRect(), QRect(0, 0, 1024, 768));
-    // Still larger than the screen after halving: placed at 0 on both axes.
+    // Still larger than the screen after one halving: halved again, and it
+    // then stands anywhere on the screen.
     show.form.ImageIndex = 3;
     show.form.LoadPicture();
-    show.form.PlaceAtRandom();
-    EXPECT_EQ(show.form.PictureRect(), QRect(0, 0, 1500, 1000));
+    for (int i = 0; i < 50; ++i) {
+        show.form.PlaceAtRandom();
+        const QRect r = show.form.PictureRect();
+        ASSERT_EQ(r.size(), QSize(750, 500));
+        ASSERT_TRUE(r.left() >= 0 && r.left() < 1024 - 750 && r.top() >= 0 && r.top() < 768 - 500) << r.left() << "," << r.top();
+    }
     // A picture that fits after a halved one is shown at its own size.
     show.form.ImageIndex = 4;
     show.form.LoadPicture();
     EXPECT_EQ(show.form.PictureRect().size(), QSize(10, 10));
     EXPECT_EQ(show.form.EnhImage1->ScaleStyle(), ssNormal);
+}
+
+TEST_F(ShowTest, APhoneSizedPhotoOnAFullHdScreenIsShownAtAQuarterAndFloats)
+{
+    SizedPictures pics;
+    pics.Sizes["P1.BMP"] = QSize(4000, 3000);
+    Show show(settingsFor(1, true), pics, QSize(1920, 1080));
+    show.form.StartShow(3);
+    ASSERT_EQ(show.form.PictureRect().size(), QSize(1000, 750));
+    EXPECT_EQ(show.form.EnhImage1->ScaleStyle(), ssStretchXY);
+    // It glides five pixels a step on both axes and turns at the edges,
+    // so the background shows around it.
+    show.form.EnhImage1->move(400, 200);
+    QSet<int> lefts;
+    for (int i = 0; i < 400; ++i) {
+        const QPoint before = show.pos();
+        show.form.FloatStep();
+        const QPoint after = show.pos();
+        ASSERT_EQ(std::abs(after.x() - before.x()), 5);
+        ASSERT_EQ(std::abs(after.y() - before.y()), 5);
+        ASSERT_TRUE(after.x() >= -4 && after.x() <= 1920 - 1000 + 5 && after.y() >= -4 && after.y() <= 1080 - 750 + 5);
+        lefts << after.x();
+    }
+    EXPECT_GT(lefts.size(), 150);
+}
+
+TEST_F(ShowTest, EachHalvingStepHasTheShowsBoundary)
+{
+    // On 1024 x 768: exactly the screen's width after k halvings is not
+    // halved again; one pixel more (after the halvings) is.
+    for (int k = 1; k <= 4; ++k) {
+        SCOPED_TRACE(k);
+        SizedPictures pics;
+        pics.Sizes["P1.BMP"] = QSize(1024 << k, 64);
+        pics.Sizes["P2.BMP"] = QSize(1025 << k, 64);
+        Show show(settingsFor(2, true), pics);
+        show.form.StartShow(1);
+        EXPECT_EQ(show.form.PictureRect().size(), QSize(1024, 64 >> k));
+        show.form.ImageIndex = 2;
+        show.form.LoadPicture();
+        EXPECT_EQ(show.form.PictureRect().size(), QSize(512, 64 >> (k + 1)));
+    }
+}
+
+TEST_F(ShowTest, APortraitPhotoStandsUprightAndIsHalvedByItsUprightSize)
+{
+    SizedPictures pics;
+    pics.Files["P1.JPG"] = OrientedJpeg(StoredOnItsSide(), 6);
+    // 300 x 400 upright: on a 350 x 768 screen it fits at once.
+    {
+        SaverSettings s = settingsFor(1, false);
+        s.Slot(1).SetName("P1.JPG");
+        Show upright(s, pics, QSize(350, 768));
+        upright.form.StartShow(1);
+        EXPECT_EQ(upright.form.PictureRect().size(), QSize(300, 400));
+        EXPECT_EQ(upright.form.EnhImage1->ScaleStyle(), ssNormal);
+        // The red corner was the stored top left: upright it is the top right.
+        const QImage& shown = upright.form.JpegPicture->Image();
+        EXPECT_TRUE(Reddish(shown.pixel(270, 10)));
+        EXPECT_FALSE(Reddish(shown.pixel(10, 10)));
+    }
+    // 400 wide stored would fit a 350 x 300 screen's width after one
+    // halving, but its upright 400 height asks for two: 75 x 100.
+    SaverSettings s = settingsFor(1, false);
+    s.Slot(1).SetName("P1.JPG");
+    Show small(s, pics, QSize(350, 150));
+    small.form.StartShow(1);
+    EXPECT_EQ(small.form.PictureRect().size(), QSize(75, 100));
 }
 
 TEST_F(ShowTest, ThePlacesStayOnTheScreen)
@@ -383,12 +493,12 @@ TEST_F(ShowTest, ANameThatLeavesTheProjectFolderIsNotThere)
 
 namespace {
 struct View {
+    TempFolder folder;
     View(QSize picture)
     {
         form.Panel1->setGeometry(0, 0, 1024, 768);
-        QImage img(picture, QImage::Format_RGB32);
-        img.fill(Qt::blue);
-        form.BmpPicture->SetImage(img);
+        WriteAll(folder.File("PIC.BMP"), BlankBitmap(picture.width(), picture.height(), qRgb(0, 0, 255)));
+        form.LoadPictureFile("PIC.BMP");
         form.FormActivate();
     }
     TSMTestForm form;
@@ -399,8 +509,77 @@ TEST_F(ShowTest, ViewCentresWithSeparateHalvesAndHalvesAtEqualSize)
 {
     EXPECT_EQ(View(QSize(800, 600)).form.PictureRect(), QRect(112, 84, 800, 600));
     EXPECT_EQ(View(QSize(1024, 500)).form.PictureRect(), QRect(256, 259, 512, 250));
-    EXPECT_EQ(View(QSize(3000, 2000)).form.PictureRect(), QRect(-238, -116, 1500, 1000));
+    // Still too large after one halving: halved again, no longer cut off.
+    EXPECT_EQ(View(QSize(3000, 2000)).form.PictureRect(), QRect(137, 134, 750, 500));
     EXPECT_EQ(View(QSize(1023, 767)).form.PictureRect(), QRect(1, 1, 1023, 767));
+}
+
+TEST_F(ShowTest, EachHalvingStepHasTheViewsBoundary)
+{
+    // At least as large as the screen is halved: after k halvings one pixel
+    // narrower than the screen stays; as wide as the screen is halved again.
+    for (int k = 1; k <= 4; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(View(QSize(1023 << k, 6)).form.PictureRect().width(), 1023);
+        EXPECT_EQ(View(QSize(1024 << k, 6)).form.PictureRect().width(), 512);
+        EXPECT_EQ(View(QSize(6, 767 << k)).form.PictureRect().height(), 767);
+        EXPECT_EQ(View(QSize(6, 768 << k)).form.PictureRect().height(), 384);
+    }
+}
+
+TEST_F(ShowTest, ThePortraitPhotoInTheViewStandsUprightAndCentred)
+{
+    TempFolder t;
+    WriteAll(t.File("PHONE.JPG"), OrientedJpeg(StoredOnItsSide(), 6));
+    TSMTestForm form;
+    form.Panel1->setGeometry(0, 0, 1024, 768);
+    form.LoadPictureFile("PHONE.JPG");
+    form.FormActivate();
+    EXPECT_EQ(form.PictureRect(), QRect(362, 184, 300, 400));
+    EXPECT_TRUE(Reddish(form.JpegPicture->Image().pixel(270, 10)));
+    // Turned the other way (8), the corner is at the bottom left.
+    WriteAll(t.File("OTHER.JPG"), OrientedJpeg(StoredOnItsSide(), 8));
+    TSMTestForm other;
+    other.Panel1->setGeometry(0, 0, 1024, 768);
+    other.LoadPictureFile("OTHER.JPG");
+    other.FormActivate();
+    EXPECT_TRUE(Reddish(other.JpegPicture->Image().pixel(10, 390)));
+    EXPECT_FALSE(Reddish(other.JpegPicture->Image().pixel(270, 10)));
+}
+
+TEST_F(ShowTest, ASlowDecodeShowsTheEmptyViewThenThePictureAndAKeyCloses)
+{
+    // A legal progressive picture of 64 scans over 8192 x 8192 pixels: a
+    // second or so of decoding, within the budget.
+    QVector<BombScan> scans{{{0}, 0, 0, 0, 0}};
+    for (int k = 1; k <= 63; ++k)
+        scans.push_back({{0}, k, k, 0, 0});
+    TempFolder t;
+    WriteAll(t.File("SLOW.JPG"), FlatProgressiveJpeg(8192, 8192, 1, scans));
+    MessageRecorder rec;
+    bool emptyFirst = false, pictureThen = false;
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, qApp, [&, poll] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* view = qobject_cast<TSMTestForm*>(w);
+            if (!view || !view->isVisible())
+                continue;
+            if (!view->EnhImage1->isVisible()) {
+                emptyFirst = true;
+            } else {
+                pictureThen = view->EnhImage1->width() > 0 && QApplication::activeModalWidget() == view;
+                poll->stop();
+                poll->deleteLater();
+                QTest::keyClick(view, Qt::Key_Escape);
+            }
+        }
+    });
+    poll->start(20);
+    ViewPicture("SLOW.JPG");
+    EXPECT_TRUE(emptyFirst) << "the view waited unseen";
+    EXPECT_TRUE(pictureThen) << "the picture never came, or the view was not modal";
+    EXPECT_TRUE(rec.Messages.isEmpty()) << rec.Texts().join("; ").toStdString();
+    EXPECT_GE(MouseCursorCount(), 0);
 }
 
 TEST_F(ShowTest, ViewReportsMissingAndUndecodableFilesAndReturns)

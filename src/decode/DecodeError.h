@@ -1,0 +1,21 @@
+#pragma once
+// How a decode fails: DecodeError carries the text a user is shown ("Bitmap
+// image is not valid", libjpeg's own messages, "Picture too large (W x H)");
+// DecodeCancelled says that the caller asked it to stop, and is no failure of
+// the picture, so it is deliberately not a DecodeError.
+#include <exception>
+#include <stdexcept>
+#include <string>
+
+class DecodeError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class DecodeCancelled : public std::exception {
+public:
+    const char* what() const noexcept override { return "Decoding cancelled"; }
+};
+
+// The one text of a bitmap file that cannot be read.
+inline constexpr const char* invalidBitmapText = "Bitmap image is not valid";

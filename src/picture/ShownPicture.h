@@ -1,0 +1,23 @@
+#pragma once
+// A picture file made ready to be shown in an area: halved until it fits by
+// the area's rule, turned upright by its EXIF orientation, a JPEG decoded by
+// libjpeg at the scale needed. The pixels come from decode/ and are wrapped,
+// not copied. Safe on any thread: nothing here touches a window.
+#include "decode/Transform.h"
+
+#include <QImage>
+#include <QSize>
+#include <atomic>
+
+class TStream;
+
+struct TShownPicture {
+    QImage Image;     // upright; may be a pixel larger than Size on an axis
+    QSize Size;       // the size it is shown at: its upright size, halved
+    int Halvings = 0;
+};
+
+// Decodes the picture at the stream's position: JPEG when `jpeg`, else a
+// Windows bitmap. Failures throw what TJPEGBitmap and TBitmap throw, with
+// the same texts; a set `cancel` ends the decode soon with DecodeCancelled.
+TShownPicture LoadShownPicture(TStream& stream, bool jpeg, QSize area, FitRule rule, const std::atomic<bool>* cancel = nullptr);
