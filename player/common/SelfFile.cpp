@@ -75,7 +75,8 @@ std::string ownExecutablePath()
 
 MappedFile::MappedFile(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Never blocks, also when the path names a pipe.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         problem_ = std::string("it cannot be opened (") + std::strerror(errno) + ")";
         return;
