@@ -128,7 +128,7 @@ PlayerArgs parseCommandLine(const std::vector<std::string_view>& args)
             } else if (x == "display") {
                 if (!value(v))
                     return usage(std::string(arg) + " needs a display");
-                a.Display = std::string(v);
+                a.DisplayName = std::string(v);
             } else if (among(ignoredWithValue, x)) {
                 if (!value(v))
                     return usage(std::string(arg) + " needs a value");

@@ -25,7 +25,7 @@ enum class RunMode { FullScreen, Config, IntoWindow, Root, Window, Install, Unin
 struct PlayerArgs {
     RunMode Mode = RunMode::FullScreen;
     std::uint64_t WindowId = 0;    // IntoWindow; Config when a parent was given (/c:N)
-    std::string Display;           // -display D, when given
+    std::string DisplayName;       // -display D, when given
     std::string Problem;           // Usage: what was wrong
 };
 

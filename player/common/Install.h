@@ -19,7 +19,7 @@ struct InstallRequest {
 };
 
 struct InstallResult {
-    int Status = 0;            // 0 done or nothing to do, 1 failed
+    int ExitCode = 0;          // 0 done or nothing to do, 1 failed (not "Status": Xlib makes that a macro)
     std::string Message;       // for standard output (0) or standard error (1)
 };
 

@@ -54,7 +54,7 @@ TEST(PlayerCommandLine, StandardHackOptionsAreAcceptedAndChangeNothing)
     EXPECT_EQ(parse({"--install"}).Mode, RunMode::Install);
     EXPECT_EQ(parse({"--uninstall"}).Mode, RunMode::Uninstall);
     EXPECT_EQ(parse({"-visual"}).Mode, RunMode::Usage) << "-visual needs its value";
-    EXPECT_EQ(parse({"-display", ":3", "--window-id", "12"}).Display, ":3");
+    EXPECT_EQ(parse({"-display", ":3", "--window-id", "12"}).DisplayName, ":3");
     EXPECT_EQ(parse({"--help"}).Mode, RunMode::Help);
 }
 

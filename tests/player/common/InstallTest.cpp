@@ -71,7 +71,7 @@ TEST(XScreenSaverInstall, WithoutSettingsTheFileIsMadeFromTheDaemonsDefaults)
     TempHome home;
     const InstallRequest r = request(home, "/opt/savers/SUNSET.SCR");
     const InstallResult done = installInXScreenSaver(r);
-    EXPECT_EQ(done.Status, 0) << done.Message;
+    EXPECT_EQ(done.ExitCode, 0) << done.Message;
     EXPECT_NE(done.Message.find("Added \"Sunset (Glimmer)\""), std::string::npos) << done.Message;
     EXPECT_NE(done.Message.find("xscreensaver-command -select 3"), std::string::npos) << done.Message;
     const std::string text = readAll(home.File(".xscreensaver"));
@@ -94,7 +94,7 @@ TEST(XScreenSaverInstall, InstallIsIdempotentKeepsABackupAndUninstallRestores)
     write(home.File(".xscreensaver"), before);
     ::chmod(home.File(".xscreensaver").c_str(), 0600);
     const InstallRequest r = request(home, "/opt/My Savers/SUNSET.SCR");
-    ASSERT_EQ(installInXScreenSaver(r).Status, 0);
+    ASSERT_EQ(installInXScreenSaver(r).ExitCode, 0);
     const std::string once = readAll(home.File(".xscreensaver"));
     EXPECT_EQ(readAll(home.File(".xscreensaver.glimmer-backup")), before);
     EXPECT_EQ(once.substr(0, before.size() - 1), before.substr(0, before.size() - 1));
@@ -104,13 +104,13 @@ TEST(XScreenSaverInstall, InstallIsIdempotentKeepsABackupAndUninstallRestores)
     EXPECT_EQ(st.st_mode & 0777, 0600u) << "the file keeps its permissions";
 
     const InstallResult again = installInXScreenSaver(r);
-    EXPECT_EQ(again.Status, 0);
+    EXPECT_EQ(again.ExitCode, 0);
     EXPECT_NE(again.Message.find("already"), std::string::npos);
     EXPECT_EQ(readAll(home.File(".xscreensaver")), once);
     EXPECT_EQ(count(readAll(home.File(".xscreensaver")), "SUNSET.SCR"), 1u);
 
     const InstallResult removed = uninstallFromXScreenSaver(r);
-    EXPECT_EQ(removed.Status, 0) << removed.Message;
+    EXPECT_EQ(removed.ExitCode, 0) << removed.Message;
     EXPECT_EQ(readAll(home.File(".xscreensaver")), before);
     EXPECT_EQ(readAll(home.File(".xscreensaver.glimmer-backup")), once);
     EXPECT_NE(uninstallFromXScreenSaver(r).Message.find("is not in"), std::string::npos);
@@ -126,7 +126,7 @@ TEST(XScreenSaverInstall, SettingsWithoutAListGetTheDefaultsListAndOurs)
 {
     TempHome home;
     write(home.File(".xscreensaver"), "timeout: 0:05:00\nlock: False");
-    ASSERT_EQ(installInXScreenSaver(request(home, "/s/A.SCR")).Status, 0);
+    ASSERT_EQ(installInXScreenSaver(request(home, "/s/A.SCR")).ExitCode, 0);
     const std::string text = readAll(home.File(".xscreensaver"));
     EXPECT_EQ(text.rfind("timeout: 0:05:00\nlock: False\n", 0), 0u);
     const auto list = findPrograms(text);
@@ -143,7 +143,7 @@ TEST(XScreenSaverInstall, TheSameFileByAnotherPathIsTheSameEntry)
     write(home.File(".xscreensaver"), "programs: \\\n  \"Old\" " + home.File("link.SCR") + " --root \\n\\\n\n");
     const InstallRequest r = request(home, home.File("SUNSET.SCR"));
     EXPECT_NE(installInXScreenSaver(r).Message.find("already"), std::string::npos);
-    EXPECT_EQ(uninstallFromXScreenSaver(r).Status, 0);
+    EXPECT_EQ(uninstallFromXScreenSaver(r).ExitCode, 0);
     EXPECT_EQ(findPrograms(readAll(home.File(".xscreensaver")))->Entries.size(), 0u);
 }
 
@@ -153,7 +153,7 @@ TEST(XScreenSaverInstall, ALinkedSettingsFileIsChangedWhereItIs)
     fs::create_directory(home.File("dotfiles"));
     write(home.File("dotfiles/xscreensaver"), "programs: \\\n  maze --root \\n\\\n\n");
     fs::create_symlink(home.File("dotfiles/xscreensaver"), home.File(".xscreensaver"));
-    ASSERT_EQ(installInXScreenSaver(request(home, "/s/A.SCR")).Status, 0);
+    ASSERT_EQ(installInXScreenSaver(request(home, "/s/A.SCR")).ExitCode, 0);
     EXPECT_TRUE(fs::is_symlink(home.File(".xscreensaver"))) << "the link stays a link";
     EXPECT_NE(readAll(home.File("dotfiles/xscreensaver")).find("/s/A.SCR --root"), std::string::npos);
 }
@@ -164,7 +164,7 @@ TEST(XScreenSaverInstall, FailuresSayWhatToDo)
     InstallRequest r = request(home, "/s/A.SCR");
     r.Defaults = {home.File("none")};
     InstallResult noDefaults = installInXScreenSaver(r);
-    EXPECT_EQ(noDefaults.Status, 1);
+    EXPECT_EQ(noDefaults.ExitCode, 1);
     EXPECT_NE(noDefaults.Message.find("Run xscreensaver-settings once (it writes " + home.File(".xscreensaver") + "), then run '/s/A.SCR' --install again."),
               std::string::npos)
         << noDefaults.Message;
@@ -172,7 +172,7 @@ TEST(XScreenSaverInstall, FailuresSayWhatToDo)
 
     fs::create_directory(home.File(".xscreensaver"));
     InstallResult folder = installInXScreenSaver(request(home, "/s/A.SCR"));
-    EXPECT_EQ(folder.Status, 1);
+    EXPECT_EQ(folder.ExitCode, 1);
     EXPECT_NE(folder.Message.find("is not an ordinary file"), std::string::npos) << folder.Message;
     fs::remove(home.File(".xscreensaver"));
 
@@ -182,17 +182,17 @@ TEST(XScreenSaverInstall, FailuresSayWhatToDo)
         fs::permissions(home.Path(), fs::perms::owner_read | fs::perms::owner_exec);
         InstallResult readOnly = installInXScreenSaver(request(home, "/s/A.SCR"));
         fs::permissions(home.Path(), fs::perms::owner_all);
-        EXPECT_EQ(readOnly.Status, 1);
+        EXPECT_EQ(readOnly.ExitCode, 1);
         EXPECT_NE(readOnly.Message.find("\"A (Glimmer)\"  /s/A.SCR --root \\n\\"), std::string::npos) << readOnly.Message;
     }
 
     r.ProgramPath = "/s/line\nbreak.SCR";
-    EXPECT_EQ(installInXScreenSaver(r).Status, 1);
+    EXPECT_EQ(installInXScreenSaver(r).ExitCode, 1);
     r.ProgramPath = "relative/A.SCR";
-    EXPECT_EQ(installInXScreenSaver(r).Status, 1);
+    EXPECT_EQ(installInXScreenSaver(r).ExitCode, 1);
     r.Home = "";
     r.ProgramPath = "/s/A.SCR";
-    EXPECT_EQ(installInXScreenSaver(r).Status, 1);
+    EXPECT_EQ(installInXScreenSaver(r).ExitCode, 1);
 }
 
 TEST(XScreenSaverInstall, EntryNamesAreTitlesOfTheFileName)
