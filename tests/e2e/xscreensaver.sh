@@ -64,7 +64,10 @@ kill_players() {
 }
 cleanup() {
     local pid
-    [ -n "$WATCHDOG_PID" ] && kill "$WATCHDOG_PID" 2>/dev/null
+    if [ -n "$WATCHDOG_PID" ]; then
+        pkill -P "$WATCHDOG_PID" 2>/dev/null
+        kill "$WATCHDOG_PID" 2>/dev/null
+    fi
     [ -n "$SETTINGS_PID" ] && kill "$SETTINGS_PID" 2>/dev/null && wait "$SETTINGS_PID" 2>/dev/null
     declare -F stop_daemon >/dev/null && stop_daemon
     kill_players
@@ -74,7 +77,9 @@ cleanup() {
 trap cleanup EXIT
 # Nothing here may take the suite's time: past three minutes the run stops.
 WATCHDOG_PID=""
-( sleep 180 && kill -TERM $$ ) 2>/dev/null &
+# (Its output goes nowhere: a sleep holding the test's output open would keep
+# CTest waiting after the end.)
+( sleep 180 && kill -TERM $$ ) >/dev/null 2>&1 &
 WATCHDOG_PID=$!
 trap 'fail "the run took more than three minutes"' TERM
 
