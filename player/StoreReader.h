@@ -11,8 +11,7 @@
 #include <optional>
 
 // The size of the executable image at the start of `data`, read from its own
-// headers (ELF now), or nothing when the headers cannot be read. One place,
-// so that a reader of another executable format can join it.
+// headers (ELF or PE, player/common), or nothing when they cannot be read.
 std::optional<std::uint64_t> ExecutableImageSize(const std::uint8_t* data, std::uint64_t size);
 
 // A checked image store, viewing bytes that the caller keeps alive.

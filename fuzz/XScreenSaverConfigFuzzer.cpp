@@ -1,0 +1,51 @@
+// XScreenSaver's settings file as a user may have it, any bytes: adding our
+// entry must leave every other entry as it was and make ours the last one;
+// removing it must leave the same entries again. No Qt.
+#include "common/XScreenSaverConfig.h"
+
+#include "PlainCheck.h"
+
+#include <string>
+
+namespace {
+const std::string program = "/home/fuzz/My Savers/SUNSET.SCR";
+
+bool ours(const player::ProgramEntry& e) { return player::commandProgram(e.Command) == program; }
+
+std::vector<std::string> others(const std::string& text)
+{
+    std::vector<std::string> commands;
+    if (const auto r = player::findPrograms(text))
+        for (const auto& e : r->Entries)
+            if (!ours(e))
+                commands.push_back(e.Command);
+    return commands;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string before(reinterpret_cast<const char*>(data), size);
+    const auto list = player::findPrograms(before);
+    if (list)
+        for (const auto& e : list->Entries)
+            PLAIN_CHECK(e.Begin <= e.End && e.End <= before.size());
+    std::string text = before;
+    const std::string line = player::entryLine("Sunset (Glimmer)", player::entryCommand(program));
+    const player::Change added = player::addProgram(text, line, ours);
+    if (added == player::Change::NoList) {
+        PLAIN_CHECK(!list && text == before);
+        return 0;
+    }
+    const auto after = player::findPrograms(text);
+    PLAIN_CHECK(after.has_value());
+    // A list whose reading the new line changes (a stray quote, a dangling
+    // escape at the end) is not held to the rest.
+    if (added == player::Change::Added && others(text) == others(before)) {
+        PLAIN_CHECK(ours(after->Entries.back()) && after->Entries.back().Enabled);
+        std::string removed = text;
+        PLAIN_CHECK(player::removePrograms(removed, ours) == player::Change::Removed);
+        PLAIN_CHECK(others(removed) == others(before));
+    }
+    return 0;
+}

@@ -1,0 +1,36 @@
+#pragma once
+// --install and --uninstall: the screensaver in XScreenSaver's list of the
+// user's ~/.xscreensaver, by its absolute path (the daemon runs commands
+// without a shell, so "~" would never be expanded). The file is changed only
+// where the entry goes, the old one is kept as a backup, and the new one
+// replaces it in one step (a temporary file renamed over it).
+#include <string>
+#include <vector>
+
+namespace player {
+
+struct InstallRequest {
+    std::string ProgramPath;    // absolute path of the .SCR
+    std::string Home;           // the folder that holds .xscreensaver
+    // XScreenSaver's app-defaults files, the first that exists serves when
+    // there is no ~/.xscreensaver yet.
+    std::vector<std::string> Defaults = {"/etc/X11/app-defaults/XScreenSaver", "/usr/share/X11/app-defaults/XScreenSaver",
+                                         "/usr/lib/X11/app-defaults/XScreenSaver"};
+};
+
+struct InstallResult {
+    int ExitCode = 0;          // 0 done or nothing to do, 1 failed (not "Status": Xlib makes that a macro)
+    std::string Message;       // for standard output (0) or standard error (1)
+};
+
+InstallResult installInXScreenSaver(const InstallRequest& request);
+InstallResult uninstallFromXScreenSaver(const InstallRequest& request);
+
+// "Sunset (Glimmer)" for /any/where/SUNSET.SCR: the file's name without its
+// extension, capitalised as a title when it is all capitals.
+std::string entryName(const std::string& programPath);
+
+// Where the daemon looks: $HOME, else the password database's home.
+std::string homeFolder();
+
+} // namespace player

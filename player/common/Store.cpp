@@ -1,0 +1,88 @@
+#include "common/Store.h"
+
+#include "common/ExecutableImage.h"
+
+namespace player {
+namespace {
+[[noreturn]] void damaged(const std::string& why)
+{
+    throw StoreError("This screensaver file is damaged: " + why);
+}
+
+std::string plural(std::int64_t n, const char* one, const char* many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+} // namespace
+
+StoreView readImageStore(const std::uint8_t* store, std::uint64_t size)
+{
+    if (size == 0)
+        throw StoreError("This program holds no screensaver. Compile one with Glimmer: it writes the player followed by your pictures into NAME.SCR");
+    if (size < std::uint64_t(SaverSettingsSize))
+        damaged("its settings are cut short (" + std::to_string(size) + " of " + std::to_string(SaverSettingsSize) + " bytes)");
+    StoreView s;
+    s.Data = store;
+    s.Size = size;
+    s.Settings = SaverSettings::Decode(store);
+    const std::int32_t count = s.Settings.ImageCount;
+    if (count < 1 || count > MaxImages)
+        damaged("it names " + std::to_string(count) + " pictures, not 1 to " + std::to_string(MaxImages));
+    for (int k = 1; k <= count; ++k) {
+        const ImageEntry& e = s.Settings.Slot(k);
+        if (e.NameLength == 0 || e.NameLength > MaxNameLength)
+            damaged("picture " + std::to_string(k) + " has no proper name");
+        const std::int64_t off = e.Offset, len = e.Size;
+        if (off < SaverSettingsSize || len < 0 || std::uint64_t(off) > size || std::uint64_t(len) > size - std::uint64_t(off))
+            damaged("picture " + std::to_string(k) + " (" + printableName(e.Name()) + ") lies outside the file");
+    }
+    // Timings out of range would make the show race or stand still.
+    s.Settings.Normalize();
+    return s;
+}
+
+StoreView readAttachedStore(const std::uint8_t* file, std::uint64_t size)
+{
+    const ImageSize image = executableImageSize(file, size);
+    if (!image.Ok())
+        throw StoreError("This screensaver file is damaged: its program part cannot be read (" + image.Problem + ")");
+    return readImageStore(file + image.End, size - image.End);
+}
+
+std::string printableName(const std::string& bytes)
+{
+    const std::string text = SlotNameText(bytes);
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        // C0 controls, DEL, and C1 controls (U+0080..U+009F: C2 80..C2 9F).
+        if (c < 0x20 || c == 0x7F) {
+            out += '?';
+        } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+            out += '?';
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string describeStore(const StoreView& store, std::string_view name)
+{
+    const SaverSettings& s = store.Settings;
+    std::string pictures;
+    for (int k = 1; k <= s.ImageCount; ++k)
+        pictures += (k > 1 ? ", " : "") + printableName(s.Slot(k).Name());
+    std::string text = "Screensaver: " + printableName(std::string(name)) + "\nPictures: " + std::to_string(s.ImageCount) + " (" + pictures + ")\nMode: ";
+    if (s.IsFloat())
+        text += "Float, a new picture every " + plural(s.ChangeEvery, "second", "seconds") + ", a step every " +
+                std::to_string(1000 - s.FloatSpeed) + " ms";
+    else
+        text += "Random, each picture " + plural(s.DisplayTimes, "time", "times") + " for " + plural(s.DisplaySeconds, "second", "seconds");
+    text += "\n\nMade with Glimmer. Run it without options to show it full screen; "
+            "--window shows it in a window, --root on the desktop or in XScreenSaver.";
+    return text;
+}
+
+} // namespace player

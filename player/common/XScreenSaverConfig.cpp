@@ -1,0 +1,318 @@
+#include "common/XScreenSaverConfig.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace player {
+namespace {
+
+// One character of a logical line, and the bytes of the file it came from.
+struct LogicalChar {
+    char C;
+    std::size_t From, To;
+};
+
+struct LogicalLine {
+    std::vector<LogicalChar> Chars;
+    std::size_t LastLineBegin = 0;   // first byte of its last physical line
+    std::size_t TextEnd = 0;         // end of that line's text (before the newline)
+};
+
+bool blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Splits the file into logical lines as the daemon's reader does: a physical
+// line whose text (newline included) is longer than two bytes and ends in a
+// backslash goes on with the next; then backslash escapes.
+std::vector<LogicalLine> logicalLines(std::string_view text)
+{
+    std::vector<LogicalLine> lines;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        LogicalLine line;
+        std::vector<LogicalChar> raw;
+        while (true) {
+            line.LastLineBegin = pos;
+            std::size_t eol = text.find('\n', pos);
+            const bool newline = eol != std::string_view::npos;
+            if (!newline)
+                eol = text.size();
+            for (std::size_t i = pos; i < eol; ++i)
+                raw.push_back({text[i], i, i + 1});
+            line.TextEnd = eol;
+            pos = newline ? eol + 1 : eol;
+            if (newline && raw.size() + 1 > 2 && raw.back().C == '\\') {
+                // Backslash-newline is swallowed, at the end of the file too.
+                raw.pop_back();
+                if (pos < text.size())
+                    continue;
+                break;
+            }
+            if (newline)
+                raw.push_back({'\n', eol, eol + 1});
+            break;
+        }
+        for (std::size_t i = 0; i < raw.size(); ++i) {
+            if (raw[i].C != '\\') {
+                line.Chars.push_back(raw[i]);
+                continue;
+            }
+            if (i + 1 == raw.size())
+                break;   // a lone backslash at the very end ends the text
+            const char next = raw[i + 1].C;
+            const char c = next == 'n' ? '\n' : next == 'r' ? '\r' : next == 't' ? '\t' : next;
+            line.Chars.push_back({c, raw[i].From, raw[i + 1].To});
+            ++i;
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+bool sameKey(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string textOf(const std::vector<LogicalChar>& chars, std::size_t from, std::size_t to)
+{
+    std::string s;
+    for (std::size_t i = from; i < to; ++i)
+        s += chars[i].C;
+    return s;
+}
+
+// One entry of the value, chars [from, to), as the daemon's parser reads it.
+ProgramEntry parseEntry(const std::vector<LogicalChar>& chars, std::size_t from, std::size_t to)
+{
+    ProgramEntry e;
+    std::size_t i = from;
+    auto space = [&](std::size_t k) { return std::isspace(static_cast<unsigned char>(chars[k].C)) != 0; };
+    while (i < to && space(i))
+        ++i;
+    if (i < to && chars[i].C == '-') {
+        e.Enabled = false;
+        e.Dash = chars[i].From;
+        ++i;
+        while (i < to && space(i))
+            ++i;
+    }
+    std::size_t k = i;
+    while (k < to && chars[k].C != ':' && chars[k].C != '"' && !space(k))
+        ++k;
+    if (k < to && chars[k].C == ':') {
+        e.Visual = textOf(chars, i, k);
+        i = k + 1;
+        while (i < to && space(i))
+            ++i;
+    }
+    if (i < to && chars[i].C == '"') {
+        std::size_t q = i + 1;
+        while (q < to && chars[q].C != '"')
+            ++q;
+        e.Name = textOf(chars, i + 1, q);
+        i = q < to ? q + 1 : q;
+        while (i < to && space(i))
+            ++i;
+    }
+    std::size_t end = to;
+    while (end > i && space(end - 1))
+        --end;
+    e.Command = textOf(chars, i, end);
+    return e;
+}
+
+constexpr std::string_view shellSpecial = " \t*?$&!<>[];`'\\\"=#~|(){}";
+
+} // namespace
+
+std::optional<ProgramsResource> findPrograms(std::string_view text, std::string_view key)
+{
+    std::optional<ProgramsResource> found;
+    for (const LogicalLine& line : logicalLines(text)) {
+        const auto& c = line.Chars;
+        std::size_t b = 0;
+        while (b < c.size() && blank(c[b].C))
+            ++b;
+        if (b == c.size() || c[b].C == '#' || c[b].C == '!' || c[b].C == ';')
+            continue;
+        std::size_t colon = b;
+        while (colon < c.size() && c[colon].C != ':')
+            ++colon;
+        if (colon == c.size())
+            continue;
+        std::size_t keyEnd = colon;
+        while (keyEnd > b && blank(c[keyEnd - 1].C))
+            --keyEnd;
+        if (!sameKey(textOf(c, b, keyEnd), key))
+            continue;
+        ProgramsResource r;
+        r.ValueBegin = c[colon].To;
+        r.LineBegin = line.LastLineBegin;
+        r.End = line.TextEnd;
+        r.LastLineBlank = r.LineBegin > r.ValueBegin &&
+                          std::all_of(text.begin() + std::ptrdiff_t(r.LineBegin), text.begin() + std::ptrdiff_t(r.End),
+                                      [](char ch) { return ch == ' ' || ch == '\t'; });
+        // The value: stripped at both ends, then split at its line breaks.
+        std::size_t v = colon + 1, vEnd = c.size();
+        while (v < vEnd && blank(c[v].C))
+            ++v;
+        while (vEnd > v && blank(c[vEnd - 1].C))
+            --vEnd;
+        r.Empty = v == vEnd;
+        // Whether the last entry already ends with \n: the daemon's strip
+        // drops it from the value, but it is there in the file.
+        std::size_t last = c.size();
+        while (last > colon + 1 && (c[last - 1].C == ' ' || c[last - 1].C == '\t' || c[last - 1].C == '\r' ||
+                                    (c[last - 1].C == '\n' && c[last - 1].To - c[last - 1].From == 1)))
+            --last;
+        r.EndsWithNewline = last > colon + 1 && c[last - 1].C == '\n';
+        std::size_t start = v;
+        std::size_t previousEnd = c[colon].To;   // where the bytes of the next entry begin
+        while (start < vEnd) {
+            while (start < vEnd && (c[start].C == ' ' || c[start].C == '\t' || c[start].C == '\n'))
+                ++start;
+            if (start >= vEnd)
+                break;
+            std::size_t end = start;
+            while (end < vEnd && c[end].C != '\n')
+                ++end;
+            ProgramEntry e = parseEntry(c, start, end);
+            e.Begin = previousEnd;
+            // Through the \n that ends it, also where the value's strip cut it off.
+            std::size_t stop = end;
+            while (stop < c.size() && stop < last && c[stop].C != '\n')
+                ++stop;
+            e.End = stop < last ? c[stop].To : c[end - 1].To;
+            previousEnd = e.End;
+            r.Entries.push_back(std::move(e));
+            start = end + 1;
+        }
+        found = std::move(r);
+    }
+    return found;
+}
+
+std::string commandProgram(std::string_view command)
+{
+    std::string word;
+    std::size_t i = 0;
+    while (i < command.size() && (command[i] == ' ' || command[i] == '\t'))
+        ++i;
+    for (; i < command.size(); ++i) {
+        const char c = command[i];
+        if (c == ' ' || c == '\t')
+            break;
+        if (c == '\'') {
+            const std::size_t close = command.find('\'', i + 1);
+            word += command.substr(i + 1, close == std::string_view::npos ? std::string_view::npos : close - i - 1);
+            if (close == std::string_view::npos)
+                break;
+            i = close;
+        } else if (c == '"') {
+            for (++i; i < command.size() && command[i] != '"'; ++i) {
+                if (command[i] == '\\' && i + 1 < command.size() && std::string_view("\"\\$`").find(command[i + 1]) != std::string_view::npos)
+                    ++i;
+                word += command[i];
+            }
+        } else if (c == '\\' && i + 1 < command.size()) {
+            word += command[++i];
+        } else {
+            word += c;
+        }
+    }
+    return word;
+}
+
+std::string entryCommand(std::string_view path)
+{
+    if (path.empty() || std::any_of(path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+        return {};
+    std::string shell;
+    if (path.find_first_of(shellSpecial) == std::string_view::npos) {
+        shell = path;
+    } else {
+        // Quoted, the daemon hands it to /bin/sh, which takes it as one word.
+        shell = "'";
+        for (const char c : path)
+            shell += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        shell += "'";
+    }
+    std::string escaped;
+    for (const char c : shell) {
+        if (c == '\\')
+            escaped += '\\';
+        escaped += c;
+    }
+    return escaped + " --root";
+}
+
+std::string entryLine(std::string_view name, std::string_view command)
+{
+    std::string quoted;
+    for (const char c : name) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"')
+            quoted += '\'';
+        else if (c == '\\')
+            quoted += "\\\\";
+        else if (u >= 0x20 && u != 0x7F)
+            quoted += c;
+    }
+    return "  \"" + quoted + "\"  " + std::string(command);
+}
+
+Change addProgram(std::string& text, std::string_view line, const IsOurs& isOurs)
+{
+    const auto r = findPrograms(text);
+    if (!r)
+        return Change::NoList;
+    const auto ours = std::find_if(r->Entries.begin(), r->Entries.end(), isOurs);
+    if (ours != r->Entries.end()) {
+        if (ours->Enabled)
+            return Change::AlreadyThere;
+        text.erase(ours->Dash, 1);
+        return Change::TurnedOn;
+    }
+    if (r->LastLineBlank) {
+        // The daemon's own layout: every entry on a line of its own ending in
+        // "\n\", and a blank line after the last.
+        text.insert(r->LineBegin, std::string(line) + " \\n\\\n");
+    } else {
+        const std::string separator = !r->Empty && !r->EndsWithNewline ? " \\n" : "";
+        text.insert(r->End, separator + "\\\n" + std::string(line) + " \\n");
+    }
+    return Change::Added;
+}
+
+Change removePrograms(std::string& text, const IsOurs& isOurs)
+{
+    const auto r = findPrograms(text);
+    if (!r)
+        return Change::NoList;
+    bool removed = false;
+    for (auto e = r->Entries.rbegin(); e != r->Entries.rend(); ++e) {
+        if (!isOurs(*e))
+            continue;
+        text.erase(e->Begin, e->End - e->Begin);
+        removed = true;
+    }
+    return removed ? Change::Removed : Change::NotThere;
+}
+
+std::optional<std::string> preferencesFromDefaults(std::string_view appDefaults, std::string_view source)
+{
+    const auto r = findPrograms(appDefaults, "*programs");
+    if (!r)
+        return std::nullopt;
+    std::string text = "# XScreenSaver Preferences File\n"
+                       "# Made by Glimmer from the daemon's defaults (" + std::string(source) + ").\n"
+                       "# Every setting not named here keeps its default.\n\n";
+    text += "programs:";
+    text += appDefaults.substr(r->ValueBegin, r->End - r->ValueBegin);
+    text += "\n";
+    return text;
+}
+
+} // namespace player

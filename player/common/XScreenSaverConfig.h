@@ -1,0 +1,71 @@
+#pragma once
+// The "programs:" list of XScreenSaver's ~/.xscreensaver, read as the daemon
+// reads it (lines joined at a trailing backslash, then the escapes \n, \t, \r
+// and \X; "key: value"; one entry a line of the value: an optional "-" for
+// turned off, an optional "visual:", an optional "name" in double quotes,
+// then the command), and changed by inserting or removing bytes only, so
+// that everything else in the file stays as it was, byte for byte.
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace player {
+
+struct ProgramEntry {
+    bool Enabled = true;
+    std::string Visual;    // "GL" in "GL: command", else empty
+    std::string Name;      // the quoted name, else empty
+    std::string Command;   // the rest, whitespace at its ends removed
+    // Where the entry lies in the file: its first byte, and the first byte
+    // after the \n that ends it (after its last byte when nothing ends it).
+    std::size_t Begin = 0, End = 0;
+    std::size_t Dash = std::string::npos;   // the "-" that turns it off
+};
+
+struct ProgramsResource {
+    std::size_t ValueBegin = 0;   // just after "programs:"
+    std::size_t LineBegin = 0;    // the first byte of its last physical line
+    std::size_t End = 0;          // after its last physical line's text (before the newline)
+    bool LastLineBlank = false;   // that line holds only blanks (the daemon's own style)
+    bool EndsWithNewline = false; // the value's last entry ends with \n
+    bool Empty = true;
+    std::vector<ProgramEntry> Entries;
+};
+
+// The last "programs:" resource of the file (the one that counts), if any.
+// `key` is "programs" for ~/.xscreensaver and "*programs" for app-defaults.
+std::optional<ProgramsResource> findPrograms(std::string_view text, std::string_view key = "programs");
+
+// The first word of a command as /bin/sh reads it (quotes and backslashes).
+std::string commandProgram(std::string_view command);
+
+// "path --root" as an entry's command: the path quoted for /bin/sh when the
+// daemon would otherwise split it or hand it to a shell unquoted, and with
+// the file's own escapes. Empty when a path cannot be put in the file (a
+// line break or another control character in it).
+std::string entryCommand(std::string_view path);
+
+// "  \"name\"  command": the name with what would end it early replaced.
+std::string entryLine(std::string_view name, std::string_view command);
+
+using IsOurs = std::function<bool(const ProgramEntry&)>;
+
+enum class Change { Added, TurnedOn, AlreadyThere, Removed, NotThere, NoList };
+
+// Appends `line` as the last entry, after the entries whose indexes
+// XScreenSaver's "selected:" counts. An entry for which isOurs holds is kept
+// (and turned on when it was off) instead. Returns what it did; NoList when
+// the file has no "programs:" resource.
+Change addProgram(std::string& text, std::string_view line, const IsOurs& isOurs);
+
+// Removes every entry for which isOurs holds.
+Change removePrograms(std::string& text, const IsOurs& isOurs);
+
+// A new ~/.xscreensaver holding the default list of the daemon's app-defaults
+// file (its "*programs:" value, as it is there); nothing when it has none.
+std::optional<std::string> preferencesFromDefaults(std::string_view appDefaults, std::string_view source);
+
+} // namespace player

@@ -1,0 +1,86 @@
+// The player's command line, as Windows, XScreenSaver and its settings
+// program give it.
+#include "common/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+using namespace player;
+
+namespace {
+PlayerArgs parse(std::vector<std::string_view> args) { return parseCommandLine(args); }
+} // namespace
+
+TEST(PlayerCommandLine, WindowsOptions)
+{
+    EXPECT_EQ(parse({}).Mode, RunMode::FullScreen);
+    EXPECT_EQ(parse({"/s"}).Mode, RunMode::FullScreen);
+    EXPECT_EQ(parse({"/S"}).Mode, RunMode::FullScreen);
+    EXPECT_EQ(parse({"/c"}).Mode, RunMode::Config);
+    const PlayerArgs c = parse({"/c:1234"});
+    EXPECT_EQ(c.Mode, RunMode::Config);
+    EXPECT_EQ(c.WindowId, 1234u);
+    const PlayerArgs p = parse({"/p", "4567"});
+    EXPECT_EQ(p.Mode, RunMode::IntoWindow);
+    EXPECT_EQ(p.WindowId, 4567u);
+    EXPECT_EQ(parse({"/P:89"}).WindowId, 89u);
+    EXPECT_EQ(parse({"/p"}).Mode, RunMode::Usage);
+    EXPECT_EQ(parse({"/p:"}).Mode, RunMode::Usage);
+    EXPECT_EQ(parse({"/c:x"}).Mode, RunMode::Usage);
+    EXPECT_EQ(parse({"/s", "/c"}).Mode, RunMode::Usage);
+}
+
+TEST(PlayerCommandLine, XScreenSaverOptionsInAnyOrder)
+{
+    EXPECT_EQ(parse({"--root"}).Mode, RunMode::Root);
+    EXPECT_EQ(parse({"-root"}).Mode, RunMode::Root);
+    EXPECT_EQ(parse({"--window"}).Mode, RunMode::Window);
+    const PlayerArgs preview = parse({"--root", "--window-id", "0x2c00007"});
+    EXPECT_EQ(preview.Mode, RunMode::IntoWindow) << "--window-id wins over --root";
+    EXPECT_EQ(preview.WindowId, 0x2c00007u);
+    const PlayerArgs before = parse({"-window-id", "46137351", "-root"});
+    EXPECT_EQ(before.Mode, RunMode::IntoWindow);
+    EXPECT_EQ(before.WindowId, 46137351u);
+    EXPECT_EQ(parse({"--window", "--root"}).Mode, RunMode::Root) << "the later of the two, as X resources go";
+    EXPECT_EQ(parse({"--root", "--window"}).Mode, RunMode::Window);
+    EXPECT_EQ(parse({"--window-id"}).Mode, RunMode::Usage);
+    EXPECT_EQ(parse({"--window-id", "--root"}).Mode, RunMode::Usage);
+}
+
+TEST(PlayerCommandLine, StandardHackOptionsAreAcceptedAndChangeNothing)
+{
+    const PlayerArgs a = parse({"-fps", "--root", "-visual", "default", "-install", "--no-fps", "-mono", "-geometry", "640x480"});
+    EXPECT_EQ(a.Mode, RunMode::Root) << a.Problem;
+    EXPECT_EQ(parse({"-install"}).Mode, RunMode::FullScreen) << "-install is XScreenSaver's colormap option";
+    EXPECT_EQ(parse({"--install"}).Mode, RunMode::Install);
+    EXPECT_EQ(parse({"--uninstall"}).Mode, RunMode::Uninstall);
+    EXPECT_EQ(parse({"-visual"}).Mode, RunMode::Usage) << "-visual needs its value";
+    EXPECT_EQ(parse({"-display", ":3", "--window-id", "12"}).DisplayName, ":3");
+    EXPECT_EQ(parse({"--help"}).Mode, RunMode::Help);
+}
+
+TEST(PlayerCommandLine, AnythingElseIsAUsageError)
+{
+    for (auto args : std::vector<std::vector<std::string_view>>{
+             {"--bogus"}, {"x"}, {"-"}, {"--"}, {"/x"}, {"/s", "extra"}, {"--install", "--root"}, {"--install", "--uninstall"},
+             {"/c", "--window-id", "5"}, {"--INSTALL"}, {"-ROOT"}}) {
+        const PlayerArgs a = parse(args);
+        EXPECT_EQ(a.Mode, RunMode::Usage) << args[0];
+        EXPECT_FALSE(a.Problem.empty());
+    }
+    EXPECT_NE(usageText("SUNSET.SCR").find("usage: SUNSET.SCR [/s | /c[:N] | /p N | --window-id N | --root"), std::string::npos);
+}
+
+TEST(PlayerCommandLine, WindowIdsAreHexOrDecimalAndFitAnXid)
+{
+    std::uint64_t id = 0;
+    EXPECT_TRUE(parseWindowId("0x1A", id));
+    EXPECT_EQ(id, 26u);
+    EXPECT_TRUE(parseWindowId("0XfF", id));
+    EXPECT_EQ(id, 255u);
+    EXPECT_TRUE(parseWindowId("010", id));
+    EXPECT_EQ(id, 10u) << "a leading zero is no octal";
+    EXPECT_TRUE(parseWindowId("4294967295", id));
+    EXPECT_EQ(id, 0xFFFFFFFFu);
+    for (const char* bad : {"", "0", "0x", "0x0", "-5", "+5", " 5", "5 ", "4294967296", "0x100000000", "12abc", "0x12g", "99999999999999999999"})
+        EXPECT_FALSE(parseWindowId(bad, id)) << bad;
+}

@@ -1,0 +1,222 @@
+// --install and --uninstall on real files in a temporary home.
+#include "common/Install.h"
+#include "common/XScreenSaverConfig.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace player;
+namespace fs = std::filesystem;
+
+namespace {
+class TempHome {
+public:
+    TempHome()
+    {
+        std::string t = (fs::temp_directory_path() / "glimmer-home-XXXXXX").string();
+        path_ = ::mkdtemp(t.data());
+    }
+    ~TempHome()
+    {
+        std::error_code ec;
+        fs::permissions(path_, fs::perms::owner_all, ec);
+        fs::remove_all(path_, ec);
+    }
+    std::string Path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+private:
+    std::string path_;
+};
+
+std::string readAll(const std::string& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void write(const std::string& file, const std::string& text)
+{
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+const std::string appDefaults = "*timeout: 0:10:00\n"
+                                "*programs:\t\t\t\t\t\t\t\t      \\\n"
+                                "\t\t\t\tmaze --root\t\t\t\t    \\n\\\n"
+                                "- GL: \t\t\t\tsquirtorus --root\t\t\t    \\n\n";
+
+InstallRequest request(const TempHome& home, const std::string& program)
+{
+    InstallRequest r;
+    r.ProgramPath = program;
+    r.Home = home.Path();
+    r.Defaults = {home.File("no-such-defaults"), home.File("XScreenSaver")};
+    write(home.File("XScreenSaver"), appDefaults);
+    return r;
+}
+
+std::size_t count(const std::string& text, const std::string& what)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+} // namespace
+
+TEST(XScreenSaverInstall, WithoutSettingsTheFileIsMadeFromTheDaemonsDefaults)
+{
+    TempHome home;
+    const InstallRequest r = request(home, "/opt/savers/SUNSET.SCR");
+    const InstallResult done = installInXScreenSaver(r);
+    EXPECT_EQ(done.ExitCode, 0) << done.Message;
+    EXPECT_NE(done.Message.find("Added \"Sunset (Glimmer)\""), std::string::npos) << done.Message;
+    EXPECT_NE(done.Message.find("xscreensaver-command -select 3"), std::string::npos) << done.Message;
+    const std::string text = readAll(home.File(".xscreensaver"));
+    const auto list = findPrograms(text);
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->Entries.size(), 3u);
+    EXPECT_EQ(list->Entries[0].Command, "maze --root");
+    EXPECT_EQ(list->Entries[2].Command, "/opt/savers/SUNSET.SCR --root");
+    EXPECT_EQ(text.find('~'), std::string::npos);
+    struct stat st {};
+    ASSERT_EQ(::stat(home.File(".xscreensaver").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    EXPECT_FALSE(fs::exists(home.File(".xscreensaver.glimmer-backup"))) << "nothing was there to keep";
+}
+
+TEST(XScreenSaverInstall, InstallIsIdempotentKeepsABackupAndUninstallRestores)
+{
+    TempHome home;
+    const std::string before = "mode: one\nselected: 0\nprograms: \\\n  maze --root \\n\\\n\n";
+    write(home.File(".xscreensaver"), before);
+    ::chmod(home.File(".xscreensaver").c_str(), 0600);
+    const InstallRequest r = request(home, "/opt/My Savers/SUNSET.SCR");
+    ASSERT_EQ(installInXScreenSaver(r).ExitCode, 0);
+    const std::string once = readAll(home.File(".xscreensaver"));
+    EXPECT_EQ(readAll(home.File(".xscreensaver.glimmer-backup")), before);
+    EXPECT_EQ(once.substr(0, before.size() - 1), before.substr(0, before.size() - 1));
+    EXPECT_NE(once.find("'/opt/My Savers/SUNSET.SCR' --root"), std::string::npos);
+    struct stat st {};
+    ::stat(home.File(".xscreensaver").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << "the file keeps its permissions";
+
+    const InstallResult again = installInXScreenSaver(r);
+    EXPECT_EQ(again.ExitCode, 0);
+    EXPECT_NE(again.Message.find("already"), std::string::npos);
+    EXPECT_EQ(readAll(home.File(".xscreensaver")), once);
+    EXPECT_EQ(count(readAll(home.File(".xscreensaver")), "SUNSET.SCR"), 1u);
+
+    const InstallResult removed = uninstallFromXScreenSaver(r);
+    EXPECT_EQ(removed.ExitCode, 0) << removed.Message;
+    EXPECT_EQ(readAll(home.File(".xscreensaver")), before);
+    EXPECT_EQ(readAll(home.File(".xscreensaver.glimmer-backup")), once);
+    EXPECT_NE(uninstallFromXScreenSaver(r).Message.find("is not in"), std::string::npos);
+    // No temporary file is left beside it.
+    for (const auto& e : fs::directory_iterator(home.Path()))
+        EXPECT_EQ(e.path().filename().string().find(".glimmer-") == std::string::npos ||
+                      e.path().filename() == ".xscreensaver.glimmer-backup",
+                  true)
+            << e.path();
+}
+
+TEST(XScreenSaverInstall, SettingsWithoutAListGetTheDefaultsListAndOurs)
+{
+    TempHome home;
+    write(home.File(".xscreensaver"), "timeout: 0:05:00\nlock: False");
+    ASSERT_EQ(installInXScreenSaver(request(home, "/s/A.SCR")).ExitCode, 0);
+    const std::string text = readAll(home.File(".xscreensaver"));
+    EXPECT_EQ(text.rfind("timeout: 0:05:00\nlock: False\n", 0), 0u);
+    const auto list = findPrograms(text);
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->Entries.size(), 3u);
+    EXPECT_EQ(list->Entries[2].Name, "A (Glimmer)");
+}
+
+TEST(XScreenSaverInstall, TheSameFileByAnotherPathIsTheSameEntry)
+{
+    TempHome home;
+    write(home.File("SUNSET.SCR"), "x");
+    fs::create_symlink(home.File("SUNSET.SCR"), home.File("link.SCR"));
+    write(home.File(".xscreensaver"), "programs: \\\n  \"Old\" " + home.File("link.SCR") + " --root \\n\\\n\n");
+    const InstallRequest r = request(home, home.File("SUNSET.SCR"));
+    EXPECT_NE(installInXScreenSaver(r).Message.find("already"), std::string::npos);
+    EXPECT_EQ(uninstallFromXScreenSaver(r).ExitCode, 0);
+    EXPECT_EQ(findPrograms(readAll(home.File(".xscreensaver")))->Entries.size(), 0u);
+}
+
+TEST(XScreenSaverInstall, ALinkedSettingsFileIsChangedWhereItIs)
+{
+    TempHome home;
+    fs::create_directory(home.File("dotfiles"));
+    write(home.File("dotfiles/xscreensaver"), "programs: \\\n  maze --root \\n\\\n\n");
+    fs::create_symlink(home.File("dotfiles/xscreensaver"), home.File(".xscreensaver"));
+    ASSERT_EQ(installInXScreenSaver(request(home, "/s/A.SCR")).ExitCode, 0);
+    EXPECT_TRUE(fs::is_symlink(home.File(".xscreensaver"))) << "the link stays a link";
+    EXPECT_NE(readAll(home.File("dotfiles/xscreensaver")).find("/s/A.SCR --root"), std::string::npos);
+}
+
+TEST(XScreenSaverInstall, FailuresSayWhatToDo)
+{
+    TempHome home;
+    InstallRequest r = request(home, "/s/A.SCR");
+    r.Defaults = {home.File("none")};
+    InstallResult noDefaults = installInXScreenSaver(r);
+    EXPECT_EQ(noDefaults.ExitCode, 1);
+    EXPECT_NE(noDefaults.Message.find("Run xscreensaver-settings once (it writes " + home.File(".xscreensaver") + "), then run '/s/A.SCR' --install again."),
+              std::string::npos)
+        << noDefaults.Message;
+    EXPECT_FALSE(fs::exists(home.File(".xscreensaver")));
+
+    fs::create_directory(home.File(".xscreensaver"));
+    InstallResult folder = installInXScreenSaver(request(home, "/s/A.SCR"));
+    EXPECT_EQ(folder.ExitCode, 1);
+    EXPECT_NE(folder.Message.find("is not an ordinary file"), std::string::npos) << folder.Message;
+    fs::remove(home.File(".xscreensaver"));
+
+    if (::geteuid() != 0) {
+        // A home the user cannot write to: the line to add by hand is given.
+        write(home.File(".xscreensaver"), "programs: \\\n  maze --root \\n\\\n\n");
+        fs::permissions(home.Path(), fs::perms::owner_read | fs::perms::owner_exec);
+        InstallResult readOnly = installInXScreenSaver(request(home, "/s/A.SCR"));
+        fs::permissions(home.Path(), fs::perms::owner_all);
+        EXPECT_EQ(readOnly.ExitCode, 1);
+        EXPECT_NE(readOnly.Message.find("\"A (Glimmer)\"  /s/A.SCR --root \\n\\"), std::string::npos) << readOnly.Message;
+    }
+
+    r.ProgramPath = "/s/line\nbreak.SCR";
+    EXPECT_EQ(installInXScreenSaver(r).ExitCode, 1);
+    r.ProgramPath = "relative/A.SCR";
+    EXPECT_EQ(installInXScreenSaver(r).ExitCode, 1);
+    r.Home = "";
+    r.ProgramPath = "/s/A.SCR";
+    EXPECT_EQ(installInXScreenSaver(r).ExitCode, 1);
+}
+
+TEST(XScreenSaverInstall, EntryNamesAreTitlesOfTheFileName)
+{
+    EXPECT_EQ(entryName("/a/SUNSET.SCR"), "Sunset (Glimmer)");
+    EXPECT_EQ(entryName("/a/MY PICS 2.SCR"), "My Pics 2 (Glimmer)");
+    EXPECT_EQ(entryName("/a/Holiday.scr"), "Holiday (Glimmer)");
+    EXPECT_EQ(entryName("/a/noextension"), "noextension (Glimmer)");
+}
+
+TEST(XScreenSaverInstall, TheInstalledDefaultsOfThisMachineServeIfPresent)
+{
+    const InstallRequest standard;
+    std::string defaults;
+    for (const std::string& d : standard.Defaults)
+        if (fs::exists(d)) {
+            defaults = d;
+            break;
+        }
+    if (defaults.empty())
+        GTEST_SKIP() << "XScreenSaver's app-defaults are not installed here";
+    const auto made = preferencesFromDefaults(readAll(defaults), defaults);
+    ASSERT_TRUE(made);
+    const auto list = findPrograms(*made);
+    ASSERT_TRUE(list);
+    EXPECT_GT(list->Entries.size(), 100u);
+}
