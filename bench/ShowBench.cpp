@@ -86,9 +86,11 @@ struct Show {
     {
         form.resize(PanelWidth, PanelHeight);
         form.show();
-        QCoreApplication::processEvents();
-        form.Timer1.stop();   // the benchmark makes the steps itself
-        form.Timer2.stop();
+        // The photo is decoded off the window's thread; then the benchmark
+        // makes the steps itself.
+        for (int i = 0; i < 1000 && !form.Engine().frame().visible; ++i)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        form.Timer1.stop();
         form.EnhImage1->installEventFilter(&counter);
         form.Panel1->installEventFilter(&counter);
         QCoreApplication::processEvents();
@@ -168,15 +170,13 @@ int main(int argc, char** argv)
 
     // The show's own pace: its timers at FloatSpeed 999 for two seconds.
     const int moves = s.counter.Moves;
-    s.form.Timer1.start();
-    s.form.Timer2.start();
+    s.form.Timer1.start(0);
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < 2000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     const double stepsPerSecond = (s.counter.Moves - moves) * 1000.0 / double(clock.elapsed());
     s.form.Timer1.stop();
-    s.form.Timer2.stop();
 
     const double step = reporter.Median["BM_FloatStep"];
     const double draw = reporter.Median["BM_PlainDraw"];

@@ -33,7 +33,7 @@ QString ProgramFolderOfSelf()
     return ExtractFilePath(PathFromNative(path));
 }
 
-bool Compile(const QString& path)
+void Compile(const QString& path)
 {
     ProjectState& project = Project();
     project = ProjectState{};
@@ -49,7 +49,7 @@ bool Compile(const QString& path)
     LoadProject();
     if (project.Settings.ImageCount <= 0)
         throw EGlimmerError(QStringLiteral("The screensaver %1 has no pictures to compile.").arg(project.ScreenSaverName()));
-    return CompileScreenSaver();
+    CompileScreenSaver();
 }
 
 } // namespace
@@ -73,10 +73,7 @@ int RunCommandLine(int argc, char** argv)
         Print(stderr, m.Text);
         return TMsgResult::OK;
     });
-    bool compiled = false;
-    if (!RunCommand([&] { compiled = Compile(path); }))
-        return 1;
-    if (!compiled)
+    if (!RunCommand([&] { Compile(path); }))
         return 1;
     Print(stdout, Project().ProjectFolder + Project().ScreenSaverName() + QStringLiteral(".SCR"));
     return 0;

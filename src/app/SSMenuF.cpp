@@ -367,7 +367,10 @@ void TSSMenuForm::CompileBtnClick()
     std::exception_ptr failure;
     try {
         CheckProjectFolder();
-        compiled = CompileScreenSaver();
+        CompileScreenSaver();
+        compiled = true;
+    } catch (const ECompileError& e) {
+        ShowError(e.Text());
     } catch (...) {
         failure = std::current_exception();
     }

@@ -1,7 +1,6 @@
 #include "compiler/ImageStore.h"
 
 #include "project/Project.h"
-#include "toolkit/Dialogs.h"
 
 #include <QFile>
 
@@ -221,25 +220,21 @@ void PackImageStore(SaverSettings& settings, const QStringList& pictureList, con
     again.Close();
 }
 
-bool CompileScreenSaver()
+void CompileScreenSaver()
 {
     ProjectState& project = Project();
     SaverSettings& settings = project.Settings;
 
-    if (const auto missing = FirstMissingPicture(settings)) {
-        ShowError(QStringLiteral("The graphic ") + *missing + QStringLiteral(" was not found."));
-        return false;
-    }
+    if (const auto missing = FirstMissingPicture(settings))
+        throw ECompileError(QStringLiteral("The graphic ") + *missing + QStringLiteral(" was not found."));
     const QStringList pictures = PictureList(settings);
     const QString base = project.ScreenSaverName();
     const QString storeName = base + QStringLiteral(".SSC");
     const QString saverName = base + QStringLiteral(".SCR");
     // Creating the store would empty such a picture before it is read.
     for (const QString& name : pictures) {
-        if (SameFile(name, storeName)) {
-            ShowError(QStringLiteral("The graphic %1 has the name of the image store and cannot be packed.").arg(name));
-            return false;
-        }
+        if (SameFile(name, storeName))
+            throw ECompileError(QStringLiteral("The graphic %1 has the name of the image store and cannot be packed.").arg(name));
     }
     const QString stub = project.ProgramFolder + QStringLiteral("GLIMMER.BIN");
 
@@ -288,11 +283,6 @@ bool CompileScreenSaver()
             throw EInOutError(IOCodeFromErrno(errno));
         temp.clear();
         ::unlink(native(storeName).constData());
-        return true;
-    } catch (const ECompileError& e) {
-        cleanUp();
-        ShowError(e.Text());
-        return false;
     } catch (...) {
         cleanUp();
         throw;

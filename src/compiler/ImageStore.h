@@ -36,13 +36,15 @@ enum : int {
 constexpr int CopyBlockSize = 1024 * 1024;
 
 // Compiles the current project (Project(): ScreenSaverName, ProgramFolder,
-// Settings) in the current folder, which is the project folder. Returns true
-// when NAME.SCR has been written; false when it reported a failure itself
-// (ShowError). An EInOutError may come out of it, for the caller's standard
-// error report; whatever way it fails, NAME.SSC and the half-built screensaver
-// are gone and an existing NAME.SCR is as it was. Sets Name, Offset and Size
-// of slots 1 to ImageCount in memory; does not save the project file.
-bool CompileScreenSaver();
+// Settings) in the current folder, which is the project folder, and returns
+// when NAME.SCR has been written. It shows nothing itself: its own failures
+// ("The graphic ... was not found.", a missing GLIMMER.BIN, ...) come out as
+// ECompileError, for the caller to show as the compile's own message; a
+// failed read or write as EInOutError, for the standard error report.
+// Whatever way it fails, NAME.SSC and the half-built screensaver are gone and
+// an existing NAME.SCR is as it was. Sets Name, Offset and Size of slots 1 to
+// ImageCount in memory; does not save the project file.
+void CompileScreenSaver();
 
 // The distinct non-empty names of slots 1 to 10 in order of first occurrence,
 // compared exactly (letter case included).

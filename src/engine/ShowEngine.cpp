@@ -150,11 +150,11 @@ void ShowEngine::PlaceAtRandom()
 
 void ShowEngine::placeRandomly()
 {
-    // x is drawn first, then y.
+    // x is drawn first, then y; the top is set before the left.
     const int x = Random(areaWidth_ - frame_.rect.width);
     const int y = Random(areaHeight_ - frame_.rect.height);
-    frame_.rect.top = y;
-    frame_.rect.left = x;
+    SetPictureTop(y);
+    SetPictureLeft(x);
 }
 
 void ShowEngine::FloatStep()
@@ -175,6 +175,8 @@ void ShowEngine::FloatStep()
 }
 
 // ------------------------------------------------------------ pictures
+
+void ShowEngine::LoadPicture() { loadPicture(Pending::InPlace); }
 
 void ShowEngine::loadPicture(Pending how)
 {

@@ -115,9 +115,13 @@ public:
     bool MoveUp = true;
 
     // The steps of the show, each as its own operation.
+    // Shows the picture of slot ImageIndex where the shown one stands.
+    void LoadPicture();
     void PlaceAtRandom();
     void FloatStep();
     int Random(int n);   // 0..n-1; 0 when n < 1
+    void SetPictureTop(int top) { frame_.rect.top = top; }
+    void SetPictureLeft(int left) { frame_.rect.left = left; }
 
 private:
     enum class Pending {

@@ -23,3 +23,17 @@ TShownPicture LoadShownPicture(TStream& stream, bool jpeg, QSize area, FitRule r
         throw EGlimmerError(QString::fromLocal8Bit(e.what()));
     }
 }
+
+QImage ImageOf(std::shared_ptr<const FittedPicture> picture)
+{
+    if (!picture || picture->pixels.empty())
+        return QImage();
+    const PixelBuffer& pixels = picture->pixels;
+    auto* keep = new std::shared_ptr<const FittedPicture>(std::move(picture));
+    const QImage image(reinterpret_cast<const uchar*>(pixels.row(0)), pixels.width(), pixels.height(),
+                       qsizetype(pixels.stride()), QImage::Format_RGB32,
+                       [](void* p) { delete static_cast<std::shared_ptr<const FittedPicture>*>(p); }, keep);
+    if (image.isNull())
+        delete keep;
+    return image;
+}

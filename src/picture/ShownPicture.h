@@ -5,9 +5,12 @@
 // not copied. Safe on any thread: nothing here touches a window.
 #include "decode/Transform.h"
 
+#include "decode/Picture.h"
+
 #include <QImage>
 #include <QSize>
 #include <atomic>
+#include <memory>
 
 class TStream;
 
@@ -21,3 +24,7 @@ struct TShownPicture {
 // Windows bitmap. Failures throw what TJPEGBitmap and TBitmap throw, with
 // the same texts; a set `cancel` ends the decode soon with DecodeCancelled.
 TShownPicture LoadShownPicture(TStream& stream, bool jpeg, QSize area, FitRule rule, const std::atomic<bool>* cancel = nullptr);
+
+// The pixels of a picture the show engine keeps, wrapped without a copy: the
+// image holds the picture for as long as it lives.
+QImage ImageOf(std::shared_ptr<const FittedPicture> picture);

@@ -2,6 +2,9 @@
 // Where the show gets its pictures: the preview reads them from the project
 // folder, the compiled screensaver's player from its own file. The show asks
 // by slot name only.
+#include "engine/ShowEngine.h"
+#include "project/SaverSettings.h"
+
 #include <QString>
 #include <memory>
 
@@ -24,6 +27,19 @@ class TFolderPictureSource : public TPictureSource {
 public:
     bool Exists(const QString& name) override;
     std::unique_ptr<TStream> Open(const QString& name) override;
+};
+
+// A source's pictures as the show engine asks for them: by slot number.
+class TSlotPictures : public ShowPictures {
+public:
+    TSlotPictures(const SaverSettings& settings, TPictureSource& source) : settings_(settings), source_(source) {}
+    bool exists(int slot) override;
+    std::unique_ptr<ByteSource> open(int slot) override;
+    PictureFormat format(int slot) override;
+
+private:
+    const SaverSettings& settings_;   // not owned
+    TPictureSource& source_;
 };
 
 // True when the file name's extension, upper-cased, is ".JPG": only that

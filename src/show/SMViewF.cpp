@@ -1,9 +1,9 @@
 #include "show/SMViewF.h"
 
-#include "picture/JPEGBitmap.h"
-#include "project/Project.h"
 #include "controls/EnhImage.h"
-#include "show/PictureLoad.h"
+#include "picture/JPEGBitmap.h"
+#include "picture/ShownPicture.h"
+#include "project/Project.h"
 #include "show/PictureSource.h"
 #include "toolkit/Dialogs.h"
 
@@ -11,23 +11,42 @@
 #include <QKeyEvent>
 #include <algorithm>
 
-TSMViewForm::TSMViewForm(const SaverSettings& settings, TPictureSource& source, TShowOptions options, QWidget* parent)
+ShowSettings ShowSettingsOf(const SaverSettings& s)
+{
+    ShowSettings show;
+    show.floatMode = s.IsFloat();
+    show.floatSpeed = s.FloatSpeed;
+    show.changeEvery = s.ChangeEvery;
+    show.displaySeconds = s.DisplaySeconds;
+    show.displayTimes = s.DisplayTimes;
+    show.pictureCount = std::clamp(s.ImageCount, 0, MaxImages);
+    return show;
+}
+
+TSMViewForm::TSMViewForm(const SaverSettings& settings, TPictureSource& source, TShowOptions options,
+                         DecodeWorker::Mode decoding, QWidget* parent)
     : TFullScreenForm(settings.BackgroundColor, options.FullScreen, parent), settings_(settings), source_(source), options_(options)
 {
     setObjectName(QStringLiteral("SMViewForm"));
     // No help context: every key, F1 included, ends the show.
     settings_.ImageCount = std::clamp(settings_.ImageCount, 0, MaxImages);
-    connect(&Timer1, &QTimer::timeout, this, &TSMViewForm::Timer1Timer);
-    connect(&Timer2, &QTimer::timeout, this, &TSMViewForm::Timer2Timer);
+    pictures_ = std::make_unique<TSlotPictures>(settings_, source_);
+    // The worker's word that a picture is decoded comes back to this thread.
+    auto wake = [this] { QMetaObject::invokeMethod(this, [this] { sync(); }, Qt::QueuedConnection); };
+    engine_ = std::make_unique<ShowEngine>(ShowSettingsOf(settings_), *pictures_, wake, decoding);
+    Timer1.setSingleShot(true);
+    connect(&Timer1, &QTimer::timeout, this, [this] { sync(); });
+    clock_.start();
     FormCreate();
 }
 
+// The engine (and its worker) ends before anything it reports to.
+TSMViewForm::~TSMViewForm() { engine_.reset(); }
+
 void TSMViewForm::FormCreate()
 {
-    // The motion's pace: every 1000 - FloatSpeed ms (101 ms slowest, 1 ms
-    // fastest); Random mode counts seconds.
-    Timer1.setInterval(settings_.IsFloat() ? std::max(1, 1000 - settings_.FloatSpeed) : 1000);
-    Timer2.setInterval(1000);
+    const QSize area = ScreenSize();
+    engine_->setArea(area.width(), area.height());
 }
 
 void TSMViewForm::showEvent(QShowEvent* e)
@@ -36,10 +55,16 @@ void TSMViewForm::showEvent(QShowEvent* e)
     Panel1->setGeometry(rect());
     if (!started_) {
         started_ = true;
-        // Once the window's own event loop runs: a key can then end the show
-        // even while its first picture is decoding.
+        // Once the window's own event loop runs.
         QMetaObject::invokeMethod(this, [this] { FormActivate(); }, Qt::QueuedConnection);
     }
+}
+
+void TSMViewForm::resizeEvent(QResizeEvent* e)
+{
+    TFullScreenForm::resizeEvent(e);
+    const QSize area = ScreenSize();
+    engine_->setArea(area.width(), area.height());
 }
 
 void TSMViewForm::FormActivate()
@@ -54,201 +79,100 @@ void TSMViewForm::FormActivate()
 
 void TSMViewForm::StartShow(std::uint32_t seed)
 {
-    Rng.seed(seed);
-    TickCount = 0;
-    ShownCount = 1;
-    SecondCount = 0;
-    Timer1.start();
-    Timer2.start();
-    EnhImage1->hide();
-    ImageIndex = 1;
-    LoadPicture();
-    placeRandomly();
-    EnhImage1->show();
-    MoveUp = true;
-    MoveLeft = true;
-}
-
-int TSMViewForm::Random(int n)
-{
-    // A picture larger than the screen leaves no room to choose from: it
-    // stands at 0 on that axis.
-    if (n < 1)
-        return 0;
-    return std::uniform_int_distribution<int>(0, n - 1)(Rng);
-}
-
-template <class F>
-void TSMViewForm::withShowPaused(F&& f)
-{
-    const bool t1 = Timer1.isActive(), t2 = Timer2.isActive();
-    Timer1.stop();
-    Timer2.stop();
-    ReleaseInput();
-    f();
-    if (ended_)
-        return;
-    if (t1)
-        Timer1.start();
-    if (t2)
-        Timer2.start();
-    if (options_.EndOnInput)
-        TakeInput();
-}
-
-bool TSMViewForm::LoadPicture()
-{
-    const int count = std::max(1, settings_.ImageCount);
-    // A picture that cannot be decoded is reported once; the show goes on
-    // with the next one that can.
-    for (int tries = 0; tries < count; ++tries) {
-        const QString name = settings_.Slot(ImageIndex).Name();
-        if (!source_.Exists(name)) {
-            withShowPaused([&] { ShowError(QStringLiteral("The graphic ") + name + QStringLiteral(" was not found.")); });
-            endShow(QDialog::Rejected);
-            return false;
-        }
-        if (!undecodable_.contains(ImageIndex)) {
-            try {
-                // Halved until it fits: a picture still larger than the
-                // screen after one halving would stand cropped and still.
-                const TShownPicture shown = loadForScreen(name);
-                TBitmap& picture = PictureFor(name);
-                picture.SetImage(shown.Image);
-                FitPicture(picture, shown.Size, shown.Halvings);
-                return true;
-            } catch (const DecodeCancelled&) {
-                // The show is ending (a key, or the program itself).
-                if (!ended_)
-                    endShow(QDialog::Rejected);
-                return false;
-            } catch (const std::exception& e) {
-                undecodable_.insert(ImageIndex);
-                withShowPaused([&] { ShowExceptionReport(e); });
-                if (ended_)
-                    return false;
-            }
-        }
-        if (++ImageIndex > count)
-            ImageIndex = 1;
-    }
-    return false;
-}
-
-TShownPicture TSMViewForm::loadForScreen(const QString& name)
-{
-    std::unique_ptr<TStream> stream = source_.Open(name);
-    // No tick may come while the event loop runs beside a long decode.
-    const bool t1 = Timer1.isActive(), t2 = Timer2.isActive();
-    Timer1.stop();
-    Timer2.stop();
-    struct Resume {
-        TSMViewForm& f;
-        bool t1, t2;
-        ~Resume()
-        {
-            if (f.ended_)
-                return;
-            if (t1)
-                f.Timer1.start();
-            if (t2)
-                f.Timer2.start();
-        }
-    } resume{*this, t1, t2};
-    return LoadForScreen(std::move(stream), IsJpegName(name), ScreenSize(), FitRule::LargerThan, StopLoading);
-}
-
-void TSMViewForm::PlaceAtRandom()
-{
-    ++ShownCount;
-    EnhImage1->hide();
-    Panel1->repaint();
-    placeRandomly();
-    EnhImage1->show();
-}
-
-void TSMViewForm::placeRandomly()
-{
-    const QSize screen = ScreenSize();
-    const QRect pic = PictureRect();
-    // x is drawn first, then y; the top is set before the left.
-    const int x = Random(screen.width() - pic.width());
-    const int y = Random(screen.height() - pic.height());
-    SetPictureTop(y);
-    SetPictureLeft(x);
+    FormCreate();
+    engine_->start(seed, now());
+    sync();
 }
 
 void TSMViewForm::Timer1Timer()
 {
-    if (ended_)
-        return;
-    const int count = std::max(1, settings_.ImageCount);
-    if (!settings_.IsFloat()) {
-        // Float mode has no use for the count, and would run it past its
-        // range in weeks of fast ticks.
-        ++TickCount;
-        if (TickCount < settings_.DisplaySeconds)
-            return;
-        if (ShownCount != settings_.DisplayTimes) {
-            TickCount = 0;
-            PlaceAtRandom();
-            return;
-        }
-        if (++ImageIndex > count)
-            ImageIndex = 1;
-        if (count > 1)
-            LoadPicture();
-        if (ended_)
-            return;
-        ShownCount = 0;
-        TickCount = 0;
-        const bool running = Timer1.isActive();
-        Timer1.stop();
-        PlaceAtRandom();
-        if (running)
-            Timer1.start();
-        return;
-    }
-    if (SecondCount >= settings_.ChangeEvery) {
-        const bool running = Timer2.isActive();
-        Timer2.stop();
-        SecondCount = 0;
-        if (++ImageIndex > count)
-            ImageIndex = 1;
-        if (count > 1)
-            LoadPicture();
-        if (ended_)
-            return;
-        if (running)
-            Timer2.start();
-    }
-    FloatStep();
+    engine_->timer1Tick();
+    sync();
 }
 
 void TSMViewForm::Timer2Timer()
 {
-    if (!ended_)
-        ++SecondCount;
+    engine_->timer2Tick();
+    sync();
+}
+
+void TSMViewForm::LoadPicture()
+{
+    engine_->LoadPicture();
+    sync();
+}
+
+void TSMViewForm::PlaceAtRandom()
+{
+    engine_->PlaceAtRandom();
+    sync();
 }
 
 void TSMViewForm::FloatStep()
 {
-    QRect r = PictureRect();
-    const QSize screen = ScreenSize();
-    int L = r.left(), T = r.top();
-    if (L <= 0)
-        MoveLeft = false;
-    if (T <= 0)
-        MoveUp = false;
-    L += MoveLeft ? -5 : 5;
-    T += MoveUp ? -5 : 5;
-    if (L > screen.width() - r.width())
-        MoveLeft = true;
-    if (T > screen.height() - r.height())
-        MoveUp = true;
-    // Moving the control repaints only what it uncovers and covers.
-    const qreal ratio = devicePixelRatioF();
-    EnhImage1->move(qRound(L / ratio), qRound(T / ratio));
+    engine_->FloatStep();
+    sync();
+}
+
+void TSMViewForm::sync()
+{
+    if (ended_ || telling_)
+        return;
+    // A show stepped by hand (the tests) keeps no time of its own.
+    if (started_)
+        engine_->run(now());
+    else
+        engine_->pollDecode();
+    draw();
+    tellNotices();
+    if (ended_)
+        return;
+    if (engine_->ended()) {
+        endShow(QDialog::Rejected);
+        return;
+    }
+    if (started_)
+        Timer1.start(int(std::clamp<std::int64_t>(engine_->nextTickAt() - now(), 0, 1000)));
+}
+
+void TSMViewForm::draw()
+{
+    const ShowFrame& frame = engine_->frame();
+    if (frame.picture != drawn_.picture && frame.picture) {
+        TBitmap& holder = PictureFor(settings_.Slot(frame.slot).Name());
+        holder.SetImage(ImageOf(frame.picture));
+        FitPicture(holder, QSize(frame.rect.width, frame.rect.height), frame.picture->halvings);
+    }
+    if (!frame.visible) {
+        EnhImage1->hide();
+    } else {
+        if (frame.rect.left != drawn_.rect.left || frame.rect.top != drawn_.rect.top || !drawn_.visible) {
+            // Moving the control repaints only what it uncovers and covers.
+            const qreal ratio = devicePixelRatioF();
+            EnhImage1->move(qRound(frame.rect.left / ratio), qRound(frame.rect.top / ratio));
+        }
+        EnhImage1->show();
+    }
+    drawn_ = frame;
+}
+
+void TSMViewForm::tellNotices()
+{
+    while (std::optional<ShowNotice> notice = engine_->takeNotice()) {
+        // No tick comes while a message is up, and the input is the box's.
+        telling_ = true;
+        Timer1.stop();
+        ReleaseInput();
+        if (notice->kind == ShowNotice::Missing)
+            ShowError(QStringLiteral("The graphic ") + settings_.Slot(notice->slot).Name() + QStringLiteral(" was not found."));
+        else
+            ShowErrorReport(QString::fromLocal8Bit(notice->message.c_str()));
+        telling_ = false;
+        if (ended_)
+            return;
+        if (options_.EndOnInput)
+            TakeInput();
+    }
 }
 
 void TSMViewForm::keyPressEvent(QKeyEvent*)
@@ -266,9 +190,8 @@ void TSMViewForm::FormMouseDown()
 void TSMViewForm::endShow(int result)
 {
     ended_ = true;
-    StopLoading = true;
+    engine_->end();
     Timer1.stop();
-    Timer2.stop();
     if (isVisible())
         done(result);
     else
@@ -278,8 +201,8 @@ void TSMViewForm::endShow(int result)
 void TSMViewForm::done(int r)
 {
     ended_ = true;
+    engine_->end();
     Timer1.stop();
-    Timer2.stop();
     TFullScreenForm::done(r);
 }
 

@@ -1,15 +1,15 @@
 #pragma once
-// The full-screen show: the project's pictures one at a time on the
-// background colour, in Random or Float mode, until a key or a mouse button.
-// The preview and the compiled screensaver's player run this same window;
-// only the picture source differs.
-#include "picture/ShownPicture.h"
+// The full-screen show of the preview: the show engine's answers drawn on a
+// window over the whole screen, and the keys, mouse buttons and messages of
+// the show forwarded. The show itself (what to show where, and when) is the
+// engine's; this window only draws it.
+#include "engine/ShowEngine.h"
 #include "project/SaverSettings.h"
 #include "show/FullScreenForm.h"
 
-#include <QSet>
+#include <QElapsedTimer>
 #include <QTimer>
-#include <random>
+#include <memory>
 
 class TPictureSource;
 
@@ -18,33 +18,34 @@ struct TShowOptions {
     bool FullScreen = true;   // frameless, on top, over the whole screen
 };
 
+// The engine's settings from a screensaver's record.
+ShowSettings ShowSettingsOf(const SaverSettings& settings);
+
 class TSMViewForm : public TFullScreenForm {
     Q_OBJECT
 public:
-    TSMViewForm(const SaverSettings& settings, TPictureSource& source, TShowOptions options = {}, QWidget* parent = nullptr);
+    // `decoding`: Inline decodes every picture at once where it is due (the
+    // tests step the show that way); a show on the screen decodes ahead.
+    TSMViewForm(const SaverSettings& settings, TPictureSource& source, TShowOptions options = {},
+                DecodeWorker::Mode decoding = DecodeWorker::Mode::Thread, QWidget* parent = nullptr);
+    ~TSMViewForm() override;
 
+    // The show's beat: wakes when the engine's next tick is due.
     QTimer Timer1;
-    QTimer Timer2;
-    int ImageIndex = 1;
-    int ShownCount = 0;
-    int TickCount = 0;
-    int SecondCount = 0;
-    bool MoveLeft = true;
-    bool MoveUp = true;
-    std::mt19937 Rng;
 
     void FormCreate();
     // Starts the show over with picture 1 at a random place.
     void FormActivate();
     void StartShow(std::uint32_t seed);
+    // The handlers by their old names, forwarded to the engine.
     void Timer1Timer();
     void Timer2Timer();
-    bool LoadPicture();
+    void LoadPicture();
     void PlaceAtRandom();
     void FloatStep();
-    int Random(int n);   // 0..n-1; 0 when n < 1
     void FormMouseDown() override;
 
+    ShowEngine& Engine() { return *engine_; }
     bool ShowEnded() const { return ended_; }
     const SaverSettings& Settings() const { return settings_; }
     TPictureSource& Source() const { return source_; }
@@ -53,24 +54,28 @@ protected:
     void showEvent(QShowEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
     void done(int r) override;
 
 private:
-    // The slot's picture decoded for this screen, the timers held meanwhile.
-    TShownPicture loadForScreen(const QString& name);
+    // Draws what the engine answers, tells the user what it reports, and
+    // sets the beat for its next tick.
+    void sync();
+    void tellNotices();
+    void draw();
+    std::int64_t now() const { return clock_.elapsed(); }
     void endShow(int result);
-    // Puts the picture at a random place that keeps it on the screen.
-    void placeRandomly();
-    // Stops both timers and lets go of the input while a message is up.
-    template <class F>
-    void withShowPaused(F&& f);
 
     SaverSettings settings_;
     TPictureSource& source_;
     TShowOptions options_;
-    QSet<int> undecodable_;
+    std::unique_ptr<ShowPictures> pictures_;
+    std::unique_ptr<ShowEngine> engine_;
+    QElapsedTimer clock_;
+    ShowFrame drawn_;
     bool started_ = false;
     bool ended_ = false;
+    bool telling_ = false;
 };
 
 // True when every slot 1..ImageCount names a picture that is there; else it

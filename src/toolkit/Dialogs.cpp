@@ -1,5 +1,7 @@
 #include "toolkit/Dialogs.h"
 
+#include "toolkit/Files.h"
+
 #include "toolkit/Cursor.h"
 #include "toolkit/Help.h"
 
@@ -88,7 +90,10 @@ void ShowErrorReport(const QString& text)
 
 void ShowExceptionReport(const std::exception& e)
 {
-    ShowErrorReport(QString::fromStdString(e.what()));
+    if (const auto* own = dynamic_cast<const EGlimmerError*>(&e))
+        ShowErrorReport(own->Text());
+    else
+        ShowErrorReport(QString::fromStdString(e.what()));
 }
 
 TDialogHidden::TDialogHidden(QDialog* d) : d_(d), wasVisible_(d->isVisible())

@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-EGlimmerError::EGlimmerError(const QString& text) : std::runtime_error(text.toStdString()) {}
+EGlimmerError::EGlimmerError(const QString& text) : std::runtime_error(text.toStdString()), text_(text) {}
 
 EInOutError::EInOutError(int code) : EGlimmerError(IOErrorText(code)), ErrorCode(code) {}
 

@@ -14,7 +14,12 @@
 class EGlimmerError : public std::runtime_error {
 public:
     explicit EGlimmerError(const QString& text);
-    QString Text() const { return QString::fromStdString(what()); }
+    // The whole text: what() ends at a zero character that a name from a
+    // damaged file may hold.
+    QString Text() const { return text_; }
+
+private:
+    QString text_;
 };
 
 // A failed file operation with its old error number (2 File not found,

@@ -131,11 +131,19 @@ protected:
     // ends in the standard error report.
     bool Compile(bool* ranThrough = nullptr)
     {
-        bool ok = false;
-        const bool ran = RunCommand([&] { ok = CompileScreenSaver(); });
+        bool ok = false, ran = true;
+        try {
+            CompileScreenSaver();
+            ok = true;
+        } catch (const ECompileError& e) {
+            ShowError(e.Text());   // the compile's own message, as the main window shows it
+        } catch (const std::exception& e) {
+            ShowExceptionReport(e);
+            ran = false;
+        }
         if (ranThrough)
             *ranThrough = ran;
-        return ran && ok;
+        return ok;
     }
 
     // An earlier screensaver that every failure must leave as it was.

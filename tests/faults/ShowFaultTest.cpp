@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QFrame>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -40,12 +41,16 @@ TEST_P(ShowFault, APictureDeletedDuringTheShowIsNamedAndTheShowEnds)
     OnNextModal([&](QWidget* w) {
         auto* show = qobject_cast<TSMViewForm*>(w);
         ASSERT_NE(show, nullptr);
-        ASSERT_EQ(show->ImageIndex, 1);
+        ASSERT_EQ(show->Engine().ImageIndex, 1);
+        // The first picture is decoded off the window's thread.
+        for (int i = 0; i < 500 && !show->Engine().frame().visible; ++i)
+            QTest::qWait(10);
         QFile::remove(t.File("B.BMP"));
         // Time passes until the show wants its second picture.
         for (int tick = 0; tick < 200 && !show->ShowEnded(); ++tick) {
             show->Timer2Timer();
             show->Timer1Timer();
+            QCoreApplication::processEvents();
         }
         ended = show->ShowEnded();
     });

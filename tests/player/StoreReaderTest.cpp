@@ -36,7 +36,7 @@ QByteArray compileTwoPictures(TempFolder& t, QByteArray* storeOut = nullptr)
     Project().Settings.Slot(1).SetName("RED.BMP");
     Project().Settings.Slot(2).SetName("BLUE.JPG");
     MessageRecorder rec;
-    EXPECT_TRUE(CompileScreenSaver());
+    EXPECT_NO_THROW(CompileScreenSaver());
     const QByteArray scr = ReadAll(t.File("TWO.SCR"));
     if (storeOut)
         *storeOut = scr.mid(player().size());
@@ -158,7 +158,7 @@ TEST(PlayerStore, NamesOfEveryScriptAreFoundAndShownAsTheyAre)
     Project().Settings.Slot(1).SetName(holiday);
     Project().Settings.Slot(2).SetName(cafe);
     MessageRecorder rec;
-    ASSERT_TRUE(CompileScreenSaver());
+    ASSERT_NO_THROW(CompileScreenSaver());
     const QByteArray scr = ReadAll(t.File("HOLIDAY.SCR"));
     const int S = player().size();
     // The bytes of the names as the slots keep them.

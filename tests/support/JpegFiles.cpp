@@ -145,3 +145,11 @@ QByteArray FirstSegment(const QByteArray& jpeg, unsigned char code)
     const int length = (p[at + 2] << 8) | p[at + 3];
     return jpeg.mid(at + 4, length - 2);
 }
+
+QByteArray WithOrientation(const QByteArray& jpeg, int orientation)
+{
+    // A big-endian TIFF header and one entry: Orientation (0x0112), a SHORT.
+    QByteArray tiff("MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 19);
+    tiff.append(char(orientation)).append(QByteArray(6, '\0'));
+    return InsertAfterSoi(jpeg, Segment(0xE1, QByteArray("Exif\0\0", 6) + tiff));
+}

@@ -28,3 +28,7 @@ QByteArray InsertBeforeMarker(const QByteArray& jpeg, unsigned char code, const 
 QByteArray Segment(unsigned char code, const QByteArray& payload);
 // The payload of the first segment with the given code (empty when none).
 QByteArray FirstSegment(const QByteArray& jpeg, unsigned char code);
+
+// The datastream with an EXIF block right after its SOI that gives the
+// picture's orientation (1..8), as a phone writes it.
+QByteArray WithOrientation(const QByteArray& jpeg, int orientation);
