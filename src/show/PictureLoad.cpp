@@ -1,123 +1,77 @@
 #include "show/PictureLoad.h"
 
+#include "engine/DecodeWorker.h"
+#include "picture/JPEGBitmap.h"
 #include "toolkit/Graphics.h"
 
 #include <QEventLoop>
 #include <QMetaObject>
+#include <QTimer>
 
 #include <chrono>
 #include <condition_variable>
-#include <exception>
 #include <mutex>
-#include <thread>
 
 namespace {
-
 // How long a decode may keep the window's thread from its input before the
 // event loop runs beside it.
 constexpr std::chrono::milliseconds quietWait{200};
-
-// One piece of work on its own thread, which `stop` ends early. Should the
-// object end before the thread was joined (an exception on the way), it
-// stops the work first, then joins.
-class Worker {
-public:
-    Worker(std::function<void()> work, std::atomic<bool>& stop)
-        : stop_(stop), thread_([this, work = std::move(work)] { run(work); })
-    {
-    }
-    ~Worker()
-    {
-        if (thread_.joinable()) {
-            stop_ = true;
-            thread_.join();
-        }
-    }
-    Worker(const Worker&) = delete;
-    Worker& operator=(const Worker&) = delete;
-
-    bool waitFor(std::chrono::milliseconds time)
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return done_.wait_for(lock, time, [this] { return finished_; });
-    }
-
-    // Runs the event loop until the work is done; false when the loop was
-    // ended from outside first (the application quitting).
-    bool waitRunningEvents()
-    {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (finished_)
-                return true;
-        }
-        loop_.exec();
-        std::lock_guard<std::mutex> lock(mutex_);
-        return finished_;
-    }
-
-    void join()
-    {
-        if (thread_.joinable())
-            thread_.join();
-    }
-
-    // After join(): what the work threw, thrown again.
-    void rethrow() const
-    {
-        if (error_)
-            std::rethrow_exception(error_);
-    }
-
-private:
-    void run(const std::function<void()>& work)
-    {
-        std::exception_ptr error;
-        try {
-            work();
-        } catch (...) {
-            error = std::current_exception();
-        }
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            error_ = error;
-            finished_ = true;
-        }
-        done_.notify_all();
-        QMetaObject::invokeMethod(&loop_, [this] { loop_.quit(); }, Qt::QueuedConnection);
-    }
-
-    std::atomic<bool>& stop_;
-    std::mutex mutex_;
-    std::condition_variable done_;
-    bool finished_ = false;
-    std::exception_ptr error_;
-    QEventLoop loop_;
-    std::thread thread_;   // last: it starts when everything above is ready
-};
-
 } // namespace
 
 TShownPicture LoadForScreen(std::unique_ptr<TStream> stream, bool jpeg, QSize area, FitRule rule,
                             std::atomic<bool>& stop, const std::function<void()>& whenSlow)
 {
-    TShownPicture shown;
-    {
-        Worker worker([&] { shown = LoadShownPicture(*stream, jpeg, area, rule, &stop); }, stop);
-        bool ending = false;
-        if (!worker.waitFor(quietWait)) {
-            if (whenSlow)
-                whenSlow();
-            if (!worker.waitRunningEvents()) {
-                stop = true;
-                ending = true;
-            }
+    QEventLoop loop;
+    std::mutex mutex;
+    std::condition_variable doneSignal;
+    bool done = false;
+    // The worker goes (and is joined) before anything it tells of.
+    DecodeWorker worker([&] {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            done = true;
         }
-        // A stopped decode ends within a row or so.
-        worker.join();
-        if (ending)
-            throw DecodeCancelled();
-        worker.rethrow();
+        doneSignal.notify_all();
+        QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    });
+    DecodeJob job;
+    job.source = std::make_unique<TOwnedStreamSource>(std::move(stream));
+    job.format = jpeg ? PictureFormat::Jpeg : PictureFormat::Bitmap;
+    job.areaWidth = area.width();
+    job.areaHeight = area.height();
+    job.rule = rule;
+    worker.start(std::move(job));
+
+    bool finished;
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        finished = doneSignal.wait_for(lock, quietWait, [&] { return done; });
     }
+    if (!finished) {
+        if (whenSlow)
+            whenSlow();
+        // Whoever ends the window sets `stop`; the program's end ends the loop.
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
+            if (stop)
+                loop.quit();
+        });
+        watch.start(10);
+        loop.exec();
+    }
+    std::optional<DecodeResult> result = worker.take();
+    if (!result || stop) {
+        worker.cancel();   // a stopped decode ends within a row or so
+        throw DecodeCancelled();
+    }
+    if (!result->picture) {
+        if (jpeg)
+            throw EJPEGError(QString::fromLocal8Bit(result->error.c_str()));
+        throw EGlimmerError(QString::fromLocal8Bit(result->error.c_str()));
+    }
+    TShownPicture shown;
+    shown.Size = QSize(result->picture->shownWidth(), result->picture->shownHeight());
+    shown.Halvings = result->picture->halvings;
+    shown.Image = ImageOf(result->picture);
     return shown;
 }

@@ -91,6 +91,19 @@ private:
     std::int64_t origin_;
 };
 
+// The same over a stream it keeps.
+class TOwnedStreamSource final : public ByteSource {
+public:
+    explicit TOwnedStreamSource(std::unique_ptr<TStream> stream) : stream_(std::move(stream)), source_(*stream_) {}
+    std::size_t read(void* buffer, std::size_t n) override { return source_.read(buffer, n); }
+    void seek(std::uint64_t offset) override { source_.seek(offset); }
+    std::uint64_t size() override { return source_.size(); }
+
+private:
+    std::unique_ptr<TStream> stream_;
+    TStreamSource source_;
+};
+
 // ---------------------------------------------------------------- graphics
 
 // The one error text of a bitmap file that cannot be read.
