@@ -13,7 +13,6 @@
 
 #include <X11/Xlib.h>
 
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -121,7 +120,6 @@ int main(int argc, char** argv)
     // A signal from here on ends the player with status 0, in every mode.
     if (!x11::Wakeup::install())
         return fail(program, "The screensaver cannot set up its signals.");
-    std::setlocale(LC_CTYPE, "");
 
     // The store lies after this program's own image, in its own file.
     const player::MappedFile self("/proc/self/exe");

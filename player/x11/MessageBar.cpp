@@ -3,23 +3,30 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <initializer_list>
 
 namespace x11 {
 
 namespace {
 constexpr int padding = 8;
 
-// Without a font set (no locale support), the core font shows ASCII only.
-std::string asciiOnly(const std::string& text)
+// UTF-8 as the 16-bit characters of a core X font: characters beyond its
+// range, or any but ASCII without a Unicode font, as "?".
+std::vector<XChar2b> characters(const std::string& text, bool unicode)
 {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    std::vector<XChar2b> out;
+    for (std::size_t i = 0; i < text.size();) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) {
-            out += c < 0x20 ? '?' : char(c);
-        } else if ((c & 0xC0) != 0x80) {
-            out += '?';   // one for each character, not for each byte
-        }
+        int extra = c < 0x80 ? 0 : c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
+        std::uint32_t cp = extra == 0 ? c : extra == 1 ? c & 0x1F : extra == 2 ? c & 0x0F : c & 0x07;
+        std::size_t n = 1;
+        for (int k = 1; k <= extra && i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0) == 0x80; ++k, ++n)
+            cp = (cp << 6) | (static_cast<unsigned char>(text[i + n]) & 0x3F);
+        if (extra < 0 || int(n) != extra + 1 || cp < 0x20 || cp > 0xFFFF || (!unicode && cp > 0x7E))
+            cp = '?';
+        out.push_back({static_cast<unsigned char>(cp >> 8), static_cast<unsigned char>(cp & 0xFF)});
+        i += n;
     }
     return out;
 }
@@ -27,15 +34,15 @@ std::string asciiOnly(const std::string& text)
 
 MessageBar::MessageBar(Display* display, ::Window parent) : display_(display), parent_(parent)
 {
-    char** missing = nullptr;
-    int missingCount = 0;
-    char* fallback = nullptr;
-    if (XSupportsLocale())
-        fontSet_ = XCreateFontSet(display_, "-*-*-medium-r-normal--14-*-*-*-*-*-*-*,-*-*-medium-r-*--*-*-*-*-*-*-*-*,fixed", &missing,
-                                  &missingCount, &fallback);
-    if (missing)
-        XFreeStringList(missing);
-    if (!fontSet_)
+    // The core fonts every X server has; "fixed" is built into the server.
+    for (const char* name : {"-misc-fixed-medium-r-normal--14-*-*-*-*-*-iso10646-1", "-*-*-medium-r-normal--14-*-*-*-*-*-iso10646-1",
+                             "-*-*-*-r-*--*-*-*-*-*-*-iso10646-1"}) {
+        if ((font_ = XLoadQueryFont(display_, name))) {
+            unicodeFont_ = true;
+            break;
+        }
+    }
+    if (!font_)
         font_ = XLoadQueryFont(display_, "fixed");
 }
 
@@ -45,31 +52,18 @@ MessageBar::~MessageBar()
         XFreeGC(display_, gc_);
     if (window_)
         XDestroyWindow(display_, window_);
-    if (fontSet_)
-        XFreeFontSet(display_, fontSet_);
     if (font_)
         XFreeFont(display_, font_);
 }
 
 void MessageBar::show(const std::string& text, const PictureRect& area, std::int64_t nowMs)
 {
-    if (!fontSet_ && !font_)
+    if (!font_)
         return;
-    text_ = fontSet_ ? text : asciiOnly(text);
-    int width = 0, ascent = 0, descent = 0;
-    if (fontSet_) {
-        XRectangle ink{}, logical{};
-        Xutf8TextExtents(fontSet_, text_.data(), int(text_.size()), &ink, &logical);
-        width = logical.width;
-        ascent = -logical.y;
-        descent = logical.height + logical.y;
-    } else {
-        width = XTextWidth(font_, text_.data(), int(text_.size()));
-        ascent = font_->ascent;
-        descent = font_->descent;
-    }
+    text_ = characters(text, unicodeFont_);
+    const int width = XTextWidth16(font_, text_.data(), int(text_.size()));
     const int w = std::min(width + 2 * padding, std::max(1, area.width));
-    const int h = ascent + descent + 2 * padding;
+    const int h = font_->ascent + font_->descent + 2 * padding;
     const int x = area.left + std::max(0, (area.width - w) / 2);
     const int y = area.top + std::max(0, area.height - h - 2 * padding);
     const int screen = DefaultScreen(display_);
@@ -80,14 +74,12 @@ void MessageBar::show(const std::string& text, const PictureRect& area, std::int
         XGCValues v{};
         v.foreground = WhitePixel(display_, screen);
         v.background = BlackPixel(display_, screen);
-        gc_ = XCreateGC(display_, window_, GCForeground | GCBackground, &v);
-        if (font_)
-            XSetFont(display_, gc_, font_->fid);
+        v.font = font_->fid;
+        gc_ = XCreateGC(display_, window_, GCForeground | GCBackground | GCFont, &v);
     } else {
         XMoveResizeWindow(display_, window_, x, y, unsigned(w), unsigned(h));
     }
     XMapRaised(display_, window_);
-    XClearWindow(display_, window_);
     paint();
     hideAt_ = nowMs + shownMs;
 }
@@ -97,13 +89,7 @@ void MessageBar::paint()
     if (!window_ || text_.empty())
         return;
     XClearWindow(display_, window_);
-    if (fontSet_) {
-        XRectangle ink{}, logical{};
-        Xutf8TextExtents(fontSet_, text_.data(), int(text_.size()), &ink, &logical);
-        Xutf8DrawString(display_, window_, fontSet_, gc_, padding, padding - logical.y, text_.data(), int(text_.size()));
-    } else if (font_) {
-        XDrawString(display_, window_, gc_, padding, padding + font_->ascent, text_.data(), int(text_.size()));
-    }
+    XDrawString16(display_, window_, gc_, padding, padding + font_->ascent, text_.data(), int(text_.size()));
 }
 
 void MessageBar::tick(std::int64_t nowMs)

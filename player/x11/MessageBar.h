@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace x11 {
 
@@ -36,9 +37,9 @@ private:
     ::Window parent_;
     ::Window window_ = 0;
     GC gc_ = nullptr;
-    XFontSet fontSet_ = nullptr;
     XFontStruct* font_ = nullptr;
-    std::string text_;
+    bool unicodeFont_ = false;   // an ISO 10646 font: every character, else ASCII
+    std::vector<XChar2b> text_;
     std::int64_t hideAt_ = 0;
 };
 
