@@ -42,6 +42,17 @@ Show::~Show() = default;
 int Show::run()
 {
     Wakeup::loopRuns();
+    if (const std::optional<int> status = prepare())
+        return *status;
+    loop();
+    // The decode under way stops; nobody waits for it.
+    if (engine_)
+        engine_->end();
+    return outcome_ == Outcome::Failed ? 1 : 0;
+}
+
+std::optional<int> Show::prepare()
+{
     XWindowAttributes a{};
     if (!XGetWindowAttributes(display_, target_.window, &a)) {
         takeXError();
@@ -80,7 +91,11 @@ int Show::run()
     }
     reshapeAt_ = 0;
     reshape(nowMs());
+    return std::nullopt;
+}
 
+void Show::loop()
+{
     while (outcome_ == Outcome::Running) {
         while (outcome_ == Outcome::Running && XPending(display_)) {
             XEvent e;
@@ -109,10 +124,6 @@ int Show::run()
         if (::poll(fds, 2, int(timeout)) > 0 && (fds[1].revents & POLLIN))
             Wakeup::drain();
     }
-    // The decode under way stops; nobody waits for it.
-    if (engine_)
-        engine_->end();
-    return outcome_ == Outcome::Failed ? 1 : 0;
 }
 
 void Show::startEngine(std::int64_t now)

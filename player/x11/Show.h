@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace x11 {
@@ -37,6 +38,9 @@ public:
 private:
     enum class Outcome { Running, Ended, Failed };
 
+    // Watches and shows the window; a status when the show cannot begin.
+    std::optional<int> prepare();
+    void loop();
     void startEngine(std::int64_t nowMs);
     void handle(const XEvent& event, std::int64_t nowMs);
     void reshape(std::int64_t nowMs);
