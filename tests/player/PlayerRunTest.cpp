@@ -66,7 +66,7 @@ TEST(PlayerRun, ACompiledScreensaverShowsItsPicturesAndEndsOnAKey)
     EXPECT_EQ(player.ExitCode(), 0);
 }
 
-TEST(PlayerRun, MovingTheMouseDoesNotEndTheShowButAButtonDoes)
+TEST(PlayerRun, ThePointerIsHiddenAndMovingTheMouseDoesNotEndTheShowButAButtonDoes)
 {
     XServer x;
     if (x.Display().isEmpty())
@@ -76,8 +76,11 @@ TEST(PlayerRun, MovingTheMouseDoesNotEndTheShowButAButtonDoes)
     TempFolder t;
     const QString scr = compileDemo(t);
     ASSERT_FALSE(scr.isEmpty());
+    x.Xdotool({"mousemove", "400", "300"});
+    ASSERT_TRUE(xc.PointerVisible()) << "no pointer to hide";
     PlayerProcess player(scr, {"/s"}, x.Env());
     ASSERT_TRUE(WaitFor([&] { return xc.Share(xc.Root(), 0x008040) > 0.5; }, 5000)) << "the show did not cover the screen";
+    EXPECT_FALSE(xc.PointerVisible()) << "the pointer shows over the show";
     x.Xdotool({"mousemove", "100", "100"});
     x.Xdotool({"mousemove", "700", "500"});
     QThread::msleep(500);

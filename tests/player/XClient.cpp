@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 
 #include <cstdlib>
 
@@ -97,6 +98,18 @@ std::vector<unsigned long> XClient::MappedTopLevels()
             XFree(children);
     }
     return out;
+}
+
+bool XClient::PointerVisible()
+{
+    XFixesCursorImage* cursor = XFixesGetCursorImage(dpy(display_));
+    if (!cursor)
+        return true;
+    bool visible = false;
+    for (int i = 0; i < cursor->width * cursor->height && !visible; ++i)
+        visible = (cursor->pixels[i] >> 24) != 0;
+    XFree(cursor);
+    return visible;
 }
 
 std::vector<std::uint32_t> XClient::Pixels(unsigned long window, int& width, int& height)

@@ -31,6 +31,10 @@ public:
     // Top-level windows that are mapped, the root's children.
     std::vector<unsigned long> MappedTopLevels();
 
+    // Whether the mouse pointer shows on the screen now (XFixes' cursor
+    // image has a pixel that is not wholly transparent).
+    bool PointerVisible();
+
     // The window's pixels as 0xRRGGBB, row by row (width x height).
     std::vector<std::uint32_t> Pixels(unsigned long window, int& width, int& height);
     // The share of sampled pixels within `tolerance` of 0xRRGGBB.
