@@ -1,56 +1,54 @@
-// The player's store reader on any bytes, both as a bare image store and as a
-// whole screensaver file (player followed by store). A store it accepts must
-// keep every picture inside the bytes it was given, and loading each picture
-// from it as the show does either gives one that fits the screen or throws.
-#include "FuzzSupport.h"
+// The X11 player's reading of its store on any bytes, both as a bare image
+// store and as a whole screensaver file (player followed by store), without
+// Qt. A store it accepts must keep every picture inside the bytes it was
+// given, and each picture, decoded from it as the show decodes it, either
+// fits the screen or is refused.
+#include "common/Store.h"
+#include "x11/StorePictures.h"
 
-#include "StoreReader.h"
-#include "picture/JPEGBitmap.h"
-#include "picture/ShownPicture.h"
-#include "toolkit/Graphics.h"
+#include "PlainCheck.h"
 
 namespace {
 
-void CheckStore(const TImageStore& store, const std::uint8_t* data, std::size_t size)
+void checkStore(const player::StoreView& store, const std::uint8_t* data, std::size_t size)
 {
-    FUZZ_CHECK(store.Data >= data && store.Size <= size && std::uint64_t(store.Data - data) <= size - store.Size);
-    const SaverSettings& s = store.Settings;
-    FUZZ_CHECK(s.ImageCount >= 1 && s.ImageCount <= MaxImages);
-    FUZZ_CHECK(s.FloatSpeed >= MinFloatSpeed && s.FloatSpeed <= MaxFloatSpeed);
-    TStorePictureSource source(store);
+    PLAIN_CHECK(store.Data >= data && store.Size <= size && std::uint64_t(store.Data - data) <= size - store.Size);
+    const player::SaverSettings& s = store.Settings;
+    PLAIN_CHECK(s.ImageCount >= 1 && s.ImageCount <= player::MaxImages);
+    const ShowSettings show = x11::showSettingsOf(s);
+    PLAIN_CHECK(show.timer1Interval() >= 1 && show.timer1Interval() <= 1000);
+    x11::StorePictures pictures(store);
     for (int k = 1; k <= s.ImageCount; ++k) {
-        const ImageEntry& e = s.Slot(k);
-        FUZZ_CHECK(e.Offset >= SaverSettingsSize && e.Size >= 0);
-        FUZZ_CHECK(std::uint64_t(e.Offset) + std::uint64_t(e.Size) <= store.Size);
-        const QString name = e.Name();
-        FUZZ_CHECK(source.Exists(name));
-        // As the show loads it: by extension, made ready for its screen.
+        const player::ImageEntry& e = s.Slot(k);
+        PLAIN_CHECK(e.Offset >= player::SaverSettingsSize && e.Size >= 0);
+        PLAIN_CHECK(std::uint64_t(e.Offset) + std::uint64_t(e.Size) <= store.Size);
+        PLAIN_CHECK(pictures.exists(k));
+        // Smaller budgets than the show's keep each input quick.
+        DecodeBudget budget;
+        budget.maxBytes = std::uint64_t(64) << 20;
+        budget.maxScanBlocks = std::uint64_t(1) << 20;
         try {
-            const TShownPicture shown = LoadShownPicture(*source.Open(name), IsJpegName(name), QSize(800, 600),
-                                                         FitRule::LargerThan);
-            FUZZ_CHECK(!shown.Image.isNull() && shown.Size.width() <= 800 && shown.Size.height() <= 600);
-        } catch (const EGlimmerError&) {
+            const std::unique_ptr<ByteSource> source = pictures.open(k);
+            const FittedPicture f = decodeToFit(*source, pictures.format(k), 800, 600, FitRule::LargerThan, DecodeControl(nullptr, budget));
+            PLAIN_CHECK(f.shownWidth() <= 800 && f.shownHeight() <= 600);
+            PLAIN_CHECK(f.pixels.width() >= f.shownWidth() && f.pixels.width() <= f.shownWidth() + 1);
+            PLAIN_CHECK(f.pixels.height() >= f.shownHeight() && f.pixels.height() <= f.shownHeight() + 1);
+        } catch (const DecodeError&) {
         }
     }
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
-{
-    FuzzInit(argc, argv);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     try {
-        CheckStore(ReadImageStore(data, size), data, size);
-    } catch (const EGlimmerError&) {
+        checkStore(player::readImageStore(data, size), data, size);
+    } catch (const player::StoreError&) {
     }
     try {
-        CheckStore(ReadAttachedStore(data, size), data, size);
-    } catch (const EGlimmerError&) {
+        checkStore(player::readAttachedStore(data, size), data, size);
+    } catch (const player::StoreError&) {
     }
     return 0;
 }

@@ -238,6 +238,16 @@ stop_daemon() {
     DAEMON_PID=""
 }
 command_daemon() { as_user timeout 10 xscreensaver-command "$@" >>"$WORK/env/command.log" 2>&1; }
+# What a player that did not end was doing: its state, where it waits, the
+# signals it has pending, blocked and caught, and its window.
+process_state() {
+    local pid=$1
+    printf 'state %s, waiting in %s, signals pending %s blocked %s caught %s, window %s' \
+        "$(ps -o stat= -p "$pid" 2>/dev/null | tr -d ' ')" "$(cat "/proc/$pid/wchan" 2>/dev/null)" \
+        "$(sed -n 's/^ShdPnd:\t//p' "/proc/$pid/status" 2>/dev/null)" "$(sed -n 's/^SigBlk:\t//p' "/proc/$pid/status" 2>/dev/null)" \
+        "$(sed -n 's/^SigCgt:\t//p' "/proc/$pid/status" 2>/dev/null)" \
+        "$(w=$(saver_window "$pid"); [ -n "$w" ] && { xwininfo -id "$w" >/dev/null 2>&1 && echo "$w still there" || echo "$w gone"; })"
+}
 # The window the daemon gave a running player, from its environment.
 saver_window() { tr '\0' '\n' <"/proc/$1/environ" 2>/dev/null | sed -n 's/^XSCREENSAVER_WINDOW=//p'; }
 
@@ -277,7 +287,7 @@ if pid=$(wait_player "$RANDOM_SCR"); then
     if screen_shows activate-random "$RANDOM_BG"; then passed "-activate shows the Random screensaver" "$SHOWN"; else failed "-activate shows the Random screensaver" "$SHOWN"; fi
     # --- 3. -deactivate ---------------------------------------------------------
     command_daemon -deactivate
-    if gone_within "$pid" 2; then passed "-deactivate ends the player" "in $GONE_MS ms"; else failed "-deactivate ends the player" "player $pid still runs 2 s later ($(ps -o rss= -p "$pid" | tr -d ' ') KB)"; fi
+    if gone_within "$pid" 2; then passed "-deactivate ends the player" "in $GONE_MS ms"; else failed "-deactivate ends the player" "player $pid still runs 2 s later ($(ps -o rss= -p "$pid" | tr -d ' ') KB; $(process_state "$pid"))"; fi
 else
     failed "-activate shows the Random screensaver" "no player was started: $(tail -2 "$WORK/env/daemon.log" | tr '\n' ' ')"
 fi
@@ -288,7 +298,7 @@ command_daemon -select "${select_index[1]}"
 if pid=$(wait_player "$FLOAT_SCR"); then
     if screen_shows select-float "$FLOAT_BG"; then passed "-select shows the Float screensaver" "$SHOWN"; else failed "-select shows the Float screensaver" "$SHOWN"; fi
     command_daemon -cycle
-    if gone_within "$pid" 2; then passed "-cycle ends the player" "in $GONE_MS ms"; else failed "-cycle ends the player" "player $pid still runs 2 s later"; fi
+    if gone_within "$pid" 2; then passed "-cycle ends the player" "in $GONE_MS ms"; else failed "-cycle ends the player" "player $pid still runs 2 s later ($(process_state "$pid"))"; fi
 else
     failed "-select shows the Float screensaver" "no player was started: $(tail -2 "$WORK/env/daemon.log" | tr '\n' ' ')"
 fi
@@ -316,7 +326,7 @@ if pid=$(wait_player "$RANDOM_SCR" 15); then
     fi
     kill "$SETTINGS_PID" 2>/dev/null && wait "$SETTINGS_PID" 2>/dev/null
     SETTINGS_PID=""
-    if gone_within "$pid" 2; then passed "closing the settings program ends the preview" "in $GONE_MS ms"; else failed "closing the settings program ends the preview" "player $pid still runs 2 s later"; fi
+    if gone_within "$pid" 2; then passed "closing the settings program ends the preview" "in $GONE_MS ms"; else failed "closing the settings program ends the preview" "player $pid still runs 2 s later ($(process_state "$pid"))"; fi
 else
     failed "the settings program's preview draws" "no player was started within 15 s: $(grep -i -m2 'glimmer\|SCR\|usage' "$WORK/env/settings.log" | tr '\n' ' ')"
     kill "$SETTINGS_PID" 2>/dev/null && wait "$SETTINGS_PID" 2>/dev/null
@@ -349,7 +359,7 @@ command_daemon -activate
 if pid=$(wait_player "$RANDOM_SCR"); then
     sleep 0.5
     command_daemon -exit
-    if gone_within "$pid" 2; then passed "-exit ends the player" "in $GONE_MS ms"; else failed "-exit ends the player" "player $pid still runs 2 s after the daemon was told to exit"; fi
+    if gone_within "$pid" 2; then passed "-exit ends the player" "in $GONE_MS ms"; else failed "-exit ends the player" "player $pid still runs 2 s after the daemon was told to exit ($(process_state "$pid"))"; fi
 else
     failed "-exit ends the player" "no player was started"
 fi

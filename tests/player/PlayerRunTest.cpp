@@ -1,81 +1,23 @@
-// A compiled screensaver, run for real under Xvfb: it must cover the screen
-// in its background colour, show its pictures, and end on a key.
+// A compiled screensaver, run for real under Xvfb: full screen it covers the
+// screen in its background colour, shows its pictures, and ends on a key or
+// a button but not on moving the mouse; without a display, or as the player
+// alone, it says why and fails; /c tells what it holds.
 #include "JpegBombs.h"
-#include "StoreReader.h"
-#include "TestSupport.h"
-#include "compiler/ImageStore.h"
-#include "project/Project.h"
+#include "PlayerProcess.h"
+#include "XClient.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QElapsedTimer>
 #include <QThread>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <fstream>
 #include <string>
 
 namespace {
-class XServer {
-public:
-    XServer()
-    {
-        if (QStandardPaths::findExecutable("Xvfb").isEmpty())
-            return;
-        // The server picks a free display and names it: no two test programs
-        // running at once can take the same one.
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return;
-        xvfb_.setChildProcessModifier([fds] { ::dup2(fds[1], 3); });
-        xvfb_.start("Xvfb", {"-displayfd", "3", "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset"});
-        ::close(fds[1]);
-        QByteArray number;
-        char c;
-        while (xvfb_.waitForStarted(5000) && ::read(fds[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        ::close(fds[0]);
-        if (!number.isEmpty())
-            display_ = ":" + QString::fromLatin1(number);
-    }
-    ~XServer()
-    {
-        xvfb_.terminate();
-        xvfb_.waitForFinished(3000);
-    }
-    QString Display() const { return display_; }
-    QProcessEnvironment Env() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", display_);
-        env.remove("QT_QPA_PLATFORM");
-        return env;
-    }
-    QImage Screenshot(const QString& file) const
-    {
-        QProcess p;
-        p.setProcessEnvironment(Env());
-        p.start("import", {"-window", "root", file});
-        p.waitForFinished(15000);
-        return QImage(file);
-    }
-    void Key(const QString& key) const
-    {
-        QProcess p;
-        p.setProcessEnvironment(Env());
-        p.start("xdotool", {"key", key});
-        p.waitForFinished(5000);
-    }
-private:
-    QProcess xvfb_;
-    QString display_;
-};
-
 int countNear(const QImage& img, QColor c, int tolerance)
 {
     int n = 0;
@@ -87,6 +29,12 @@ int countNear(const QImage& img, QColor c, int tolerance)
         }
     return n;
 }
+
+QString compileDemo(TempFolder& t)
+{
+    return CompileScreensaver(t, "DEMO", {PlainBitmap("RED.BMP", 300, 200, QColor(255, 0, 0)), PlainBitmap("YELLOW.BMP", 200, 150, QColor(255, 255, 0))},
+                              [](SaverSettings& s) { s.BackgroundColor = 0x00408000; });   // green 128, blue 64
+}
 } // namespace
 
 TEST(PlayerRun, ACompiledScreensaverShowsItsPicturesAndEndsOnAKey)
@@ -95,31 +43,11 @@ TEST(PlayerRun, ACompiledScreensaverShowsItsPicturesAndEndsOnAKey)
     if (x.Display().isEmpty())
         GTEST_FAIL() << "Xvfb could not be started";
     TempFolder t;
-    QImage red(300, 200, QImage::Format_RGB32);
-    red.fill(QColor(255, 0, 0));
-    red.save(t.File("RED.BMP"), "BMP");
-    QImage yellow(200, 150, QImage::Format_RGB32);
-    yellow.fill(QColor(255, 255, 0));
-    yellow.save(t.File("YELLOW.BMP"), "BMP");
-    Project() = ProjectState{};
-    Project().ProgramFolder = QStringLiteral(GLIMMER_BIN_DIR "/");
-    Project().ProjectFolder = t.Path();
-    Project().ProjectFile = "DEMO.SSJ";
-    Project().Settings = NewProjectSettings();
-    Project().Settings.BackgroundColor = 0x00408000;   // green 128, blue 64
-    Project().Settings.ImageCount = 2;
-    Project().Settings.Slot(1).SetName("RED.BMP");
-    Project().Settings.Slot(2).SetName("YELLOW.BMP");
-    {
-        MessageRecorder rec;
-        ASSERT_NO_THROW(CompileScreenSaver());
-    }
-    ASSERT_TRUE(QFileInfo(t.File("DEMO.SCR")).isExecutable());
+    const QString scr = compileDemo(t);
+    ASSERT_FALSE(scr.isEmpty());
+    ASSERT_TRUE(QFileInfo(scr).isExecutable());
 
-    QProcess scr;
-    scr.setProcessEnvironment(x.Env());
-    scr.start(t.File("DEMO.SCR"), {});
-    ASSERT_TRUE(scr.waitForStarted(5000));
+    PlayerProcess player(scr, {}, x.Env());
     QImage shot;
     int background = 0, picture = 0;
     for (int i = 0; i < 40 && (background < 1000 || picture < 1000); ++i) {
@@ -131,30 +59,68 @@ TEST(PlayerRun, ACompiledScreensaverShowsItsPicturesAndEndsOnAKey)
     shot.save(QStringLiteral(GLIMMER_BIN_DIR "/../player-run.png"));
     EXPECT_GT(background, 50000) << "the background colour covers the screen";
     EXPECT_GT(picture, 10000) << "the first picture is shown";
-    EXPECT_EQ(scr.state(), QProcess::Running);
-    x.Key("space");
-    ASSERT_TRUE(scr.waitForFinished(10000)) << "the screensaver did not end on a key";
-    EXPECT_EQ(scr.exitStatus(), QProcess::NormalExit) << scr.readAllStandardError().constData();
-    EXPECT_EQ(scr.exitCode(), 0);
+    EXPECT_TRUE(player.Running());
+    x.Xdotool({"key", "space"});
+    EXPECT_GE(player.WaitEnd(10000), 0) << "the screensaver did not end on a key";
+    EXPECT_TRUE(player.NormalExit());
+    EXPECT_EQ(player.ExitCode(), 0);
+}
+
+TEST(PlayerRun, ThePointerIsHiddenAndMovingTheMouseDoesNotEndTheShowButAButtonDoes)
+{
+    XServer x;
+    if (x.Display().isEmpty())
+        GTEST_FAIL() << "Xvfb could not be started";
+    XClient xc(x.Display().toStdString());
+    ASSERT_TRUE(xc.Ok());
+    TempFolder t;
+    const QString scr = compileDemo(t);
+    ASSERT_FALSE(scr.isEmpty());
+    x.Xdotool({"mousemove", "400", "300"});
+    ASSERT_TRUE(xc.PointerVisible()) << "no pointer to hide";
+    PlayerProcess player(scr, {"/s"}, x.Env());
+    ASSERT_TRUE(WaitFor([&] { return xc.Share(xc.Root(), 0x008040) > 0.5; }, 5000)) << "the show did not cover the screen";
+    EXPECT_FALSE(xc.PointerVisible()) << "the pointer shows over the show";
+    x.Xdotool({"mousemove", "100", "100"});
+    x.Xdotool({"mousemove", "700", "500"});
+    QThread::msleep(500);
+    EXPECT_TRUE(player.Running()) << "moving the mouse ended the show";
+    x.Xdotool({"click", "1"});
+    EXPECT_GE(player.WaitEnd(3000), 0) << "a button did not end the show";
+    EXPECT_TRUE(player.NormalExit());
+    EXPECT_EQ(player.ExitCode(), 0);
+}
+
+TEST(PlayerRun, AnUndecodablePictureIsToldOnTheScreenAndTheShowGoesOn)
+{
+    XServer x;
+    if (x.Display().isEmpty())
+        GTEST_FAIL() << "Xvfb could not be started";
+    XClient xc(x.Display().toStdString());
+    TempFolder t;
+    const QString scr = CompileScreensaver(t, "BROKEN", {{"BAD.BMP", QByteArray("BM") + QByteArray(300, '\x7f')}, PlainBitmap("RED.BMP", 300, 200, Qt::red)},
+                                           [](SaverSettings& s) { s.BackgroundColor = 0x00408000; });
+    ASSERT_FALSE(scr.isEmpty());
+    PlayerProcess player(scr, {}, x.Env());
+    ASSERT_TRUE(WaitFor([&] { return xc.Share(xc.Root(), 0xFF0000) > 0.05; }, 5000)) << "the next picture is not shown";
+    EXPECT_TRUE(player.Running());
+    EXPECT_TRUE(player.StandardError().contains("The picture BAD.BMP cannot be shown: Bitmap image is not valid."))
+        << player.StandardError().constData();
+    // The message stands at the bottom of the screen, white on black.
+    const QImage shot = x.Screenshot(t.File("message.png"));
+    shot.save(QStringLiteral(GLIMMER_BIN_DIR "/../player-message.png"));
+    const QImage bottom = shot.copy(0, shot.height() - 80, shot.width(), 80);
+    EXPECT_GT(countNear(bottom, Qt::black, 0), 200);
+    EXPECT_GT(countNear(bottom, Qt::white, 0), 20);
+    EXPECT_GE(player.EndWith(SIGTERM), 0);
+    EXPECT_EQ(player.ExitCode(), 0);
 }
 
 TEST(PlayerRun, WithoutADisplayAScreensaverSaysSoAndFails)
 {
     TempFolder t;
-    QImage blue(40, 30, QImage::Format_RGB32);
-    blue.fill(Qt::blue);
-    blue.save(t.File("A.BMP"), "BMP");
-    Project() = ProjectState{};
-    Project().ProgramFolder = QStringLiteral(GLIMMER_BIN_DIR "/");
-    Project().ProjectFolder = t.Path();
-    Project().ProjectFile = "DEMO.SSJ";
-    Project().Settings = NewProjectSettings();
-    Project().Settings.ImageCount = 1;
-    Project().Settings.Slot(1).SetName("A.BMP");
-    {
-        MessageRecorder rec;
-        ASSERT_NO_THROW(CompileScreenSaver());
-    }
+    const QString scr = CompileScreensaver(t, "DEMO", {PlainBitmap("A.BMP", 40, 30, Qt::blue)});
+    ASSERT_FALSE(scr.isEmpty());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("WAYLAND_DISPLAY");
     env.remove("QT_QPA_PLATFORM");
@@ -164,16 +130,36 @@ TEST(PlayerRun, WithoutADisplayAScreensaverSaysSoAndFails)
             env.remove("DISPLAY");
         else
             env.insert("DISPLAY", display);
-        for (const QStringList& args : {QStringList{}, QStringList{"/s"}, QStringList{"--root"}}) {
-            QProcess p;
-            p.setProcessEnvironment(env);
-            p.start(t.File("DEMO.SCR"), args);
-            ASSERT_TRUE(p.waitForFinished(10000));
-            EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-            EXPECT_EQ(p.exitCode(), 1);
-            const QByteArray err = p.readAllStandardError();
-            EXPECT_TRUE(err.contains("display")) << err.constData();
+        for (const QStringList& args : {QStringList{}, QStringList{"/s"}, QStringList{"--root"}, QStringList{"--window-id", "0x200001"}}) {
+            PlayerProcess p(scr, args, env);
+            ASSERT_GE(p.WaitEnd(10000), 0);
+            EXPECT_TRUE(p.NormalExit());
+            EXPECT_EQ(p.ExitCode(), 1);
+            EXPECT_TRUE(p.StandardError().contains("display")) << p.StandardError().constData();
         }
+    }
+}
+
+TEST(PlayerRun, SlashCTellsWhatTheScreensaverHoldsWithoutADisplay)
+{
+    TempFolder t;
+    const QString scr = CompileScreensaver(t, "SUNSET", {PlainBitmap("RED.BMP", 40, 30, Qt::red), PlainBitmap("BLUE.BMP", 40, 30, Qt::blue)},
+                                           [](SaverSettings& s) {
+                                               s.DisplayTimes = 1;
+                                               s.DisplaySeconds = 1;
+                                           });
+    ASSERT_FALSE(scr.isEmpty());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    for (const QString& option : {QString("/c"), QString("/C:1234")}) {
+        PlayerProcess p(scr, {option}, env);
+        ASSERT_GE(p.WaitEnd(5000), 0);
+        EXPECT_EQ(p.ExitCode(), 0);
+        EXPECT_EQ(QString::fromUtf8(p.StandardOutput()),
+                  "Screensaver: SUNSET\nPictures: 2 (RED.BMP, BLUE.BMP)\nMode: Random, each picture 1 time for 1 second\n\n"
+                  "Made with Glimmer. Run it without options to show it full screen; "
+                  "--window shows it in a window, --root on the desktop or in XScreenSaver.\n");
+        EXPECT_TRUE(p.StandardError().isEmpty()) << p.StandardError().constData();
     }
 }
 
@@ -189,37 +175,17 @@ long PeakKb(qint64 pid)
     return -1;
 }
 
-// A screensaver of one legal JPEG of 883 scans over 16384 x 16384 pixels.
-QString CompileBomb(TempFolder& t)
-{
-    WriteAll(t.File("BOMB.JPG"), ManyScansBomb(16384, 16384));
-    Project() = ProjectState{};
-    Project().ProgramFolder = QStringLiteral(GLIMMER_BIN_DIR "/");
-    Project().ProjectFolder = t.Path();
-    Project().ProjectFile = "BOMB.SSJ";
-    Project().Settings = NewProjectSettings();
-    Project().Settings.ImageCount = 1;
-    Project().Settings.Slot(1).SetName("BOMB.JPG");
-    MessageRecorder rec;
-    try {
-        CompileScreenSaver();
-    } catch (const std::exception&) {
-        return QString();
-    }
-    return t.File("BOMB.SCR");
-}
-
-// Runs until the first check has passed or `ms` have gone by, noting the
-// peak memory; true when the process still runs.
-bool RunFor(QProcess& p, int ms, long& peakKb)
+// Runs until `ms` have gone by, noting the peak memory; true when the
+// process still runs.
+bool RunFor(PlayerProcess& p, int ms, long& peakKb)
 {
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < ms && p.state() == QProcess::Running) {
-        peakKb = std::max(peakKb, PeakKb(p.processId()));
-        p.waitForFinished(50);
+    while (clock.elapsed() < ms && p.Running()) {
+        peakKb = std::max(peakKb, PeakKb(p.Pid()));
+        QThread::msleep(50);
     }
-    return p.state() == QProcess::Running;
+    return p.Running();
 }
 } // namespace
 
@@ -229,65 +195,78 @@ TEST(PlayerRun, ABombEndsWithinASecondOfAKeyOrOfSigterm)
     if (x.Display().isEmpty())
         GTEST_FAIL() << "Xvfb could not be started";
     TempFolder t;
-    const QString scr = CompileBomb(t);
+    // One legal JPEG of 883 scans over 16384 x 16384 pixels.
+    const QString scr = CompileScreensaver(t, "BOMB", {{"BOMB.JPG", ManyScansBomb(16384, 16384)}});
     ASSERT_FALSE(scr.isEmpty());
 
     // Full screen: a key while the picture is decoding.
-    QProcess full;
-    full.setProcessEnvironment(x.Env());
-    full.start(scr, {});
-    ASSERT_TRUE(full.waitForStarted(5000));
+    PlayerProcess full(scr, {}, x.Env());
     long peak = 0;
     ASSERT_TRUE(RunFor(full, 1000, peak)) << "it ended before the key";
     QElapsedTimer clock;
     clock.start();
-    x.Key("space");
-    ASSERT_TRUE(full.waitForFinished(3000));
+    x.Xdotool({"key", "space"});
+    ASSERT_GE(full.WaitEnd(3000), 0);
     const qint64 afterKey = clock.elapsed();
     EXPECT_LT(afterKey, 1000) << "including xdotool's own start";
-    EXPECT_EQ(full.exitCode(), 0);
+    EXPECT_EQ(full.ExitCode(), 0);
     EXPECT_LT(peak, 1200L * 1024);
 
     // In a window of its own, which input does not end: SIGTERM does.
-    QProcess windowed;
-    windowed.setProcessEnvironment(x.Env());
-    windowed.start(scr, {"--window"});
-    ASSERT_TRUE(windowed.waitForStarted(5000));
+    PlayerProcess windowed(scr, {"--window"}, x.Env());
     ASSERT_TRUE(RunFor(windowed, 1000, peak));
-    clock.restart();
-    ::kill(pid_t(windowed.processId()), SIGTERM);
-    ASSERT_TRUE(windowed.waitForFinished(3000));
-    const qint64 afterTerm = clock.elapsed();
+    const qint64 afterTerm = windowed.EndWith(SIGTERM);
+    EXPECT_GE(afterTerm, 0);
     EXPECT_LT(afterTerm, 1000);
-    EXPECT_EQ(windowed.exitStatus(), QProcess::NormalExit);
+    EXPECT_TRUE(windowed.NormalExit());
+    EXPECT_EQ(windowed.ExitCode(), 0);
     EXPECT_LT(peak, 1200L * 1024);
-    std::printf("ended %lld ms after a key, %lld ms after SIGTERM; peak resident %ld MiB\n",
-                static_cast<long long>(afterKey), static_cast<long long>(afterTerm), peak / 1024);
+    std::printf("ended %lld ms after a key, %lld ms after SIGTERM; peak resident %ld MiB\n", static_cast<long long>(afterKey),
+                static_cast<long long>(afterTerm), peak / 1024);
 }
 
 TEST(PlayerRun, ThePlayerAloneSaysWhatItIsAndFails)
 {
-    QProcess p;
+    const QString bin = QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.BIN");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
     env.remove("QT_QPA_PLATFORM");
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.BIN"), {});
-    ASSERT_TRUE(p.waitForFinished(10000));
-    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(p.exitCode(), 1);
-    EXPECT_TRUE(p.readAllStandardError().contains("holds no screensaver"));
-    // Nor when a display is named that is not there.
-    env.insert("DISPLAY", ":9987");
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.BIN"), {});
-    ASSERT_TRUE(p.waitForFinished(10000));
-    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(p.exitCode(), 1);
-    EXPECT_TRUE(p.readAllStandardError().contains("holds no screensaver"));
-    p.start(QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.BIN"), {"--bogus"});
-    ASSERT_TRUE(p.waitForFinished(10000));
-    EXPECT_EQ(p.exitCode(), 2);
-    EXPECT_TRUE(p.readAllStandardError().contains("usage:"));
+    for (const QString& display : {QString(), QString(":9987")}) {
+        if (!display.isEmpty())
+            env.insert("DISPLAY", display);
+        PlayerProcess p(bin, {}, env);
+        ASSERT_GE(p.WaitEnd(10000), 0);
+        EXPECT_TRUE(p.NormalExit());
+        EXPECT_EQ(p.ExitCode(), 1);
+        EXPECT_TRUE(p.StandardError().contains("holds no screensaver"));
+    }
+    PlayerProcess bogus(bin, {"--bogus"}, env);
+    ASSERT_GE(bogus.WaitEnd(10000), 0);
+    EXPECT_EQ(bogus.ExitCode(), 2);
+    EXPECT_TRUE(bogus.StandardError().contains("usage:"));
+    EXPECT_TRUE(bogus.StandardError().contains("--bogus"));
+}
+
+TEST(PlayerBinary, NeedsOnlyTheXClientLibrariesAndTheCRuntime)
+{
+    QProcess ldd;
+    ldd.start("ldd", {QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.BIN")});
+    ASSERT_TRUE(ldd.waitForFinished(10000));
+    const QString out = QString::fromLocal8Bit(ldd.readAllStandardOutput());
+    EXPECT_FALSE(out.contains("Qt", Qt::CaseInsensitive)) << out.toStdString();
+#ifndef GLIMMER_SANITIZE_BUILD
+    // X's client libraries and what they use, the C library: what every X
+    // desktop has. No libjpeg, no C++ runtime: those are inside.
+    const QRegularExpression allowed(
+        "^(linux-vdso|ld-linux[-\\w]*|libc|libm|libX11|libxcb|libXau|libXdmcp|libXrandr|libXrender|libXext|libbsd|libmd)\\.so");
+    int libraries = 0;
+    for (const QString& line : out.split('\n', Qt::SkipEmptyParts)) {
+        const QString name = line.trimmed().section(' ', 0, 0).section('/', -1);
+        EXPECT_TRUE(allowed.match(name).hasMatch()) << "GLIMMER.BIN needs " << name.toStdString();
+        ++libraries;
+    }
+    EXPECT_GT(libraries, 2);
+    EXPECT_TRUE(out.contains("libX11.so")) << out.toStdString();
+#endif
 }

@@ -1,0 +1,152 @@
+// GLIMMER.BIN: the player of a compiled screensaver, drawn with Xlib alone.
+// A compiled NAME.SCR is this program followed by its image store; run, it
+// shows the pictures as Glimmer's preview does: full screen, in a window of
+// its own, or in a window it is given (XScreenSaver's, or its settings
+// program's preview).
+#include "common/CommandLine.h"
+#include "common/Install.h"
+#include "common/SelfFile.h"
+#include "common/Store.h"
+#include "x11/Show.h"
+#include "x11/Wakeup.h"
+#include "x11/Windows.h"
+
+#include <X11/Xlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+std::string baseName(const char* path)
+{
+    const std::string p = path && *path ? path : "GLIMMER.BIN";
+    return p.substr(p.find_last_of('/') + 1);
+}
+
+// "SUNSET" for SUNSET.SCR: the name the screensaver was compiled under.
+std::string screensaverName(const std::string& file)
+{
+    const std::size_t dot = file.find_last_of('.');
+    return dot == std::string::npos || dot == 0 ? file : file.substr(0, dot);
+}
+
+int fail(const std::string& program, const std::string& message)
+{
+    std::fprintf(stderr, "%s: %s\n", program.c_str(), message.c_str());
+    return 1;
+}
+
+std::string noDisplayText(const std::string& named)
+{
+    const char* env = std::getenv("DISPLAY");
+    const std::string display = !named.empty() ? named : env ? env : "";
+    if (display.empty())
+        return "No display: DISPLAY is not set, and the screensaver needs an X display to show itself.";
+    return "The X display " + display + " cannot be reached; the screensaver needs one to show itself.";
+}
+
+std::string programForIoError;
+
+int onDisplayLost(Display*)
+{
+    std::fprintf(stderr, "%s: The X display was closed; the screensaver ends.\n", programForIoError.c_str());
+    std::fflush(stderr);
+    ::_exit(1);
+}
+
+// Ends at once: the decode under way, if any, is not waited for, and the X
+// server takes back the windows, grabs and pixmaps with the connection.
+[[noreturn]] void endProcess(Display* display, int status)
+{
+    if (display)
+        XCloseDisplay(display);
+    std::fflush(nullptr);
+    ::_exit(status);
+}
+
+int runShow(const player::PlayerArgs& args, const player::StoreView& store, const std::string& program)
+{
+    Display* display = XOpenDisplay(args.DisplayName.empty() ? nullptr : args.DisplayName.c_str());
+    if (!display)
+        return fail(program, noDisplayText(args.DisplayName));
+    programForIoError = program;
+    XSetIOErrorHandler(onDisplayLost);
+    x11::noteErrorsQuietly();
+    const int screen = DefaultScreen(display);
+
+    x11::ShowTarget target;
+    switch (args.Mode) {
+    case player::RunMode::IntoWindow:
+        target.window = ::Window(args.WindowId);
+        break;
+    case player::RunMode::Root:
+        target.window = x11::rootTarget(display, screen);
+        break;
+    case player::RunMode::Window:
+        target.window = x11::createOwnWindow(display, screen, 800, 600, screensaverName(program));
+        target.ownWindow = true;
+        break;
+    default:
+        target.window = x11::createFullScreenWindow(display, screen);
+        target.ownWindow = true;
+        target.endOnInput = true;
+        target.fullScreen = true;
+        break;
+    }
+    // Never destroyed: endProcess does not return.
+    auto* show = new x11::Show(display, target, store, program);
+    endProcess(display, show->run());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string program = baseName(argc > 0 ? argv[0] : nullptr);
+    const player::PlayerArgs args = player::parseCommandLine(argc, argv);
+    if (args.Mode == player::RunMode::Usage) {
+        if (!args.Problem.empty())
+            std::fprintf(stderr, "%s: %s\n", program.c_str(), args.Problem.c_str());
+        std::fputs(player::usageText(program).c_str(), stderr);
+        return 2;
+    }
+    if (args.Mode == player::RunMode::Help) {
+        std::fputs(player::usageText(program).c_str(), stdout);
+        return 0;
+    }
+    // A signal from here on ends the player with status 0, in every mode.
+    if (!x11::Wakeup::install())
+        return fail(program, "The screensaver cannot set up its signals.");
+
+    // The store lies after this program's own image, in its own file.
+    const player::MappedFile self("/proc/self/exe");
+    if (!self.Ok())
+        return fail(program, "The screensaver cannot read its own file: " + self.Problem() + ".");
+    player::StoreView store;
+    try {
+        store = player::readAttachedStore(self.Data(), self.Size());
+    } catch (const player::StoreError& e) {
+        return fail(program, std::string(e.what()) + ".");
+    }
+
+    switch (args.Mode) {
+    case player::RunMode::Install:
+    case player::RunMode::Uninstall: {
+        player::InstallRequest request;
+        request.ProgramPath = player::ownExecutablePath();
+        request.Home = player::homeFolder();
+        const player::InstallResult r = args.Mode == player::RunMode::Install ? player::installInXScreenSaver(request)
+                                                                              : player::uninstallFromXScreenSaver(request);
+        std::fputs(r.Message.c_str(), r.ExitCode == 0 ? stdout : stderr);
+        return r.ExitCode;
+    }
+    case player::RunMode::Config:
+        std::printf("%s\n", player::describeStore(store, screensaverName(program)).c_str());
+        return 0;
+    default:
+        return runShow(args, store, program);
+    }
+}

@@ -1,0 +1,246 @@
+#include "x11/Show.h"
+
+#include "x11/MessageBar.h"
+#include "x11/Wakeup.h"
+#include "x11/Windows.h"
+
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <poll.h>
+#include <unistd.h>
+
+namespace x11 {
+
+std::int64_t nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+namespace {
+// A burst of resizes (a window being dragged larger) is taken as one.
+constexpr std::int64_t reshapeDelayMs = 100;
+
+std::uint32_t seedOfTheMoment()
+{
+    // The show is seeded from the time of day, as the program's own is.
+    const auto t = std::chrono::system_clock::now().time_since_epoch();
+    return std::uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(t).count()) ^ (std::uint32_t(::getpid()) << 16);
+}
+} // namespace
+
+Show::Show(Display* display, ShowTarget target, const player::StoreView& store, std::string program)
+    : display_(display), target_(target), pictures_(store), settings_(showSettingsOf(store.Settings)),
+      colorRef_(store.Settings.BackgroundColor), program_(std::move(program))
+{
+}
+
+Show::~Show() = default;
+
+int Show::run()
+{
+    Wakeup::loopRuns();
+    if (const std::optional<int> status = prepare())
+        return *status;
+    loop();
+    // The decode under way stops; nobody waits for it.
+    if (engine_)
+        engine_->end();
+    return outcome_ == Outcome::Failed ? 1 : 0;
+}
+
+std::optional<int> Show::prepare()
+{
+    XWindowAttributes a{};
+    if (!XGetWindowAttributes(display_, target_.window, &a)) {
+        takeXError();
+        std::fprintf(stderr, "%s: The window 0x%lx cannot be drawn into: there is no such window.\n", program_.c_str(),
+                     static_cast<unsigned long>(target_.window));
+        return 1;
+    }
+    painter_ = std::make_unique<Painter>(display_, target_.window, a, colorRef_);
+    if (!painter_->problem().empty()) {
+        std::fprintf(stderr, "%s: %s\n", program_.c_str(), painter_->problem().c_str());
+        return 1;
+    }
+    width_ = a.width;
+    height_ = a.height;
+    root_ = a.root;
+    long mask = StructureNotifyMask | ExposureMask;
+    if (target_.endOnInput)
+        mask |= KeyPressMask | ButtonPressMask;
+    XSelectInput(display_, target_.window, mask);
+    if (target_.fullScreen)
+        XSelectInput(display_, a.root, StructureNotifyMask);
+    // A window destroyed before it was watched sends no DestroyNotify.
+    XSync(display_, False);
+    if (!XGetWindowAttributes(display_, target_.window, &a)) {
+        takeXError();
+        return 0;
+    }
+    if (target_.ownWindow) {
+        XSetWindowBackground(display_, target_.window, painter_->backgroundPixel());
+        deleteWindow_ = deleteWindowAtom(display_);
+        bar_ = std::make_unique<MessageBar>(display_, target_.window);
+        XMapRaised(display_, target_.window);
+        if (target_.endOnInput && !grabInput(display_, target_.window, [] { return Wakeup::signalled(); }) && !Wakeup::signalled())
+            std::fprintf(stderr, "%s: another program holds the keyboard or the mouse; a key or a button may not end the show.\n",
+                         program_.c_str());
+    }
+    reshapeAt_ = 0;
+    reshape(nowMs());
+    return std::nullopt;
+}
+
+void Show::loop()
+{
+    while (outcome_ == Outcome::Running) {
+        while (outcome_ == Outcome::Running && XPending(display_)) {
+            XEvent e;
+            XNextEvent(display_, &e);
+            handle(e, nowMs());
+        }
+        if (Wakeup::signalled() && outcome_ == Outcome::Running)
+            outcome_ = Outcome::Ended;
+        if (outcome_ != Outcome::Running)
+            break;
+        const std::int64_t now = nowMs();
+        if (reshapeAt_ != 0 && now >= reshapeAt_)
+            reshape(now);
+        engine_->run(now);
+        takeNotices(now);
+        if (bar_)
+            bar_->tick(now);
+        paint();
+        if (outcome_ != Outcome::Running)
+            break;
+        // Events that Xlib has read already do not show on its connection.
+        if (XPending(display_))
+            continue;
+        pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {Wakeup::readEnd(), POLLIN, 0}};
+        const std::int64_t timeout = std::clamp<std::int64_t>(wakeAt() - nowMs(), 0, 1000);
+        if (::poll(fds, 2, int(timeout)) > 0 && (fds[1].revents & POLLIN))
+            Wakeup::drain();
+    }
+}
+
+void Show::startEngine(std::int64_t now)
+{
+    engine_.reset();
+    engine_ = std::make_unique<ShowEngine>(settings_, pictures_, [] { Wakeup::wake(); });
+    engine_->setArea(area_.width, area_.height);
+    engine_->start(seedOfTheMoment(), now);
+    drawn_ = ShowFrame{};
+    paintAll_ = true;
+}
+
+void Show::handle(const XEvent& e, std::int64_t now)
+{
+    switch (e.type) {
+    case Expose:
+        if (bar_ && bar_->owns(e.xexpose.window)) {
+            if (e.xexpose.count == 0)
+                bar_->paint();
+        } else if (e.xexpose.window == target_.window) {
+            paintAll_ = true;
+        }
+        break;
+    case ConfigureNotify:
+        if (e.xconfigure.window == target_.window) {
+            if (e.xconfigure.width != width_ || e.xconfigure.height != height_) {
+                width_ = e.xconfigure.width;
+                height_ = e.xconfigure.height;
+                reshapeAt_ = now + reshapeDelayMs;
+            }
+        } else if (target_.fullScreen && e.xconfigure.window == root_) {
+            // The screen itself changed size (a monitor added, say).
+            XMoveResizeWindow(display_, target_.window, 0, 0, unsigned(e.xconfigure.width), unsigned(e.xconfigure.height));
+        }
+        break;
+    case DestroyNotify:
+        if (e.xdestroywindow.window == target_.window)
+            outcome_ = Outcome::Ended;
+        break;
+    case KeyPress:
+    case ButtonPress:
+        if (target_.endOnInput)
+            outcome_ = Outcome::Ended;
+        break;
+    case ClientMessage:
+        if (deleteWindow_ && Atom(e.xclient.data.l[0]) == deleteWindow_)
+            outcome_ = Outcome::Ended;
+        break;
+    default:
+        break;
+    }
+}
+
+void Show::reshape(std::int64_t now)
+{
+    reshapeAt_ = 0;
+    const PictureRect before = area_;
+    area_ = showAreaIn(rectInRoot(display_, target_.window, width_, height_), monitorsOf(display_, root_));
+    painter_->setGeometry(width_, height_, area_);
+    paintAll_ = true;
+    if (!engine_) {
+        startEngine(now);
+        return;
+    }
+    if (before.width == area_.width && before.height == area_.height)
+        return;
+    engine_->setArea(area_.width, area_.height);
+    // The picture on show was made for the old size: when the new one asks
+    // for it at another scale (a window made much larger or smaller), the
+    // show starts afresh rather than keep it too small or cut off.
+    const ShowFrame& f = engine_->frame();
+    if (f.picture &&
+        halvingsToFit(f.picture->info.uprightWidth(), f.picture->info.uprightHeight(), area_.width, area_.height, FitRule::LargerThan) !=
+            f.picture->halvings)
+        startEngine(now);
+}
+
+void Show::takeNotices(std::int64_t now)
+{
+    while (std::optional<ShowNotice> n = engine_->takeNotice()) {
+        const std::string name = n->slot >= 1 && n->slot <= player::MaxImages ? pictures_.store().Settings.Slot(n->slot).Name() : "";
+        std::string text;
+        if (n->kind == ShowNotice::Missing) {
+            text = missingPictureText(name);
+            outcome_ = Outcome::Failed;
+        } else {
+            text = "The picture " + player::printableName(name) + " cannot be shown: " + n->message + ".";
+            if (bar_)
+                bar_->show(text, area_, now);
+        }
+        std::fprintf(stderr, "%s: %s\n", program_.c_str(), text.c_str());
+    }
+    if (engine_->ended() && outcome_ == Outcome::Running)
+        outcome_ = Outcome::Failed;
+}
+
+void Show::paint()
+{
+    const ShowFrame& f = engine_->frame();
+    if (paintAll_) {
+        painter_->paintAll(f);
+        paintAll_ = false;
+    } else {
+        painter_->paintChange(drawn_, f);
+    }
+    drawn_ = f;
+    XFlush(display_);
+}
+
+std::int64_t Show::wakeAt() const
+{
+    std::int64_t at = engine_->nextTickAt();
+    if (reshapeAt_ != 0)
+        at = std::min(at, reshapeAt_);
+    if (bar_ && bar_->dueAt() != 0)
+        at = std::min(at, bar_->dueAt());
+    return at;
+}
+
+} // namespace x11

@@ -1,0 +1,27 @@
+#pragma once
+// What wakes the player's main loop besides X: SIGTERM, SIGINT and SIGHUP
+// (the XScreenSaver daemon ends its programs with SIGTERM), and the decoder's
+// worker when a picture is ready. Both write a byte to one pipe that the loop
+// polls; the signal is also noted in a flag, so that it is never lost behind
+// a full pipe. Until the show's loop runs, a signal ends the player at
+// once, with status 0 as always.
+namespace x11 {
+
+class Wakeup {
+public:
+    // Opens the pipe and sets the handlers; false when the system refused.
+    static bool install();
+    // From now on the loop ends the player on a signal.
+    static void loopRuns();
+    // The end the loop polls.
+    static int readEnd();
+    // Reads what is waiting (never blocks).
+    static void drain();
+    // Safe on any thread (the decoder's worker).
+    static void wake();
+    static bool signalled();
+    // The signal that came, for a message; 0 when none.
+    static int signalNumber();
+};
+
+} // namespace x11

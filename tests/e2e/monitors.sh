@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# A compiled screensaver on two monitors, as XRandR tells them: an X server
+# (Xorg with its "dummy" video driver, which has outputs of its own) with a
+# 1024 x 768 monitor on the left and a smaller primary 800 x 600 one on its
+# right. Full screen and on the root window the background covers all of
+# the screen and the show runs on the primary monitor only: no picture ever
+# stands on the left monitor or below the right one, where a show over the
+# whole screen would cut it at the seam.
+#
+# usage: monitors.sh <bin dir> <source dir>
+#   GLIMMER_E2E_SHOTS=DIR keeps the screenshots there.
+set -uo pipefail
+
+BIN_DIR=${1:?usage: monitors.sh <bin dir> <source dir>}
+PROGRAM=$(cd "$BIN_DIR" && pwd)/glimmer
+WORK=""
+XORG_PID=""
+PLAYER_PID=""
+KEEP_WORK=0
+
+fail() {
+    printf '\nmonitors: FAILED: %s\n' "$*" >&2
+    [ -n "$WORK" ] && printf '  work folder kept: %s\n' "$WORK" >&2
+    KEEP_WORK=1
+    exit 1
+}
+skip() {
+    printf 'monitors: SKIPPED: %s\n' "$*"
+    exit 77
+}
+cleanup() {
+    local pid
+    for pid in $PLAYER_PID $XORG_PID; do
+        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    done
+    if [ -n "${GLIMMER_E2E_SHOTS:-}" ] && [ -n "$WORK" ]; then
+        mkdir -p "$GLIMMER_E2E_SHOTS" && cp "$WORK"/*.png "$GLIMMER_E2E_SHOTS"/ 2>/dev/null
+    fi
+    [ "$KEEP_WORK" = 0 ] && [ -n "$WORK" ] && rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+for tool in Xorg xrandr import convert identify compare; do
+    command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps installs it)"
+done
+DRIVER=$(find /usr/lib/xorg/modules/drivers -name 'dummy_drv.so' 2>/dev/null | head -1)
+[ -n "$DRIVER" ] || skip "Xorg's dummy video driver is missing (Debian: xserver-xorg-video-dummy)"
+[ -x "$PROGRAM" ] || fail "no program at $PROGRAM: build it first"
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/glimmer-monitors.XXXXXX") || fail "cannot make a work folder"
+mkdir -p "$WORK/conf.d"
+cat >"$WORK/xorg.conf" <<'CONF'
+Section "ServerFlags"
+  Option "AutoAddDevices" "false"
+  Option "AutoAddGPU" "false"
+EndSection
+Section "Device"
+  Identifier "dummy"
+  Driver "dummy"
+  VideoRam 65536
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "dummy"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Virtual 2048 1024
+  EndSubSection
+EndSection
+CONF
+
+# A free display number: the server says which through -displayfd.
+: >"$WORK/display"
+Xorg -displayfd 3 -config "$WORK/xorg.conf" -configdir "$WORK/conf.d" -logfile "$WORK/xorg.log" \
+    -nolisten tcp -noreset 3>"$WORK/display" >"$WORK/xorg.out" 2>&1 &
+XORG_PID=$!
+for _ in $(seq 100); do
+    [ -s "$WORK/display" ] && DISPLAY=:$(tr -dc 0-9 <"$WORK/display") xrandr >/dev/null 2>&1 && break
+    kill -0 "$XORG_PID" 2>/dev/null || skip "Xorg with the dummy driver does not start here: $(grep -m1 -E '\(EE\)|Fatal' "$WORK/xorg.log" "$WORK/xorg.out" 2>/dev/null)"
+    sleep 0.1
+done
+DISPLAY=:$(tr -dc 0-9 <"$WORK/display")
+export DISPLAY
+xrandr >/dev/null 2>&1 || fail "Xorg did not answer within 10 s: $(tail -3 "$WORK/xorg.log")"
+
+# Left: DUMMY0 at 1024 x 768. Right: DUMMY1 at 800 x 600, the primary one.
+xrandr --fb 1824x768 &&
+    xrandr --addmode DUMMY1 800x600 &&
+    xrandr --output DUMMY0 --mode 1024x768 --pos 0x0 --output DUMMY1 --mode 800x600 --pos 1024x0 --primary ||
+    fail "xrandr could not set up two monitors"
+monitors=$(xrandr --listmonitors)
+grep -q '^Monitors: 2' <<<"$monitors" && grep -q '\*DUMMY1 800/[0-9]*x600/[0-9]*+1024+0' <<<"$monitors" ||
+    fail "the two monitors are not as asked: $monitors"
+echo "display $DISPLAY: $(tr '\n' ' ' <<<"$monitors")"
+
+# A Float screensaver that moves fast, with two pictures.
+le32() { printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }
+fmt="$(le32 $((0x00408000)))\\x01$(le32 995)$(le32 2)$(le32 1)$(le32 1)$(le32 2)"
+for name in RED.BMP YELLOW.JPG; do
+    fmt+="\\x$(printf %02x ${#name})$name$(printf '\\x00%.0s' $(seq $((12 - ${#name}))))$(le32 0)$(le32 0)"
+done
+fmt+=$(printf '\\x00%.0s' $(seq $((21 * 8))))
+# shellcheck disable=SC2059
+printf "$fmt" >"$WORK/TWO.SSJ"
+convert -size 320x240 xc:'#ff0000' BMP3:"$WORK/RED.BMP" && convert -size 240x180 xc:'#ffff00' -quality 95 "$WORK/YELLOW.JPG" ||
+    fail "ImageMagick cannot write the pictures"
+QT_QPA_PLATFORM=offscreen "$PROGRAM" --compile "$WORK/TWO.SSJ" >"$WORK/compile.log" 2>&1 ||
+    fail "glimmer --compile failed: $(tail -3 "$WORK/compile.log")"
+
+# share PNG GEOMETRY RRGGBB: the part of that area of the screenshot in that colour.
+share() {
+    local png=$1 geometry=$2 colour=$3 w h differ
+    convert "$png" -crop "$geometry" +repage "$WORK/crop.png" || { echo 0; return; }
+    read -r w h < <(identify -format '%w %h\n' "$WORK/crop.png")
+    differ=$(compare -metric AE -fuzz 6% "$WORK/crop.png" -size "${w}x$h" xc:"#$colour" null: 2>&1)
+    awk -v d="$differ" -v n=$((w * h)) 'BEGIN { printf "%.4f", (d ~ /^[0-9.e+]+$/ && n) ? 1 - d / n : 0 }'
+}
+at_least() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a + 0 >= b + 0) }'; }
+
+# check NAME ARGS...: the player, run with ARGS, seen ten times over 2.5 s.
+check() {
+    local name=$1 i png left below right picture seen=0
+    shift
+    "$WORK/TWO.SCR" "$@" 2>"$WORK/$name.err" &
+    PLAYER_PID=$!
+    sleep 0.7
+    for i in $(seq 10); do
+        png=$WORK/$name-$i.png
+        import -window root "$png" || fail "$name: no screenshot"
+        left=$(share "$png" 1024x768+0+0 008040)
+        below=$(share "$png" 800x168+1024+600 008040)
+        right=$(share "$png" 800x600+1024+0 008040)
+        picture=$(awk -v r="$right" 'BEGIN { printf "%.4f", 1 - r }')
+        at_least "$left" 1 || fail "$name: a picture on the left monitor (background $left of it, $png)"
+        at_least "$below" 1 || fail "$name: a picture below the right monitor (background $below of it, $png)"
+        at_least "$picture" 0.05 && seen=$((seen + 1))
+        sleep 0.25
+    done
+    [ "$seen" -ge 8 ] || fail "$name: the pictures were on the primary monitor in only $seen of 10 screenshots"
+    kill -TERM "$PLAYER_PID"
+    wait "$PLAYER_PID"
+    local status=$?
+    PLAYER_PID=""
+    [ "$status" = 0 ] || fail "$name: ended with status $status: $(head -3 "$WORK/$name.err")"
+    cp "$WORK/$name-5.png" "$WORK/$name.png"
+    echo "monitors: $name: the background covers both monitors, the show stays on the primary one"
+}
+check full-screen
+check root --root
+echo "monitors: passed"
