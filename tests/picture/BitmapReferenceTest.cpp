@@ -185,12 +185,10 @@ Verdict Judge(const QString& file, const std::uint32_t (*narrowMasks)[4] = nullp
 
 TEST(BitmapReference, EveryCorpusBitmapThatLoadsMatchesTheCloserReference)
 {
-    const QString tools = MissingTools();
-    if (!tools.isEmpty())
-        GTEST_SKIP() << "needs " << tools.toStdString();
+    GLIMMER_NEEDS_TOOLS(MissingTools());
+    GLIMMER_NEEDS_CORPUS();
     QFile manifest(CorpusPath() + "MANIFEST.tsv");
-    if (!manifest.open(QIODevice::ReadOnly))
-        GTEST_SKIP() << "the picture corpus is not there (" << CorpusPath().toStdString() << ")";
+    ASSERT_TRUE(manifest.open(QIODevice::ReadOnly));
     QTextStream in(&manifest);
     int compared = 0;
     while (!in.atEnd()) {
@@ -357,9 +355,7 @@ QVector<Kind> Kinds()
 
 TEST(BitmapReference, EveryKindOurWriterMakesMatchesTheCloserReference)
 {
-    const QString tools = MissingTools();
-    if (!tools.isEmpty())
-        GTEST_SKIP() << "needs " << tools.toStdString();
+    GLIMMER_NEEDS_TOOLS(MissingTools());
     TempFolder t;
     int compared = 0, n = 0;
     for (const Kind& kind : Kinds()) {

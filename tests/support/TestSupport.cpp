@@ -118,3 +118,5 @@ QString CorpusMissing()
 }
 
 bool CorpusRequired() { return qEnvironmentVariableIntValue("GLIMMER_CORPUS_REQUIRED") == 1; }
+
+bool InCi() { return qEnvironmentVariableIntValue("GLIMMER_CI") == 1 || CorpusRequired(); }

@@ -72,6 +72,21 @@ QString CorpusMissing();
 // GLIMMER_CORPUS_REQUIRED=1 (as in CI): a missing corpus fails instead of skipping.
 bool CorpusRequired();
 
+// In CI (GLIMMER_CI=1, or the corpus required) a check that would skip itself
+// for want of a tool fails instead: a check nobody ran proves nothing.
+bool InCi();
+
+// Skips the test when the tools named are missing (fails it in CI).
+#define GLIMMER_NEEDS_TOOLS(missing)                                        \
+    do {                                                                    \
+        const QString tools_ = (missing);                                   \
+        if (!tools_.isEmpty()) {                                            \
+            if (InCi())                                                     \
+                FAIL() << "needs " << tools_.toStdString();                 \
+            GTEST_SKIP() << "needs " << tools_.toStdString();               \
+        }                                                                   \
+    } while (0)
+
 // Skips the test, giving the reason, when the corpus is not there; fails it
 // when the corpus is required.
 #define GLIMMER_NEEDS_CORPUS()                                              \
