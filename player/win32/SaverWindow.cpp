@@ -29,6 +29,12 @@ public:
     ~FineTimer() { timeEndPeriod(1); }
 };
 
+bool runningUnderWine()
+{
+    static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
 } // namespace
 
 std::int64_t nowMs()
@@ -236,6 +242,24 @@ void SaverWindow::paint()
     PAINTSTRUCT ps;
     HWND hwnd = hwnd_.load();
     HDC dc = BeginPaint(hwnd, &ps);
+    // Wine (8 and earlier) shows nothing that a child window draws when its
+    // parent belongs to another process, as the preview's does: there the
+    // same pixels go into the parent, under this window, at the same place.
+    HDC parentDc = nullptr;
+    if (place_ == ShowPlace::Preview && runningUnderWine()) {
+        parentDc = GetDC(parent_);
+        if (parentDc) {
+            IntersectClipRect(parentDc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom);
+            draw(parentDc, ps.rcPaint);
+            ReleaseDC(parent_, parentDc);
+        }
+    }
+    draw(dc, ps.rcPaint);
+    EndPaint(hwnd, &ps);
+}
+
+void SaverWindow::draw(HDC dc, const RECT& area)
+{
     const ShowFrame& f = engine_.frame();
     if (f.visible && f.picture && !f.picture->pixels.empty()) {
         const PixelBuffer& px = f.picture->pixels;
@@ -252,8 +276,7 @@ void SaverWindow::paint()
                       DIB_RGB_COLORS, SRCCOPY);
         ExcludeClipRect(dc, f.rect.left, f.rect.top, f.rect.right(), f.rect.bottom());
     }
-    FillRect(dc, &ps.rcPaint, background_);
-    EndPaint(hwnd, &ps);
+    FillRect(dc, &area, background_);
 }
 
 LRESULT CALLBACK SaverWindow::procOf(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)

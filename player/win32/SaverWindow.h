@@ -37,6 +37,8 @@ private:
     // Repaints what moved or changed since `before`; tells what the engine reported.
     void changed(const ShowFrame& before);
     void paint();
+    // The frame into `dc` over `area`: the picture, and the background around it.
+    void draw(HDC dc, const RECT& area);
     void report(const ShowNotice& notice);
     void finish(int code);
     void followParent();

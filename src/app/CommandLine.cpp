@@ -33,7 +33,7 @@ QString ProgramFolderOfSelf()
     return ExtractFilePath(PathFromNative(path));
 }
 
-bool Compile(const QString& path)
+bool Compile(const QString& path, TWindowsSaver& windows)
 {
     ProjectState& project = Project();
     project = ProjectState{};
@@ -49,7 +49,7 @@ bool Compile(const QString& path)
     LoadProject();
     if (project.Settings.ImageCount <= 0)
         throw EGlimmerError(QStringLiteral("The screensaver %1 has no pictures to compile.").arg(project.ScreenSaverName()));
-    return CompileScreenSaver();
+    return CompileScreenSaver(&windows);
 }
 
 } // namespace
@@ -74,10 +74,18 @@ int RunCommandLine(int argc, char** argv)
         return TMsgResult::OK;
     });
     bool compiled = false;
-    if (!RunCommand([&] { compiled = Compile(path); }))
+    TWindowsSaver windows;
+    if (!RunCommand([&] { compiled = Compile(path, windows); }))
         return 1;
     if (!compiled)
         return 1;
     Print(stdout, Project().ProjectFolder + Project().ScreenSaverName() + QStringLiteral(".SCR"));
+    if (windows.State == TWindowsSaver::Written)
+        Print(stdout, Project().ProjectFolder + windows.Name);
+    // NAME.SCR is there, the Windows file is not: a status of its own.
+    if (windows.State == TWindowsSaver::Failed) {
+        Print(stderr, windows.Problem);
+        return 3;
+    }
     return 0;
 }
