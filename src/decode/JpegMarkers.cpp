@@ -110,6 +110,8 @@ public:
     JpegLayout walk()
     {
         const int a = in_.next(), b = in_.next();
+        if (a < 0)
+            broken("Empty input file");
         if (a != 0xFF || b != 0xD8)
             broken("Not a JPEG file: starts with " + hex(std::max(a, 0)) + " " + hex(std::max(b, 0)));
         int code = nextMarker();
