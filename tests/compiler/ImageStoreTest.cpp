@@ -522,7 +522,7 @@ TEST_F(WindowsSaver, TheWindowsPlayerBesideTheProgramGetsTheSameStore)
     EXPECT_EQ(saver.mid(exe_.size()), MainStore());
     // Nothing else is left: no store, no temporary file.
     QStringList after = before;
-    after << "WINDOWS";
+    after << "SUNSET.SCR" << "WINDOWS";
     after.sort();
     EXPECT_EQ(Entries(folder_.Path()), after);
     EXPECT_EQ(Entries(Here("WINDOWS")), QStringList{"SUNSET.SCR"});
@@ -547,7 +547,7 @@ TEST_F(WindowsSaver, WithoutTheWindowsPlayerNoWindowsFolderIsMade)
 
 TEST_F(WindowsSaver, AWindowsFileThatCannotBeMadeNeverSpoilsTheMainOne)
 {
-    TempFolder elsewhere;
+    QTemporaryDir elsewhere;
     struct Case {
         const char* what;
         std::function<void()> make;
@@ -556,7 +556,7 @@ TEST_F(WindowsSaver, AWindowsFileThatCannotBeMadeNeverSpoilsTheMainOne)
     const std::vector<Case> cases = {
         {"WINDOWS is a file", [&] { WriteAll(Here("WINDOWS"), "a file"); }, "WINDOWS in the project folder is not a folder."},
         {"WINDOWS is a link out of the project folder",
-         [&] { ASSERT_EQ(::symlink(QFile::encodeName(elsewhere.Path()).constData(), QFile::encodeName(Here("WINDOWS")).constData()), 0); },
+         [&] { ASSERT_EQ(::symlink(QFile::encodeName(elsewhere.path()).constData(), QFile::encodeName(Here("WINDOWS")).constData()), 0); },
          "WINDOWS in the project folder is not a folder."},
         {"WINDOWS/SUNSET.SCR is a folder", [&] { ASSERT_TRUE(QDir().mkpath(Here("WINDOWS/SUNSET.SCR/x"))); },
          "File access denied."},
@@ -569,7 +569,7 @@ TEST_F(WindowsSaver, AWindowsFileThatCannotBeMadeNeverSpoilsTheMainOne)
         const QStringList before = Entries(folder_.Path());
         messages_.Clear();
         TWindowsSaver windows;
-        ASSERT_TRUE(Compile(nullptr, &windows));
+        ASSERT_TRUE(Compile(nullptr, &windows)) << messages_.Texts().join('|').toStdString();
         EXPECT_EQ(windows.State, TWindowsSaver::Failed);
         EXPECT_EQ(windows.Problem, ProblemText(c.why));
         EXPECT_TRUE(messages_.Messages.isEmpty()) << "the caller tells it";
@@ -579,7 +579,7 @@ TEST_F(WindowsSaver, AWindowsFileThatCannotBeMadeNeverSpoilsTheMainOne)
             after << "SUNSET.SCR";
         after.sort();
         EXPECT_EQ(Entries(folder_.Path()), after) << "no store or temporary file left";
-        EXPECT_TRUE(Entries(elsewhere.Path()).isEmpty()) << "nothing written through the link";
+        EXPECT_TRUE(Entries(elsewhere.path()).isEmpty()) << "nothing written through the link";
     }
 }
 
