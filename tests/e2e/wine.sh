@@ -52,10 +52,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-for tool in wine wineboot wineserver winepath Xvfb xdotool xwininfo import convert identify python3 timeout; do
+for tool in wine wineboot wineserver winepath Xvfb xdotool xwininfo import convert identify timeout; do
     command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps installs it)"
 done
-python3 -c 'import PIL' 2>/dev/null || skip "Pillow is missing (scripts/install-deps installs python3-pil)"
+# Debian's own Python, whatever else PATH may offer: Pillow is its python3-pil.
+PYTHON=/usr/bin/python3
+"$PYTHON" -c 'import PIL' 2>/dev/null || skip "Pillow is missing (scripts/install-deps installs python3-pil)"
 [ -x "$PROGRAM" ] || fail "no program at $PROGRAM: build it first"
 [ -f "$EXE" ] || skip "GLIMMER.EXE was not built beside the program (it needs g++-mingw-w64-x86-64)"
 [ -f "$HOST" ] || fail "the Win32 test host is missing at $HOST"
@@ -96,7 +98,7 @@ write_project() {
 # top. On 800 x 600 it is halved twice: 250 x 500 (halved once it is still
 # higher than the screen). WIDE.BMP: 400 x 300 green, halved once in a
 # 320 x 240 preview.
-python3 - "$WORK/proj" <<'PY' || fail "Pillow cannot write the pictures"
+"$PYTHON" - "$WORK/proj" <<'PY' || fail "Pillow cannot write the pictures"
 import sys
 from PIL import Image
 folder = sys.argv[1]
@@ -137,7 +139,7 @@ box_of() {
 colour_near() {
     local got
     got=$(pixel "$1" "$2" "$3")
-    python3 -c 'import sys; a, b = sys.argv[1], sys.argv[2]; sys.exit(0 if all(abs(int(a[i:i+2], 16) - int(b[i:i+2], 16)) <= 40 for i in (0, 2, 4)) else 1)' "$got" "$4"
+    "$PYTHON" -c 'import sys; a, b = sys.argv[1], sys.argv[2]; sys.exit(0 if all(abs(int(a[i:i+2], 16) - int(b[i:i+2], 16)) <= 40 for i in (0, 2, 4)) else 1)' "$got" "$4"
 }
 # wait_picture VAR PNG CROP BG SIZE: screenshots until the picture of SIZE
 # stands in CROP; VAR gets its box.
@@ -190,7 +192,7 @@ say "/s: the mouse moving did not end it; Shift did, exit code 0"
 wine "$HOST" preview 100 100 320 240 "$(win "$WORK/close-preview")" "$(win "$WORK/proj/WINDOWS/FLOAT.SCR")" >"$WORK/env/host.log" 2>&1 &
 APP_PID=$!
 for ((i = 0; i < 100; i++)); do
-    grep -q '^ready' "$WORK/env/host.log" && break
+    grep -q '^ready' "$WORK/env/host.log" 2>/dev/null && break
     kill -0 "$APP_PID" 2>/dev/null || fail "the test host ended: $(cat "$WORK/env/host.log")"
     sleep 0.1
 done
