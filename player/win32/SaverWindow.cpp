@@ -66,8 +66,7 @@ SaverWindow::~SaverWindow()
     engine_.end();
     if (HWND h = hwnd_.exchange(nullptr))
         DestroyWindow(h);
-    while (cursorHidden_ > 0 && ShowCursor(TRUE) < 0) {
-    }
+    pointer_.reset();
     DeleteObject(background_);
 }
 
@@ -117,11 +116,8 @@ bool SaverWindow::create()
     RECT client;
     GetClientRect(hwnd, &client);
     engine_.setArea(client.right, client.bottom);
-    if (place_ == ShowPlace::FullScreen) {
-        while (ShowCursor(FALSE) >= 0)
-            ++cursorHidden_;
-        ++cursorHidden_;
-    }
+    if (place_ == ShowPlace::FullScreen)
+        pointer_.emplace();
     if (place_ == ShowPlace::Preview)
         SetTimer(hwnd, parentTimer, 250, nullptr);
     ::ShowWindow(hwnd, SW_SHOW);
@@ -196,14 +192,14 @@ void SaverWindow::report(const ShowNotice& notice)
     if (place_ == ShowPlace::Preview)
         return;
     reporting_ = true;
+    const bool hidden = pointer_.has_value();
     if (place_ == ShowPlace::FullScreen)
         ReleaseCapture();
-    while (ShowCursor(TRUE) < 0) {
-    }
+    pointer_.reset();
     MessageBoxW(hwnd_.load(), wide(text).c_str(), L"Glimmer screensaver", MB_OK | MB_ICONERROR | MB_TOPMOST);
+    if (hidden)
+        pointer_.emplace();
     if (place_ == ShowPlace::FullScreen) {
-        while (ShowCursor(FALSE) >= 0) {
-        }
         if (HWND h = hwnd_.load()) {
             SetForegroundWindow(h);
             SetCapture(h);

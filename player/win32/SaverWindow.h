@@ -10,11 +10,30 @@
 #include <windows.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 
 namespace player {
 
 enum class ShowPlace { FullScreen, Preview, OwnWindow };
+
+// The mouse pointer hidden through the system's display count, lowered
+// until it is negative, and shown again by raising it to zero or more.
+class PointerHidden {
+public:
+    PointerHidden()
+    {
+        while (ShowCursor(FALSE) >= 0) {
+        }
+    }
+    ~PointerHidden()
+    {
+        while (ShowCursor(TRUE) < 0) {
+        }
+    }
+    PointerHidden(const PointerHidden&) = delete;
+    PointerHidden& operator=(const PointerHidden&) = delete;
+};
 
 class SaverWindow {
 public:
@@ -54,7 +73,7 @@ private:
     int exitCode_ = 0;
     bool finished_ = false;
     bool reporting_ = false;
-    int cursorHidden_ = 0;
+    std::optional<PointerHidden> pointer_;   // full screen, but for a box
     RECT parentArea_{};
 };
 
