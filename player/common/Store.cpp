@@ -68,7 +68,7 @@ std::string printableName(const std::string& bytes)
     return out;
 }
 
-std::string describeStore(const StoreView& store, std::string_view name)
+std::string describeContents(const StoreView& store, std::string_view name)
 {
     const SaverSettings& s = store.Settings;
     std::string pictures;
@@ -80,6 +80,12 @@ std::string describeStore(const StoreView& store, std::string_view name)
                 std::to_string(1000 - s.FloatSpeed) + " ms";
     else
         text += "Random, each picture " + plural(s.DisplayTimes, "time", "times") + " for " + plural(s.DisplaySeconds, "second", "seconds");
+    return text;
+}
+
+std::string describeStore(const StoreView& store, std::string_view name)
+{
+    std::string text = describeContents(store, name);
     text += "\n\nMade with Glimmer. Run it without options to show it full screen; "
             "--window shows it in a window, --root on the desktop or in XScreenSaver.";
     return text;

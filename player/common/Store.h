@@ -38,6 +38,9 @@ StoreView readAttachedStore(const std::uint8_t* file, std::uint64_t size);
 // What /c shows, in UTF-8: the screensaver's name, its pictures by name, its
 // mode and timings. Characters that a terminal would act on are shown as "?".
 std::string describeStore(const StoreView& store, std::string_view name);
+// The same without the closing lines on how to run it (the options differ
+// between the players).
+std::string describeContents(const StoreView& store, std::string_view name);
 
 // A slot's name for people: UTF-8 (SlotNameText), control characters as "?".
 std::string printableName(const std::string& bytes);

@@ -33,7 +33,7 @@ QString ProgramFolderOfSelf()
     return ExtractFilePath(PathFromNative(path));
 }
 
-void Compile(const QString& path)
+TWindowsSaver Compile(const QString& path)
 {
     ProjectState& project = Project();
     project = ProjectState{};
@@ -49,7 +49,7 @@ void Compile(const QString& path)
     LoadProject();
     if (project.Settings.ImageCount <= 0)
         throw EGlimmerError(QStringLiteral("The screensaver %1 has no pictures to compile.").arg(project.ScreenSaverName()));
-    CompileScreenSaver();
+    return CompileScreenSaver();
 }
 
 } // namespace
@@ -73,8 +73,16 @@ int RunCommandLine(int argc, char** argv)
         Print(stderr, m.Text);
         return TMsgResult::OK;
     });
-    if (!RunCommand([&] { Compile(path); }))
+    TWindowsSaver windows;
+    if (!RunCommand([&] { windows = Compile(path); }))
         return 1;
     Print(stdout, Project().ProjectFolder + Project().ScreenSaverName() + QStringLiteral(".SCR"));
+    if (windows.State == TWindowsSaver::Written)
+        Print(stdout, Project().ProjectFolder + windows.Name);
+    // NAME.SCR is there, the Windows file is not: a status of its own.
+    if (windows.State == TWindowsSaver::Failed) {
+        Print(stderr, windows.Problem);
+        return 3;
+    }
     return 0;
 }

@@ -365,9 +365,10 @@ void TSSMenuForm::CompileBtnClick()
     // An error that ends the compile is reported once the wait window is
     // gone; failures the compile reports itself come while it still stands.
     std::exception_ptr failure;
+    TWindowsSaver windows;
     try {
         CheckProjectFolder();
-        CompileScreenSaver();
+        windows = CompileScreenSaver();
         compiled = true;
     } catch (const ECompileError& e) {
         ShowError(e.Text());
@@ -384,6 +385,9 @@ void TSSMenuForm::CompileBtnClick()
         ShowInformation(CompileSuccessMessage(name), 310);
     }
     WaitForm->hide();
+    // NAME.SCR was made: the Windows file's failure is told on its own.
+    if (compiled && windows.State == TWindowsSaver::Failed)
+        ShowWarning(windows.Problem);
     if (failure)
         RunCommand([&] { std::rethrow_exception(failure); });
 }

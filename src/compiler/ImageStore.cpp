@@ -124,6 +124,48 @@ QString CreateTempBeside(const QString& name)
     return PathFromNative(pattern);
 }
 
+// Builds WINDOWS/NAME.SCR from `player` and the store: under a temporary
+// name in the project folder, then renamed into WINDOWS, which is made when
+// missing and never entered through a link. Throws ECompileError or
+// EInOutError; the temporary file is gone either way.
+void WriteWindowsSaver(const QString& player, const QString& storeName, const QString& saverName)
+{
+    const QByteArray folder = WindowsFolderName;
+    if (::mkdir(folder.constData(), 0777) != 0 && errno != EEXIST)
+        throw EInOutError(IOCodeFromErrno(errno));
+    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir < 0)
+        throw ECompileError(errno == ELOOP || errno == ENOTDIR
+                                ? QStringLiteral("%1 in the project folder is not a folder.").arg(QLatin1String(folder))
+                                : IOErrorText(IOCodeFromErrno(errno)) + QLatin1Char('.'));
+    const std::unique_ptr<int, void (*)(int*)> closeDir(new int(dir), [](int* fd) {
+        ::close(*fd);
+        delete fd;
+    });
+    QString temp = CreateTempBeside(saverName);
+    try {
+        switch (CopyWholeFile(player, temp)) {
+        case cfOK: break;
+        case cfCannotOpen: throw ECompileError(CannotOpenText(player));
+        case cfCannotCreate: throw ECompileError(CannotCreateText(saverName));
+        default: throw ECompileError(ShortWriteText(saverName));
+        }
+        TFileStream saver(temp, TFileStream::fmOpenReadWrite);
+        saver.Seek(0, SEEK_END);
+        switch (AppendFileTo(storeName, saver)) {
+        case cfOK: break;
+        case cfCannotOpen: throw ECompileError(CannotOpenText(storeName));
+        default: throw ECompileError(ShortWriteText(saverName));
+        }
+        saver.Close();
+        if (::renameat(AT_FDCWD, native(temp).constData(), dir, native(saverName).constData()) != 0)
+            throw EInOutError(IOCodeFromErrno(errno));
+    } catch (...) {
+        ::unlink(native(temp).constData());
+        throw;
+    }
+}
+
 } // namespace
 
 QStringList PictureList(const SaverSettings& settings)
@@ -220,8 +262,9 @@ void PackImageStore(SaverSettings& settings, const QStringList& pictureList, con
     again.Close();
 }
 
-void CompileScreenSaver()
+TWindowsSaver CompileScreenSaver()
 {
+    TWindowsSaver outcome;
     ProjectState& project = Project();
     SaverSettings& settings = project.Settings;
 
@@ -282,7 +325,25 @@ void CompileScreenSaver()
         if (!RenameFile(temp, saverName))
             throw EInOutError(IOCodeFromErrno(errno));
         temp.clear();
+
+        // NAME.SCR is complete: nothing that follows may spoil it.
+        const QString windowsPlayer = project.ProgramFolder + QStringLiteral("GLIMMER.EXE");
+        if (FileExists(windowsPlayer)) {
+            outcome.Name = QLatin1String(WindowsFolderName) + QLatin1Char('/') + saverName;
+            try {
+                WriteWindowsSaver(windowsPlayer, storeName, saverName);
+                outcome.State = TWindowsSaver::Written;
+            } catch (const EGlimmerError& e) {
+                outcome.State = TWindowsSaver::Failed;
+                QString why = e.Text();
+                if (!why.endsWith(QLatin1Char('.')))
+                    why += QLatin1Char('.');
+                outcome.Problem = QStringLiteral("The Windows screensaver %1 could not be written: %2 %3 is complete.")
+                                      .arg(outcome.Name, why, saverName);
+            }
+        }
         ::unlink(native(storeName).constData());
+        return outcome;
     } catch (...) {
         cleanUp();
         throw;

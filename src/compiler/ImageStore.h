@@ -35,6 +35,19 @@ enum : int {
 // nothing in the files written.
 constexpr int CopyBlockSize = 1024 * 1024;
 
+// The Windows screensaver, WINDOWS/NAME.SCR in the project folder: the
+// Windows player GLIMMER.EXE followed by the same image store. Made by a
+// compile when GLIMMER.EXE lies beside the program, after NAME.SCR is
+// complete; its failure leaves NAME.SCR as written.
+struct TWindowsSaver {
+    enum { NoPlayer, Written, Failed } State = NoPlayer;
+    QString Name;      // "WINDOWS/NAME.SCR", in the project folder
+    QString Problem;   // Failed: what to tell the user
+};
+
+// The folder of the project folder that holds the Windows screensaver.
+inline constexpr char WindowsFolderName[] = "WINDOWS";
+
 // Compiles the current project (Project(): ScreenSaverName, ProgramFolder,
 // Settings) in the current folder, which is the project folder, and returns
 // when NAME.SCR has been written. It shows nothing itself: its own failures
@@ -44,7 +57,9 @@ constexpr int CopyBlockSize = 1024 * 1024;
 // Whatever way it fails, NAME.SSC and the half-built screensaver are gone and
 // an existing NAME.SCR is as it was. Sets Name, Offset and Size of slots 1 to
 // ImageCount in memory; does not save the project file.
-void CompileScreenSaver();
+// After NAME.SCR, the Windows screensaver: what became of it is returned,
+// for the caller to tell.
+TWindowsSaver CompileScreenSaver();
 
 // The distinct non-empty names of slots 1 to 10 in order of first occurrence,
 // compared exactly (letter case included).

@@ -2,7 +2,11 @@
 
 #include "decode/DecodeError.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/mman.h>
+#endif
 
 #include <mutex>
 #include <string>
@@ -23,10 +27,25 @@ struct Block {
 std::mutex spareLock;
 Block* spare = nullptr;
 
+// Fresh zeroed pages from the system, or nullptr.
+void* mapPages(std::size_t bytes)
+{
+#ifdef _WIN32
+    return ::VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+#else
+    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return p == MAP_FAILED ? nullptr : p;
+#endif
+}
+
 void unmap(Block* b)
 {
     if (b) {
+#ifdef _WIN32
+        ::VirtualFree(b->data, 0, MEM_RELEASE);
+#else
         ::munmap(b->data, b->size);
+#endif
         delete b;
     }
 }
@@ -53,8 +72,8 @@ PixelBuffer PixelBuffer::allocate(int width, int height)
     const std::size_t bytes = std::size_t(width > 0 ? width : 0) * std::size_t(height > 0 ? height : 0) * 4;
     Block* block = bytes ? takeSpare(bytes) : nullptr;
     if (!block) {
-        void* p = bytes ? ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) : MAP_FAILED;
-        if (p == MAP_FAILED)
+        void* p = bytes ? mapPages(bytes) : nullptr;
+        if (!p)
             throw DecodeError("Not enough memory for a picture of " + std::to_string(width) + " x " + std::to_string(height));
         block = new Block{p, bytes};
     }

@@ -343,6 +343,28 @@ TEST_F(MainWindowTest, AFailedCompileShowsItsMessageAndNoSuccess)
     EXPECT_FALSE(QFile::exists(t.File("PRJ/SUNSET.SCR")));
 }
 
+TEST_F(MainWindowTest, AFailedWindowsScreensaverIsToldOnItsOwnAfterTheSuccess)
+{
+    TempFolder t;
+    TSSMenuForm m;
+    makeCompilableProject(t);
+    WriteAll(t.File("PROG/GLIMMER.EXE"), QByteArray("MZ-STUB"));
+    WriteAll(t.File("PRJ/WINDOWS"), "a file where the folder would go");
+    MessageRecorder rec;
+    bool waitShownAtWarning = true;
+    rec.OnMessage = [&](const TMessage& msg) {
+        if (msg.Kind == TMsgKind::Warning)
+            waitShownAtWarning = m.WaitForm->isVisible();
+    };
+    m.CompileBtnClick();
+    ASSERT_EQ(rec.Messages.size(), 2);
+    EXPECT_EQ(rec.Messages[0].Text, CompileSuccessMessage("SUNSET"));
+    EXPECT_EQ(rec.Messages[1].Kind, TMsgKind::Warning);
+    EXPECT_TRUE(rec.Messages[1].Text.startsWith("The Windows screensaver WINDOWS/SUNSET.SCR could not be written"));
+    EXPECT_FALSE(waitShownAtWarning);
+    EXPECT_EQ(ReadAll(t.File("PRJ/SUNSET.SCR")).left(11), QByteArray("STUB-PLAYER"));
+}
+
 TEST_F(MainWindowTest, AnInputOutputErrorIsReportedAfterTheWaitWindowIsGone)
 {
     TempFolder t;

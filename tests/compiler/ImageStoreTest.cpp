@@ -129,11 +129,13 @@ protected:
 
     // Runs the compile as the main window does: an error coming out of it
     // ends in the standard error report.
-    bool Compile(bool* ranThrough = nullptr)
+    bool Compile(bool* ranThrough = nullptr, TWindowsSaver* windows = nullptr)
     {
         bool ok = false, ran = true;
         try {
-            CompileScreenSaver();
+            const TWindowsSaver w = CompileScreenSaver();
+            if (windows)
+                *windows = w;
             ok = true;
         } catch (const ECompileError& e) {
             ShowError(e.Text());   // the compile's own message, as the main window shows it
@@ -484,6 +486,145 @@ TEST_F(Compiler, ErrorReportComesAfterTheHalfBuiltFilesAreGone)
     EXPECT_EQ(messages_.Messages[0].Title, ApplicationTitle());
     EXPECT_EQ(seenWhenReported, before);
     EXPECT_TRUE(DirectoryExists(Here("SUNSET.SCR")));
+}
+
+// ---- The Windows screensaver ----
+
+class WindowsSaver : public Compiler {
+protected:
+    void SetUp() override
+    {
+        Compiler::SetUp();
+        exe_ = "MZ" + Pattern(2000, 42);
+        WriteAll(program_ + "GLIMMER.EXE", exe_);
+        a_ = Picture("A.BMP", 1000, 1);
+        b_ = Picture("B.JPG", 2500, 2);
+        Slots({"A.BMP", "B.JPG"}, 2);
+    }
+    // The store, as NAME.SCR carries it behind GLIMMER.BIN.
+    QByteArray MainStore() const { return ReadAll(Here("SUNSET.SCR")).mid(stub_.size()); }
+    void ExpectMainSaverComplete() const
+    {
+        EXPECT_EQ(ReadAll(Here("SUNSET.SCR")), stub_ + RecordBytes(Project().Settings) + a_ + b_);
+    }
+    QString WindowsSaverFile() const { return Here("WINDOWS/SUNSET.SCR"); }
+    static QString ProblemText(const QString& why)
+    {
+        return "The Windows screensaver WINDOWS/SUNSET.SCR could not be written: " + why + " SUNSET.SCR is complete.";
+    }
+
+    QByteArray exe_, a_, b_;
+};
+
+TEST_F(WindowsSaver, TheWindowsPlayerBesideTheProgramGetsTheSameStore)
+{
+    WriteAll(Here("SUNSET.SSJ"), "the project file");
+    const QStringList before = Entries(folder_.Path());
+    TWindowsSaver windows;
+    ASSERT_TRUE(Compile(nullptr, &windows));
+    EXPECT_EQ(windows.State, TWindowsSaver::Written);
+    EXPECT_EQ(windows.Name, QStringLiteral("WINDOWS/SUNSET.SCR"));
+    EXPECT_TRUE(messages_.Messages.isEmpty());
+    ExpectMainSaverComplete();
+    const QByteArray saver = ReadAll(WindowsSaverFile());
+    ASSERT_EQ(saver.size(), exe_.size() + 235 + 3500);
+    EXPECT_EQ(saver.left(exe_.size()), exe_);
+    EXPECT_EQ(saver.mid(exe_.size()), MainStore());
+    // Nothing else is left: no store, no temporary file.
+    QStringList after = before;
+    after << "SUNSET.SCR" << "WINDOWS";
+    after.sort();
+    EXPECT_EQ(Entries(folder_.Path()), after);
+    EXPECT_EQ(Entries(Here("WINDOWS")), QStringList{"SUNSET.SCR"});
+
+    // A second compile replaces it in the folder it made.
+    Picture("A.BMP", 600, 3);
+    ASSERT_TRUE(Compile(nullptr, &windows));
+    EXPECT_EQ(windows.State, TWindowsSaver::Written);
+    EXPECT_EQ(ReadAll(WindowsSaverFile()).mid(exe_.size()), MainStore());
+    EXPECT_EQ(MainStore().size(), 235 + 600 + 2500);
+}
+
+TEST_F(WindowsSaver, WithoutTheWindowsPlayerNoWindowsFolderIsMade)
+{
+    QFile::remove(program_ + "GLIMMER.EXE");
+    TWindowsSaver windows;
+    ASSERT_TRUE(Compile(nullptr, &windows));
+    EXPECT_EQ(windows.State, TWindowsSaver::NoPlayer);
+    EXPECT_FALSE(DirectoryExists(Here("WINDOWS")));
+    ExpectMainSaverComplete();
+}
+
+TEST_F(WindowsSaver, AWindowsFileThatCannotBeMadeNeverSpoilsTheMainOne)
+{
+    QTemporaryDir elsewhere;
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        QString why;
+    };
+    const std::vector<Case> cases = {
+        {"WINDOWS is a file", [&] { WriteAll(Here("WINDOWS"), "a file"); }, "WINDOWS in the project folder is not a folder."},
+        {"WINDOWS is a link out of the project folder",
+         [&] { ASSERT_EQ(::symlink(QFile::encodeName(elsewhere.path()).constData(), QFile::encodeName(Here("WINDOWS")).constData()), 0); },
+         "WINDOWS in the project folder is not a folder."},
+        {"WINDOWS/SUNSET.SCR is a folder", [&] { ASSERT_TRUE(QDir().mkpath(Here("WINDOWS/SUNSET.SCR/x"))); },
+         "File access denied."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(Here("WINDOWS")).removeRecursively();
+        QFile::remove(Here("WINDOWS"));
+        c.make();
+        const QStringList before = Entries(folder_.Path());
+        messages_.Clear();
+        TWindowsSaver windows;
+        ASSERT_TRUE(Compile(nullptr, &windows)) << messages_.Texts().join('|').toStdString();
+        EXPECT_EQ(windows.State, TWindowsSaver::Failed);
+        EXPECT_EQ(windows.Problem, ProblemText(c.why));
+        EXPECT_TRUE(messages_.Messages.isEmpty()) << "the caller tells it";
+        ExpectMainSaverComplete();
+        QStringList after = before;
+        if (!after.contains("SUNSET.SCR"))
+            after << "SUNSET.SCR";
+        after.sort();
+        EXPECT_EQ(Entries(folder_.Path()), after) << "no store or temporary file left";
+        EXPECT_TRUE(Entries(elsewhere.path()).isEmpty()) << "nothing written through the link";
+    }
+}
+
+TEST_F(WindowsSaver, DiskFullWhileWritingTheWindowsFileKeepsItsOldOne)
+{
+    ASSERT_TRUE(QDir().mkpath(Here("WINDOWS")));
+    WriteAll(WindowsSaverFile(), "last week's Windows screensaver");
+    // A Windows player larger than the main one: under the file-size limit
+    // the main screensaver (3000 + 3735 bytes) fits, the Windows one
+    // (8002 + 3735) does not.
+    exe_ = "MZ" + Pattern(8000, 42);
+    WriteAll(program_ + "GLIMMER.EXE", exe_);
+    TWindowsSaver windows;
+    bool ok;
+    {
+        FileSizeLimit limit(9000);
+        ok = Compile(nullptr, &windows);
+    }
+    ASSERT_TRUE(ok) << messages_.Texts().join('|').toStdString();
+    EXPECT_EQ(windows.State, TWindowsSaver::Failed);
+    EXPECT_EQ(windows.Problem, ProblemText("The file SUNSET.SCR could not be written completely. The disk may be full."));
+    ExpectMainSaverComplete();
+    EXPECT_EQ(ReadAll(WindowsSaverFile()), QByteArray("last week's Windows screensaver"));
+    EXPECT_EQ(Entries(Here("WINDOWS")), QStringList{"SUNSET.SCR"});
+}
+
+TEST_F(WindowsSaver, TheCompileTellsItsFailureAndShowsNothingItself)
+{
+    WriteAll(Here("WINDOWS"), "a file");
+    TWindowsSaver windows;
+    EXPECT_TRUE(Compile(nullptr, &windows));
+    EXPECT_TRUE(messages_.Messages.isEmpty());
+    EXPECT_EQ(windows.State, TWindowsSaver::Failed);
+    EXPECT_EQ(windows.Problem, ProblemText("WINDOWS in the project folder is not a folder."));
+    ExpectMainSaverComplete();
 }
 
 // ---- The copy helpers ----

@@ -67,42 +67,6 @@ QImage Djpeg(const QByteArray& jpeg, unsigned denom = 1)
     return image;
 }
 
-// An APP1 segment holding EXIF data with the one Orientation tag in IFD0
-// (after a few other tags, as cameras write them).
-QByteArray ExifSegment(int orientation, bool bigEndian = false, int type = 3)
-{
-    auto u16 = [&](QByteArray& b, int v) {
-        if (bigEndian)
-            b.append(char(v >> 8)).append(char(v & 0xFF));
-        else
-            b.append(char(v & 0xFF)).append(char(v >> 8));
-    };
-    auto u32 = [&](QByteArray& b, std::uint32_t v) {
-        if (bigEndian) {
-            u16(b, int(v >> 16));
-            u16(b, int(v & 0xFFFF));
-        } else {
-            u16(b, int(v & 0xFFFF));
-            u16(b, int(v >> 16));
-        }
-    };
-    QByteArray tiff(bigEndian ? "MM" : "II");
-    u16(tiff, 42);
-    u32(tiff, 8);
-    u16(tiff, 3);   // entries
-    u16(tiff, 0x010F), u16(tiff, 2), u32(tiff, 4), tiff.append("Cam", 4);   // Make
-    u16(tiff, 0x0110), u16(tiff, 2), u32(tiff, 4), tiff.append("One", 4);   // Model
-    u16(tiff, 0x0112), u16(tiff, type), u32(tiff, 1);
-    if (type == 3) {
-        u16(tiff, orientation);
-        u16(tiff, 0);
-    } else {
-        u32(tiff, std::uint32_t(orientation));
-    }
-    u32(tiff, 0);   // no next IFD
-    return Segment(0xE1, QByteArray("Exif\0\0", 6) + tiff);
-}
-
 int HeaderOrientation(const QByteArray& jpeg)
 {
     MemorySource source(jpeg.constData(), std::size_t(jpeg.size()));

@@ -93,6 +93,16 @@ QByteArray ExpectedScreensaver(const QByteArray& stub, const QStringList& names,
     return out;
 }
 
+// What `glimmer --compile` prints for SUNSET in `folder`: NAME.SCR, and the
+// Windows screensaver when the Windows player was built beside the program.
+QByteArray CompileOutput(const QString& folder)
+{
+    QByteArray out = NativePath(folder + "SUNSET.SCR") + '\n';
+    if (QFile::exists(QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.EXE")))
+        out += NativePath(folder + "WINDOWS/SUNSET.SCR") + '\n';
+    return out;
+}
+
 class StrangerFolder : public ::testing::Test {
 protected:
     void SetUp() override
@@ -357,7 +367,7 @@ TEST_F(StrangerFolder, TwoCompilesAtOnceLeaveAWholeScreensaverOrRefuse)
             if (p->exitCode() != 0)
                 EXPECT_EQ(err, "The screensaver SUNSET is being compiled by another program.\n");
             else
-                EXPECT_EQ(p->readAllStandardOutput(), NativePath(Prj() + "SUNSET.SCR") + '\n');
+                EXPECT_EQ(p->readAllStandardOutput(), CompileOutput(Prj()));
         }
         EXPECT_TRUE(a.exitCode() == 0 || b.exitCode() == 0);
         EXPECT_TRUE(ReadAll(Prj() + "SUNSET.SCR") == expected) << "the screensaver is whole and right";
@@ -400,9 +410,12 @@ TEST_F(StrangerFolder, TheCommandLineCompilesWithoutADisplayAndSaysWhatWentWrong
     QByteArray out, err;
     run({"--compile", "PRJ/SUNSET.SSJ"}, status, out, err);
     EXPECT_EQ(status, 0) << err.constData();
-    EXPECT_EQ(out, NativePath(Prj() + "SUNSET.SCR") + '\n');
+    EXPECT_EQ(out, CompileOutput(Prj()));
     EXPECT_EQ(ReadAll(Prj() + "SUNSET.SCR"),
               ExpectedScreensaver(ReadAll(QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.BIN")), {"A.BMP"}, {ReadAll(Prj() + "A.BMP")}));
+    if (QFile::exists(QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.EXE")))
+        EXPECT_EQ(ReadAll(Prj() + "WINDOWS/SUNSET.SCR"),
+                  ExpectedScreensaver(ReadAll(QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.EXE")), {"A.BMP"}, {ReadAll(Prj() + "A.BMP")}));
     QFile::remove(Prj() + "A.BMP");
     run({"--compile", "PRJ/SUNSET.SSJ"}, status, out, err);
     EXPECT_EQ(status, 1);

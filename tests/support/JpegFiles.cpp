@@ -1,5 +1,6 @@
 #include "JpegFiles.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -146,10 +147,41 @@ QByteArray FirstSegment(const QByteArray& jpeg, unsigned char code)
     return jpeg.mid(at + 4, length - 2);
 }
 
+QByteArray ExifSegment(int orientation, bool bigEndian, int type)
+{
+    auto u16 = [&](QByteArray& b, int v) {
+        if (bigEndian)
+            b.append(char(v >> 8)).append(char(v & 0xFF));
+        else
+            b.append(char(v & 0xFF)).append(char(v >> 8));
+    };
+    auto u32 = [&](QByteArray& b, std::uint32_t v) {
+        if (bigEndian) {
+            u16(b, int(v >> 16));
+            u16(b, int(v & 0xFFFF));
+        } else {
+            u16(b, int(v & 0xFFFF));
+            u16(b, int(v >> 16));
+        }
+    };
+    QByteArray tiff(bigEndian ? "MM" : "II");
+    u16(tiff, 42);
+    u32(tiff, 8);
+    u16(tiff, 3);   // entries
+    u16(tiff, 0x010F), u16(tiff, 2), u32(tiff, 4), tiff.append("Cam", 4);   // Make
+    u16(tiff, 0x0110), u16(tiff, 2), u32(tiff, 4), tiff.append("One", 4);   // Model
+    u16(tiff, 0x0112), u16(tiff, type), u32(tiff, 1);
+    if (type == 3) {
+        u16(tiff, orientation);
+        u16(tiff, 0);
+    } else {
+        u32(tiff, std::uint32_t(orientation));
+    }
+    u32(tiff, 0);   // no next IFD
+    return Segment(0xE1, QByteArray("Exif\0\0", 6) + tiff);
+}
+
 QByteArray WithOrientation(const QByteArray& jpeg, int orientation)
 {
-    // A big-endian TIFF header and one entry: Orientation (0x0112), a SHORT.
-    QByteArray tiff("MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 19);
-    tiff.append(char(orientation)).append(QByteArray(6, '\0'));
-    return InsertAfterSoi(jpeg, Segment(0xE1, QByteArray("Exif\0\0", 6) + tiff));
+    return InsertAfterSoi(jpeg, ExifSegment(orientation, true));
 }

@@ -28,7 +28,9 @@ QByteArray InsertBeforeMarker(const QByteArray& jpeg, unsigned char code, const 
 QByteArray Segment(unsigned char code, const QByteArray& payload);
 // The payload of the first segment with the given code (empty when none).
 QByteArray FirstSegment(const QByteArray& jpeg, unsigned char code);
+// An APP1 segment holding EXIF data with the one Orientation tag in IFD0
+// (after a few other tags, as cameras write them); type 3 is a short, 4 a long.
+QByteArray ExifSegment(int orientation, bool bigEndian = false, int type = 3);
 
-// The datastream with an EXIF block right after its SOI that gives the
-// picture's orientation (1..8), as a phone writes it.
+// The datastream with such a segment right after its SOI, as a phone writes it.
 QByteArray WithOrientation(const QByteArray& jpeg, int orientation);

@@ -1,0 +1,83 @@
+#pragma once
+// The show in a Win32 window: full screen on the primary monitor (/s), in
+// the Control Panel's preview window (/p HWND), or in a window of its own
+// (--window). The engine decides everything; this window draws its frame,
+// forwards the clock and input, and tells the user what the engine reports.
+#include "common/Store.h"
+#include "common/StorePictures.h"
+#include "engine/ShowEngine.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <optional>
+#include <string>
+
+namespace player {
+
+enum class ShowPlace { FullScreen, Preview, OwnWindow };
+
+// The mouse pointer hidden through the system's display count, lowered
+// until it is negative, and shown again by raising it to zero or more.
+class PointerHidden {
+public:
+    PointerHidden()
+    {
+        while (ShowCursor(FALSE) >= 0) {
+        }
+    }
+    ~PointerHidden()
+    {
+        while (ShowCursor(TRUE) < 0) {
+        }
+    }
+    PointerHidden(const PointerHidden&) = delete;
+    PointerHidden& operator=(const PointerHidden&) = delete;
+};
+
+class SaverWindow {
+public:
+    // `store` outlives this window. `parent` is the preview window (Preview).
+    SaverWindow(const StoreView& store, ShowPlace place, HWND parent, const std::wstring& title);
+    ~SaverWindow();
+    SaverWindow(const SaverWindow&) = delete;
+    SaverWindow& operator=(const SaverWindow&) = delete;
+
+    // Runs the show until it ends: 0 when ended by the user (a key or a
+    // button full screen, the window closed or gone), 1 when it could not
+    // start.
+    int run();
+
+private:
+    static LRESULT CALLBACK procOf(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+    bool create();
+    void advance();
+    // Repaints what moved or changed since `before`; tells what the engine reported.
+    void changed(const ShowFrame& before);
+    void paint();
+    // The frame into `dc` over `area`: the picture, and the background around it.
+    void draw(HDC dc, const RECT& area);
+    void report(const ShowNotice& notice);
+    void finish(int code);
+    void followParent();
+
+    const StoreView& store_;
+    StorePictures pictures_;
+    ShowEngine engine_;
+    ShowPlace place_;
+    HWND parent_;
+    std::wstring title_;
+    std::atomic<HWND> hwnd_{nullptr};
+    HBRUSH background_ = nullptr;
+    int exitCode_ = 0;
+    bool finished_ = false;
+    bool reporting_ = false;
+    std::optional<PointerHidden> pointer_;   // full screen, but for a box
+    RECT parentArea_{};
+};
+
+// Milliseconds of a steady clock.
+std::int64_t nowMs();
+
+} // namespace player

@@ -1,0 +1,249 @@
+#!/usr/bin/env bash
+# The Windows screensaver under Wine: projects compiled by `glimmer --compile`
+# into NAME.SCR and WINDOWS/NAME.SCR (the same store behind GLIMMER.EXE),
+# run by Debian's wine64 on a private Xvfb in a private WINEPREFIX:
+#   /s   full screen: the background colour and the picture, halved to fit
+#        and upright (an EXIF-turned photo); the mouse moving does not end
+#        it, a key does, with exit code 0
+#   /p   into a window of a small Win32 host, as the Control Panel's
+#        preview: the picture halved to the window's size; a key does not
+#        end it, the window's going does, with exit code 0
+#   /c   a message box telling what the screensaver holds
+#   a damaged store: a message box saying so, exit code 1
+# Skipped, with the reason, where Wine or the Windows player is missing;
+# under CI (GLIMMER_CI=1) that is a failure.
+#
+# usage: wine.sh <bin dir> <source dir>
+#   GLIMMER_E2E_SHOTS=DIR keeps the screenshots there.
+set -uo pipefail
+
+BIN_DIR=$(cd "${1:?usage: wine.sh <bin dir> <source dir>}" && pwd)
+PROGRAM=$BIN_DIR/glimmer
+EXE=$BIN_DIR/GLIMMER.EXE
+HOST=$BIN_DIR/../win32/WinTestHost.exe
+WORK=""
+XVFB_PID=""
+APP_PID=""
+KEEP_WORK=0
+SHOTS=""
+STARTED=$SECONDS
+
+say() { printf 'wine: %s\n' "$*"; }
+fail() {
+    printf '\nwine: FAILED: %s\n' "$*" >&2
+    if [ -n "$WORK" ] && [ -n "${DISPLAY:-}" ]; then
+        import -window root "$WORK/failure.png" 2>/dev/null &&
+            printf '  the screen at that moment: %s\n' "$WORK/failure.png" >&2
+    fi
+    [ -n "$WORK" ] && printf '  work folder kept: %s\n' "$WORK" >&2
+    KEEP_WORK=1
+    exit 1
+}
+skip() {
+    [ "${GLIMMER_CI:-}" = 1 ] && fail "$* (the Wine tests must run in CI)"
+    printf 'wine: SKIPPED: %s\n' "$*"
+    exit 77
+}
+cleanup() {
+    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
+    [ -n "$WORK" ] && [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    [ "$KEEP_WORK" = 0 ] && [ -n "$WORK" ] && rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+for tool in wine wineboot wineserver winepath Xvfb xdotool xwininfo import convert identify timeout; do
+    command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps installs it)"
+done
+# Debian's own Python, whatever else PATH may offer: Pillow is its python3-pil.
+PYTHON=/usr/bin/python3
+"$PYTHON" -c 'import PIL' 2>/dev/null || skip "Pillow is missing (scripts/install-deps installs python3-pil)"
+[ -x "$PROGRAM" ] || fail "no program at $PROGRAM: build it first"
+[ -f "$EXE" ] || skip "GLIMMER.EXE was not built beside the program (it needs g++-mingw-w64-x86-64)"
+[ -f "$HOST" ] || fail "the Win32 test host is missing at $HOST"
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/glimmer-wine.XXXXXX") || fail "cannot make a work folder"
+mkdir -p "$WORK/env/home" "$WORK/proj" "$WORK/shots"
+SHOTS=${GLIMMER_E2E_SHOTS:-$WORK/shots}
+mkdir -p "$SHOTS"
+# A private Wine: its own prefix, no Mono or Gecko to offer, no messages.
+export HOME=$WORK/env/home WINEPREFIX=$WORK/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
+
+# shellcheck source=lib/xsession.bash
+source "$(dirname "${BASH_SOURCE[0]}")/lib/xsession.bash"
+start_x_server 800x600
+
+say "setting up a Wine prefix"
+timeout 150 wineboot -i >"$WORK/env/wineboot.log" 2>&1 || fail "wineboot -i failed: $(tail -3 "$WORK/env/wineboot.log")"
+say "Wine ready after $((SECONDS - STARTED)) s"
+
+# --- Two projects -------------------------------------------------------------
+le32() { printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }
+# write_project FILE COLOUR MODE SECONDS TIMES NAME...: a 235-byte project file.
+write_project() {
+    local file=$1 colour=$2 mode=$3 seconds=$4 times=$5 name fmt n=0
+    shift 5
+    fmt="$(le32 "$colour")\\x$(printf %02x "$mode")$(le32 990)$(le32 2)$(le32 "$seconds")$(le32 "$times")$(le32 $#)"
+    for name in "$@"; do
+        fmt+="\\x$(printf %02x ${#name})$name$(printf '\\x00%.0s' $(seq $((12 - ${#name}))))$(le32 0)$(le32 0)"
+        n=$((n + 1))
+    done
+    for ((; n < 10; n++)); do fmt+=$(printf '\\x00%.0s' $(seq 21)); done
+    # shellcheck disable=SC2059
+    printf "$fmt" >"$file"
+    [ "$(stat -c %s "$file")" = 235 ] || fail "the project file $file is $(stat -c %s "$file") bytes, not 235"
+}
+# PHOTO.JPG: stored 1000 x 500, red on the left, blue on the right, with EXIF
+# orientation 6 (turn a quarter clockwise): upright it is 500 x 1000, red on
+# top. On 800 x 600 it is halved twice: 250 x 500 (halved once it is still
+# higher than the screen). WIDE.BMP: 400 x 300 green, halved once in a
+# 320 x 240 preview.
+"$PYTHON" - "$WORK/proj" <<'PY' || fail "Pillow cannot write the pictures"
+import sys
+from PIL import Image
+folder = sys.argv[1]
+photo = Image.new("RGB", (1000, 500), (255, 0, 0))
+photo.paste((0, 0, 255), (500, 0, 1000, 500))
+exif = Image.Exif()
+exif[0x0112] = 6
+photo.save(folder + "/PHOTO.JPG", quality=95, exif=exif.tobytes())
+Image.new("RGB", (400, 300), (0, 200, 0)).save(folder + "/WIDE.BMP")
+PY
+RANDOM_BG=008040   # 0x00408000
+FLOAT_BG=300060    # 0x00600030
+write_project "$WORK/proj/RANDOM.SSJ" $((0x00408000)) 0 5 1 PHOTO.JPG
+write_project "$WORK/proj/FLOAT.SSJ" $((0x00600030)) 1 1 1 WIDE.BMP
+for p in RANDOM FLOAT; do
+    QT_QPA_PLATFORM=offscreen "$PROGRAM" --compile "$WORK/proj/$p.SSJ" >"$WORK/env/compile-$p.out" 2>"$WORK/env/compile-$p.err" ||
+        fail "glimmer --compile $p.SSJ failed: $(tail -3 "$WORK/env/compile-$p.err")"
+    printf '%s\n%s\n' "$WORK/proj/$p.SCR" "$WORK/proj/WINDOWS/$p.SCR" | cmp -s - "$WORK/env/compile-$p.out" ||
+        fail "glimmer --compile $p.SSJ printed $(tr '\n' ' ' <"$WORK/env/compile-$p.out") instead of both screensavers"
+    # The same store behind both players.
+    cmp -s <(tail -c +$(($(stat -c %s "$BIN_DIR/GLIMMER.BIN") + 1)) "$WORK/proj/$p.SCR") \
+        <(tail -c +$(($(stat -c %s "$EXE") + 1)) "$WORK/proj/WINDOWS/$p.SCR") ||
+        fail "the store in WINDOWS/$p.SCR differs from the one in $p.SCR"
+    cmp -s -n "$(stat -c %s "$EXE")" "$EXE" "$WORK/proj/WINDOWS/$p.SCR" || fail "WINDOWS/$p.SCR does not begin with GLIMMER.EXE"
+done
+say "compiled; both stores equal"
+
+# --- Helpers -------------------------------------------------------------------
+win() { winepath -w "$1"; }
+
+# box_of PNG CROP BG: the box (WxH+X+Y) around everything in CROP of the
+# screenshot that is not the background colour.
+box_of() {
+    convert "$1" -crop "$2" +repage -fill black -fuzz 4% -opaque "#$3" -fuzz 0 -fill white +opaque black -trim \
+        -format '%wx%h%X%Y' info: 2>/dev/null
+}
+# colour_near PNG X Y RRGGBB: the pixel is within 40 of that colour on each channel.
+colour_near() {
+    local got
+    got=$(pixel "$1" "$2" "$3")
+    "$PYTHON" -c 'import sys; a, b = sys.argv[1], sys.argv[2]; sys.exit(0 if all(abs(int(a[i:i+2], 16) - int(b[i:i+2], 16)) <= 40 for i in (0, 2, 4)) else 1)' "$got" "$4"
+}
+# wait_picture VAR PNG CROP BG SIZE: screenshots until the picture of SIZE
+# stands in CROP; VAR gets its box.
+wait_picture() {
+    local var=$1 png=$2 crop=$3 bg=$4 size=$5 b i
+    for ((i = 0; i < 100; i++)); do
+        import -window root "$png" 2>/dev/null
+        b=$(box_of "$png" "$crop" "$bg")
+        if [[ "$b" == "$size"+* ]]; then
+            printf -v "$var" '%s' "$b"
+            return 0
+        fi
+        [ -n "$APP_PID" ] && ! kill -0 "$APP_PID" 2>/dev/null && fail "the screensaver ended before its picture showed"
+        sleep 0.1
+    done
+    fail "no picture of $size on the background #$bg (last seen: ${b:-nothing})"
+}
+# exit_of PID SECONDS: the process's exit code, once it has ended.
+exit_of() {
+    local pid=$1 i
+    for ((i = 0; i < $2 * 10; i++)); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$pid" 2>/dev/null && return 124
+    wait "$pid"
+}
+
+# --- /s: full screen ---------------------------------------------------------
+T0=$(date +%s%N)
+wine "$WORK/proj/WINDOWS/RANDOM.SCR" /s >"$WORK/env/s.log" 2>&1 &
+APP_PID=$!
+wait_picture BOX "$SHOTS/wine-fullscreen.png" 800x600+0+0 "$RANDOM_BG" 250x500
+say "/s: the photo stands upright at 250x500 (halved twice) at ${BOX#250x500}, $((($(date +%s%N) - T0) / 1000000)) ms after the start"
+check_background "$SHOTS/wine-fullscreen.png" "$RANDOM_BG"
+IFS='+' read -r _ BX BY <<<"$BOX"
+colour_near "$SHOTS/wine-fullscreen.png" $((BX + 125)) $((BY + 125)) ff0000 || fail "the photo's top is not red: it is not upright"
+colour_near "$SHOTS/wine-fullscreen.png" $((BX + 125)) $((BY + 375)) 0000ff || fail "the photo's bottom is not blue: it is not upright"
+xdotool mousemove 400 300 sleep 0.2 mousemove 420 310
+sleep 0.8
+kill -0 "$APP_PID" 2>/dev/null || fail "moving the mouse ended the show"
+xdotool key shift
+exit_of "$APP_PID" 10
+rc=$?
+APP_PID=""
+[ "$rc" = 0 ] || fail "/s ended with $rc after a key, not 0"
+say "/s: the mouse moving did not end it; Shift did, exit code 0"
+
+# --- /p: into the preview window of the host ---------------------------------
+wine "$HOST" preview 100 100 320 240 "$(win "$WORK/close-preview")" "$(win "$WORK/proj/WINDOWS/FLOAT.SCR")" >"$WORK/env/host.log" 2>&1 &
+APP_PID=$!
+for ((i = 0; i < 100; i++)); do
+    grep -q '^ready' "$WORK/env/host.log" 2>/dev/null && break
+    kill -0 "$APP_PID" 2>/dev/null || fail "the test host ended: $(cat "$WORK/env/host.log")"
+    sleep 0.1
+done
+grep -q '^ready' "$WORK/env/host.log" || fail "the test host did not make its window: $(cat "$WORK/env/host.log")"
+wait_picture BOX "$SHOTS/wine-preview.png" 320x240+100+100 "$FLOAT_BG" 200x150
+say "/p: the bitmap halved to 200x150 in the 320x240 preview at ${BOX#200x150}"
+convert "$SHOTS/wine-preview.png" -crop 320x240+100+100 +repage "$SHOTS/wine-preview-window.png"
+check_background "$SHOTS/wine-preview-window.png" "$FLOAT_BG"
+IFS='+' read -r _ BX BY <<<"$BOX"
+colour_near "$SHOTS/wine-preview.png" $((100 + BX + 100)) $((100 + BY + 75)) 00c800 || fail "the preview's picture is not the green bitmap"
+# Float: it moves.
+sleep 0.5
+import -window root "$WORK/preview-later.png"
+LATER=$(box_of "$WORK/preview-later.png" 320x240+100+100 "$FLOAT_BG")
+[ "$LATER" != "$BOX" ] || fail "the preview's picture did not move in Float mode (still at $BOX)"
+xdotool mousemove 200 200 key a
+sleep 0.5
+grep -q 'saver ended' "$WORK/env/host.log" && fail "a key ended the preview: $(cat "$WORK/env/host.log")"
+touch "$WORK/close-preview"
+exit_of "$APP_PID" 15
+rc=$?
+APP_PID=""
+[ "$rc" = 0 ] || fail "the preview did not end with 0 when its window went: $(cat "$WORK/env/host.log")"
+say "/p: a key did not end it; its window's going did: $(tail -1 "$WORK/env/host.log")"
+
+# --- /c: what it holds ---------------------------------------------------------
+wine "$WORK/proj/WINDOWS/RANDOM.SCR" /c >"$WORK/env/c.log" 2>&1 &
+APP_PID=$!
+wine "$HOST" box "Glimmer screensaver" 20 >"$WORK/env/box-c.txt" 2>&1 || fail "/c showed no message box: $(cat "$WORK/env/box-c.txt")"
+tr -d '\r' <"$WORK/env/box-c.txt" >"$WORK/env/box-c"
+for line in "Screensaver: RANDOM" "Pictures: 1 (PHOTO.JPG)" "Mode: Random, each picture 1 time for 5 seconds" \
+    "right-click the file and choose Install"; do
+    grep -qF "$line" "$WORK/env/box-c" || fail "/c's box does not say \"$line\": $(cat "$WORK/env/box-c")"
+done
+exit_of "$APP_PID" 10
+rc=$?
+APP_PID=""
+[ "$rc" = 0 ] || fail "/c ended with $rc, not 0"
+say "/c: the box tells the name, the picture and the mode"
+
+# --- A damaged store -------------------------------------------------------------
+head -c -100 "$WORK/proj/WINDOWS/RANDOM.SCR" >"$WORK/proj/WINDOWS/DAMAGED.SCR"
+wine "$WORK/proj/WINDOWS/DAMAGED.SCR" /s >"$WORK/env/damaged.log" 2>&1 &
+APP_PID=$!
+wine "$HOST" box "Glimmer screensaver" 20 >"$WORK/env/box-d.txt" 2>&1 || fail "a damaged store showed no message box: $(cat "$WORK/env/box-d.txt")"
+WANT="This screensaver file is damaged: picture 1 (PHOTO.JPG) lies outside the file."
+[ "$(tr -d '\r' <"$WORK/env/box-d.txt")" = "$WANT" ] || fail "the damaged store's box says \"$(cat "$WORK/env/box-d.txt")\", not \"$WANT\""
+exit_of "$APP_PID" 10
+rc=$?
+APP_PID=""
+[ "$rc" = 1 ] || fail "a damaged store ended with $rc, not 1"
+say "a damaged store: the box says so, exit code 1"
+
+say "passed in $((SECONDS - STARTED)) s"

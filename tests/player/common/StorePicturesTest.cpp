@@ -1,0 +1,104 @@
+// The store's pictures as the show engine reads them, for every player: the
+// right bytes for each slot, the Part's rule for which names are JPEG, and a
+// show that runs on them without any window.
+#include "Bytes.h"
+#include "common/StorePictures.h"
+
+#include <gtest/gtest.h>
+
+using namespace player;
+
+namespace {
+
+// A 24-bit bitmap of w x h in one colour, written field by field.
+Bytes bitmapFile(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b)
+{
+    const std::size_t row = (std::size_t(w) * 3 + 3) / 4 * 4;
+    Bytes f;
+    putText(f, 0, "BM");
+    put(f, 2, 54 + row * std::size_t(h), 4);
+    put(f, 10, 54, 4);
+    put(f, 14, 40, 4);
+    put(f, 18, std::uint64_t(w), 4);
+    put(f, 22, std::uint64_t(h), 4);
+    put(f, 26, 1, 2);
+    put(f, 28, 24, 2);
+    f.resize(54 + row * std::size_t(h), 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const std::size_t at = 54 + row * std::size_t(y) + std::size_t(x) * 3;
+            f[at] = b, f[at + 1] = g, f[at + 2] = r;
+        }
+    return f;
+}
+
+} // namespace
+
+TEST(StorePictures, OnlyTheJpgExtensionInAnyCaseIsJpeg)
+{
+    for (const char* name : {"A.JPG", "a.jpg", "Photo.Jpg", "X.Y.JPG"})
+        EXPECT_EQ(pictureFormatOf(name), PictureFormat::Jpeg) << name;
+    for (const char* name : {"A.JPEG", "A.BMP", "A.JPG.BMP", "NOEXT", "DIR.JPG\\X", "C:X", "A.JP", ".JPGX"})
+        EXPECT_EQ(pictureFormatOf(name), PictureFormat::Bitmap) << name;
+}
+
+TEST(StorePictures, EachSlotGivesItsOwnBytesAndNothingBeyondTheCount)
+{
+    Bytes b = storeOf(3, 7);
+    for (std::size_t i = 0; i < 21; ++i)
+        b[235 + i] = std::uint8_t(i);
+    const StoreView store = readImageStore(b.data(), b.size());
+    StorePictures pictures(store);
+    EXPECT_FALSE(pictures.exists(0));
+    EXPECT_TRUE(pictures.exists(1));
+    EXPECT_TRUE(pictures.exists(3));
+    EXPECT_FALSE(pictures.exists(4));
+    EXPECT_THROW(pictures.open(4), StoreError);
+    for (int k = 1; k <= 3; ++k) {
+        const std::unique_ptr<ByteSource> source = pictures.open(k);
+        ASSERT_EQ(source->size(), 7u);
+        std::uint8_t got[8] = {};
+        EXPECT_EQ(source->read(got, sizeof got), 7u);
+        for (int i = 0; i < 7; ++i)
+            EXPECT_EQ(got[i], std::uint8_t((k - 1) * 7 + i)) << k;
+    }
+    EXPECT_EQ(pictures.format(1), PictureFormat::Bitmap);
+    EXPECT_EQ(pictures.format(2), PictureFormat::Jpeg);
+}
+
+TEST(StorePictures, TheShowReadsTheStoresSettings)
+{
+    Bytes b = storeOf(2);
+    b[4] = 1;
+    put(b, 5, 995, 4);
+    put(b, 9, 7, 4);
+    const ShowSettings s = showSettingsOf(readImageStore(b.data(), b.size()).Settings);
+    EXPECT_TRUE(s.floatMode);
+    EXPECT_EQ(s.timer1Interval(), 5);
+    EXPECT_EQ(s.changeEvery, 7);
+    EXPECT_EQ(s.displaySeconds, 3);
+    EXPECT_EQ(s.displayTimes, 2);
+    EXPECT_EQ(s.pictureCount, 2);
+}
+
+TEST(StorePictures, AShowRunsOnTheStoresPicturesHalvedToFit)
+{
+    // One bitmap of 300 x 100 in a store, shown on 200 x 150: halved once.
+    const Bytes bmp = bitmapFile(300, 100, 200, 10, 30);
+    Bytes b = storeOf(1, std::int32_t(bmp.size()));
+    std::copy(bmp.begin(), bmp.end(), b.begin() + 235);
+    const StoreView store = readImageStore(b.data(), b.size());
+    StorePictures pictures(store);
+    ShowEngine engine(showSettingsOf(store.Settings), pictures, {}, DecodeWorker::Mode::Inline);
+    engine.setArea(200, 150);
+    engine.start(7, 0);
+    const ShowFrame& f = engine.frame();
+    ASSERT_TRUE(f.visible);
+    ASSERT_TRUE(f.picture);
+    EXPECT_EQ(f.rect.width, 150);
+    EXPECT_EQ(f.rect.height, 50);
+    EXPECT_LE(f.rect.right(), 200);
+    EXPECT_LE(f.rect.bottom(), 150);
+    EXPECT_EQ(f.picture->pixels.row(10)[10], 0xFFC80A1Eu);
+    EXPECT_FALSE(engine.takeNotice());
+}
