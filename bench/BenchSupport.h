@@ -3,6 +3,11 @@
 // ratio a benchmark prints at the end.
 #include <benchmark/benchmark.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,3 +23,16 @@ public:
         ConsoleReporter::ReportRuns(runs);
     }
 };
+
+// Runs the event loop until `done` or `ms` have passed (the show decodes its
+// pictures off the window's thread); true when done.
+inline bool WaitUntil(const std::function<bool()>& done, int ms = 10000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) {
+        QCoreApplication::processEvents();
+        QThread::msleep(1);
+    }
+    return done();
+}

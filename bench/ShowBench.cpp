@@ -88,8 +88,7 @@ struct Show {
         form.show();
         // The photo is decoded off the window's thread; then the benchmark
         // makes the steps itself.
-        for (int i = 0; i < 1000 && !form.Engine().frame().visible; ++i)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        WaitUntil([this] { return form.Engine().frame().visible; });
         form.Timer1.stop();
         form.EnhImage1->installEventFilter(&counter);
         form.Panel1->installEventFilter(&counter);

@@ -95,8 +95,7 @@ Run RunShow(DecodeWorker::Mode decoding)
     form.resize(ScreenWidth, ScreenHeight);
     form.show();
     // The first picture is not yet a change.
-    for (int i = 0; i < 2000 && !form.Engine().frame().visible; ++i)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    WaitUntil([&] { return form.Engine().frame().visible; });
     int lastSlot = form.Engine().frame().slot;
     QElapsedTimer sinceTurn, total;
     sinceTurn.start();
