@@ -87,31 +87,31 @@ void TSMViewForm::StartShow(std::uint32_t seed)
 void TSMViewForm::Timer1Timer()
 {
     engine_->timer1Tick();
-    sync();
+    refresh();
 }
 
 void TSMViewForm::Timer2Timer()
 {
     engine_->timer2Tick();
-    sync();
+    refresh();
 }
 
 void TSMViewForm::LoadPicture()
 {
     engine_->LoadPicture();
-    sync();
+    refresh();
 }
 
 void TSMViewForm::PlaceAtRandom()
 {
     engine_->PlaceAtRandom();
-    sync();
+    refresh();
 }
 
 void TSMViewForm::FloatStep()
 {
     engine_->FloatStep();
-    sync();
+    refresh();
 }
 
 void TSMViewForm::sync()
@@ -123,16 +123,21 @@ void TSMViewForm::sync()
         engine_->run(now());
     else
         engine_->pollDecode();
+    if (refresh() && started_)
+        Timer1.start(int(std::clamp<std::int64_t>(engine_->nextTickAt() - now(), 0, 1000)));
+}
+
+bool TSMViewForm::refresh()
+{
     draw();
     tellNotices();
     if (ended_)
-        return;
+        return false;
     if (engine_->ended()) {
         endShow(QDialog::Rejected);
-        return;
+        return false;
     }
-    if (started_)
-        Timer1.start(int(std::clamp<std::int64_t>(engine_->nextTickAt() - now(), 0, 1000)));
+    return true;
 }
 
 void TSMViewForm::draw()
@@ -161,6 +166,7 @@ void TSMViewForm::tellNotices()
     while (std::optional<ShowNotice> notice = engine_->takeNotice()) {
         // No tick comes while a message is up, and the input is the box's.
         telling_ = true;
+        const bool beating = Timer1.isActive();
         Timer1.stop();
         ReleaseInput();
         if (notice->kind == ShowNotice::Missing)
@@ -170,6 +176,8 @@ void TSMViewForm::tellNotices()
         telling_ = false;
         if (ended_)
             return;
+        if (beating)
+            Timer1.start(0);
         if (options_.EndOnInput)
             TakeInput();
     }

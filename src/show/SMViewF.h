@@ -61,6 +61,9 @@ private:
     // Draws what the engine answers, tells the user what it reports, and
     // sets the beat for its next tick.
     void sync();
+    // Draws and tells what the engine answers after one of its steps; false
+    // when the show has ended.
+    bool refresh();
     void tellNotices();
     void draw();
     std::int64_t now() const { return clock_.elapsed(); }
