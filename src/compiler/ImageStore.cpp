@@ -128,6 +128,41 @@ QString CreateTempBeside(const QString& name)
 // name in the project folder, then renamed into WINDOWS, which is made when
 // missing and never entered through a link. Throws ECompileError or
 // EInOutError; the temporary file is gone either way.
+// The player's bytes, then the store's, under a temporary name beside
+// `saverName` in the current folder, with the player's mode (it runs where
+// the player runs). Returns the temporary name for the caller to rename into
+// place; on failure nothing is left behind.
+QString BuildSaverBeside(const QString& player, const QString& storeName, const QString& saverName)
+{
+    struct stat playerInfo;
+    const bool haveMode = ::stat(native(ResolveName(player)).constData(), &playerInfo) == 0;
+    const QString temp = CreateTempBeside(saverName);
+    try {
+        switch (CopyWholeFile(player, temp)) {
+        case cfOK: break;
+        case cfCannotOpen: throw ECompileError(CannotOpenText(player));
+        case cfCannotCreate: throw ECompileError(CannotCreateText(saverName));
+        default: throw ECompileError(ShortWriteText(saverName));
+        }
+        TFileStream saver(temp, TFileStream::fmOpenReadWrite, TFileStream::NoLinks);
+        saver.Seek(0, SEEK_END);
+        switch (AppendFileTo(storeName, saver)) {
+        case cfOK: break;
+        case cfCannotOpen: throw ECompileError(CannotOpenText(storeName));
+        default: throw ECompileError(ShortWriteText(saverName));
+        }
+        // No fsync: it would double the time of a compile of large pictures;
+        // a rename over an existing file is flushed by the usual file systems.
+        saver.Close();
+        if (haveMode)
+            ::chmod(native(temp).constData(), playerInfo.st_mode & 0777);
+        return temp;
+    } catch (...) {
+        ::unlink(native(temp).constData());
+        throw;
+    }
+}
+
 void WriteWindowsSaver(const QString& player, const QString& storeName, const QString& saverName)
 {
     const QByteArray folder = WindowsFolderName;
@@ -142,28 +177,35 @@ void WriteWindowsSaver(const QString& player, const QString& storeName, const QS
         ::close(*fd);
         delete fd;
     });
-    QString temp = CreateTempBeside(saverName);
-    try {
-        switch (CopyWholeFile(player, temp)) {
-        case cfOK: break;
-        case cfCannotOpen: throw ECompileError(CannotOpenText(player));
-        case cfCannotCreate: throw ECompileError(CannotCreateText(saverName));
-        default: throw ECompileError(ShortWriteText(saverName));
-        }
-        TFileStream saver(temp, TFileStream::fmOpenReadWrite);
-        saver.Seek(0, SEEK_END);
-        switch (AppendFileTo(storeName, saver)) {
-        case cfOK: break;
-        case cfCannotOpen: throw ECompileError(CannotOpenText(storeName));
-        default: throw ECompileError(ShortWriteText(saverName));
-        }
-        saver.Close();
-        if (::renameat(AT_FDCWD, native(temp).constData(), dir, native(saverName).constData()) != 0)
-            throw EInOutError(IOCodeFromErrno(errno));
-    } catch (...) {
+    const QString temp = BuildSaverBeside(player, storeName, saverName);
+    if (::renameat(AT_FDCWD, native(temp).constData(), dir, native(saverName).constData()) != 0) {
+        const int err = errno;
         ::unlink(native(temp).constData());
-        throw;
+        throw EInOutError(IOCodeFromErrno(err));
     }
+}
+
+// The Windows screensaver, when GLIMMER.EXE lies beside the program: what
+// became of it, for the user to be told. NAME.SCR is complete by now.
+TWindowsSaver CompileWindowsSaver(const QString& programFolder, const QString& storeName, const QString& saverName)
+{
+    TWindowsSaver outcome;
+    const QString windowsPlayer = programFolder + QStringLiteral("GLIMMER.EXE");
+    if (!FileExists(windowsPlayer))
+        return outcome;
+    outcome.Name = QLatin1String(WindowsFolderName) + QLatin1Char('/') + saverName;
+    try {
+        WriteWindowsSaver(windowsPlayer, storeName, saverName);
+        outcome.State = TWindowsSaver::Written;
+    } catch (const EGlimmerError& e) {
+        outcome.State = TWindowsSaver::Failed;
+        QString why = e.Text();
+        if (!why.endsWith(QLatin1Char('.')))
+            why += QLatin1Char('.');
+        outcome.Problem = QStringLiteral("The Windows screensaver %1 could not be written: %2 %3 is complete.")
+                              .arg(outcome.Name, why, saverName);
+    }
+    return outcome;
 }
 
 } // namespace
@@ -264,7 +306,6 @@ void PackImageStore(SaverSettings& settings, const QStringList& pictureList, con
 
 TWindowsSaver CompileScreenSaver()
 {
-    TWindowsSaver outcome;
     ProjectState& project = Project();
     SaverSettings& settings = project.Settings;
 
@@ -299,51 +340,13 @@ TWindowsSaver CompileScreenSaver()
         PackImageStore(settings, pictures, storeName);
         if (!FileExists(stub))
             throw ECompileError(QStringLiteral("The file ") + project.ProgramFolder + QStringLiteral("GLIMMER.BIN' was not found."));
-        struct stat stubInfo;
-        const bool haveMode = ::stat(native(ResolveName(stub)).constData(), &stubInfo) == 0;
-
-        temp = CreateTempBeside(saverName);
-        switch (CopyWholeFile(stub, temp)) {
-        case cfOK: break;
-        case cfCannotOpen: throw ECompileError(CannotOpenText(stub));
-        case cfCannotCreate: throw ECompileError(CannotCreateText(saverName));
-        default: throw ECompileError(ShortWriteText(saverName));
-        }
-        TFileStream saver(temp, TFileStream::fmOpenReadWrite);
-        saver.Seek(0, SEEK_END);
-        switch (AppendFileTo(storeName, saver)) {
-        case cfOK: break;
-        case cfCannotOpen: throw ECompileError(CannotOpenText(storeName));
-        default: throw ECompileError(ShortWriteText(saverName));
-        }
-        // No fsync: it would double the time of a compile of large pictures;
-        // a rename over an existing file is flushed by the usual file systems.
-        saver.Close();
-        // Runs where the player runs: it is the player, with the store behind it.
-        if (haveMode)
-            ::chmod(native(temp).constData(), stubInfo.st_mode & 0777);
+        temp = BuildSaverBeside(stub, storeName, saverName);
         if (!RenameFile(temp, saverName))
             throw EInOutError(IOCodeFromErrno(errno));
         temp.clear();
-
-        // NAME.SCR is complete: nothing that follows may spoil it.
-        const QString windowsPlayer = project.ProgramFolder + QStringLiteral("GLIMMER.EXE");
-        if (FileExists(windowsPlayer)) {
-            outcome.Name = QLatin1String(WindowsFolderName) + QLatin1Char('/') + saverName;
-            try {
-                WriteWindowsSaver(windowsPlayer, storeName, saverName);
-                outcome.State = TWindowsSaver::Written;
-            } catch (const EGlimmerError& e) {
-                outcome.State = TWindowsSaver::Failed;
-                QString why = e.Text();
-                if (!why.endsWith(QLatin1Char('.')))
-                    why += QLatin1Char('.');
-                outcome.Problem = QStringLiteral("The Windows screensaver %1 could not be written: %2 %3 is complete.")
-                                      .arg(outcome.Name, why, saverName);
-            }
-        }
+        const TWindowsSaver windows = CompileWindowsSaver(project.ProgramFolder, storeName, saverName);
         ::unlink(native(storeName).constData());
-        return outcome;
+        return windows;
     } catch (...) {
         cleanUp();
         throw;
