@@ -1,4 +1,4 @@
-#include "BmpFiles.h"
+#include "BitmapWriter.h"
 #include "JpegFiles.h"
 #include "TestSupport.h"
 #include "compiler/ImageStore.h"
@@ -231,7 +231,7 @@ TEST_F(Compiler, SlotAfterImageCountMustStillExist)
 
 TEST_F(Compiler, PicturesAreStoredAsTheyAreWithoutDecoding)
 {
-    const QByteArray good = EncodeBmp(BandedPicture(127, 64, 16), {.bits = 8});
+    const QByteArray good = BlankBitmap(127, 64, qRgb(30, 90, 200));
     // A datastream cut off inside its first scan: no decoder would take it.
     const QByteArray jpeg = EncodeJpeg(TestPicture(64, 64));
     const QByteArray broken = jpeg.left(jpeg.indexOf("\xFF\xDA") + 40);

@@ -3,7 +3,7 @@
 // current again however the dialog closes.
 #include "images/SMfindf.h"
 
-#include "BmpFiles.h"
+#include "BitmapWriter.h"
 #include "JpegFiles.h"
 #include "TestSupport.h"
 #include "project/Project.h"
@@ -68,7 +68,7 @@ protected:
         WriteAll(project.File(QStringLiteral("SUNSET.SSJ")), QByteArray(SaverSettingsSize, '\0'));
         photos = IncludeTrailingPathDelimiter(QDir(photosDir.path()).canonicalPath());
         WriteAll(photos + "sunset.jpg", EncodeJpeg(TestPicture(17, 17)));
-        WriteAll(photos + "Beach.bmp", EncodeBmp(TestPicture(119, 96)));
+        WriteAll(photos + "Beach.bmp", BlankBitmap(119, 96, qRgb(30, 90, 200)));
         WriteAll(photos + "BIG.BMP", patterned(20001, 1));
         WriteAll(photos + "notes.txt", "not a picture");
     }
