@@ -4,7 +4,7 @@
 // given, and each picture, decoded from it as the show decodes it, either
 // fits the screen or is refused.
 #include "common/Store.h"
-#include "x11/StorePictures.h"
+#include "common/StorePictures.h"
 
 #include "PlainCheck.h"
 
@@ -15,9 +15,9 @@ void checkStore(const player::StoreView& store, const std::uint8_t* data, std::s
     PLAIN_CHECK(store.Data >= data && store.Size <= size && std::uint64_t(store.Data - data) <= size - store.Size);
     const player::SaverSettings& s = store.Settings;
     PLAIN_CHECK(s.ImageCount >= 1 && s.ImageCount <= player::MaxImages);
-    const ShowSettings show = x11::showSettingsOf(s);
+    const ShowSettings show = player::showSettingsOf(s);
     PLAIN_CHECK(show.timer1Interval() >= 1 && show.timer1Interval() <= 1000);
-    x11::StorePictures pictures(store);
+    player::StorePictures pictures(store);
     for (int k = 1; k <= s.ImageCount; ++k) {
         const player::ImageEntry& e = s.Slot(k);
         PLAIN_CHECK(e.Offset >= player::SaverSettingsSize && e.Size >= 0);

@@ -1,6 +1,12 @@
 #include "common/StorePictures.h"
 
 #include <cctype>
+#include <stdexcept>
+
+#ifndef _WIN32
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 namespace player {
 
@@ -28,15 +34,61 @@ ShowSettings showSettingsOf(const SaverSettings& s)
     return show;
 }
 
-bool StorePictures::exists(int slot) { return slot >= 1 && slot <= store_.Settings.ImageCount; }
+std::string missingPictureText(const std::string& nameBytes)
+{
+    return "The graphic " + printableName(nameBytes) + " was not found.";
+}
+
+namespace {
+// A picture's bytes in the mapped file; its whole pages go back to the file
+// when the decoder is done, so that ten photos read once do not stay in the
+// player's memory.
+class StoreBytes final : public ByteSource {
+public:
+    StoreBytes(const std::uint8_t* data, std::size_t size) : data_(data), bytes_(data, size) {}
+    ~StoreBytes() override
+    {
+#ifndef _WIN32
+        const std::uintptr_t page = std::uintptr_t(::sysconf(_SC_PAGESIZE));
+        const std::uintptr_t begin = (std::uintptr_t(data_) + page - 1) / page * page;
+        const std::uintptr_t end = (std::uintptr_t(data_) + bytes_.size()) / page * page;
+        // The mapping is read-only and private: a page read again comes back
+        // from the file as it was.
+        if (end > begin)
+            ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+#endif
+    }
+    std::size_t read(void* buffer, std::size_t n) override { return bytes_.read(buffer, n); }
+    void seek(std::uint64_t offset) override { bytes_.seek(offset); }
+    std::uint64_t size() override { return bytes_.size(); }
+
+private:
+    const std::uint8_t* data_;
+    MemorySource bytes_;
+};
+} // namespace
+
+bool StorePictures::exists(int slot)
+{
+    if (slot < 1 || slot > store_.Settings.ImageCount)
+        return false;
+    const ImageEntry& e = store_.Settings.Slot(slot);
+    return e.NameLength > 0 && e.Offset >= SaverSettingsSize && e.Size >= 0 && std::uint64_t(e.Offset) <= store_.Size &&
+           std::uint64_t(e.Size) <= store_.Size - std::uint64_t(e.Offset);
+}
 
 std::unique_ptr<ByteSource> StorePictures::open(int slot)
 {
     if (!exists(slot))
-        throw StoreError("The screensaver has no picture " + std::to_string(slot));
-    return std::make_unique<MemorySource>(store_.PictureData(slot), std::size_t(store_.PictureSize(slot)));
+        throw std::runtime_error(missingPictureText(slot >= 1 && slot <= MaxImages ? store_.Settings.Slot(slot).Name() : ""));
+    return std::make_unique<StoreBytes>(store_.PictureData(slot), std::size_t(store_.PictureSize(slot)));
 }
 
-PictureFormat StorePictures::format(int slot) { return pictureFormatOf(store_.Settings.Slot(slot).Name()); }
+PictureFormat StorePictures::format(int slot)
+{
+    if (slot < 1 || slot > store_.Settings.ImageCount)
+        return PictureFormat::Bitmap;
+    return pictureFormatOf(store_.Settings.Slot(slot).Name());
+}
 
 } // namespace player

@@ -9,23 +9,32 @@
 
 namespace player {
 
-// Only a name whose extension is ".JPG" in any letter case is a JPEG; every
-// other picture is read as a bitmap, as the program's preview reads it.
+// Only a name whose extension (from its last ".", with no "\", ":" or "/"
+// after it) is ".JPG" in any letter case is a JPEG; every other picture,
+// ".JPEG" included, is read as a bitmap, as the program's preview reads it.
 PictureFormat pictureFormatOf(const std::string& name);
 
 // What the show reads of the store's settings record.
 ShowSettings showSettingsOf(const SaverSettings& settings);
 
+// "The graphic NAME was not found.", the name as a person can read it.
+std::string missingPictureText(const std::string& nameBytes);
+
 class StorePictures final : public ShowPictures {
 public:
-    // `store` and the bytes it views outlive this.
+    // `store` views bytes that the caller keeps alive (the mapped file).
     explicit StorePictures(const StoreView& store) : store_(store) {}
+    // A slot 1..ImageCount with a name and its bytes inside the store.
     bool exists(int slot) override;
+    // The slot's bytes. Once the decoder lets go of them, the pages they
+    // took in memory are given back: read again, they come from the file.
     std::unique_ptr<ByteSource> open(int slot) override;
     PictureFormat format(int slot) override;
 
+    const StoreView& store() const { return store_; }
+
 private:
-    const StoreView& store_;
+    StoreView store_;
 };
 
 } // namespace player

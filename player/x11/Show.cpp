@@ -32,7 +32,7 @@ std::uint32_t seedOfTheMoment()
 } // namespace
 
 Show::Show(Display* display, ShowTarget target, const player::StoreView& store, std::string program)
-    : display_(display), target_(target), pictures_(store), settings_(showSettingsOf(store.Settings)),
+    : display_(display), target_(target), pictures_(store), settings_(player::showSettingsOf(store.Settings)),
       colorRef_(store.Settings.BackgroundColor), program_(std::move(program))
 {
 }
@@ -207,7 +207,7 @@ void Show::takeNotices(std::int64_t now)
         const std::string name = n->slot >= 1 && n->slot <= player::MaxImages ? pictures_.store().Settings.Slot(n->slot).Name() : "";
         std::string text;
         if (n->kind == ShowNotice::Missing) {
-            text = missingPictureText(name);
+            text = player::missingPictureText(name);
             outcome_ = Outcome::Failed;
         } else {
             text = "The picture " + player::printableName(name) + " cannot be shown: " + n->message + ".";

@@ -5,7 +5,7 @@
 #include "common/Store.h"
 #include "engine/ShowEngine.h"
 #include "x11/Painter.h"
-#include "x11/StorePictures.h"
+#include "common/StorePictures.h"
 
 #include <X11/Xlib.h>
 
@@ -51,7 +51,7 @@ private:
     Display* display_;
     ::Window root_ = 0;
     ShowTarget target_;
-    StorePictures pictures_;
+    player::StorePictures pictures_;
     ShowSettings settings_;
     std::uint32_t colorRef_;
     std::string program_;

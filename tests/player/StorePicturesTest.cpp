@@ -8,7 +8,7 @@
 
 #include "common/ExecutableImage.h"
 #include "common/Store.h"
-#include "x11/StorePictures.h"
+#include "common/StorePictures.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -67,7 +67,7 @@ void put32(QByteArray& b, int at, std::int32_t v)
 }
 
 // The slot's picture as the show decodes it for an area.
-FittedPicture decodeSlot(x11::StorePictures& pictures, int slot, int areaWidth = 800, int areaHeight = 600)
+FittedPicture decodeSlot(player::StorePictures& pictures, int slot, int areaWidth = 800, int areaHeight = 600)
 {
     const std::unique_ptr<ByteSource> source = pictures.open(slot);
     return decodeToFit(*source, pictures.format(slot), areaWidth, areaHeight, FitRule::LargerThan, DecodeControl());
@@ -99,7 +99,7 @@ TEST(PlayerStore, ReadsWhatTheCompilerWrites)
     EXPECT_EQ(s.Size, std::uint64_t(store.size()));
     EXPECT_EQ(s.Settings.ImageCount, 2);
     EXPECT_EQ(s.Settings.Slot(2).Name(), "BLUE.JPG");
-    x11::StorePictures pictures(s);
+    player::StorePictures pictures(s);
     EXPECT_TRUE(pictures.exists(1));
     EXPECT_TRUE(pictures.exists(2));
     EXPECT_FALSE(pictures.exists(3));
@@ -123,8 +123,8 @@ TEST(PlayerStore, TheEngineShowsTheStoresPicturesHalvedToFitTheWindow)
     TempFolder t;
     const QByteArray scr = compileTwoPictures(t);
     const player::StoreView s = attached(scr);
-    x11::StorePictures pictures(s);
-    ShowEngine engine(x11::showSettingsOf(s.Settings), pictures, {}, DecodeWorker::Mode::Inline);
+    player::StorePictures pictures(s);
+    ShowEngine engine(player::showSettingsOf(s.Settings), pictures, {}, DecodeWorker::Mode::Inline);
     // A preview window smaller than the first picture.
     engine.setArea(20, 15);
     engine.start(7, 0);
@@ -177,7 +177,7 @@ TEST(PlayerStore, TimingsAreBroughtIntoRange)
     put32(scr, S + 5, 5000);   // FloatSpeed
     put32(scr, S + 13, 0);     // DisplaySeconds
     scr[S + 4] = 7;            // DisplayMode: anything but 0 is Float
-    const ShowSettings show = x11::showSettingsOf(attached(scr).Settings);
+    const ShowSettings show = player::showSettingsOf(attached(scr).Settings);
     EXPECT_TRUE(show.floatMode);
     EXPECT_EQ(show.floatSpeed, 999);
     EXPECT_EQ(show.timer1Interval(), 1);
@@ -212,31 +212,16 @@ TEST(PlayerStore, NamesOfEveryScriptAreFoundAndShownAsTheyAre)
     EXPECT_EQ(scr.mid(S + 46, 9), QByteArray("\x08" "CAF\xC9.BMP"));
 
     const player::StoreView s = attached(scr);
-    x11::StorePictures pictures(s);
+    player::StorePictures pictures(s);
     EXPECT_EQ(pictures.format(1), PictureFormat::Jpeg);
     EXPECT_EQ(pictures.format(2), PictureFormat::Bitmap);
     EXPECT_EQ(decodeSlot(pictures, 1).shownWidth(), 10);
     EXPECT_EQ(decodeSlot(pictures, 2).shownWidth(), 10);
-    EXPECT_EQ(x11::missingPictureText(s.Settings.Slot(1).Name()), "The graphic ОТП~1.JPG was not found.");
-    EXPECT_EQ(x11::missingPictureText(s.Settings.Slot(2).Name()), "The graphic CAFÉ.BMP was not found.");
+    EXPECT_EQ(player::missingPictureText(s.Settings.Slot(1).Name()), "The graphic ОТП~1.JPG was not found.");
+    EXPECT_EQ(player::missingPictureText(s.Settings.Slot(2).Name()), "The graphic CAFÉ.BMP was not found.");
     EXPECT_EQ(player::describeStore(s, "HOLIDAY%2"),
               "Screensaver: HOLIDAY%2\nPictures: 2 (ОТП~1.JPG, CAFÉ.BMP)\n"
               "Mode: Random, each picture 2 times for 3 seconds\n\n"
               "Made with Glimmer. Run it without options to show it full screen; "
               "--window shows it in a window, --root on the desktop or in XScreenSaver.");
-}
-
-TEST(PlayerStore, OnlyTheExtensionJpgMeansJpeg)
-{
-    EXPECT_TRUE(x11::isJpegName("PIC.JPG"));
-    EXPECT_TRUE(x11::isJpegName("pic.jpg"));
-    EXPECT_TRUE(x11::isJpegName("A.B.Jpg"));
-    EXPECT_FALSE(x11::isJpegName("PIC.jpeg"));
-    EXPECT_FALSE(x11::isJpegName("PIC.BMP"));
-    EXPECT_FALSE(x11::isJpegName("JPG"));
-    EXPECT_FALSE(x11::isJpegName("PIC.JPGX"));
-    EXPECT_FALSE(x11::isJpegName("PIC.JP"));
-    // A "\" or ":" after the last dot: no extension at all.
-    EXPECT_FALSE(x11::isJpegName("A.JPG\\B"));
-    EXPECT_TRUE(x11::isJpegName("C:\\SAVERS\\PIC.JPG"));
 }

@@ -36,7 +36,7 @@ Bytes bitmapFile(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b)
 
 TEST(StorePictures, OnlyTheJpgExtensionInAnyCaseIsJpeg)
 {
-    for (const char* name : {"A.JPG", "a.jpg", "Photo.Jpg", "X.Y.JPG"})
+    for (const char* name : {"A.JPG", "a.jpg", "Photo.Jpg", "X.Y.JPG", "C:\\SAVERS\\PIC.JPG"})
         EXPECT_EQ(pictureFormatOf(name), PictureFormat::Jpeg) << name;
     for (const char* name : {"A.JPEG", "A.BMP", "A.JPG.BMP", "NOEXT", "DIR.JPG\\X", "C:X", "A.JP", ".JPGX"})
         EXPECT_EQ(pictureFormatOf(name), PictureFormat::Bitmap) << name;
@@ -53,7 +53,7 @@ TEST(StorePictures, EachSlotGivesItsOwnBytesAndNothingBeyondTheCount)
     EXPECT_TRUE(pictures.exists(1));
     EXPECT_TRUE(pictures.exists(3));
     EXPECT_FALSE(pictures.exists(4));
-    EXPECT_THROW(pictures.open(4), StoreError);
+    EXPECT_THROW(pictures.open(4), std::runtime_error);
     for (int k = 1; k <= 3; ++k) {
         const std::unique_ptr<ByteSource> source = pictures.open(k);
         ASSERT_EQ(source->size(), 7u);
