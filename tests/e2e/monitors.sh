@@ -99,14 +99,9 @@ grep -q '^Monitors: 2' <<<"$monitors" && grep -q '\*DUMMY1 800/[0-9]*x600/[0-9]*
 echo "display $DISPLAY: $(tr '\n' ' ' <<<"$monitors")"
 
 # A Float screensaver that moves fast, with two pictures.
-le32() { printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }
-fmt="$(le32 $((0x00408000)))\\x01$(le32 995)$(le32 2)$(le32 1)$(le32 1)$(le32 2)"
-for name in RED.BMP YELLOW.JPG; do
-    fmt+="\\x$(printf %02x ${#name})$name$(printf '\\x00%.0s' $(seq $((12 - ${#name}))))$(le32 0)$(le32 0)"
-done
-fmt+=$(printf '\\x00%.0s' $(seq $((21 * 8))))
-# shellcheck disable=SC2059
-printf "$fmt" >"$WORK/TWO.SSJ"
+# shellcheck source=lib/project.bash
+source "$(dirname "${BASH_SOURCE[0]}")/lib/project.bash"
+write_project "$WORK/TWO.SSJ" $((0x00408000)) 1 995 1 1 RED.BMP YELLOW.JPG
 convert -size 320x240 xc:'#ff0000' BMP3:"$WORK/RED.BMP" && convert -size 240x180 xc:'#ffff00' -quality 95 "$WORK/YELLOW.JPG" ||
     fail "ImageMagick cannot write the pictures"
 QT_QPA_PLATFORM=offscreen "$PROGRAM" --compile "$WORK/TWO.SSJ" >"$WORK/compile.log" 2>&1 ||

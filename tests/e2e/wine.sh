@@ -78,21 +78,8 @@ timeout 150 wineboot -i >"$WORK/env/wineboot.log" 2>&1 || fail "wineboot -i fail
 say "Wine ready after $((SECONDS - STARTED)) s"
 
 # --- Two projects -------------------------------------------------------------
-le32() { printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }
-# write_project FILE COLOUR MODE SECONDS TIMES NAME...: a 235-byte project file.
-write_project() {
-    local file=$1 colour=$2 mode=$3 seconds=$4 times=$5 name fmt n=0
-    shift 5
-    fmt="$(le32 "$colour")\\x$(printf %02x "$mode")$(le32 990)$(le32 2)$(le32 "$seconds")$(le32 "$times")$(le32 $#)"
-    for name in "$@"; do
-        fmt+="\\x$(printf %02x ${#name})$name$(printf '\\x00%.0s' $(seq $((12 - ${#name}))))$(le32 0)$(le32 0)"
-        n=$((n + 1))
-    done
-    for ((; n < 10; n++)); do fmt+=$(printf '\\x00%.0s' $(seq 21)); done
-    # shellcheck disable=SC2059
-    printf "$fmt" >"$file"
-    [ "$(stat -c %s "$file")" = 235 ] || fail "the project file $file is $(stat -c %s "$file") bytes, not 235"
-}
+# shellcheck source=lib/project.bash
+source "$(dirname "${BASH_SOURCE[0]}")/lib/project.bash"
 # PHOTO.JPG: stored 1000 x 500, red on the left, blue on the right, with EXIF
 # orientation 6 (turn a quarter clockwise): upright it is 500 x 1000, red on
 # top. On 800 x 600 it is halved twice: 250 x 500 (halved once it is still
@@ -111,8 +98,8 @@ Image.new("RGB", (400, 300), (0, 200, 0)).save(folder + "/WIDE.BMP")
 PY
 RANDOM_BG=008040   # 0x00408000
 FLOAT_BG=300060    # 0x00600030
-write_project "$WORK/proj/RANDOM.SSJ" $((0x00408000)) 0 5 1 PHOTO.JPG
-write_project "$WORK/proj/FLOAT.SSJ" $((0x00600030)) 1 1 1 WIDE.BMP
+write_project "$WORK/proj/RANDOM.SSJ" $((0x00408000)) 0 990 5 1 PHOTO.JPG
+write_project "$WORK/proj/FLOAT.SSJ" $((0x00600030)) 1 990 1 1 WIDE.BMP
 for p in RANDOM FLOAT; do
     QT_QPA_PLATFORM=offscreen "$PROGRAM" --compile "$WORK/proj/$p.SSJ" >"$WORK/env/compile-$p.out" 2>"$WORK/env/compile-$p.err" ||
         fail "glimmer --compile $p.SSJ failed: $(tail -3 "$WORK/env/compile-$p.err")"

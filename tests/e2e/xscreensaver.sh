@@ -125,27 +125,14 @@ user_command
 as_user xwininfo -root >/dev/null 2>&1 || fail "the daemon's user cannot reach the X server $DISPLAY"
 
 # --- Two screensavers: Random (green background) and Float (purple) --------
-le32() { printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }
-# write_project FILE COLOUR MODE SECONDS TIMES NAME...: a 235-byte project file.
-write_project() {
-    local file=$1 colour=$2 mode=$3 seconds=$4 times=$5 name fmt n=0
-    shift 5
-    fmt="$(le32 "$colour")\\x$(printf %02x "$mode")$(le32 990)$(le32 2)$(le32 "$seconds")$(le32 "$times")$(le32 $#)"
-    for name in "$@"; do
-        fmt+="\\x$(printf %02x ${#name})$name$(printf '\\x00%.0s' $(seq $((12 - ${#name}))))$(le32 0)$(le32 0)"
-        n=$((n + 1))
-    done
-    for ((; n < 10; n++)); do fmt+=$(printf '\\x00%.0s' $(seq 21)); done
-    # shellcheck disable=SC2059
-    printf "$fmt" >"$file"
-    [ "$(stat -c %s "$file")" = 235 ] || fail "the project file $file is $(stat -c %s "$file") bytes, not 235"
-}
+# shellcheck source=lib/project.bash
+source "$(dirname "${BASH_SOURCE[0]}")/lib/project.bash"
 RANDOM_BG=008040   # 0x00408000: red 0, green 128, blue 64
 FLOAT_BG=300060    # 0x00600030
 convert -size 320x240 xc:'#ff0000' BMP3:"$WORK/proj/RED.BMP" || fail "ImageMagick cannot write a bitmap"
 convert -size 240x180 xc:'#ffff00' -quality 95 "$WORK/proj/YELLOW.JPG" || fail "ImageMagick cannot write a JPEG"
-write_project "$WORK/proj/RANDOM.SSJ" $((0x00408000)) 0 1 1 RED.BMP YELLOW.JPG
-write_project "$WORK/proj/FLOAT.SSJ" $((0x00600030)) 1 1 1 RED.BMP YELLOW.JPG
+write_project "$WORK/proj/RANDOM.SSJ" $((0x00408000)) 0 990 1 1 RED.BMP YELLOW.JPG
+write_project "$WORK/proj/FLOAT.SSJ" $((0x00600030)) 1 990 1 1 RED.BMP YELLOW.JPG
 for p in RANDOM FLOAT; do
     QT_QPA_PLATFORM=offscreen "$PROGRAM" --compile "$WORK/proj/$p.SSJ" >"$WORK/env/compile-$p.log" 2>&1 ||
         fail "glimmer --compile $p.SSJ failed: $(tail -3 "$WORK/env/compile-$p.log")"
