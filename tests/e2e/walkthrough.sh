@@ -414,15 +414,7 @@ wait_focus "the main window, after About" "$MAIN"
 
 step "Quit (Alt+Q) ends the program"
 keys alt+q
-for _ in $(seq 200); do
-    kill -0 "$APP_PID" 2>/dev/null || break
-    sleep 0.05
-done
-kill -0 "$APP_PID" 2>/dev/null && fail "the program is still running 10 s after Quit"
-wait "$APP_PID"
-STATUS=$?
-APP_PID=""
-[ "$STATUS" = 0 ] || fail "the program ended with status $STATUS"
+wait_app_quits
 
 step "run the compiled SUNSET.SCR, then a key"
 (cd "$PROJECT" && exec ./SUNSET.SCR) >"$WORK/env/scr.log" 2>&1 &

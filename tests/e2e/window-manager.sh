@@ -132,15 +132,7 @@ shot main-window-after-double-click
 # Alt+Q still ends the program: the keyboard reaches the window.
 wait_focus "the main window" "$MAIN"
 xdotool key --delay 40 alt+q
-for _ in $(seq 200); do
-    kill -0 "$APP_PID" 2>/dev/null || break
-    sleep 0.05
-done
-kill -0 "$APP_PID" 2>/dev/null && fail "the program is still running 10 s after Quit"
-wait "$APP_PID"
-status=$?
-APP_PID=""
-[ "$status" = 0 ] || fail "the program ended with status $status"
+wait_app_quits
 
 if [ -n "${GLIMMER_E2E_SHOTS:-}" ]; then
     mkdir -p "$GLIMMER_E2E_SHOTS" && cp "$SHOTS"/*.png "$GLIMMER_E2E_SHOTS"/

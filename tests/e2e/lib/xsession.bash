@@ -87,6 +87,21 @@ wait_gone() {
     fail "$what is still on the screen after $timeout s"
 }
 
+# wait_app_quits: the program under test (APP_PID) ends within 10 s, with
+# status 0, after it was told to quit; APP_PID is cleared.
+wait_app_quits() {
+    local status
+    for _ in $(seq 200); do
+        kill -0 "$APP_PID" 2>/dev/null || break
+        sleep 0.05
+    done
+    kill -0 "$APP_PID" 2>/dev/null && fail "the program is still running 10 s after Quit"
+    wait "$APP_PID"
+    status=$?
+    APP_PID=""
+    [ "$status" = 0 ] || fail "the program ended with status $status"
+}
+
 # wait_focus WHAT ID: the window has the keyboard, as it must before a user
 # can type into it.
 wait_focus() {
