@@ -1,16 +1,26 @@
 #pragma once
 // What the benchmarks share: the median time of each benchmark, kept for the
 // ratio a benchmark prints at the end.
+#include "toolkit/Dialogs.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <map>
+#include <spawn.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
+
+extern char** environ;
 
 class MedianCollector : public benchmark::ConsoleReporter {
 public:
@@ -35,4 +45,55 @@ inline bool WaitUntil(const std::function<bool()>& done, int ms = 10000)
         QThread::msleep(1);
     }
     return done();
+}
+
+// Starts args[0] (looked up on PATH) with this process's environment, where
+// each entry of `env` replaces the variable of its name ("NAME=VALUE") or
+// removes it ("NAME"). Standard output and error go to /dev/null when not
+// wanted. The process id, or 0 when it cannot start.
+inline pid_t SpawnWith(const std::vector<std::string>& args, const std::vector<std::string>& env, bool keepOutput,
+                       bool keepErrors)
+{
+    std::vector<std::string> vars;
+    for (char** e = environ; *e; ++e) {
+        bool replaced = false;
+        for (const std::string& v : env) {
+            const std::string name = v.substr(0, v.find('=')) + "=";
+            replaced = replaced || std::strncmp(*e, name.c_str(), name.size()) == 0;
+        }
+        if (!replaced)
+            vars.emplace_back(*e);
+    }
+    for (const std::string& v : env)
+        if (v.find('=') != std::string::npos)
+            vars.push_back(v);
+    std::vector<std::string> a = args;
+    std::vector<char*> envp, argv;
+    for (std::string& v : vars)
+        envp.push_back(v.data());
+    envp.push_back(nullptr);
+    for (std::string& s : a)
+        argv.push_back(s.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!keepOutput)
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (!keepErrors)
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int r = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return r == 0 ? pid : 0;
+}
+
+// A benchmark measures the path that works: any message box the program would
+// show ends the run, with its text, instead of being timed.
+inline void StopAtAnyMessage()
+{
+    SetMessageHook([](const TMessage& m) {
+        std::fprintf(stderr, "%s\n", qPrintable(m.Text));
+        std::abort();
+        return TMsgResult::OK;
+    });
 }

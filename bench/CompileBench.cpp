@@ -2,6 +2,7 @@
 // same bytes in the same run: the pictures into a store, then the player and
 // the store into the screensaver, then the store removed. Reported as the
 // counter "ratio" (compile time / cat time); the goal is at most 1.3.
+#include "BenchSupport.h"
 #include "compiler/ImageStore.h"
 #include "project/Project.h"
 #include "toolkit/Dialogs.h"
@@ -64,11 +65,7 @@ struct Fixture {
         catCommand = QStringLiteral("cat%1 > CAT.SSC && cat '%2GLIMMER.BIN' CAT.SSC > CAT.SCR && rm CAT.SSC")
                          .arg(pics, program)
                          .toStdString();
-        SetMessageHook([](const TMessage& m) {
-            std::fprintf(stderr, "%s\n", qPrintable(m.Text));
-            std::abort();
-            return TMsgResult::OK;
-        });
+        StopAtAnyMessage();
     }
 };
 

@@ -10,6 +10,7 @@
 //
 // The previous player (Qt) is measured beside it in the same run when
 // GLIMMER_BENCH_QT_PLAYER names its file; both carry the same image store.
+#include "BenchSupport.h"
 #include "decode/ByteSource.h"
 #include "decode/Picture.h"
 
@@ -148,29 +149,7 @@ std::string Screensaver(const std::string& player, const Bytes& store, const std
 
 pid_t Spawn(const std::vector<std::string>& args, bool quiet = true)
 {
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "DISPLAY=", 8) != 0 && std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0)
-            env.emplace_back(*e);
-    env.push_back("DISPLAY=" + display);
-    std::vector<char*> envp, argv;
-    for (std::string& s : env)
-        envp.push_back(s.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> a = args;
-    for (std::string& s : a)
-        argv.push_back(s.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (quiet) {
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    }
-    pid_t pid = 0;
-    const int r = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    return r == 0 ? pid : 0;
+    return SpawnWith(args, {"DISPLAY=" + display, "QT_QPA_PLATFORM"}, !quiet, !quiet);
 }
 
 void End(pid_t pid)

@@ -138,11 +138,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     InitToolkit();
     RegisterPictureFormats();
-    SetMessageHook([](const TMessage& m) {
-        std::fprintf(stderr, "%s\n", qPrintable(m.Text));
-        std::abort();
-        return TMsgResult::OK;
-    });
+    StopAtAnyMessage();
     benchmark::Initialize(&argc, argv);
 
     QTemporaryDir folder;

@@ -132,11 +132,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     InitToolkit();
     RegisterPictureFormats();
-    SetMessageHook([](const TMessage& m) {
-        std::fprintf(stderr, "%s\n", qPrintable(m.Text));
-        std::abort();
-        return TMsgResult::OK;
-    });
+    StopAtAnyMessage();
     QTemporaryDir folder;
     SetCurrentDir(folder.path());
     for (int k = 1; k <= 3; ++k) {

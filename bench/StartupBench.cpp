@@ -5,6 +5,8 @@
 // through GLIMMER_QUIT_AFTER_SHOW=1), so a run is process start to first
 // paint plus the same short exit for both. Reported as the counter "ratio"
 // (Glimmer / minimal window); the goal is at most 1.5.
+#include "BenchSupport.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QScreen>
@@ -15,14 +17,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -69,34 +67,13 @@ std::string self;
 // Runs the program to its end and returns the seconds it took.
 double TimeRun(const std::vector<std::string>& args)
 {
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0 && std::strncmp(*e, "GLIMMER_QUIT_AFTER_SHOW=", 24) != 0)
-            env.emplace_back(*e);
-    env.emplace_back("QT_QPA_PLATFORM=offscreen");
-    env.emplace_back("GLIMMER_QUIT_AFTER_SHOW=1");
-    std::vector<char*> envp, argv;
-    for (std::string& s : env)
-        envp.push_back(s.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> a = args;
-    for (std::string& s : a)
-        argv.push_back(s.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     const auto t0 = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
-        posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = SpawnWith(args, {"QT_QPA_PLATFORM=offscreen", "GLIMMER_QUIT_AFTER_SHOW=1"}, true, false);
+    if (pid == 0)
         return -1;
-    }
     int status = 0;
     waitpid(pid, &status, 0);
     const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    posix_spawn_file_actions_destroy(&actions);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? t : -1;
 }
 
