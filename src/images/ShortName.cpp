@@ -25,17 +25,17 @@ QString head(const std::u32string& s, std::size_t n)
     return QString::fromUcs4(s.data(), qsizetype(std::min(n, s.size())));
 }
 
-struct Parts {
+struct NameParts {
     std::u32string base;
     QString ext;   // with its dot, or empty
 };
 
-Parts split(const QString& name)
+NameParts split(const QString& name)
 {
     // Composed, so that a letter and its accent stay one character.
     const QString n = name.normalized(QString::NormalizationForm_C);
     const qsizetype dot = n.lastIndexOf(QLatin1Char('.'));
-    Parts p;
+    NameParts p;
     p.base = keptCapitals(dot < 0 ? n : n.left(dot));
     std::u32string ext = dot < 0 ? std::u32string() : keptCapitals(n.mid(dot + 1));
     if (ext == U"JPEG")
@@ -48,7 +48,7 @@ Parts split(const QString& name)
     return p;
 }
 
-QString shortName(const Parts& p, int number)
+QString shortName(const NameParts& p, int number)
 {
     const QString tail = QLatin1Char('~') + QString::number(number) + p.ext;
     // As in 8.3 names, the letters and "~N" together take at most eight
@@ -81,7 +81,7 @@ int ShortNameNumber(const QString& name, const QString& shortName)
 
 QString ShortNameFor(const QString& name, const std::function<bool(const QString&)>& taken)
 {
-    const Parts p = split(name);
+    const NameParts p = split(name);
     for (int number = 1; number <= MaxShortNameNumber; ++number) {
         const QString candidate = shortName(p, number);
         if (!taken(candidate))

@@ -1,5 +1,5 @@
 // The store's pictures as the show engine reads them, for every player: the
-// right bytes for each slot, the Part's rule for which names are JPEG, and a
+// right bytes for each slot, the rule for which names are JPEG, and a
 // show that runs on them without any window.
 #include "Bytes.h"
 #include "common/StorePictures.h"
