@@ -1,6 +1,7 @@
 #pragma once
-// What the benchmarks share: the median time of each benchmark, kept for the
-// ratio a benchmark prints at the end.
+// What the benchmarks share: the median time of each benchmark (kept for the
+// ratio a benchmark prints at the end), waiting on the event loop, starting a
+// program, and stopping at a message box.
 #include "toolkit/Dialogs.h"
 
 #include <benchmark/benchmark.h>
