@@ -81,6 +81,8 @@ std::unique_ptr<ByteSource> StorePictures::open(int slot)
 {
     if (!exists(slot))
         throw std::runtime_error(missingPictureText(slot >= 1 && slot <= MaxImages ? store_.Settings.Slot(slot).Name() : ""));
+    if (!fromMappedFile_)
+        return std::make_unique<MemorySource>(store_.PictureData(slot), std::size_t(store_.PictureSize(slot)));
     return std::make_unique<StoreBytes>(store_.PictureData(slot), std::size_t(store_.PictureSize(slot)));
 }
 

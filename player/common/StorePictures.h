@@ -22,12 +22,19 @@ std::string missingPictureText(const std::string& nameBytes);
 
 class StorePictures final : public ShowPictures {
 public:
-    // `store` views bytes that the caller keeps alive (the mapped file).
-    explicit StorePictures(const StoreView& store) : store_(store) {}
+    // `store` views bytes that the caller keeps alive. `fromMappedFile`: they
+    // are a private, read-only mapping of a file (the player's own), whose
+    // pages can be given back after each decode; never for bytes in memory
+    // of the program's own, which giving back would wipe.
+    explicit StorePictures(const StoreView& store, bool fromMappedFile = false)
+        : store_(store), fromMappedFile_(fromMappedFile)
+    {
+    }
     // A slot 1..ImageCount with a name and its bytes inside the store.
     bool exists(int slot) override;
-    // The slot's bytes. Once the decoder lets go of them, the pages they
-    // took in memory are given back: read again, they come from the file.
+    // The slot's bytes. From a mapped file, the pages they took in memory
+    // are given back once the decoder lets go of them: read again, they come
+    // from the file.
     std::unique_ptr<ByteSource> open(int slot) override;
     PictureFormat format(int slot) override;
 
@@ -35,6 +42,7 @@ public:
 
 private:
     StoreView store_;
+    bool fromMappedFile_;
 };
 
 } // namespace player

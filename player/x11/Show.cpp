@@ -32,7 +32,7 @@ std::uint32_t seedOfTheMoment()
 } // namespace
 
 Show::Show(Display* display, ShowTarget target, const player::StoreView& store, std::string program)
-    : display_(display), target_(target), pictures_(store), settings_(player::showSettingsOf(store.Settings)),
+    : display_(display), target_(target), pictures_(store, true), settings_(player::showSettingsOf(store.Settings)),
       colorRef_(store.Settings.BackgroundColor), program_(std::move(program))
 {
 }

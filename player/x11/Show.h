@@ -25,7 +25,9 @@ struct ShowTarget {
 
 class Show {
 public:
-    // `program` names the player in messages on standard error.
+    // `store` lies in the player's own file, mapped privately (its pages go
+    // back after each decode); `program` names the player in messages on
+    // standard error.
     Show(Display* display, ShowTarget target, const player::StoreView& store, std::string program);
     ~Show();
     Show(const Show&) = delete;

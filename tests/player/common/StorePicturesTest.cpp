@@ -2,9 +2,14 @@
 // right bytes for each slot, the rule for which names are JPEG, and a
 // show that runs on them without any window.
 #include "Bytes.h"
+#include "common/SelfFile.h"
 #include "common/StorePictures.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
 
 using namespace player;
 
@@ -101,4 +106,34 @@ TEST(StorePictures, AShowRunsOnTheStoresPicturesHalvedToFit)
     EXPECT_LE(f.rect.bottom(), 150);
     EXPECT_EQ(f.picture->pixels.row(10)[10], 0xFFC80A1Eu);
     EXPECT_FALSE(engine.takeNotice());
+}
+
+TEST(StorePictures, APictureReadsTheSameEveryTimeWhereverItsBytesLie)
+{
+    // A picture of many pages, read twice: from a store in the program's own
+    // memory, whose pages must never be given back (that would wipe them),
+    // and from a mapped file, whose pages come back from the file.
+    Bytes b = storeOf(1, 64 * 1024);
+    for (std::size_t i = 235; i < b.size(); ++i)
+        b[i] = std::uint8_t(i * 7 + 1);
+    const Bytes picture(b.begin() + 235, b.end());
+    char path[] = "/tmp/glimmer-store-XXXXXX";
+    const int fd = ::mkstemp(path);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, b.data(), b.size()), ssize_t(b.size()));
+    ::close(fd);
+    const MappedFile file(path);
+    ::unlink(path);
+    ASSERT_TRUE(file.Ok()) << file.Problem();
+    const StoreView inMemory = readImageStore(b.data(), b.size());
+    const StoreView mapped = readImageStore(file.Data(), file.Size());
+    for (const auto& [store, fromFile] : {std::pair{inMemory, false}, std::pair{mapped, true}}) {
+        StorePictures pictures(store, fromFile);
+        for (int round = 0; round < 2; ++round) {
+            const std::unique_ptr<ByteSource> source = pictures.open(1);
+            Bytes got(64 * 1024);
+            ASSERT_EQ(source->read(got.data(), got.size()), got.size());
+            EXPECT_TRUE(got == picture) << (fromFile ? "from the file" : "in memory") << ", read " << round + 1;
+        }
+    }
 }
