@@ -20,8 +20,25 @@ ShowEngine::~ShowEngine() { end(); }
 
 void ShowEngine::setArea(int width, int height)
 {
-    areaWidth_ = std::max(0, width);
-    areaHeight_ = std::max(0, height);
+    width = std::max(0, width);
+    height = std::max(0, height);
+    if (width == areaWidth_ && height == areaHeight_)
+        return;
+    areaWidth_ = width;
+    areaHeight_ = height;
+    // A picture decoded, or being decoded, for the old size would show at
+    // that size: it is decoded again for this one.
+    ahead_.reset();
+    if (decoding_ != 0) {
+        worker_.cancel();
+        decoding_ = 0;
+    }
+    if (!started_ || ended_)
+        return;
+    if (pending_ != Pending::None)
+        loadPicture(pending_);
+    else
+        decodeAhead();
 }
 
 int ShowEngine::Random(int n)
@@ -36,6 +53,7 @@ int ShowEngine::Random(int n)
 void ShowEngine::start(std::uint32_t seed, std::int64_t nowMs)
 {
     rng_.seed(seed);
+    started_ = true;
     now_ = nowMs;
     TickCount = 0;
     ShownCount = 1;

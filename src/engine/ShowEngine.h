@@ -81,7 +81,8 @@ public:
 
     const ShowSettings& settings() const { return settings_; }
     // The area the show covers (the screen, or a window), in pixels. A
-    // change of size takes effect with the next picture.
+    // change of size takes effect with the next picture (one decoded ahead
+    // for the old size is decoded again).
     void setArea(int width, int height);
 
     // Starts over with picture 1 at a random place, both timers afresh.
@@ -154,6 +155,7 @@ private:
     Pending pending_ = Pending::None;
     std::vector<bool> undecodable_;
     std::vector<ShowNotice> notices_;
+    bool started_ = false;
     bool ended_ = false;
     std::int64_t timer1Due_ = 0;
     std::int64_t timer2Due_ = 0;

@@ -469,6 +469,39 @@ TEST(ShowEngine, APictureNotReadyAtItsMomentLetsTheMotionGoOnThenComes)
     EXPECT_EQ(Size(engine.frame().rect), std::make_pair(500, 500));
 }
 
+TEST(ShowEngine, AChangeOfSizeDecodesTheNextPictureAgainForTheNewSize)
+{
+    Pictures pics;
+    pics.Sized(1, 300, 200);
+    pics.Sized(2, 1900, 1000);
+    ShowSettings s = Settings(2, true);
+    s.changeEvery = 1;
+    {
+        // Decoded ahead for 1920 x 1080, where it fits whole.
+        ShowEngine engine(s, pics, {}, DecodeWorker::Mode::Inline);
+        engine.setArea(1920, 1080);
+        engine.start(5, 0);
+        ASSERT_EQ(engine.frame().slot, 1);
+        engine.setArea(1024, 768);
+        engine.SecondCount = 1;
+        engine.timer1Tick();
+        ASSERT_EQ(engine.frame().slot, 2);
+        EXPECT_EQ(Size(engine.frame().rect), std::make_pair(950, 500));
+    }
+    // Due while its decode for the old size was still under way.
+    pics.Sized(2, 16000, 8000);
+    ShowEngine engine(s, pics, {});
+    engine.setArea(1920, 1080);
+    engine.start(5, 0);
+    ASSERT_TRUE(WaitFor(engine, [&] { return engine.frame().visible; }));
+    engine.SecondCount = 1;
+    engine.timer1Tick();
+    ASSERT_TRUE(engine.waitingForPicture());
+    engine.setArea(800, 600);
+    ASSERT_TRUE(WaitFor(engine, [&] { return engine.frame().slot == 2; }, 60000));
+    EXPECT_EQ(Size(engine.frame().rect), std::make_pair(500, 250));
+}
+
 TEST(ShowEngine, EndingTheShowStopsADecodeAtOnce)
 {
     Pictures pics;
