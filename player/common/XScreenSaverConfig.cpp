@@ -275,14 +275,28 @@ Change addProgram(std::string& text, std::string_view line, const IsOurs& isOurs
         text.erase(ours->Dash, 1);
         return Change::TurnedOn;
     }
+    // A last entry without its "\n" would run on into ours.
+    const bool separate = !r->Empty && !r->EndsWithNewline;
+    std::string changed = text;
     if (r->LastLineBlank) {
         // The daemon's own layout: every entry on a line of its own ending in
         // "\n\", and a blank line after the last.
-        text.insert(r->LineBegin, std::string(line) + " \\n\\\n");
+        changed.insert(r->LineBegin, (separate ? "\\n\\\n" : "") + std::string(line) + " \\n\\\n");
     } else {
-        const std::string separator = !r->Empty && !r->EndsWithNewline ? " \\n" : "";
-        text.insert(r->End, separator + "\\\n" + std::string(line) + " \\n");
+        changed.insert(r->End, (separate ? " \\n" : "") + std::string("\\\n") + std::string(line) + " \\n");
     }
+    // Read back as the daemon reads it: every entry of the user's as it was,
+    // and ours once, after them. Anything else is not written.
+    const auto after = findPrograms(changed);
+    if (!after || after->Entries.size() != r->Entries.size() + 1 || !isOurs(after->Entries.back()) ||
+        std::count_if(after->Entries.begin(), after->Entries.end(), isOurs) != 1)
+        return Change::Unsure;
+    for (std::size_t k = 0; k < r->Entries.size(); ++k) {
+        const ProgramEntry &was = r->Entries[k], &is = after->Entries[k];
+        if (was.Enabled != is.Enabled || was.Visual != is.Visual || was.Name != is.Name || was.Command != is.Command)
+            return Change::Unsure;
+    }
+    text = std::move(changed);
     return Change::Added;
 }
 

@@ -53,12 +53,13 @@ std::string entryLine(std::string_view name, std::string_view command);
 
 using IsOurs = std::function<bool(const ProgramEntry&)>;
 
-enum class Change { Added, TurnedOn, AlreadyThere, Removed, NotThere, NoList };
+enum class Change { Added, TurnedOn, AlreadyThere, Removed, NotThere, NoList, Unsure };
 
 // Appends `line` as the last entry, after the entries whose indexes
 // XScreenSaver's "selected:" counts. An entry for which isOurs holds is kept
 // (and turned on when it was off) instead. Returns what it did; NoList when
-// the file has no "programs:" resource.
+// the file has no "programs:" resource; Unsure, with `text` unchanged, when
+// the list read back would not hold the user's entries and ours, one each.
 Change addProgram(std::string& text, std::string_view line, const IsOurs& isOurs);
 
 // Removes every entry for which isOurs holds.

@@ -86,8 +86,10 @@ TEST(XScreenSaverPrograms, OurEntryGoesAfterTheOthersAndTheRestStaysByteForByte)
 
 TEST(XScreenSaverPrograms, ListsWrittenByHandTakeTheEntryToo)
 {
-    // The last entry without "\n", and the list as the last line of the file.
+    // The last entry without "\n" (also before a blank line, as the daemon
+    // ends the list), and the list as the last line of the file.
     for (const std::string& before : {std::string("programs: \\\n  a --root \\n\\\n  b --root\ntimeout: 5\n"),
+                                      std::string("programs: \\\n  a --root \\n\\\n  b --root \\\n\n"),
                                       std::string("programs: a --root \\n b --root"), std::string("programs:\n"),
                                       std::string("programs: a --root \\n\n")}) {
         SCOPED_TRACE(before);
