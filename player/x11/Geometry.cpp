@@ -64,7 +64,7 @@ std::uint32_t place(std::uint32_t mask, int value)
 
 std::uint32_t pixelOf(const PixelLayout& layout, int red, int green, int blue)
 {
-    return place(layout.redMask, red) | place(layout.greenMask, green) | place(layout.blueMask, blue);
+    return place(layout.redMask, red) | place(layout.greenMask, green) | place(layout.blueMask, blue) | layout.alphaMask;
 }
 
 std::uint32_t pixelOfColorRef(const PixelLayout& layout, std::uint32_t colorRef)

@@ -34,11 +34,15 @@ struct PixelLayout {
     std::uint32_t redMask = 0xFF0000;
     std::uint32_t greenMask = 0x00FF00;
     std::uint32_t blueMask = 0x0000FF;
+    // The bits of the depth that no colour takes: a 32-bit window's alpha.
+    // Set in every pixel, so that the picture and background are opaque.
+    std::uint32_t alphaMask = 0;
     // The decoders' 0xFFRRGGBB is this layout's pixel as it stands.
     bool isRgb32() const { return redMask == 0xFF0000 && greenMask == 0x00FF00 && blueMask == 0x0000FF; }
 };
 
-// A channel of 0..255 placed in a mask of any width, rounded to the nearest.
+// A channel of 0..255 placed in a mask of any width, rounded to the nearest;
+// the alpha bits set.
 std::uint32_t pixelOf(const PixelLayout& layout, int red, int green, int blue);
 // A settings colour, 0x00BBGGRR (red in the lowest byte).
 std::uint32_t pixelOfColorRef(const PixelLayout& layout, std::uint32_t colorRef);

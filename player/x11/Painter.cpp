@@ -34,6 +34,8 @@ Painter::Painter(Display* display, ::Window window, const XWindowAttributes& att
     layout_.redMask = std::uint32_t(visual_->red_mask);
     layout_.greenMask = std::uint32_t(visual_->green_mask);
     layout_.blueMask = std::uint32_t(visual_->blue_mask);
+    const std::uint32_t depthBits = depth_ >= 32 ? 0xFFFFFFFFu : (1u << depth_) - 1;
+    layout_.alphaMask = depthBits & ~(layout_.redMask | layout_.greenMask | layout_.blueMask);
     bitsPerPixel_ = bitsPerPixelOf(display_, depth_);
     background_ = pixelOfColorRef(layout_, colorRef);
     XGCValues values{};

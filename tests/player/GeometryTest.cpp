@@ -77,6 +77,10 @@ TEST(PlayerGeometry, ColoursTakeTheVisualsLayout)
     // Ten bits a channel (depth 30).
     const x11::PixelLayout deep{0x3FF00000, 0x000FFC00, 0x000003FF};
     EXPECT_EQ(x11::pixelOf(deep, 255, 0, 255), 0x3FF003FFu);
+    // A 32-bit window with alpha: opaque, or a compositor shows through it.
+    x11::PixelLayout argb;
+    argb.alphaMask = 0xFF000000;
+    EXPECT_EQ(x11::pixelOfColorRef(argb, 0x00408000), 0xFF008040u);
 }
 
 TEST(PlayerGeometry, APictureOnePixelLargerIsStretchedIntoItsShownSize)

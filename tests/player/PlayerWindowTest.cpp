@@ -120,6 +120,23 @@ TEST(PlayerWindow, DrawsIntoAGivenWindowAtItsSizeAndFollowsItsResizes)
     EXPECT_EQ(player.ExitCode(), 0);
 }
 
+TEST(PlayerWindow, AWindowWithAlphaIsPaintedOpaque)
+{
+    // A preview window of a compositor's 32-bit visual: the background and
+    // the picture must not let the desktop show through.
+    Fixture f;
+    ASSERT_TRUE(f.Ready());
+    const unsigned long w = f.xc.CreateAlphaWindow(0, 0, 400, 300);
+    if (w == 0)
+        GTEST_SKIP() << "this X server has no 32-bit visual";
+    PlayerProcess player(f.scr, {"--window-id", hex(w)}, f.x.Env());
+    EXPECT_TRUE(WaitFor([&] { return f.xc.Share(w, 0xFF0000) > 0.45 && f.xc.Share(w, background) > 0.45; }, 5000))
+        << "red " << f.xc.Share(w, 0xFF0000) << ", background " << f.xc.Share(w, background);
+    EXPECT_EQ(f.xc.OpaqueShare(w), 1.0);
+    EXPECT_GE(player.EndWith(SIGTERM), 0);
+    EXPECT_EQ(player.ExitCode(), 0);
+}
+
 TEST(PlayerWindow, EndsWhenItsWindowIsDestroyedOrClosed)
 {
     Fixture f;

@@ -41,6 +41,41 @@ unsigned long XClient::CreateWindow(int x, int y, int width, int height, unsigne
     return w;
 }
 
+unsigned long XClient::CreateAlphaWindow(int x, int y, int width, int height)
+{
+    Display* d = dpy(display_);
+    XVisualInfo info{};
+    if (!XMatchVisualInfo(d, DefaultScreen(d), 32, TrueColor, &info))
+        return 0;
+    XSetWindowAttributes a{};
+    a.colormap = XCreateColormap(d, Root(), info.visual, AllocNone);
+    a.background_pixel = 0;
+    a.border_pixel = 0;
+    a.override_redirect = True;
+    const Window w = XCreateWindow(d, Root(), x, y, unsigned(width), unsigned(height), 0, 32, InputOutput, info.visual,
+                                   CWColormap | CWBackPixel | CWBorderPixel | CWOverrideRedirect, &a);
+    XMapWindow(d, w);
+    XSync(d, False);
+    return w;
+}
+
+double XClient::OpaqueShare(unsigned long window)
+{
+    Display* d = dpy(display_);
+    XWindowAttributes a{};
+    if (!XGetWindowAttributes(d, window, &a) || a.depth != 32)
+        return 0;
+    XImage* image = XGetImage(d, window, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
+    if (!image)
+        return 0;
+    long opaque = 0;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x)
+            opaque += (XGetPixel(image, x, y) >> 24 & 0xFF) == 0xFF;
+    XDestroyImage(image);
+    return double(opaque) / (double(a.width) * double(a.height));
+}
+
 void XClient::Resize(unsigned long window, int width, int height)
 {
     XResizeWindow(dpy(display_), window, unsigned(width), unsigned(height));

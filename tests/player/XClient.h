@@ -20,6 +20,9 @@ public:
 
     // A mapped window of the root's visual, black until someone draws.
     unsigned long CreateWindow(int x, int y, int width, int height, unsigned long parent = 0);
+    // A mapped 32-bit window with alpha (a compositor's ARGB visual), all
+    // transparent until someone draws; 0 when the server has no such visual.
+    unsigned long CreateAlphaWindow(int x, int y, int width, int height);
     void Resize(unsigned long window, int width, int height);
     void Destroy(unsigned long window);
     // What a window manager sends when the user closes a window.
@@ -37,6 +40,8 @@ public:
 
     // The window's pixels as 0xRRGGBB, row by row (width x height).
     std::vector<std::uint32_t> Pixels(unsigned long window, int& width, int& height);
+    // The share of a 32-bit window's pixels whose alpha is wholly opaque.
+    double OpaqueShare(unsigned long window);
     // The share of sampled pixels within `tolerance` of 0xRRGGBB.
     double Share(unsigned long window, std::uint32_t rgb, int tolerance = 8);
 
