@@ -124,10 +124,6 @@ QString CreateTempBeside(const QString& name)
     return PathFromNative(pattern);
 }
 
-// Builds WINDOWS/NAME.SCR from `player` and the store: under a temporary
-// name in the project folder, then renamed into WINDOWS, which is made when
-// missing and never entered through a link. Throws ECompileError or
-// EInOutError; the temporary file is gone either way.
 // The player's bytes, then the store's, under a temporary name beside
 // `saverName` in the current folder, with the player's mode (it runs where
 // the player runs). Returns the temporary name for the caller to rename into
@@ -163,6 +159,10 @@ QString BuildSaverBeside(const QString& player, const QString& storeName, const 
     }
 }
 
+// Builds WINDOWS/NAME.SCR from `player` and the store: under a temporary
+// name in the project folder, then renamed into WINDOWS, which is made when
+// missing and never entered through a link. Throws ECompileError or
+// EInOutError; the temporary file is gone either way.
 void WriteWindowsSaver(const QString& player, const QString& storeName, const QString& saverName)
 {
     const QByteArray folder = WindowsFolderName;
@@ -335,7 +335,10 @@ TWindowsSaver CompileScreenSaver()
     try {
         const CompileLock lock(base);
         // What killed compiles left behind goes first.
-        RemoveStaleTemporaries(QLatin1Char('.') + saverName + QLatin1Char('-'));
+        // A screensaver under construction begins with its player: the X11
+        // one (ELF) or the Windows one (MZ), both built here.
+        RemoveStaleTemporaries(QLatin1Char('.') + saverName + QLatin1Char('-'), -1,
+                               {QByteArrayLiteral("\x7F" "ELF"), QByteArrayLiteral("MZ")});
         storeMade = true;
         PackImageStore(settings, pictures, storeName);
         if (!FileExists(stub))

@@ -85,7 +85,7 @@ void SaveProject()
 {
     // Saves that were killed before they could tidy up left their temporary
     // files; so did those of earlier versions, under another name.
-    RemoveStaleTemporaries(QLatin1Char('.') + Project().ProjectFile + QLatin1Char('-'));
+    RemoveStaleTemporaries(QLatin1Char('.') + Project().ProjectFile + QLatin1Char('-'), SaverSettingsSize);
     RemoveStaleTemporaries(QStringLiteral(".glimmer-"), SaverSettingsSize);
     const SettingsBytes bytes = Project().Settings.Encode();
     WriteFileReplacing(Project().ProjectFile, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));

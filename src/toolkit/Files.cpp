@@ -348,6 +348,14 @@ QString FollowLinkOfSameKind(const QString& name)
     if (target.isEmpty() || ::stat(native(target).constData(), &st) != 0 || !S_ISREG(st.st_mode)
         || ExtractFileExt(target).compare(ExtractFileExt(name), Qt::CaseInsensitive) != 0)
         throw EInOutError(5);
+    // Only to a file of the link's own folder: a folder from a stranger may
+    // link to the user's other projects beside it, and a save would empty
+    // their slots of pictures that are not here.
+    struct stat linkFolder, targetFolder;
+    if (::stat(native(ExtractFilePath(resolved) + QLatin1Char('.')).constData(), &linkFolder) != 0
+        || ::stat(native(ExtractFilePath(target) + QLatin1Char('.')).constData(), &targetFolder) != 0
+        || linkFolder.st_dev != targetFolder.st_dev || linkFolder.st_ino != targetFolder.st_ino)
+        throw EInOutError(5);
     return target;
 }
 
@@ -364,7 +372,7 @@ bool Before(const timespec& a, const timespec& b)
 }
 } // namespace
 
-void RemoveStaleTemporaries(const QString& prefix, qint64 maxSize)
+void RemoveStaleTemporaries(const QString& prefix, qint64 size, const QList<QByteArray>& heads)
 {
     for (const QString& entry : FolderEntries(QString())) {
         if (!entry.startsWith(prefix) || entry.size() != prefix.size() + 6)
@@ -374,10 +382,24 @@ void RemoveStaleTemporaries(const QString& prefix, qint64 maxSize)
             continue;
         struct stat st;
         const QByteArray path = native(entry);
-        if (::lstat(path.constData(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+        if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) || !Before(st.st_mtim, ProgramStart))
             continue;
-        if (!Before(st.st_mtim, ProgramStart) || (maxSize >= 0 && st.st_size > maxSize))
-            continue;
+        // What a kill left: an empty file, or one that holds what this
+        // program writes there. A user's own file of such a name does not.
+        if (st.st_size != 0) {
+            if (size >= 0 && st.st_size != size)
+                continue;
+            if (!heads.isEmpty()) {
+                char first[64] = {};
+                const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+                const ssize_t got = fd < 0 ? -1 : ::read(fd, first, sizeof first);
+                if (fd >= 0)
+                    ::close(fd);
+                const QByteArray start(first, int(std::max<ssize_t>(got, 0)));
+                if (std::none_of(heads.begin(), heads.end(), [&](const QByteArray& h) { return start.startsWith(h); }))
+                    continue;
+            }
+        }
         ::unlink(path.constData());
     }
 }

@@ -3,6 +3,7 @@
 // folder, errors carrying the old numeric codes so that the messages users see
 // stay the same whatever the platform says.
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -72,18 +73,20 @@ bool RenameFile(const QString& from, const QString& to);   // replaces `to` atom
 qint64 FileSizeOf(const QString& name);      // -1 when it cannot be read
 
 // The file that `name` stands for, a link followed: a link is followed only
-// to a regular file with the same extension (one project file to another);
-// a link to anything else throws "File access denied", so that a folder from
-// a stranger cannot have the program read or overwrite, say, a start-up
-// script of the user's through it.
+// to a regular file with the same extension in the link's own folder (one
+// project file to another beside it); a link to anything else throws "File
+// access denied", so that a folder from a stranger cannot have the program
+// read or overwrite, say, a start-up script or another project of the user's
+// through it.
 QString FollowLinkOfSameKind(const QString& name);
 
 // Removes this program's own leftovers from the current folder, of saves and
-// compiles that were killed before they could tidy up: ordinary files (or
-// links) named `prefix` and six letters or digits, as the temporary files are
-// named, last changed before this program started, and no larger than
-// `maxSize` when it is given. Never anything else.
-void RemoveStaleTemporaries(const QString& prefix, qint64 maxSize = -1);
+// compiles that were killed before they could tidy up: ordinary files named
+// `prefix` and six letters or digits, as the temporary files are named, last
+// changed before this program started, and either empty or holding what the
+// program writes there: `size` bytes when it is given, beginning with one of
+// `heads` (each at most 64 bytes) when they are given. Never anything else.
+void RemoveStaleTemporaries(const QString& prefix, qint64 size = -1, const QList<QByteArray>& heads = {});
 
 // Writes `bytes` to a new file beside `name` and renames it over `name` only
 // when everything was written, so a failure never damages the old file. What

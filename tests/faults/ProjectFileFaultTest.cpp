@@ -296,14 +296,24 @@ TEST_F(ProjectSave, TheModeGroupAndOtherNamesOfTheFileStay)
     EXPECT_EQ(Stat(File()).st_ino, Stat(t.File("TWIN.SSJ")).st_ino);
 }
 
-TEST_F(ProjectSave, ALinkIsWrittenThroughOnlyToAnotherProjectFile)
+TEST_F(ProjectSave, ALinkIsWrittenThroughOnlyToAnotherProjectFileBesideIt)
 {
-    CreateDir(t.File("ELSEWHERE"));
-    WriteAll(t.File("ELSEWHERE/REAL.SSJ"), ProjectRecord({"A.BMP"}));
-    ASSERT_EQ(::symlink("../ELSEWHERE/REAL.SSJ", QFile::encodeName(File()).constData()), 0);
+    WriteAll(t.File("PRJ/REAL.SSJ"), ProjectRecord({"A.BMP"}));
+    ASSERT_EQ(::symlink("REAL.SSJ", QFile::encodeName(File()).constData()), 0);
     EXPECT_EQ(SaveError(), QString());
     EXPECT_TRUE(S_ISLNK(Stat(File()).st_mode));
-    EXPECT_EQ(ReadAll(t.File("ELSEWHERE/REAL.SSJ")), Saved());
+    EXPECT_EQ(ReadAll(t.File("PRJ/REAL.SSJ")), Saved());
+
+    // A link to another project of the user's, outside the folder: loading
+    // and saving through it would empty that project's slots.
+    CreateDir(t.File("ELSEWHERE"));
+    const QByteArray theirs = ProjectRecord({"A.BMP"});
+    WriteAll(t.File("ELSEWHERE/REAL.SSJ"), theirs);
+    ASSERT_EQ(::unlink(QFile::encodeName(File()).constData()), 0);
+    ASSERT_EQ(::symlink("../ELSEWHERE/REAL.SSJ", QFile::encodeName(File()).constData()), 0);
+    EXPECT_THROW(LoadProject(), EInOutError);
+    EXPECT_EQ(SaveError(), "File access denied");
+    EXPECT_EQ(ReadAll(t.File("ELSEWHERE/REAL.SSJ")), theirs);
     EXPECT_EQ(QDir(t.File("ELSEWHERE")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"REAL.SSJ"});
 
     // A link to a file of another kind (a stranger's folder pointing at the

@@ -278,14 +278,29 @@ TEST_F(StrangerFolder, ARenamedProjectFolderIsReportedAndNothingIsSaved)
 
 TEST_F(StrangerFolder, LeftoversOfKilledRunsGoAndNothingElse)
 {
-    const QStringList stale = {".SUNSET.SCR-a1B2c3", ".SUNSET.SSJ-Zz9y8X", ".glimmer-q1w2e3", "SUNSET.SSC"};
+    const QStringList stale = {".SUNSET.SCR-a1B2c3", ".SUNSET.SCR-w1ndow", ".SUNSET.SCR-empty0", ".SUNSET.SSJ-Zz9y8X",
+                               ".glimmer-q1w2e3", "SUNSET.SSC"};
     const QStringList kept = {".SUNSET.SCR-n3w123",   // made after the program started
                               ".OTHER.SCR-a1B2c3",    // another screensaver's
-                              ".glimmer-b1g123",      // too large to be a project file
+                              ".glimmer-b1g123",      // not a project file's size
+                              ".SUNSET.SSJ-backup",   // the user's own, of another size
+                              ".SUNSET.SCR-old001",   // the user's own, not a program
                               ".SUNSET.SCR-a1B2c3d",  // not a temporary file's name
                               "SUNSET.SCR-a1B2c3"};
+    const QByteArray program = QByteArray("\x7F" "ELF") + QByteArray(231, 'x');
+    const auto bytesOf = [&](const QString& n) {
+        if (n == ".SUNSET.SCR-empty0")
+            return QByteArray();
+        if (n == ".SUNSET.SCR-w1ndow")   // the Windows screensaver's
+            return QByteArray("MZ") + QByteArray(300, 'x');
+        if (n == ".glimmer-b1g123")
+            return QByteArray(200, 'x');
+        if (n == ".SUNSET.SSJ-backup")
+            return QByteArray(300, 'x');
+        return n.contains("SCR") && n != ".SUNSET.SCR-old001" ? program : QByteArray(235, 'x');
+    };
     for (const QString& n : stale + kept)
-        WriteAll(Prj() + n, n == ".glimmer-b1g123" ? QByteArray(5000, 'x') : QByteArray(235, 'x'));
+        WriteAll(Prj() + n, bytesOf(n));
     for (const QString& n : stale + kept)
         if (n != ".SUNSET.SCR-n3w123")
             SetAge(Prj() + n, 3600);
@@ -413,9 +428,10 @@ TEST_F(StrangerFolder, TheCommandLineCompilesWithoutADisplayAndSaysWhatWentWrong
     EXPECT_EQ(out, CompileOutput(Prj()));
     EXPECT_EQ(ReadAll(Prj() + "SUNSET.SCR"),
               ExpectedScreensaver(ReadAll(QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.BIN")), {"A.BMP"}, {ReadAll(Prj() + "A.BMP")}));
-    if (QFile::exists(QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.EXE")))
+    if (QFile::exists(QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.EXE"))) {
         EXPECT_EQ(ReadAll(Prj() + "WINDOWS/SUNSET.SCR"),
                   ExpectedScreensaver(ReadAll(QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.EXE")), {"A.BMP"}, {ReadAll(Prj() + "A.BMP")}));
+    }
     QFile::remove(Prj() + "A.BMP");
     run({"--compile", "PRJ/SUNSET.SSJ"}, status, out, err);
     EXPECT_EQ(status, 1);
