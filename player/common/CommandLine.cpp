@@ -87,7 +87,11 @@ PlayerArgs parseCommandLine(const std::vector<std::string_view>& args)
     PlayerArgs a;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];
-        const std::string low = lower(arg);
+        std::string low = lower(arg);
+        // Windows' own options come with "-" as well as "/" from some
+        // launchers; none of them is an X option.
+        if (low == "-s" || low == "-c" || low == "-p" || low.rfind("-c:", 0) == 0 || low.rfind("-p:", 0) == 0)
+            low[0] = '/';
         auto value = [&](std::string_view& out) {
             if (i + 1 >= args.size())
                 return false;

@@ -27,6 +27,11 @@ TEST(PlayerCommandLine, WindowsOptions)
     EXPECT_EQ(parse({"/p:"}).Mode, RunMode::Usage);
     EXPECT_EQ(parse({"/c:x"}).Mode, RunMode::Usage);
     EXPECT_EQ(parse({"/s", "/c"}).Mode, RunMode::Usage);
+    // The same with "-", as some launchers pass them.
+    EXPECT_EQ(parse({"-S"}).Mode, RunMode::FullScreen);
+    EXPECT_EQ(parse({"-c:12"}).WindowId, 12u);
+    EXPECT_EQ(parse({"-p", "0x1f"}).WindowId, 0x1Fu);
+    EXPECT_EQ(parse({"-p:7"}).Mode, RunMode::IntoWindow);
 }
 
 TEST(PlayerCommandLine, XScreenSaverOptionsInAnyOrder)
