@@ -285,12 +285,11 @@ LRESULT CALLBACK SaverWindow::procOf(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     auto* self = reinterpret_cast<SaverWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self)
         return DefWindowProcW(hwnd, msg, wParam, lParam);
-    return self->handle(msg, wParam, lParam);
+    return self->handle(hwnd, msg, wParam, lParam);
 }
 
-LRESULT SaverWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT SaverWindow::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    HWND hwnd = hwnd_.load();
     const bool fullScreen = place_ == ShowPlace::FullScreen;
     switch (msg) {
     case WM_KEYDOWN:

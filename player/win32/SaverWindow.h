@@ -50,7 +50,7 @@ public:
 
 private:
     static LRESULT CALLBACK procOf(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     bool create();
     void advance();
     // Repaints what moved or changed since `before`; tells what the engine reported.
