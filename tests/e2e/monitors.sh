@@ -18,20 +18,9 @@ XORG_PID=""
 PLAYER_PID=""
 KEEP_WORK=0
 
-fail() {
-    printf '\nmonitors: FAILED: %s\n' "$*" >&2
-    [ -n "$WORK" ] && printf '  work folder kept: %s\n' "$WORK" >&2
-    KEEP_WORK=1
-    exit 1
-}
-skip() {
-    # In CI nothing may be skipped: a check nobody ran proves nothing.
-    if [ "${GLIMMER_CI:-}" = 1 ] || [ "${GLIMMER_CORPUS_REQUIRED:-}" = 1 ]; then
-        fail "cannot run here: $*"
-    fi
-    printf 'monitors: SKIPPED: %s\n' "$*"
-    exit 77
-}
+E2E_NAME=monitors
+# shellcheck source=lib/report.bash
+source "$(dirname "${BASH_SOURCE[0]}")/lib/report.bash"
 cleanup() {
     local pid
     for pid in $PLAYER_PID $XORG_PID; do

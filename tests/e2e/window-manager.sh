@@ -18,16 +18,9 @@ APP_PID=""
 KEEP_WORK=0
 SHOTS=""
 
-fail() {
-    printf '\nwindow-manager: FAILED: %s\n' "$*" >&2
-    if [ -n "$WORK" ] && [ -n "${DISPLAY:-}" ]; then
-        import -window root "$WORK/failure.png" 2>/dev/null &&
-            printf '  the screen at that moment: %s\n' "$WORK/failure.png" >&2
-    fi
-    [ -n "$WORK" ] && printf '  work folder kept: %s\n' "$WORK" >&2
-    KEEP_WORK=1
-    exit 1
-}
+E2E_NAME=window-manager
+# shellcheck source=lib/report.bash
+source "$(dirname "${BASH_SOURCE[0]}")/lib/report.bash"
 cleanup() {
     local pid
     for pid in $APP_PID $WM_PID $XVFB_PID; do

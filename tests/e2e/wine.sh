@@ -29,21 +29,9 @@ SHOTS=""
 STARTED=$SECONDS
 
 say() { printf 'wine: %s\n' "$*"; }
-fail() {
-    printf '\nwine: FAILED: %s\n' "$*" >&2
-    if [ -n "$WORK" ] && [ -n "${DISPLAY:-}" ]; then
-        import -window root "$WORK/failure.png" 2>/dev/null &&
-            printf '  the screen at that moment: %s\n' "$WORK/failure.png" >&2
-    fi
-    [ -n "$WORK" ] && printf '  work folder kept: %s\n' "$WORK" >&2
-    KEEP_WORK=1
-    exit 1
-}
-skip() {
-    [ "${GLIMMER_CI:-}" = 1 ] && fail "$* (the Wine tests must run in CI)"
-    printf 'wine: SKIPPED: %s\n' "$*"
-    exit 77
-}
+E2E_NAME=wine
+# shellcheck source=lib/report.bash
+source "$(dirname "${BASH_SOURCE[0]}")/lib/report.bash"
 cleanup() {
     [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
     [ -n "$WORK" ] && [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null

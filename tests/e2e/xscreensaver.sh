@@ -40,21 +40,9 @@ PASSED=()
 START=$SECONDS
 
 say() { printf '%s\n' "$*"; }
-# A fault of the harness or of what it needs: the test cannot go on.
-fail() {
-    printf '\nxscreensaver: FAILED: %s\n' "$*" >&2
-    [ -n "$WORK" ] && printf '  work folder kept: %s\n' "$WORK" >&2
-    KEEP_WORK=1
-    exit 1
-}
-skip() {
-    # In CI nothing may be skipped: a check nobody ran proves nothing.
-    if [ "${GLIMMER_CI:-}" = 1 ] || [ "${GLIMMER_CORPUS_REQUIRED:-}" = 1 ]; then
-        fail "cannot run here: $*"
-    fi
-    printf 'xscreensaver: SKIPPED: %s\n' "$*"
-    exit 77
-}
+E2E_NAME=xscreensaver
+# shellcheck source=lib/report.bash
+source "$(dirname "${BASH_SOURCE[0]}")/lib/report.bash"
 # A check of the screensaver: noted, and the next check runs.
 passed() { PASSED+=("$1"); say "  ok    $1${2:+: $2}"; }
 failed() { FAILED+=("$1: $2"); say "  FAIL  $1: $2"; }
