@@ -2,8 +2,8 @@
 
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 namespace x11 {
 
@@ -23,7 +23,7 @@ int bitsPerPixelOf(Display* display, int depth)
 } // namespace
 
 Painter::Painter(Display* display, ::Window window, const XWindowAttributes& attributes, std::uint32_t colorRef)
-    : display_(display), window_(window), visual_(attributes.visual), depth_(attributes.depth)
+    : display_(display), visual_(attributes.visual), depth_(attributes.depth)
 {
     // Every screen of today is TrueColor; a palette screen would need a
     // colour allocated for each of a photo's pixels.
@@ -38,95 +38,104 @@ Painter::Painter(Display* display, ::Window window, const XWindowAttributes& att
     layout_.alphaMask = depthBits & ~(layout_.redMask | layout_.greenMask | layout_.blueMask);
     bitsPerPixel_ = bitsPerPixelOf(display_, depth_);
     background_ = pixelOfColorRef(layout_, colorRef);
+
+    canvas_ = child(window, {0, 0, attributes.width, attributes.height});
+    if (window == attributes.root) {
+        // On the desktop itself: below every program's window, and no
+        // window manager's to frame.
+        XSetWindowAttributes a{};
+        a.override_redirect = True;
+        XChangeWindowAttributes(display_, canvas_, CWOverrideRedirect, &a);
+        XLowerWindow(display_, canvas_);
+    }
+    stage_ = child(canvas_, {0, 0, attributes.width, attributes.height});
+    picture_ = child(stage_, {0, 0, 1, 1});
+    XMapWindow(display_, stage_);
+    XMapWindow(display_, canvas_);
     XGCValues values{};
-    values.foreground = background_;
     values.graphics_exposures = False;
-    gc_ = XCreateGC(display_, window_, GCForeground | GCGraphicsExposures, &values);
+    gc_ = XCreateGC(display_, canvas_, GCGraphicsExposures, &values);
 }
 
 Painter::~Painter()
 {
-    if (pixmap_)
-        XFreePixmap(display_, pixmap_);
     if (gc_)
         XFreeGC(display_, gc_);
+    if (canvas_)
+        XDestroyWindow(display_, canvas_);
+}
+
+::Window Painter::child(::Window parent, const PictureRect& r)
+{
+    XSetWindowAttributes a{};
+    a.background_pixel = background_;
+    a.border_pixel = 0;
+    return XCreateWindow(display_, parent, r.left, r.top, unsigned(std::max(1, r.width)), unsigned(std::max(1, r.height)), 0, depth_,
+                         InputOutput, visual_, CWBackPixel | CWBorderPixel, &a);
 }
 
 void Painter::setGeometry(int windowWidth, int windowHeight, const PictureRect& showArea)
 {
-    windowWidth_ = windowWidth;
-    windowHeight_ = windowHeight;
-    area_ = showArea;
-}
-
-PictureRect Painter::onWindow(const PictureRect& r) const
-{
-    return {r.left + area_.left, r.top + area_.top, r.width, r.height};
-}
-
-void Painter::fill(const PictureRect& r)
-{
-    if (!gc_ || isEmpty(r))
+    if (!canvas_)
         return;
-    XSetForeground(display_, gc_, background_);
-    XFillRectangle(display_, window_, gc_, r.left, r.top, unsigned(r.width), unsigned(r.height));
+    XResizeWindow(display_, canvas_, unsigned(std::max(1, windowWidth)), unsigned(std::max(1, windowHeight)));
+    XMoveResizeWindow(display_, stage_, showArea.left, showArea.top, unsigned(std::max(1, showArea.width)),
+                      unsigned(std::max(1, showArea.height)));
 }
 
-void Painter::paintAll(const ShowFrame& frame)
+void Painter::show(const ShowFrame& frame)
 {
-    if (!gc_)
+    if (!canvas_)
         return;
-    const PictureRect shown = frame.visible ? intersect(onWindow(frame.rect), area_) : PictureRect{};
-    // The background around the picture, never under it: no flicker.
-    for (const PictureRect& r : subtract({0, 0, windowWidth_, windowHeight_}, shown))
-        fill(r);
-    if (frame.visible)
-        drawPicture(frame, area_);
-}
-
-void Painter::paintChange(const ShowFrame& before, const ShowFrame& after)
-{
-    if (!gc_ || ChangedAreas(before, after).empty())
-        return;
-    const PictureRect now = after.visible ? intersect(onWindow(after.rect), area_) : PictureRect{};
-    if (before.visible)
-        for (const PictureRect& r : subtract(intersect(onWindow(before.rect), area_), now))
-            fill(r);
-    if (after.visible)
-        drawPicture(after, area_);
-}
-
-void Painter::drawPicture(const ShowFrame& frame, const PictureRect& clip)
-{
-    if (!frame.picture || frame.rect.width <= 0 || frame.rect.height <= 0)
-        return;
-    if (!upload(frame.picture, frame.rect.width, frame.rect.height)) {
-        // No copy in the server (it refused the memory): the rectangle keeps
-        // the background rather than stale pixels.
-        fill(intersect(onWindow(frame.rect), clip));
+    const bool visible = frame.visible && frame.picture && frame.rect.width > 0 && frame.rect.height > 0;
+    if (!visible) {
+        if (shown_.visible)
+            XUnmapWindow(display_, picture_);
+        shown_ = ShowFrame{};
         return;
     }
-    const PictureRect to = intersect(onWindow(frame.rect), clip);
-    if (isEmpty(to))
-        return;
-    const PictureRect at = onWindow(frame.rect);
-    XCopyArea(display_, pixmap_, window_, gc_, to.left - at.left, to.top - at.top, unsigned(to.width), unsigned(to.height), to.left,
-              to.top);
+    if (!pictureSet_ || shown_.picture != frame.picture || shown_.rect.width != frame.rect.width ||
+        shown_.rect.height != frame.rect.height) {
+        setPicture(frame);
+    } else if (shown_.rect.left != frame.rect.left || shown_.rect.top != frame.rect.top) {
+        XMoveWindow(display_, picture_, frame.rect.left, frame.rect.top);
+    }
+    if (!shown_.visible)
+        XMapWindow(display_, picture_);
+    shown_ = frame;
 }
 
-bool Painter::upload(const std::shared_ptr<const FittedPicture>& picture, int width, int height)
+void Painter::setPicture(const ShowFrame& frame)
 {
-    if (uploaded_ == picture && pixmapWidth_ == width && pixmapHeight_ == height)
-        return pixmap_ != 0;
-    if (pixmap_)
-        XFreePixmap(display_, pixmap_);
-    pixmap_ = 0;
-    uploaded_ = picture;
-    pixmapWidth_ = width;
-    pixmapHeight_ = height;
-    const PixelBuffer& pixels = picture->pixels;
+    // Without a copy in the server (it refused the memory) the place keeps
+    // the background rather than stale pixels.
+    if (const Pixmap pixmap = upload(*frame.picture, frame.rect.width, frame.rect.height)) {
+        XSetWindowBackgroundPixmap(display_, picture_, pixmap);
+        // The window keeps the picture as long as it needs it.
+        XFreePixmap(display_, pixmap);
+    } else {
+        XSetWindowBackground(display_, picture_, background_);
+    }
+    XMoveResizeWindow(display_, picture_, frame.rect.left, frame.rect.top, unsigned(frame.rect.width), unsigned(frame.rect.height));
+    XClearWindow(display_, picture_);
+    pictureSet_ = true;
+}
+
+void Painter::refresh()
+{
+    if (!canvas_)
+        return;
+    XClearWindow(display_, canvas_);
+    XClearWindow(display_, stage_);
+    if (shown_.visible)
+        XClearWindow(display_, picture_);
+}
+
+Pixmap Painter::upload(const FittedPicture& picture, int width, int height)
+{
+    const PixelBuffer& pixels = picture.pixels;
     if (pixels.empty() || bitsPerPixel_ == 0)
-        return false;
+        return 0;
     // The decoded pixels as they are when they have the shown size and the
     // window's layout; otherwise a copy stretched and packed for it.
     std::vector<std::uint32_t> stretched;
@@ -138,7 +147,7 @@ bool Painter::upload(const std::shared_ptr<const FittedPicture>& picture, int wi
     const bool direct = layout_.isRgb32() && bitsPerPixel_ == 32;
     XImage* image = XCreateImage(display_, visual_, unsigned(depth_), ZPixmap, 0, nullptr, unsigned(width), unsigned(height), 32, 0);
     if (!image)
-        return false;
+        return 0;
     if (direct) {
         image->data = reinterpret_cast<char*>(const_cast<std::uint32_t*>(rows));
         image->byte_order = LSBFirst;   // the pixels are host-order uint32 (x86, ARM)
@@ -147,7 +156,7 @@ bool Painter::upload(const std::shared_ptr<const FittedPicture>& picture, int wi
         image->data = static_cast<char*>(std::malloc(std::size_t(image->bytes_per_line) * std::size_t(height)));
         if (!image->data) {
             XDestroyImage(image);
-            return false;
+            return 0;
         }
         for (int y = 0; y < height; ++y) {
             const std::uint32_t* row = rows + std::size_t(y) * std::size_t(width);
@@ -157,12 +166,12 @@ bool Painter::upload(const std::shared_ptr<const FittedPicture>& picture, int wi
             }
         }
     }
-    pixmap_ = XCreatePixmap(display_, window_, unsigned(width), unsigned(height), unsigned(depth_));
-    XPutImage(display_, pixmap_, gc_, image, 0, 0, 0, 0, unsigned(width), unsigned(height));
+    const Pixmap pixmap = XCreatePixmap(display_, canvas_, unsigned(width), unsigned(height), unsigned(depth_));
+    XPutImage(display_, pixmap, gc_, image, 0, 0, 0, 0, unsigned(width), unsigned(height));
     if (direct)
         image->data = nullptr;   // the picture's own memory
     XDestroyImage(image);
-    return true;
+    return pixmap;
 }
 
 } // namespace x11

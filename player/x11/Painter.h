@@ -1,7 +1,12 @@
 #pragma once
-// Draws the show into one X window: the background colour, and the shown
-// picture from a copy kept in the X server (a pixmap), so that a step of the
-// motion sends a few small requests instead of the picture's pixels.
+// Shows the show in windows of the player's own, inside the window it was
+// given or made: a canvas over all of that window in the background colour,
+// a stage over the show's area (which clips the picture to it), and the
+// picture as a window whose background is the picture itself, copied once
+// into the X server. The server repaints each of them from its background
+// whenever anything uncovers or clears it, so a host that paints or clears
+// its own window (mate-screensaver does both, and tells nobody) never leaves
+// a hole; a step of the motion is one move of a window.
 #include "engine/ShowEngine.h"
 #include "x11/Geometry.h"
 
@@ -13,8 +18,8 @@ namespace x11 {
 
 class Painter {
 public:
-    // `window` may be anyone's (XScreenSaver's window): it is drawn in with
-    // its own visual and depth. `colorRef` is the settings' 0x00BBGGRR.
+    // `window` may be anyone's (XScreenSaver's window): the windows inside it
+    // take its visual and depth. `colorRef` is the settings' 0x00BBGGRR.
     Painter(Display* display, ::Window window, const XWindowAttributes& attributes, std::uint32_t colorRef);
     ~Painter();
     Painter(const Painter&) = delete;
@@ -23,34 +28,34 @@ public:
     // Empty when the window can be drawn in; else why not, for a person.
     const std::string& problem() const { return problem_; }
     unsigned long backgroundPixel() const { return background_; }
+    // The window over all of the given one, where messages may go too.
+    ::Window canvas() const { return canvas_; }
 
     // The window's size and where in it the show runs.
     void setGeometry(int windowWidth, int windowHeight, const PictureRect& showArea);
-    // Everything again: the background over the whole window, the picture.
-    void paintAll(const ShowFrame& frame);
-    // Only what changed from `before` to `after`.
-    void paintChange(const ShowFrame& before, const ShowFrame& after);
+    // The frame on the screen: the picture placed, replaced or hidden.
+    void show(const ShowFrame& frame);
+    // Every window painted again from its background. A host that paints
+    // over its children too (cairo draws so) sends no word of it: the show
+    // calls this now and then.
+    void refresh();
 
 private:
-    void fill(const PictureRect& r);
-    void drawPicture(const ShowFrame& frame, const PictureRect& clip);
-    bool upload(const std::shared_ptr<const FittedPicture>& picture, int width, int height);
-    PictureRect onWindow(const PictureRect& r) const;
+    ::Window child(::Window parent, const PictureRect& r);
+    void setPicture(const ShowFrame& frame);
+    Pixmap upload(const FittedPicture& picture, int width, int height);
 
     Display* display_;
-    ::Window window_;
     Visual* visual_;
     int depth_;
     PixelLayout layout_;
     int bitsPerPixel_ = 0;
-    GC gc_ = nullptr;
     unsigned long background_ = 0;
+    GC gc_ = nullptr;   // for uploads
     std::string problem_;
-    int windowWidth_ = 0, windowHeight_ = 0;
-    PictureRect area_;
-    Pixmap pixmap_ = 0;
-    std::shared_ptr<const FittedPicture> uploaded_;   // what the pixmap holds
-    int pixmapWidth_ = 0, pixmapHeight_ = 0;
+    ::Window canvas_ = 0, stage_ = 0, picture_ = 0;
+    ShowFrame shown_;          // what the picture window shows, and where
+    bool pictureSet_ = false;  // shown_ holds a picture that the window has
 };
 
 } // namespace x11

@@ -22,6 +22,8 @@ std::int64_t nowMs()
 namespace {
 // A burst of resizes (a window being dragged larger) is taken as one.
 constexpr std::int64_t reshapeDelayMs = 100;
+// How soon what a host painted over the show is gone again.
+constexpr std::int64_t refreshEveryMs = 500;
 
 std::uint32_t seedOfTheMoment()
 {
@@ -68,7 +70,7 @@ std::optional<int> Show::prepare()
     width_ = a.width;
     height_ = a.height;
     root_ = a.root;
-    long mask = StructureNotifyMask | ExposureMask;
+    long mask = StructureNotifyMask;
     if (target_.endOnInput)
         mask |= KeyPressMask | ButtonPressMask;
     XSelectInput(display_, target_.window, mask);
@@ -83,7 +85,7 @@ std::optional<int> Show::prepare()
     if (target_.ownWindow) {
         XSetWindowBackground(display_, target_.window, painter_->backgroundPixel());
         deleteWindow_ = deleteWindowAtom(display_);
-        bar_ = std::make_unique<MessageBar>(display_, target_.window);
+        bar_ = std::make_unique<MessageBar>(display_, painter_->canvas());
         XMapRaised(display_, target_.window);
         if (target_.endOnInput && !grabInput(display_, target_.window, [] { return Wakeup::signalled(); }) && !Wakeup::signalled())
             std::fprintf(stderr, "%s: another program holds the keyboard or the mouse; a key or a button may not end the show.\n",
@@ -107,13 +109,15 @@ void Show::loop()
         if (outcome_ != Outcome::Running)
             break;
         const std::int64_t now = nowMs();
+        if (Wakeup::takeReset())
+            startEngine(now);
         if (reshapeAt_ != 0 && now >= reshapeAt_)
             reshape(now);
         engine_->run(now);
         takeNotices(now);
         if (bar_)
             bar_->tick(now);
-        paint();
+        paint(now);
         if (outcome_ != Outcome::Running)
             break;
         // Events that Xlib has read already do not show on its connection.
@@ -132,20 +136,15 @@ void Show::startEngine(std::int64_t now)
     engine_ = std::make_unique<ShowEngine>(settings_, pictures_, [] { Wakeup::wake(); });
     engine_->setArea(area_.width, area_.height);
     engine_->start(seedOfTheMoment(), now);
-    drawn_ = ShowFrame{};
-    paintAll_ = true;
 }
 
 void Show::handle(const XEvent& e, std::int64_t now)
 {
     switch (e.type) {
     case Expose:
-        if (bar_ && bar_->owns(e.xexpose.window)) {
-            if (e.xexpose.count == 0)
-                bar_->paint();
-        } else if (e.xexpose.window == target_.window) {
-            paintAll_ = true;
-        }
+        // The show's own windows are painted by the server from their backgrounds.
+        if (bar_ && bar_->owns(e.xexpose.window) && e.xexpose.count == 0)
+            bar_->paint();
         break;
     case ConfigureNotify:
         if (e.xconfigure.window == target_.window) {
@@ -183,7 +182,6 @@ void Show::reshape(std::int64_t now)
     const PictureRect before = area_;
     area_ = showAreaIn(rectInRoot(display_, target_.window, width_, height_), monitorsOf(display_, root_));
     painter_->setGeometry(width_, height_, area_);
-    paintAll_ = true;
     if (!engine_) {
         startEngine(now);
         return;
@@ -220,22 +218,19 @@ void Show::takeNotices(std::int64_t now)
         outcome_ = Outcome::Failed;
 }
 
-void Show::paint()
+void Show::paint(std::int64_t now)
 {
-    const ShowFrame& f = engine_->frame();
-    if (paintAll_) {
-        painter_->paintAll(f);
-        paintAll_ = false;
-    } else {
-        painter_->paintChange(drawn_, f);
+    painter_->show(engine_->frame());
+    if (now >= refreshAt_) {
+        painter_->refresh();
+        refreshAt_ = now + refreshEveryMs;
     }
-    drawn_ = f;
     XFlush(display_);
 }
 
 std::int64_t Show::wakeAt() const
 {
-    std::int64_t at = engine_->nextTickAt();
+    std::int64_t at = std::min(engine_->nextTickAt(), refreshAt_);
     if (reshapeAt_ != 0)
         at = std::min(at, reshapeAt_);
     if (bar_ && bar_->dueAt() != 0)

@@ -1,7 +1,8 @@
 #pragma once
 // The show in one X window: the engine's ticks on a poll() loop, its frames
-// drawn by the Painter, and the ways it ends (a key or a button where input
-// ends it, a signal, the window destroyed or closed).
+// shown by the Painter, and the ways it ends (a key or a button where input
+// ends it, a signal, the window destroyed or closed) or starts afresh
+// (SIGUSR1).
 #include "common/Store.h"
 #include "engine/ShowEngine.h"
 #include "x11/Painter.h"
@@ -47,7 +48,7 @@ private:
     void handle(const XEvent& event, std::int64_t nowMs);
     void reshape(std::int64_t nowMs);
     void takeNotices(std::int64_t nowMs);
-    void paint();
+    void paint(std::int64_t nowMs);
     std::int64_t wakeAt() const;
 
     Display* display_;
@@ -60,11 +61,10 @@ private:
     std::unique_ptr<Painter> painter_;
     std::unique_ptr<class MessageBar> bar_;
     std::unique_ptr<ShowEngine> engine_;
-    ShowFrame drawn_;
-    bool paintAll_ = true;
     int width_ = 0, height_ = 0;
     PictureRect area_;
     std::int64_t reshapeAt_ = 0;   // a resize waits for the last of a burst
+    std::int64_t refreshAt_ = 0;
     Atom deleteWindow_ = 0;
     Outcome outcome_ = Outcome::Running;
 };

@@ -11,12 +11,21 @@ namespace {
 int pipeEnds[2] = {-1, -1};
 volatile std::sig_atomic_t caught = 0;
 volatile std::sig_atomic_t loopRunning = 0;
+volatile std::sig_atomic_t resetAsked = 0;
 
 void poke()
 {
     const char c = 1;
     // A full pipe already wakes the loop.
     [[maybe_unused]] const ssize_t n = ::write(pipeEnds[1], &c, 1);
+}
+
+void onReset(int)
+{
+    if (!loopRunning)
+        return;
+    resetAsked = 1;
+    poke();
 }
 
 void onSignal(int number)
@@ -43,6 +52,9 @@ bool Wakeup::install()
     for (const int s : {SIGTERM, SIGINT, SIGHUP})
         if (::sigaction(s, &action, nullptr) != 0)
             return false;
+    action.sa_handler = onReset;
+    if (::sigaction(SIGUSR1, &action, nullptr) != 0)
+        return false;
     // A closed X connection or output is told by Xlib and write(), not by a
     // signal that would end the player without a word.
     std::signal(SIGPIPE, SIG_IGN);
@@ -68,5 +80,13 @@ void Wakeup::wake()
 
 bool Wakeup::signalled() { return caught != 0; }
 int Wakeup::signalNumber() { return caught; }
+
+bool Wakeup::takeReset()
+{
+    if (!resetAsked)
+        return false;
+    resetAsked = 0;
+    return true;
+}
 
 } // namespace x11

@@ -1,10 +1,12 @@
 #pragma once
-// What wakes the player's main loop besides X: SIGTERM, SIGINT and SIGHUP
-// (the XScreenSaver daemon ends its programs with SIGTERM), and the decoder's
-// worker when a picture is ready. Both write a byte to one pipe that the loop
-// polls; the signal is also noted in a flag, so that it is never lost behind
-// a full pipe. Until the show's loop runs, a signal ends the player at
-// once, with status 0 as always.
+// What wakes the player's main loop besides its display: SIGTERM, SIGINT and
+// SIGHUP, which end it (the XScreenSaver daemon ends its programs with
+// SIGTERM); SIGUSR1, which starts the show again from its first picture
+// (xsecurelock's "reset"); and the decoder's worker when a picture is ready.
+// All write a byte to one pipe that the loop polls; a signal is also noted in
+// a flag, so that it is never lost behind a full pipe. Until the show's loop
+// runs, an ending signal ends the player at once, with status 0 as always,
+// and SIGUSR1 changes nothing: the show has not begun.
 namespace x11 {
 
 class Wakeup {
@@ -22,6 +24,8 @@ public:
     static bool signalled();
     // The signal that came, for a message; 0 when none.
     static int signalNumber();
+    // Whether SIGUSR1 came since the last call: the loop then starts the show afresh.
+    static bool takeReset();
 };
 
 } // namespace x11

@@ -25,6 +25,11 @@ public:
     unsigned long CreateAlphaWindow(int x, int y, int width, int height);
     void Resize(unsigned long window, int width, int height);
     void Destroy(unsigned long window);
+    // Paints the window black as a host paints its own. Quietly: first
+    // clears every window inside it (as mate-screensaver does), then paints
+    // over them too (cairo's IncludeInferiors), and nobody is told. Or
+    // `exposing`: paints only its own area, then sends itself an Expose.
+    void PaintBlack(unsigned long window, bool exposing);
     // What a window manager sends when the user closes a window.
     void AskToClose(unsigned long window);
     // Marks `child` of the root as a virtual root that stands for `vroot`.
