@@ -1,7 +1,8 @@
 #pragma once
 // What the benchmarks share: the median time of each benchmark (kept for the
-// ratio a benchmark prints at the end), waiting on the event loop, starting a
-// program, and stopping at a message box.
+// ratio a benchmark prints at the end), timing two ways of one job in turn,
+// waiting on the event loop, starting a program, and stopping at a message
+// box.
 #include "toolkit/Dialogs.h"
 
 #include <benchmark/benchmark.h>
@@ -10,6 +11,8 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,6 +37,46 @@ public:
         ConsoleReporter::ReportRuns(runs);
     }
 };
+
+// The medians, in milliseconds, of two ways of one job timed in turn.
+struct InTurn {
+    double FirstMs = 0, SecondMs = 0;
+    double Ratio() const { return SecondMs > 0 ? FirstMs / SecondMs : 0; }
+};
+
+// Times `first` and `second` in turn within each iteration of `state`, which
+// goes first alternating: on a shared machine both meet the same load, and
+// their medians compare. The iteration's time is `first`'s (use
+// UseManualTime). Sets the counters NAME_ms of both and "ratio", first /
+// second.
+inline InTurn TimeInTurn(benchmark::State& state, const char* firstName, const std::function<void()>& first,
+                         const char* secondName, const std::function<void()>& second)
+{
+    std::vector<double> a, b;
+    const auto timed = [](const std::function<void()>& job, std::vector<double>& into) {
+        const auto t0 = std::chrono::steady_clock::now();
+        job();
+        into.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+        return into.back();
+    };
+    for (auto _ : state) {
+        const bool firstGoesFirst = a.size() % 2 == 0;
+        if (!firstGoesFirst)
+            timed(second, b);
+        state.SetIterationTime(timed(first, a) / 1000);
+        if (firstGoesFirst)
+            timed(second, b);
+    }
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0.0 : v[v.size() / 2];
+    };
+    const InTurn result{median(a), median(b)};
+    state.counters[std::string(firstName) + "_ms"] = result.FirstMs;
+    state.counters[std::string(secondName) + "_ms"] = result.SecondMs;
+    state.counters["ratio"] = result.Ratio();
+    return result;
+}
 
 // Runs the event loop until `done` or `ms` have passed (the show decodes its
 // pictures off the window's thread); true when done.

@@ -8,8 +8,11 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <limits>
 #include <memory>
+#include <utility>
+#include <vector>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -56,16 +59,77 @@ void WriteRecord(TFileStream& store, const SaverSettings& settings, const QStrin
         throw ECompileError(ShortWriteText(storeName));
 }
 
-int CopyBlocks(TFileStream& from, TFileStream& to)
+// Bytes handed to the kernel per call: large, so that a copy takes a call or
+// two, and no more than one call may move.
+constexpr std::size_t KernelCopyChunk = std::size_t(1) << 30;
+
+// The write failed for want of room (disk full, quota, file-size limit).
+bool OutOfRoom(int err) { return err == ENOSPC || err == EFBIG || err == EDQUOT; }
+
+// The system offers no kernel copy between these two files (an old kernel, a
+// filter, two file systems, one that cannot): the plain loop does it.
+bool NoKernelCopy(int err)
+{
+    return err == ENOSYS || err == EXDEV || err == EINVAL || err == EOPNOTSUPP || err == EPERM
+        || err == ETXTBSY;
+}
+
+int CopyBlocks(int from, int to, std::int64_t limit)
 {
     const std::unique_ptr<char[]> block(new char[CopyBlockSize]);
-    for (;;) {
-        const std::size_t got = from.Read(block.get(), CopyBlockSize);
+    while (limit > 0) {
+        const ssize_t got = ::read(from, block.get(), std::size_t(std::min<std::int64_t>(CopyBlockSize, limit)));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw EInOutError(IOCodeFromErrno(errno));
         if (got == 0)
-            return cfOK;
-        if (to.Write(block.get(), got) != got)
-            return cfShortWrite;
+            break;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t w = ::write(to, block.get() + done, std::size_t(got - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w == 0 || (w < 0 && OutOfRoom(errno)))
+                return cfShortWrite;
+            if (w < 0)
+                throw EInOutError(IOCodeFromErrno(errno));
+            done += w;
+        }
+        limit -= got;
     }
+    return cfOK;
+}
+
+// Copies from `from`'s position to its end, but no more than `limit` bytes,
+// to `to` at its position; both positions move past the bytes copied. The
+// kernel copies where it can: no byte passes through this process, and file
+// systems that can share blocks copy none at all.
+int CopyRest(int from, int to, std::int64_t limit = std::numeric_limits<std::int64_t>::max())
+{
+    bool copied = false;
+    while (limit > 0) {
+        const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr,
+                                            std::size_t(std::min<std::int64_t>(limit, KernelCopyChunk)), 0);
+        if (n > 0) {
+            copied = true;
+            limit -= n;
+        } else if (n == 0) {
+            // The end; though some file systems read as empty through this
+            // call alone, so where it copied nothing the loop looks again.
+            if (copied)
+                return cfOK;
+            break;
+        } else if (errno == EINTR) {
+            continue;
+        } else if (OutOfRoom(errno)) {
+            return cfShortWrite;
+        } else if (NoKernelCopy(errno)) {
+            break;
+        } else {
+            throw EInOutError(IOCodeFromErrno(errno));
+        }
+    }
+    return CopyBlocks(from, to, limit);
 }
 
 std::unique_ptr<TFileStream> TryOpen(const QString& name, TFileStream::Mode mode,
@@ -79,7 +143,7 @@ std::unique_ptr<TFileStream> TryOpen(const QString& name, TFileStream::Mode mode
 }
 
 // One compile at a time in a project folder, across programs: two at once
-// would write the same image store and each pack the other's bytes. Held on
+// would each take the other's half-built screensaver for a leftover. Held on
 // the folder itself, so that no lock file is left behind by a kill.
 class CompileLock {
 public:
@@ -124,70 +188,97 @@ QString CreateTempBeside(const QString& name)
     return PathFromNative(pattern);
 }
 
-// The player's bytes, then the store's, under a temporary name beside
-// `saverName` in the current folder, with the player's mode (it runs where
-// the player runs). Returns the temporary name for the caller to rename into
-// place; on failure nothing is left behind.
-QString BuildSaverBeside(const QString& player, const QString& storeName, const QString& saverName)
+// A descriptor closed when it goes.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Descriptor& operator=(Descriptor&&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// A screensaver built beside its place: the temporary file's name, and a
+// descriptor to read it back by, whatever becomes of the name.
+struct BuiltSaver {
+    QString Temp;
+    Descriptor Reader;
+};
+
+// The player's bytes, then what `writeRest` appends, under a temporary name
+// beside `saverName` in the current folder, with the player's mode (it runs
+// where the player runs). Every byte is written once, by the kernel where it
+// can. On failure nothing is left behind.
+BuiltSaver BuildSaverBeside(const QString& player, const QString& saverName,
+                            const std::function<void(TFileStream&)>& writeRest)
 {
-    struct stat playerInfo;
-    const bool haveMode = ::stat(native(ResolveName(player)).constData(), &playerInfo) == 0;
+    const std::unique_ptr<TFileStream> from = TryOpen(player, TFileStream::fmOpenRead, TFileStream::FollowLinks);
+    if (!from)
+        throw ECompileError(CannotOpenText(player));
     const QString temp = CreateTempBeside(saverName);
     try {
-        switch (CopyWholeFile(player, temp)) {
-        case cfOK: break;
-        case cfCannotOpen: throw ECompileError(CannotOpenText(player));
-        case cfCannotCreate: throw ECompileError(CannotCreateText(saverName));
-        default: throw ECompileError(ShortWriteText(saverName));
-        }
-        TFileStream saver(temp, TFileStream::fmOpenReadWrite, TFileStream::NoLinks);
-        saver.Seek(0, SEEK_END);
-        switch (AppendFileTo(storeName, saver)) {
-        case cfOK: break;
-        case cfCannotOpen: throw ECompileError(CannotOpenText(storeName));
-        default: throw ECompileError(ShortWriteText(saverName));
-        }
+        const std::unique_ptr<TFileStream> saver = TryOpen(temp, TFileStream::fmOpenReadWrite);
+        if (!saver)
+            throw ECompileError(CannotCreateText(saverName));
+        if (CopyRest(from->Handle(), saver->Handle()) != cfOK)
+            throw ECompileError(ShortWriteText(saverName));
+        writeRest(*saver);
+        struct stat playerInfo;
+        if (::fstat(from->Handle(), &playerInfo) == 0)
+            ::fchmod(saver->Handle(), playerInfo.st_mode & 0777);
+        // Kept open past the close, which reports what a network file system
+        // could not write.
+        Descriptor reader(::fcntl(saver->Handle(), F_DUPFD_CLOEXEC, 0));
+        if (reader.get() < 0)
+            throw EInOutError(IOCodeFromErrno(errno));
         // No fsync: it would double the time of a compile of large pictures;
         // a rename over an existing file is flushed by the usual file systems.
-        saver.Close();
-        if (haveMode)
-            ::chmod(native(temp).constData(), playerInfo.st_mode & 0777);
-        return temp;
+        saver->Close();
+        return {temp, std::move(reader)};
     } catch (...) {
         ::unlink(native(temp).constData());
         throw;
     }
 }
 
-// Builds WINDOWS/NAME.SCR from `player` and the store: under a temporary
-// name in the project folder, then renamed into WINDOWS, which is made when
-// missing and never entered through a link. Throws ECompileError or
-// EInOutError; the temporary file is gone either way.
-void WriteWindowsSaver(const QString& player, const QString& storeName, const QString& saverName)
+// Builds WINDOWS/NAME.SCR from `player` and the store, read from `source`
+// (NAME.SCR) at `storeAt`: under a temporary name in the project folder,
+// then renamed into WINDOWS, which is made when missing and never entered
+// through a link. Throws ECompileError or EInOutError; the temporary file is
+// gone either way.
+void WriteWindowsSaver(const QString& player, int source, qint64 storeAt, const QString& saverName)
 {
     const QByteArray folder = WindowsFolderName;
     if (::mkdir(folder.constData(), 0777) != 0 && errno != EEXIST)
         throw EInOutError(IOCodeFromErrno(errno));
-    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (dir < 0)
+    const Descriptor dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (dir.get() < 0)
         throw ECompileError(errno == ELOOP || errno == ENOTDIR
                                 ? QStringLiteral("%1 in the project folder is not a folder.").arg(QLatin1String(folder))
                                 : IOErrorText(IOCodeFromErrno(errno)) + QLatin1Char('.'));
-    const std::unique_ptr<int, void (*)(int*)> closeDir(new int(dir), [](int* fd) {
-        ::close(*fd);
-        delete fd;
+    const BuiltSaver built = BuildSaverBeside(player, saverName, [&](TFileStream& saver) {
+        if (::lseek(source, storeAt, SEEK_SET) < 0)
+            throw EInOutError(IOCodeFromErrno(errno));
+        if (CopyRest(source, saver.Handle()) != cfOK)
+            throw ECompileError(ShortWriteText(saverName));
     });
-    const QString temp = BuildSaverBeside(player, storeName, saverName);
-    if (::renameat(AT_FDCWD, native(temp).constData(), dir, native(saverName).constData()) != 0) {
+    if (::renameat(AT_FDCWD, native(built.Temp).constData(), dir.get(), native(saverName).constData()) != 0) {
         const int err = errno;
-        ::unlink(native(temp).constData());
+        ::unlink(native(built.Temp).constData());
         throw EInOutError(IOCodeFromErrno(err));
     }
 }
 
 // The Windows screensaver, when GLIMMER.EXE lies beside the program: what
 // became of it, for the user to be told. NAME.SCR is complete by now.
-TWindowsSaver CompileWindowsSaver(const QString& programFolder, const QString& storeName, const QString& saverName)
+TWindowsSaver CompileWindowsSaver(const QString& programFolder, int source, qint64 storeAt, const QString& saverName)
 {
     TWindowsSaver outcome;
     const QString windowsPlayer = programFolder + QStringLiteral("GLIMMER.EXE");
@@ -195,7 +286,7 @@ TWindowsSaver CompileWindowsSaver(const QString& programFolder, const QString& s
         return outcome;
     outcome.Name = QLatin1String(WindowsFolderName) + QLatin1Char('/') + saverName;
     try {
-        WriteWindowsSaver(windowsPlayer, storeName, saverName);
+        WriteWindowsSaver(windowsPlayer, source, storeAt, saverName);
         outcome.State = TWindowsSaver::Written;
     } catch (const EGlimmerError& e) {
         outcome.State = TWindowsSaver::Failed;
@@ -206,6 +297,71 @@ TWindowsSaver CompileWindowsSaver(const QString& programFolder, const QString& s
                               .arg(outcome.Name, why, saverName);
     }
     return outcome;
+}
+
+// The pictures of one compile, open: each opened, and the store's size
+// checked, before a byte is written.
+using OpenPictures = std::vector<std::unique_ptr<TFileStream>>;
+
+OpenPictures OpenEachPicture(const QStringList& pictureList, const QString& storeName)
+{
+    OpenPictures pictures;
+    qint64 storeSize = SaverSettingsSize;
+    for (const QString& name : pictureList.mid(0, MaxImages)) {
+        pictures.push_back(TryOpen(name, TFileStream::fmOpenRead));
+        if (!pictures.back())
+            throw ECompileError(QStringLiteral("The graphic %1 could not be opened.").arg(name));
+        // Checked before copying so that a picture far too large is not
+        // copied first; the copy stops at the limit should one grow meanwhile.
+        storeSize += pictures.back()->Size();
+        if (storeSize > MaxStoreSize)
+            throw ECompileError(TooLargeText(storeName));
+    }
+    return pictures;
+}
+
+// Writes the image store at the end of `target` (named `targetName` in
+// messages) and locates slots 1 to ImageCount; offsets count from the
+// store's first byte.
+void WriteStore(SaverSettings& settings, const QStringList& pictureList, const OpenPictures& pictures,
+                TFileStream& target, const QString& targetName, const QString& storeName)
+{
+    std::array<ImageEntry, MaxImages> scratch{};
+    const qint64 start = target.Seek(0, SEEK_END);
+    // Reserves the record's room; it is written again once the slots are located.
+    WriteRecord(target, settings, targetName);
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        ImageEntry& entry = scratch[i];
+        entry.SetName(pictureList[qsizetype(i)].left(MaxNameLength));
+        const qint64 offset = target.Position() - start;
+        if (CopyRest(pictures[i]->Handle(), target.Handle(), MaxStoreSize - offset + 1) != cfOK)
+            throw ECompileError(ShortWriteText(targetName));
+        const qint64 end = target.Position() - start;
+        if (end > MaxStoreSize)
+            throw ECompileError(TooLargeText(storeName));
+        entry.Offset = std::int32_t(offset);
+        entry.Size = std::int32_t(end - offset);
+    }
+
+    const int located = std::clamp<int>(settings.ImageCount, 0, MaxImages);
+    for (int k = 1; k <= located; ++k) {
+        const qsizetype i = pictureList.indexOf(settings.Slot(k).Name());
+        if (i >= 0 && std::size_t(i) < pictures.size())
+            settings.Slot(k) = scratch[std::size_t(i)];
+    }
+    target.Seek(start, SEEK_SET);
+    WriteRecord(target, settings, targetName);
+    target.Seek(0, SEEK_END);
+}
+
+// The name the store has as a file of its own: a file of that name in the
+// project folder is a leftover of a compile that was killed. A link of that
+// name is removed, never written through.
+void RemoveLeftoverStore(const QString& storeName)
+{
+    struct stat st;
+    if (::lstat(native(storeName).constData(), &st) == 0 && !S_ISDIR(st.st_mode))
+        ::unlink(native(storeName).constData());
 }
 
 } // namespace
@@ -236,7 +392,7 @@ int AppendFileTo(const QString& source, TFileStream& target)
     const std::unique_ptr<TFileStream> from = TryOpen(source, TFileStream::fmOpenRead);
     if (!from)
         return cfCannotOpen;
-    const int result = CopyBlocks(*from, target);
+    const int result = CopyRest(from->Handle(), target.Handle());
     from->Close();
     return result;
 }
@@ -251,7 +407,7 @@ int CopyWholeFile(const QString& source, const QString& target)
     const std::unique_ptr<TFileStream> to = TryOpen(target, TFileStream::fmCreate);
     if (!to)
         return cfCannotCreate;
-    const int result = CopyBlocks(*from, *to);
+    const int result = CopyRest(from->Handle(), to->Handle());
     to->Close();
     from->Close();
     return result;
@@ -259,49 +415,11 @@ int CopyWholeFile(const QString& source, const QString& target)
 
 void PackImageStore(SaverSettings& settings, const QStringList& pictureList, const QString& storeName)
 {
-    std::array<ImageEntry, MaxImages> scratch{};
-    const int count = std::min<int>(int(pictureList.size()), MaxImages);
-
-    // A store of that name is a leftover of a compile that was killed; a
-    // link of that name is removed, never written through.
-    struct stat st;
-    if (::lstat(native(storeName).constData(), &st) == 0 && !S_ISDIR(st.st_mode))
-        ::unlink(native(storeName).constData());
+    RemoveLeftoverStore(storeName);
+    const OpenPictures pictures = OpenEachPicture(pictureList, storeName);
     TFileStream store(storeName, TFileStream::fmCreateNew);
-    // Reserves the record's room; it is written again once the slots are located.
-    WriteRecord(store, settings, storeName);
-    for (int i = 0; i < count; ++i) {
-        const QString& name = pictureList[i];
-        ImageEntry& entry = scratch[std::size_t(i)];
-        entry.SetName(name.left(MaxNameLength));
-        const qint64 offset = store.Size();
-        // Checked before copying so that a picture far too large is not
-        // copied first; checked again after, in case it grew meanwhile.
-        if (offset + std::max<qint64>(FileSizeOf(name), 0) > MaxStoreSize)
-            throw ECompileError(TooLargeText(storeName));
-        switch (AppendFileTo(name, store)) {
-        case cfOK: break;
-        case cfCannotOpen: throw ECompileError(QStringLiteral("The graphic %1 could not be opened.").arg(name));
-        default: throw ECompileError(ShortWriteText(storeName));
-        }
-        const qint64 end = store.Size();
-        if (end > MaxStoreSize)
-            throw ECompileError(TooLargeText(storeName));
-        entry.Offset = std::int32_t(offset);
-        entry.Size = std::int32_t(end - offset);
-    }
+    WriteStore(settings, pictureList, pictures, store, storeName, storeName);
     store.Close();
-
-    const int located = std::clamp<int>(settings.ImageCount, 0, MaxImages);
-    for (int k = 1; k <= located; ++k) {
-        const qsizetype i = pictureList.indexOf(settings.Slot(k).Name());
-        if (i >= 0 && i < count)
-            settings.Slot(k) = scratch[std::size_t(i)];
-    }
-
-    TFileStream again(storeName, TFileStream::fmOpenReadWrite, TFileStream::NoLinks);
-    WriteRecord(again, settings, storeName);
-    again.Close();
 }
 
 TWindowsSaver CompileScreenSaver()
@@ -315,7 +433,8 @@ TWindowsSaver CompileScreenSaver()
     const QString base = project.ScreenSaverName();
     const QString storeName = base + QStringLiteral(".SSC");
     const QString saverName = base + QStringLiteral(".SCR");
-    // Creating the store would empty such a picture before it is read.
+    // The store's name stays the compile's own: a file of that name goes as a
+    // leftover, which would lose such a picture.
     for (const QString& name : pictures) {
         if (SameFile(name, storeName))
             throw ECompileError(QStringLiteral("The graphic %1 has the name of the image store and cannot be packed.").arg(name));
@@ -324,14 +443,10 @@ TWindowsSaver CompileScreenSaver()
 
     // The screensaver is built under a temporary name and renamed over
     // NAME.SCR only when complete, so a failure never leaves a broken one.
+    // The store is written straight into it, after the player, and read
+    // back from it for the Windows screensaver: each byte is written once
+    // per file, as copying the files would.
     QString temp;
-    bool storeMade = false;
-    const auto cleanUp = [&] {
-        if (!temp.isEmpty())
-            ::unlink(native(temp).constData());
-        if (storeMade)
-            ::unlink(native(storeName).constData());
-    };
     try {
         const CompileLock lock(base);
         // What killed compiles left behind goes first.
@@ -339,19 +454,23 @@ TWindowsSaver CompileScreenSaver()
         // one (ELF) or the Windows one (MZ), both built here.
         RemoveStaleTemporaries(QLatin1Char('.') + saverName + QLatin1Char('-'), -1,
                                {QByteArrayLiteral("\x7F" "ELF"), QByteArrayLiteral("MZ")});
-        storeMade = true;
-        PackImageStore(settings, pictures, storeName);
+        RemoveLeftoverStore(storeName);
+        const OpenPictures opened = OpenEachPicture(pictures, storeName);
         if (!FileExists(stub))
             throw ECompileError(QStringLiteral("The file ") + project.ProgramFolder + QStringLiteral("GLIMMER.BIN' was not found."));
-        temp = BuildSaverBeside(stub, storeName, saverName);
+        qint64 storeAt = 0;
+        BuiltSaver built = BuildSaverBeside(stub, saverName, [&](TFileStream& saver) {
+            storeAt = saver.Position();
+            WriteStore(settings, pictures, opened, saver, saverName, storeName);
+        });
+        temp = built.Temp;
         if (!RenameFile(temp, saverName))
             throw EInOutError(IOCodeFromErrno(errno));
         temp.clear();
-        const TWindowsSaver windows = CompileWindowsSaver(project.ProgramFolder, storeName, saverName);
-        ::unlink(native(storeName).constData());
-        return windows;
+        return CompileWindowsSaver(project.ProgramFolder, built.Reader.get(), storeAt, saverName);
     } catch (...) {
-        cleanUp();
+        if (!temp.isEmpty())
+            ::unlink(native(temp).constData());
         throw;
     }
 }

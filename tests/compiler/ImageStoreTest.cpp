@@ -448,6 +448,7 @@ TEST_F(Compiler, DiskFullWhileWritingTheScreensaverKeepsTheOldOne)
     ExpectOldSaverUntouched();
 }
 
+// The store is written straight into the screensaver, after the player.
 TEST_F(Compiler, DiskFullWhileWritingTheStoreKeepsTheOldScreensaver)
 {
     Picture("A.BMP", 1000, 1);
@@ -455,7 +456,7 @@ TEST_F(Compiler, DiskFullWhileWritingTheStoreKeepsTheOldScreensaver)
     Slots({"A.BMP", "B.JPG"}, 2);
     OldSaver();
     const QStringList before = Entries(folder_.Path());
-    for (const rlim_t at : {rlim_t(2000), rlim_t(100)}) {   // in a picture; in the record
+    for (const rlim_t at : {rlim_t(100), rlim_t(3100), rlim_t(4000)}) {   // in the player, the record, a picture
         messages_.Clear();
         bool ok;
         {
@@ -464,7 +465,7 @@ TEST_F(Compiler, DiskFullWhileWritingTheStoreKeepsTheOldScreensaver)
         }
         EXPECT_FALSE(ok);
         EXPECT_EQ(messages_.Texts(),
-                  QStringList({"The file SUNSET.SSC could not be written completely. The disk may be full."}));
+                  QStringList({"The file SUNSET.SCR could not be written completely. The disk may be full."}));
         EXPECT_EQ(Entries(folder_.Path()), before);
         ExpectOldSaverUntouched();
     }
@@ -634,14 +635,21 @@ protected:
     TempFolder folder_;
 };
 
+// From a file of the same file system the kernel copies; from another one
+// (memory's, where there is one) the plain loop does.
 TEST_F(CopyHelpers, CopyWholeFileCopiesEveryByteAndTruncatesTheTarget)
 {
-    for (const int size : {0, 1, CopyBlockSize - 1, CopyBlockSize, 2 * CopyBlockSize + 3}) {
-        const QByteArray bytes = Pattern(size, size);
-        WriteAll(folder_.File("SRC"), bytes);
-        WriteAll(folder_.File("DST"), Pattern(2 * CopyBlockSize + 10, 5));
-        EXPECT_EQ(CopyWholeFile("SRC", "DST"), cfOK);
-        EXPECT_EQ(ReadAll(folder_.File("DST")), bytes) << size;
+    QTemporaryDir inMemory(QStringLiteral("/dev/shm/glimmer-XXXXXX"));
+    for (const QString& source : {folder_.File("SRC"), inMemory.filePath("SRC")}) {
+        if (!inMemory.isValid() && source != folder_.File("SRC"))
+            continue;
+        for (const int size : {0, 1, CopyBlockSize - 1, CopyBlockSize, 2 * CopyBlockSize + 3}) {
+            const QByteArray bytes = Pattern(size, size);
+            WriteAll(source, bytes);
+            WriteAll(folder_.File("DST"), Pattern(2 * CopyBlockSize + 10, 5));
+            EXPECT_EQ(CopyWholeFile(source, "DST"), cfOK);
+            EXPECT_EQ(ReadAll(folder_.File("DST")), bytes) << qPrintable(source) << " " << size;
+        }
     }
 }
 

@@ -20,7 +20,7 @@
 namespace {
 
 const QString DiskFullCompileText =
-    QStringLiteral("The file SUNSET.SSC could not be written completely. The disk may be full.");
+    QStringLiteral("The file SUNSET.SCR could not be written completely. The disk may be full.");
 
 // A project SUNSET in PRJ with two pictures (slot 1 filled, slot 2 picked but
 // not yet confirmed), an earlier screensaver, and a program folder with its
@@ -156,7 +156,7 @@ TEST_P(FullDisk, ADiskThatFillsWhileTheScreensaverIsWrittenKeepsTheOldOne)
     MessageRecorder rec;
     p.Open(m);
     // Room for the image store (235 + 19254 + 654 bytes, five pages), not for
-    // the screensaver (3000 bytes more).
+    // the screensaver, which is the player (3000 bytes) and then the store.
     disk->LeaveRoom(20480);
     const Snapshot before = TakeSnapshot(p.Prj());
     m.CompileBtnClick();
