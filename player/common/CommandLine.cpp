@@ -125,6 +125,11 @@ PlayerArgs parseCommandLine(const std::vector<std::string_view>& args)
                 if (!parseWindowId(v, a.WindowId))
                     return usage("not a window: " + std::string(v));
                 haveWindowId = true;
+            } else if (x == "x11" || x == "wayland") {
+                const Windowing w = x == "x11" ? Windowing::X11 : Windowing::Wayland;
+                if (a.Through != Windowing::Either && a.Through != w)
+                    return usage("--x11 and --wayland do not go together");
+                a.Through = w;
             } else if (x == "root") {
                 rootOrWindow = 1;
             } else if (x == "window") {
@@ -148,6 +153,8 @@ PlayerArgs parseCommandLine(const std::vector<std::string_view>& args)
     const int standalone = int(config) + int(install) + int(uninstall) + int(help) + int(fullScreen);
     if (windowsOptions > 1 || standalone > 1 || (standalone && (haveWindowId || rootOrWindow)))
         return usage("these options do not go together");
+    if (a.Through == Windowing::Wayland && (haveWindowId || rootOrWindow == 1 || !a.DisplayName.empty()))
+        return usage("--wayland does not go with an X window or display");
     if (help)
         a.Mode = RunMode::Help;
     else if (install)
@@ -169,6 +176,15 @@ PlayerArgs parseCommandLine(const std::vector<std::string_view>& args)
     return a;
 }
 
+bool usesWayland(const PlayerArgs& args, const char* waylandDisplay)
+{
+    if (args.Through != Windowing::Either)
+        return args.Through == Windowing::Wayland;
+    if (args.Mode == RunMode::IntoWindow || args.Mode == RunMode::Root || !args.DisplayName.empty())
+        return false;
+    return waylandDisplay && *waylandDisplay;
+}
+
 PlayerArgs parseCommandLine(int argc, const char* const* argv)
 {
     std::vector<std::string_view> args;
@@ -180,7 +196,7 @@ PlayerArgs parseCommandLine(int argc, const char* const* argv)
 std::string usageText(std::string_view program)
 {
     return "usage: " + std::string(program) +
-           " [/s | /c[:N] | /p N | --window-id N | --root | --window | --install | --uninstall]\n"
+           " [/s | /c[:N] | /p N | --window-id N | --root | --window | --install | --uninstall] [--x11 | --wayland]\n"
            "  N is a window id, 0x... or decimal; XScreenSaver's standard options (-fps, -visual V, ...) are accepted.\n";
 }
 

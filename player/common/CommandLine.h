@@ -10,6 +10,9 @@
 //   --root                   into $XSCREENSAVER_WINDOW, the virtual root or the root
 //   --window                 in an ordinary window of its own
 //   --install, --uninstall   add to or remove from ~/.xscreensaver
+//   --x11, --wayland         show through X11, or as a Wayland client; else
+//                            Wayland when WAYLAND_DISPLAY is set and no X
+//                            window or X display was named (usesWayland)
 // XScreenSaver's standard hack options (-fps, -visual V, -install, ...) are
 // accepted with one dash or two and change nothing; options come in any order.
 // Note: -install with one dash is XScreenSaver's colormap option, not ours.
@@ -21,9 +24,11 @@
 namespace player {
 
 enum class RunMode { FullScreen, Config, IntoWindow, Root, Window, Install, Uninstall, Help, Usage };
+enum class Windowing { Either, X11, Wayland };
 
 struct PlayerArgs {
     RunMode Mode = RunMode::FullScreen;
+    Windowing Through = Windowing::Either;
     std::uint64_t WindowId = 0;    // IntoWindow; Config when a parent was given (/c:N)
     std::string DisplayName;       // -display D, when given
     std::string Problem;           // Usage: what was wrong
@@ -32,6 +37,11 @@ struct PlayerArgs {
 // `args` without the program's name.
 PlayerArgs parseCommandLine(const std::vector<std::string_view>& args);
 PlayerArgs parseCommandLine(int argc, const char* const* argv);
+
+// Whether the show runs as a Wayland client: when asked, else when
+// `waylandDisplay` ($WAYLAND_DISPLAY) names one and nothing of X11 was named
+// (a window to draw into, --root, -display), as those are X conventions.
+bool usesWayland(const PlayerArgs& args, const char* waylandDisplay);
 
 // The usage line, for standard error (status 2) or, after --help, standard output.
 std::string usageText(std::string_view program);

@@ -1,4 +1,5 @@
-// GLIMMER.BIN: the player of a compiled screensaver, drawn with Xlib alone.
+// GLIMMER.BIN: the player of a compiled screensaver, drawn with Xlib, or as
+// a Wayland client where the session is one (libwayland-client loaded then).
 // A compiled NAME.SCR is this program followed by its image store; run, it
 // shows the pictures as Glimmer's preview does: full screen, in a window of
 // its own, or in a window it is given (XScreenSaver's, or its settings
@@ -7,6 +8,7 @@
 #include "common/Install.h"
 #include "common/SelfFile.h"
 #include "common/Store.h"
+#include "wayland/Show.h"
 #include "x11/Show.h"
 #include "x11/Wakeup.h"
 #include "x11/Windows.h"
@@ -15,6 +17,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -67,8 +70,30 @@ int onDisplayLost(Display*)
     ::_exit(status);
 }
 
+// On Wayland; a status when the show ran or cannot run at all, none when it
+// should show through X11 instead (Wayland was not asked for, and cannot be
+// had, while an X display can).
+std::optional<int> runOnWayland(const player::PlayerArgs& args, const player::StoreView& store, const std::string& program)
+{
+    const bool fullScreen = args.Mode != player::RunMode::Window;
+    // Never destroyed when it runs: endProcess does not return.
+    auto* show = new wayland::Show(store, fullScreen, fullScreen ? "Glimmer screensaver" : screensaverName(program), program);
+    const std::string problem = show->open();
+    if (problem.empty())
+        endProcess(nullptr, show->run());
+    delete show;
+    const char* x = std::getenv("DISPLAY");
+    if (args.Through == player::Windowing::Wayland || !x || !*x)
+        return fail(program, "The screensaver cannot show itself on Wayland: " + problem + ".");
+    std::fprintf(stderr, "%s: Wayland cannot be used (%s); the screensaver shows through X11.\n", program.c_str(), problem.c_str());
+    return std::nullopt;
+}
+
 int runShow(const player::PlayerArgs& args, const player::StoreView& store, const std::string& program)
 {
+    if (player::usesWayland(args, std::getenv("WAYLAND_DISPLAY")))
+        if (const std::optional<int> status = runOnWayland(args, store, program))
+            return *status;
     Display* display = XOpenDisplay(args.DisplayName.empty() ? nullptr : args.DisplayName.c_str());
     if (!display)
         return fail(program, noDisplayText(args.DisplayName));
