@@ -90,7 +90,7 @@ std::string loadClientLibrary()
     static std::string problem = [] {
         void* library = ::dlopen(clientLibraryName, RTLD_NOW | RTLD_LOCAL);
         if (!library)
-            return std::string(clientLibraryName) + " is not installed (" + ::dlerror() + ")";
+            return std::string(clientLibraryName) + " cannot be loaded (" + ::dlerror() + ")";
         std::string missing;
 #define GLIMMER_RESOLVE(name)                                                                                                              \
     calls.name = reinterpret_cast<decltype(calls.name)>(::dlsym(library, #name));                                                          \

@@ -141,6 +141,12 @@ void Screen::rescale()
     wl_surface_commit(surface_);
 }
 
+void Screen::claimOutput()
+{
+    if (output_)
+        xdg_toplevel_set_fullscreen(toplevel_, output_->proxy);
+}
+
 void Screen::entered(wl_output* output, bool in)
 {
     std::erase(enteredOutputs_, output);

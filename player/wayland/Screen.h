@@ -44,6 +44,10 @@ public:
     bool wantsDraw() const { return redraw_; }
     // An output's scale changed, or the screen went onto another output.
     void rescale();
+    // Asks again to be full screen on its output: when another output went,
+    // the compositor may have moved what was there (sway: its workspace)
+    // over this one.
+    void claimOutput();
 
     // The listeners' ends, public for the C callbacks.
     void toplevelConfigure(int width, int height);

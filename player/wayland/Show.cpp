@@ -48,6 +48,7 @@ void Show::arrange()
         first = screens_.front().get();
     } else {
         // A screen for every output there is, none for one that went.
+        const std::size_t before = screens_.size();
         std::erase_if(screens_, [this](const std::unique_ptr<Screen>& s) {
             if (s->output()->ready)
                 return false;
@@ -55,6 +56,9 @@ void Show::arrange()
                 showScreen_ = nullptr;
             return true;
         });
+        if (screens_.size() != before)
+            for (const auto& s : screens_)
+                s->claimOutput();
         for (const auto& o : connection_.outputs) {
             if (!o->ready)
                 continue;
