@@ -90,6 +90,8 @@ void Show::step(std::int64_t now)
             outcome_ = Outcome::Ended;
     if (outcome_ != Outcome::Running)
         return;
+    if (Wakeup::takeReset())
+        runner_.restart(now);
     if (showScreen_ && showScreen_->pixelWidth() > 0 &&
         (showScreen_->pixelWidth() != areaWidth_ || showScreen_->pixelHeight() != areaHeight_)) {
         areaWidth_ = showScreen_->pixelWidth();

@@ -2,8 +2,8 @@
 // The show as a Wayland client: the engine's ticks on a poll() loop over the
 // compositor's connection, a toplevel on every output (the background
 // colour) and the picture on one of them, the first output the compositor
-// announced; and the ways it ends (a key or a button, a signal, the
-// compositor closing the surface or going away).
+// announced; the ways it ends (a key or a button, a signal, the compositor
+// closing the surface or going away) or starts afresh (SIGUSR1).
 #include "common/CommandLine.h"
 #include "common/ShowRunner.h"
 #include "common/Store.h"

@@ -7,35 +7,23 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <poll.h>
-#include <unistd.h>
 
 namespace x11 {
 
-std::int64_t nowMs()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+using player::nowMs;
 
 namespace {
 // A burst of resizes (a window being dragged larger) is taken as one.
 constexpr std::int64_t reshapeDelayMs = 100;
 // How soon what a host painted over the show is gone again.
 constexpr std::int64_t refreshEveryMs = 500;
-
-std::uint32_t seedOfTheMoment()
-{
-    // The show is seeded from the time of day, as the program's own is.
-    const auto t = std::chrono::system_clock::now().time_since_epoch();
-    return std::uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(t).count()) ^ (std::uint32_t(::getpid()) << 16);
-}
 } // namespace
 
 Show::Show(Display* display, ShowTarget target, const player::StoreView& store, std::string program)
-    : display_(display), target_(target), pictures_(store, true), settings_(player::showSettingsOf(store.Settings)),
-      colorRef_(store.Settings.BackgroundColor), program_(std::move(program))
+    : display_(display), target_(target), runner_(store, [] { Wakeup::wake(); }), colorRef_(store.Settings.BackgroundColor),
+      program_(std::move(program))
 {
 }
 
@@ -48,8 +36,7 @@ int Show::run()
         return *status;
     loop();
     // The decode under way stops; nobody waits for it.
-    if (engine_)
-        engine_->end();
+    runner_.end();
     return outcome_ == Outcome::Failed ? 1 : 0;
 }
 
@@ -110,11 +97,16 @@ void Show::loop()
             break;
         const std::int64_t now = nowMs();
         if (Wakeup::takeReset())
-            startEngine(now);
+            runner_.restart(now);
         if (reshapeAt_ != 0 && now >= reshapeAt_)
             reshape(now);
-        engine_->run(now);
-        takeNotices(now);
+        runner_.run(now, [this, now](const std::string& text, bool ends) {
+            std::fprintf(stderr, "%s: %s\n", program_.c_str(), text.c_str());
+            if (bar_ && !ends)
+                bar_->show(text, area_, now);
+        });
+        if (runner_.failed())
+            outcome_ = Outcome::Failed;
         if (bar_)
             bar_->tick(now);
         paint(now);
@@ -128,14 +120,6 @@ void Show::loop()
         if (::poll(fds, 2, int(timeout)) > 0 && (fds[1].revents & POLLIN))
             Wakeup::drain();
     }
-}
-
-void Show::startEngine(std::int64_t now)
-{
-    engine_.reset();
-    engine_ = std::make_unique<ShowEngine>(settings_, pictures_, [] { Wakeup::wake(); });
-    engine_->setArea(area_.width, area_.height);
-    engine_->start(seedOfTheMoment(), now);
 }
 
 void Show::handle(const XEvent& e, std::int64_t now)
@@ -179,48 +163,14 @@ void Show::handle(const XEvent& e, std::int64_t now)
 void Show::reshape(std::int64_t now)
 {
     reshapeAt_ = 0;
-    const PictureRect before = area_;
     area_ = showAreaIn(rectInRoot(display_, target_.window, width_, height_), monitorsOf(display_, root_));
     painter_->setGeometry(width_, height_, area_);
-    if (!engine_) {
-        startEngine(now);
-        return;
-    }
-    if (before.width == area_.width && before.height == area_.height)
-        return;
-    engine_->setArea(area_.width, area_.height);
-    // The picture on show was made for the old size: when the new one asks
-    // for it at another scale (a window made much larger or smaller), the
-    // show starts afresh rather than keep it too small or cut off.
-    const ShowFrame& f = engine_->frame();
-    if (f.picture &&
-        halvingsToFit(f.picture->info.uprightWidth(), f.picture->info.uprightHeight(), area_.width, area_.height, FitRule::LargerThan) !=
-            f.picture->halvings)
-        startEngine(now);
-}
-
-void Show::takeNotices(std::int64_t now)
-{
-    while (std::optional<ShowNotice> n = engine_->takeNotice()) {
-        const std::string name = n->slot >= 1 && n->slot <= player::MaxImages ? pictures_.store().Settings.Slot(n->slot).Name() : "";
-        std::string text;
-        if (n->kind == ShowNotice::Missing) {
-            text = player::missingPictureText(name);
-            outcome_ = Outcome::Failed;
-        } else {
-            text = "The picture " + player::printableName(name) + " cannot be shown: " + n->message + ".";
-            if (bar_)
-                bar_->show(text, area_, now);
-        }
-        std::fprintf(stderr, "%s: %s\n", program_.c_str(), text.c_str());
-    }
-    if (engine_->ended() && outcome_ == Outcome::Running)
-        outcome_ = Outcome::Failed;
+    runner_.setArea(area_.width, area_.height, now);
 }
 
 void Show::paint(std::int64_t now)
 {
-    painter_->show(engine_->frame());
+    painter_->show(runner_.frame());
     if (now >= refreshAt_) {
         painter_->refresh();
         refreshAt_ = now + refreshEveryMs;
@@ -230,7 +180,7 @@ void Show::paint(std::int64_t now)
 
 std::int64_t Show::wakeAt() const
 {
-    std::int64_t at = std::min(engine_->nextTickAt(), refreshAt_);
+    std::int64_t at = std::min(runner_.nextTickAt(), refreshAt_);
     if (reshapeAt_ != 0)
         at = std::min(at, reshapeAt_);
     if (bar_ && bar_->dueAt() != 0)

@@ -3,10 +3,10 @@
 // shown by the Painter, and the ways it ends (a key or a button where input
 // ends it, a signal, the window destroyed or closed) or starts afresh
 // (SIGUSR1).
+#include "common/ShowRunner.h"
 #include "common/Store.h"
 #include "engine/ShowEngine.h"
 #include "x11/Painter.h"
-#include "common/StorePictures.h"
 
 #include <X11/Xlib.h>
 
@@ -44,23 +44,19 @@ private:
     // Watches and shows the window; a status when the show cannot begin.
     std::optional<int> prepare();
     void loop();
-    void startEngine(std::int64_t nowMs);
     void handle(const XEvent& event, std::int64_t nowMs);
     void reshape(std::int64_t nowMs);
-    void takeNotices(std::int64_t nowMs);
     void paint(std::int64_t nowMs);
     std::int64_t wakeAt() const;
 
     Display* display_;
     ::Window root_ = 0;
     ShowTarget target_;
-    player::StorePictures pictures_;
-    ShowSettings settings_;
+    player::ShowRunner runner_;
     std::uint32_t colorRef_;
     std::string program_;
     std::unique_ptr<Painter> painter_;
     std::unique_ptr<class MessageBar> bar_;
-    std::unique_ptr<ShowEngine> engine_;
     int width_ = 0, height_ = 0;
     PictureRect area_;
     std::int64_t reshapeAt_ = 0;   // a resize waits for the last of a burst
@@ -68,8 +64,5 @@ private:
     Atom deleteWindow_ = 0;
     Outcome outcome_ = Outcome::Running;
 };
-
-// Milliseconds of a clock that only goes forward.
-std::int64_t nowMs();
 
 } // namespace x11
