@@ -7,12 +7,6 @@
 
 namespace wayland {
 
-namespace {
-// Rounded toward minus infinity: a picture partly off the left edge stays
-// there, not a unit to the right.
-int floorDiv(std::int64_t a, std::int64_t b) { return int(a >= 0 ? a / b : -((-a + b - 1) / b)); }
-} // namespace
-
 int toPixels(int logical, int scale120) { return int((std::int64_t(logical) * scale120 + wholeScale / 2) / wholeScale); }
 
 int padded(int pixels, int bufferScale) { return (pixels + bufferScale - 1) / bufferScale * bufferScale; }
@@ -24,8 +18,9 @@ PicturePlace placePicture(const PictureRect& rect, const PictureRect& area, int 
     if (x11::isEmpty(shown))
         return p;
     p.visible = true;
-    p.x = floorDiv(std::int64_t(shown.left) * wholeScale, scale120);
-    p.y = floorDiv(std::int64_t(shown.top) * wholeScale, scale120);
+    // The area starts at 0, 0: what is shown of the picture never lies left of it or above.
+    p.x = int(std::int64_t(shown.left) * wholeScale / scale120);
+    p.y = int(std::int64_t(shown.top) * wholeScale / scale120);
     const bool cut = !(shown == rect);
     // An integer scale needs no viewport: the buffer's own scale makes it.
     p.viewport = cut || scale120 != bufferScale * wholeScale;

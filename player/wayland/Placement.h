@@ -27,8 +27,8 @@ struct PicturePlace {
     int width = 0, height = 0;
 };
 
-// `rect` is where the show has the picture, `area` the screen, both in
-// pixels. `bufferScale` is the integer scale the picture's buffer is given
+// `rect` is where the show has the picture, `area` the screen (at 0, 0),
+// both in pixels. `bufferScale` is the integer scale the picture's buffer is given
 // (its size padded to a multiple of it), or 1 at a fractional scale, which
 // the viewport then makes.
 PicturePlace placePicture(const PictureRect& rect, const PictureRect& area, int scale120, int bufferScale);

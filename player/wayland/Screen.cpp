@@ -133,7 +133,8 @@ void Screen::rescale()
 {
     // Outputs that are gone are no longer under it.
     std::erase_if(enteredOutputs_, [this](wl_output* entered) {
-        return std::none_of(connection_.outputs.begin(), connection_.outputs.end(), [entered](const auto& o) { return o->proxy == entered; });
+        const auto& outputs = connection_.outputs;
+        return std::none_of(outputs.begin(), outputs.end(), [entered](const auto& o) { return o->proxy == entered; });
     });
     if (!configured_ || paintedScale_ == scale120())
         return;
@@ -291,9 +292,10 @@ bool Screen::putPicture(const ShowFrame& frame)
         std::vector<std::uint32_t> stretched;
         if (pixels.width() != r.width || pixels.height() != r.height)
             stretched = x11::stretchTo(pixels, r.width, r.height);
-        for (int y = 0; y < r.height; ++y)
-            std::memcpy(pictureBuffer_->row(y), stretched.empty() ? pixels.row(y) : stretched.data() + std::size_t(y) * std::size_t(r.width),
-                        std::size_t(r.width) * 4);
+        for (int y = 0; y < r.height; ++y) {
+            const std::uint32_t* from = stretched.empty() ? pixels.row(y) : stretched.data() + std::size_t(y) * std::size_t(r.width);
+            std::memcpy(pictureBuffer_->row(y), from, std::size_t(r.width) * 4);
+        }
         fresh = true;
     }
     if (!pictureBuffer_)

@@ -89,3 +89,35 @@ TEST(PlayerCommandLine, WindowIdsAreHexOrDecimalAndFitAnXid)
     for (const char* bad : {"", "0", "0x", "0x0", "-5", "+5", " 5", "5 ", "4294967296", "0x100000000", "12abc", "0x12g", "99999999999999999999"})
         EXPECT_FALSE(parseWindowId(bad, id)) << bad;
 }
+
+TEST(PlayerCommandLine, WaylandWhenTheSessionIsOneAndNoXWindowOrDisplayIsNamed)
+{
+    struct Case {
+        std::vector<std::string_view> args;
+        const char* waylandDisplay;
+        bool wayland;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{}, "wayland-0", true},
+             {{"/s"}, "wayland-1", true},
+             {{"--window"}, "wayland-0", true},
+             {{}, "", false},
+             {{}, nullptr, false},
+             {{"--root"}, "wayland-0", false},
+             {{"--window-id", "0x2c00007"}, "wayland-0", false},
+             {{"/p", "12"}, "wayland-0", false},
+             {{"-display", ":1"}, "wayland-0", false},
+             {{"--x11"}, "wayland-0", false},
+             {{"--wayland"}, nullptr, true},
+             {{"-wayland", "--window"}, nullptr, true},
+         }) {
+        const PlayerArgs a = parse(c.args);
+        ASSERT_NE(a.Mode, RunMode::Usage) << c.args.size();
+        EXPECT_EQ(usesWayland(a, c.waylandDisplay), c.wayland)
+            << (c.args.empty() ? "" : c.args[0]) << " with " << (c.waylandDisplay ? c.waylandDisplay : "null");
+    }
+    EXPECT_EQ(parse({"--x11", "--root"}).Mode, RunMode::Root);
+    for (const std::vector<std::string_view>& bad : std::vector<std::vector<std::string_view>>{
+             {"--wayland", "--root"}, {"--wayland", "--window-id", "5"}, {"--wayland", "-display", ":1"}, {"--wayland", "--x11"}})
+        EXPECT_EQ(parse(bad).Mode, RunMode::Usage) << bad[1];
+}
