@@ -1,6 +1,7 @@
 #include "common/Store.h"
 
 #include "common/ExecutableImage.h"
+#include "text/PrintableText.h"
 
 namespace player {
 namespace {
@@ -49,24 +50,7 @@ StoreView readAttachedStore(const std::uint8_t* file, std::uint64_t size)
     return readImageStore(file + image.End, size - image.End);
 }
 
-std::string printableName(const std::string& bytes)
-{
-    const std::string text = SlotNameText(bytes);
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        // C0 controls, DEL, and C1 controls (U+0080..U+009F: C2 80..C2 9F).
-        if (c < 0x20 || c == 0x7F) {
-            out += '?';
-        } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
-            out += '?';
-            ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
+std::string printableName(const std::string& bytes) { return PrintableText(SlotNameText(bytes)); }
 
 std::string describeContents(const StoreView& store, std::string_view name)
 {

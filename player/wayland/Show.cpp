@@ -1,5 +1,6 @@
 #include "wayland/Show.h"
 
+#include "text/PrintableText.h"
 #include "x11/Geometry.h"
 #include "x11/Wakeup.h"
 
@@ -98,7 +99,7 @@ void Show::step(std::int64_t now)
         areaHeight_ = showScreen_->pixelHeight();
         runner_.setArea(areaWidth_, areaHeight_, now);
     }
-    runner_.run(now, [this](const std::string& text, bool) { std::fprintf(stderr, "%s: %s\n", program_.c_str(), text.c_str()); });
+    runner_.run(now, [this](const std::string& text, bool) { PrintLines(stderr, program_ + ": " + text); });
     if (runner_.failed()) {
         outcome_ = Outcome::Failed;
         return;
@@ -158,7 +159,7 @@ void Show::lost()
 {
     const char* why = wl_display_get_error(connection_.display()) == EPROTO ? "The Wayland compositor refused the screensaver"
                                                                             : "The Wayland compositor closed the connection";
-    std::fprintf(stderr, "%s: %s; the screensaver ends.\n", program_.c_str(), why);
+    PrintLines(stderr, program_ + ": " + why + "; the screensaver ends.");
     outcome_ = Outcome::Failed;
 }
 

@@ -12,12 +12,14 @@
 #include "x11/Show.h"
 #include "x11/Wakeup.h"
 #include "x11/Windows.h"
+#include "text/PrintableText.h"
 
 #include <X11/Xlib.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <new>
 #include <string>
 #include <unistd.h>
 
@@ -38,7 +40,7 @@ std::string screensaverName(const std::string& file)
 
 int fail(const std::string& program, const std::string& message)
 {
-    std::fprintf(stderr, "%s: %s\n", program.c_str(), message.c_str());
+    PrintLines(stderr, program + ": " + message);
     return 1;
 }
 
@@ -55,8 +57,7 @@ std::string programForIoError;
 
 int onDisplayLost(Display*)
 {
-    std::fprintf(stderr, "%s: The X display was closed; the screensaver ends.\n", programForIoError.c_str());
-    std::fflush(stderr);
+    PrintLines(stderr, programForIoError + ": The X display was closed; the screensaver ends.");
     ::_exit(1);
 }
 
@@ -85,7 +86,7 @@ std::optional<int> runOnWayland(const player::PlayerArgs& args, const player::St
     const char* x = std::getenv("DISPLAY");
     if (args.Through == player::Windowing::Wayland || !x || !*x)
         return fail(program, "The screensaver cannot show itself on Wayland: " + problem + ".");
-    std::fprintf(stderr, "%s: Wayland cannot be used (%s); the screensaver shows through X11.\n", program.c_str(), problem.c_str());
+    PrintLines(stderr, program + ": Wayland cannot be used (" + problem + "); the screensaver shows through X11.");
     return std::nullopt;
 }
 
@@ -126,20 +127,17 @@ int runShow(const player::PlayerArgs& args, const player::StoreView& store, cons
     endProcess(display, show->run());
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int runPlayer(int argc, char** argv, const std::string& program)
 {
-    const std::string program = baseName(argc > 0 ? argv[0] : nullptr);
     const player::PlayerArgs args = player::parseCommandLine(argc, argv);
     if (args.Mode == player::RunMode::Usage) {
         if (!args.Problem.empty())
-            std::fprintf(stderr, "%s: %s\n", program.c_str(), args.Problem.c_str());
-        std::fputs(player::usageText(program).c_str(), stderr);
+            PrintLines(stderr, program + ": " + args.Problem);
+        PrintLines(stderr, player::usageText(program));
         return 2;
     }
     if (args.Mode == player::RunMode::Help) {
-        std::fputs(player::usageText(program).c_str(), stdout);
+        PrintLines(stdout, player::usageText(program));
         return 0;
     }
     // A signal from here on ends the player with status 0, in every mode.
@@ -165,13 +163,26 @@ int main(int argc, char** argv)
         request.Home = player::homeFolder();
         const player::InstallResult r = args.Mode == player::RunMode::Install ? player::installInXScreenSaver(request)
                                                                               : player::uninstallFromXScreenSaver(request);
-        std::fputs(r.Message.c_str(), r.ExitCode == 0 ? stdout : stderr);
+        PrintLines(r.ExitCode == 0 ? stdout : stderr, r.Message);
         return r.ExitCode;
     }
     case player::RunMode::Config:
-        std::printf("%s\n", player::describeStore(store, screensaverName(program)).c_str());
+        PrintLines(stdout, player::describeStore(store, screensaverName(program)));
         return 0;
     default:
         return runShow(args, store, program);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string program = baseName(argc > 0 ? argv[0] : nullptr);
+    try {
+        return runPlayer(argc, argv, program);
+    } catch (const std::bad_alloc&) {
+        // Under a memory limit: words, not the library's "std::bad_alloc".
+        return fail(program, "Not enough memory.");
     }
 }

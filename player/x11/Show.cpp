@@ -3,6 +3,7 @@
 #include "x11/MessageBar.h"
 #include "x11/Wakeup.h"
 #include "x11/Windows.h"
+#include "text/PrintableText.h"
 
 #include <X11/Xutil.h>
 
@@ -45,13 +46,14 @@ std::optional<int> Show::prepare()
     XWindowAttributes a{};
     if (!XGetWindowAttributes(display_, target_.window, &a)) {
         takeXError();
-        std::fprintf(stderr, "%s: The window 0x%lx cannot be drawn into: there is no such window.\n", program_.c_str(),
-                     static_cast<unsigned long>(target_.window));
+        char window[32];
+        std::snprintf(window, sizeof window, "0x%lx", static_cast<unsigned long>(target_.window));
+        PrintLines(stderr, program_ + ": The window " + window + " cannot be drawn into: there is no such window.");
         return 1;
     }
     painter_ = std::make_unique<Painter>(display_, target_.window, a, colorRef_);
     if (!painter_->problem().empty()) {
-        std::fprintf(stderr, "%s: %s\n", program_.c_str(), painter_->problem().c_str());
+        PrintLines(stderr, program_ + ": " + painter_->problem());
         return 1;
     }
     width_ = a.width;
@@ -75,8 +77,7 @@ std::optional<int> Show::prepare()
         bar_ = std::make_unique<MessageBar>(display_, painter_->canvas());
         XMapRaised(display_, target_.window);
         if (target_.endOnInput && !grabInput(display_, target_.window, [] { return Wakeup::signalled(); }) && !Wakeup::signalled())
-            std::fprintf(stderr, "%s: another program holds the keyboard or the mouse; a key or a button may not end the show.\n",
-                         program_.c_str());
+            PrintLines(stderr, program_ + ": another program holds the keyboard or the mouse; a key or a button may not end the show.");
     }
     reshapeAt_ = 0;
     reshape(nowMs());
@@ -101,7 +102,7 @@ void Show::loop()
         if (reshapeAt_ != 0 && now >= reshapeAt_)
             reshape(now);
         runner_.run(now, [this, now](const std::string& text, bool ends) {
-            std::fprintf(stderr, "%s: %s\n", program_.c_str(), text.c_str());
+            PrintLines(stderr, program_ + ": " + text);
             if (bar_ && !ends)
                 bar_->show(text, area_, now);
         });

@@ -4,6 +4,7 @@
 // DecodeCancelled says that the caller asked it to stop, and is no failure of
 // the picture, so it is deliberately not a DecodeError.
 #include <exception>
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -19,3 +20,16 @@ public:
 
 // The one text of a bitmap file that cannot be read.
 inline constexpr const char* invalidBitmapText = "Bitmap image is not valid";
+
+// The one text of a picture too large to decode, whichever decoder met it.
+inline std::string pictureTooLargeText(long long width, long long height)
+{
+    return "Picture too large (" + std::to_string(width) + " x " + std::to_string(height) + ")";
+}
+
+// What a failed decode tells the user: its own text, and for memory that
+// could not be had, words rather than the library's "std::bad_alloc".
+inline std::string decodeFailureText(const std::exception& e)
+{
+    return dynamic_cast<const std::bad_alloc*>(&e) ? "Not enough memory" : e.what();
+}

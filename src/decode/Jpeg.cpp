@@ -419,7 +419,7 @@ private:
 
 std::string tooLarge(const jpeg_decompress_struct& c)
 {
-    return "Picture too large (" + std::to_string(c.image_width) + " x " + std::to_string(c.image_height) + ")";
+    return pictureTooLargeText(c.image_width, c.image_height);
 }
 
 } // namespace

@@ -235,6 +235,11 @@ private:
         const std::size_t count = length > 0 ? s[0] : 0;
         if (count < 1 || count > 4 || length != 4 + count * 2)
             broken("Bogus marker length in marker 0xda");
+        // The whole file is read to decode it: a picture too large for that
+        // is said to be so before its scans are counted, as libjpeg's decoder
+        // says it before it reads them.
+        if (extent_ == JpegExtent::WholeFile && std::uint64_t(layout_.width) * std::uint64_t(layout_.height) * 4 > maxPictureBytes)
+            broken(pictureTooLargeText(layout_.width, layout_.height));
         ++layout_.scans;
         for (std::size_t i = 0; i < count; ++i) {
             const auto c = std::find_if(components_.begin(), components_.end(), [&](const Component& k) { return k.id == s[1 + i * 2]; });

@@ -1,0 +1,19 @@
+#pragma once
+// Text for a terminal or a log. Names come from project files, folders and
+// pictures that may be a stranger's, and a terminal acts on the control
+// characters they may hold (a title set, the cursor moved, the rest of the
+// output hidden): whatever the program and the players print goes through
+// here, and those characters show as "?". Plain C++: the players use it too.
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+// `text` (UTF-8) with every control character as "?": C0, DEL and C1
+// (U+0080..U+009F), and a stray byte 0x80..0x9F, which a terminal that is
+// not set to UTF-8 takes for C1. Other bytes stay as they are.
+std::string PrintableText(std::string_view text);
+
+// Writes each line of `text` (up to a line break, or the end) as
+// PrintableText shows it, followed by a line break, and flushes. False when
+// not all of it could be written (a closed pipe, a full disk).
+bool PrintLines(std::FILE* to, std::string_view text);
