@@ -87,7 +87,7 @@ void BM_CompileVsCat(benchmark::State& state)
     static Fixture fixture;
     const auto compile = [&] {
         try {
-            if (CompileScreenSaver().State != TWindowsSaver::Written)
+            if (CompileScreenSaver().Windows.State != TWindowsSaver::Written)
                 state.SkipWithError("no Windows screensaver");
         } catch (const std::exception& e) {
             state.SkipWithError(e.what());

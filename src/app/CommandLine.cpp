@@ -2,23 +2,38 @@
 
 #include "compiler/ImageStore.h"
 #include "project/Project.h"
+#include "text/PrintableText.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Files.h"
 #include "toolkit/Toolkit.h"
 
 #include <QCoreApplication>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
-void Print(std::FILE* to, const QString& text)
+// One line: a line break in a name shows as "?" too.
+bool Print(std::FILE* to, const QString& text) { return PrintLines(to, PrintableText(NativePath(text).toStdString())); }
+
+// A standard stream that was closed would lend its number to the next file
+// opened, one of the project's own, and the path would be printed into it:
+// its place is taken by /dev/null. False when it was closed.
+bool KeepStandardStream(int fd)
 {
-    const QByteArray bytes = NativePath(text) + '\n';
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), to);
-    std::fflush(to);
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+        return true;
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null >= 0 && null != fd) {
+        ::dup2(null, fd);
+        ::close(null);
+    }
+    return false;
 }
 
 // The folder of this program's own file, where GLIMMER.BIN lies, as the
@@ -33,7 +48,7 @@ QString ProgramFolderOfSelf()
     return ExtractFilePath(PathFromNative(path));
 }
 
-TWindowsSaver Compile(const QString& path)
+TCompiled Compile(const QString& path)
 {
     ProjectState& project = Project();
     project = ProjectState{};
@@ -42,14 +57,20 @@ TWindowsSaver Compile(const QString& path)
     if (!folder.isEmpty() && !SetCurrentDir(folder))
         throw EGlimmerError(QStringLiteral("The folder %1 cannot be entered.").arg(DisplayPath(folder)));
     HoldProjectFolder();
-    project.ProjectFile = ProjectFileFor(ExtractFileName(path));
+    // A Linux path, taken as it is: ':' and '\' are characters of its names,
+    // not the drive and folder marks of a name typed into the project dialog.
+    project.ProjectFile = ChangeFileExt(ExtractFileName(path), QStringLiteral(".SSJ"));
     // Never a new project: a name that is not there is a mistake.
     if (!FileExists(project.ProjectFile))
         throw EGlimmerError(QStringLiteral("The project file %1 was not found.").arg(DisplayPath(path)));
     LoadProject();
     if (project.Settings.ImageCount <= 0)
         throw EGlimmerError(QStringLiteral("The screensaver %1 has no pictures to compile.").arg(project.ScreenSaverName()));
-    return CompileScreenSaver();
+    TCompiled compiled = CompileScreenSaver();
+    // Renamed or moved meanwhile, the folder holds the files under a path
+    // other than the one that would be printed.
+    CheckProjectFolder();
+    return compiled;
 }
 
 } // namespace
@@ -61,8 +82,13 @@ bool IsCommandLine(int argc, char** argv)
 
 int RunCommandLine(int argc, char** argv)
 {
+    KeepStandardStream(STDIN_FILENO);
+    const bool haveOutput = KeepStandardStream(STDOUT_FILENO);
+    KeepStandardStream(STDERR_FILENO);
+    // A reader that went away is told on standard error, not by dying of it.
+    std::signal(SIGPIPE, SIG_IGN);
     if (argc != 3 || argv[2][0] == '\0') {
-        std::fprintf(stderr, "usage: %s [--compile PATH/NAME.SSJ]\n", argv[0]);
+        PrintLines(stderr, std::string("usage: ") + argv[0] + " [--compile PATH/NAME.SSJ]");
         return 2;
     }
     const QString path = PathFromNative(QByteArray(argv[2]));
@@ -73,16 +99,24 @@ int RunCommandLine(int argc, char** argv)
         Print(stderr, m.Text);
         return TMsgResult::OK;
     });
-    TWindowsSaver windows;
-    if (!RunCommand([&] { windows = Compile(path); }))
+    TCompiled compiled;
+    if (!RunCommand([&] { compiled = Compile(path); }))
         return 1;
-    Print(stdout, Project().ProjectFolder + Project().ScreenSaverName() + QStringLiteral(".SCR"));
-    if (windows.State == TWindowsSaver::Written)
-        Print(stdout, Project().ProjectFolder + windows.Name);
+    const QString folder = Project().ProjectFolder;
+    errno = 0;
+    bool printed = haveOutput && Print(stdout, folder + compiled.SaverName);
+    if (printed && compiled.Windows.State == TWindowsSaver::Written)
+        printed = Print(stdout, folder + compiled.Windows.Name);
+    const int cause = errno;
     // NAME.SCR is there, the Windows file is not: a status of its own.
-    if (windows.State == TWindowsSaver::Failed) {
-        Print(stderr, windows.Problem);
-        return 3;
+    int status = compiled.Windows.State == TWindowsSaver::Failed ? 3 : 0;
+    if (!printed) {
+        Print(stderr, QStringLiteral("The screensaver was written, but its path could not be printed: %1.")
+                          .arg(haveOutput ? QString::fromLocal8Bit(std::strerror(cause ? cause : EIO)) : QStringLiteral("standard output is closed")));
+        if (status == 0)
+            status = 1;
     }
-    return 0;
+    if (compiled.Windows.State == TWindowsSaver::Failed)
+        Print(stderr, compiled.Windows.Problem);
+    return status;
 }

@@ -368,7 +368,7 @@ void TSSMenuForm::CompileBtnClick()
     TWindowsSaver windows;
     try {
         CheckProjectFolder();
-        windows = CompileScreenSaver();
+        windows = CompileScreenSaver().Windows;
         compiled = true;
     } catch (const ECompileError& e) {
         ShowError(e.Text());

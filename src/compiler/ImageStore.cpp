@@ -132,15 +132,27 @@ int CopyRest(int from, int to, std::int64_t limit = std::numeric_limits<std::int
     return CopyBlocks(from, to, limit);
 }
 
+// The copy helpers answer with their codes alone; why their last open
+// failed is kept here for a message that gives the cause.
+thread_local int lastOpenFailure = 0;
+
 std::unique_ptr<TFileStream> TryOpen(const QString& name, TFileStream::Mode mode,
                                      TFileStream::Links links = TFileStream::NoLinks)
 {
     try {
         return std::make_unique<TFileStream>(name, mode, links);
-    } catch (const EInOutError&) {
+    } catch (const EInOutError& e) {
+        lastOpenFailure = e.ErrorCode;
         return nullptr;
     }
 }
+
+// A screensaver file that could not be written: cut short, or not made at
+// all, with the old error number of why. Its caller names the file.
+struct SaverNotWritten {
+    bool Short;
+    int Code;
+};
 
 // One compile at a time in a project folder, across programs: two at once
 // would each take the other's half-built screensaver for a leftover. Held on
@@ -215,7 +227,8 @@ struct BuiltSaver {
 // The player's bytes, then what `writeRest` appends, under a temporary name
 // beside `saverName` in the current folder, with the player's mode (it runs
 // where the player runs). Every byte is written once, by the kernel where it
-// can. On failure nothing is left behind.
+// can. On failure nothing is left behind. Throws SaverNotWritten when the
+// file itself fails, ECompileError when the player cannot be read.
 BuiltSaver BuildSaverBeside(const QString& player, const QString& saverName,
                             const std::function<void(TFileStream&)>& writeRest)
 {
@@ -226,9 +239,9 @@ BuiltSaver BuildSaverBeside(const QString& player, const QString& saverName,
     try {
         const std::unique_ptr<TFileStream> saver = TryOpen(temp, TFileStream::fmOpenReadWrite);
         if (!saver)
-            throw ECompileError(CannotCreateText(saverName));
+            throw SaverNotWritten{false, lastOpenFailure};
         if (CopyRest(from->Handle(), saver->Handle()) != cfOK)
-            throw ECompileError(ShortWriteText(saverName));
+            throw SaverNotWritten{true, 101};
         writeRest(*saver);
         struct stat playerInfo;
         if (::fstat(from->Handle(), &playerInfo) == 0)
@@ -267,7 +280,7 @@ void WriteWindowsSaver(const QString& player, int source, qint64 storeAt, const 
         if (::lseek(source, storeAt, SEEK_SET) < 0)
             throw EInOutError(IOCodeFromErrno(errno));
         if (CopyRest(source, saver.Handle()) != cfOK)
-            throw ECompileError(ShortWriteText(saverName));
+            throw SaverNotWritten{true, 101};
     });
     if (::renameat(AT_FDCWD, native(built.Temp).constData(), dir.get(), native(saverName).constData()) != 0) {
         const int err = errno;
@@ -277,25 +290,32 @@ void WriteWindowsSaver(const QString& player, int source, qint64 storeAt, const 
 }
 
 // The Windows screensaver, when GLIMMER.EXE lies beside the program: what
-// became of it, for the user to be told. NAME.SCR is complete by now.
-TWindowsSaver CompileWindowsSaver(const QString& programFolder, int source, qint64 storeAt, const QString& saverName)
+// became of it, for the user to be told. NAME.SCR is complete by now, as
+// `written`.
+TWindowsSaver CompileWindowsSaver(const QString& programFolder, int source, qint64 storeAt, const QString& saverName,
+                                  const QString& written)
 {
     TWindowsSaver outcome;
     const QString windowsPlayer = programFolder + QStringLiteral("GLIMMER.EXE");
     if (!FileExists(windowsPlayer))
         return outcome;
     outcome.Name = QLatin1String(WindowsFolderName) + QLatin1Char('/') + saverName;
+    // Why: the cause of a failed write (never another file's name in its
+    // place), or what stood in the way.
+    QString why;
     try {
         WriteWindowsSaver(windowsPlayer, source, storeAt, saverName);
         outcome.State = TWindowsSaver::Written;
+        return outcome;
+    } catch (const SaverNotWritten& e) {
+        why = IOErrorText(e.Code);
     } catch (const EGlimmerError& e) {
-        outcome.State = TWindowsSaver::Failed;
-        QString why = e.Text();
-        if (!why.endsWith(QLatin1Char('.')))
-            why += QLatin1Char('.');
-        outcome.Problem = QStringLiteral("The Windows screensaver %1 could not be written: %2 %3 is complete.")
-                              .arg(outcome.Name, why, saverName);
+        why = e.Text();
     }
+    if (!why.endsWith(QLatin1Char('.')))
+        why += QLatin1Char('.');
+    outcome.State = TWindowsSaver::Failed;
+    outcome.Problem = QStringLiteral("The Windows screensaver %1 could not be written: %2 %3 is complete.").arg(outcome.Name, why, written);
     return outcome;
 }
 
@@ -422,7 +442,7 @@ void PackImageStore(SaverSettings& settings, const QStringList& pictureList, con
     store.Close();
 }
 
-TWindowsSaver CompileScreenSaver()
+TCompiled CompileScreenSaver()
 {
     ProjectState& project = Project();
     SaverSettings& settings = project.Settings;
@@ -459,15 +479,24 @@ TWindowsSaver CompileScreenSaver()
         if (!FileExists(stub))
             throw ECompileError(QStringLiteral("The file ") + project.ProgramFolder + QStringLiteral("GLIMMER.BIN' was not found."));
         qint64 storeAt = 0;
-        BuiltSaver built = BuildSaverBeside(stub, saverName, [&](TFileStream& saver) {
-            storeAt = saver.Position();
-            WriteStore(settings, pictures, opened, saver, saverName, storeName);
-        });
+        BuiltSaver built = [&] {
+            try {
+                return BuildSaverBeside(stub, saverName, [&](TFileStream& saver) {
+                    storeAt = saver.Position();
+                    WriteStore(settings, pictures, opened, saver, saverName, storeName);
+                });
+            } catch (const SaverNotWritten& e) {
+                throw ECompileError(e.Short ? ShortWriteText(saverName) : CannotCreateText(saverName));
+            }
+        }();
         temp = built.Temp;
-        if (!RenameFile(temp, saverName))
+        TCompiled compiled;
+        compiled.SaverName = ResolveName(saverName);
+        if (!RenameFile(temp, compiled.SaverName))
             throw EInOutError(IOCodeFromErrno(errno));
         temp.clear();
-        return CompileWindowsSaver(project.ProgramFolder, built.Reader.get(), storeAt, saverName);
+        compiled.Windows = CompileWindowsSaver(project.ProgramFolder, built.Reader.get(), storeAt, saverName, compiled.SaverName);
+        return compiled;
     } catch (...) {
         if (!temp.isEmpty())
             ::unlink(native(temp).constData());

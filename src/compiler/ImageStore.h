@@ -48,6 +48,14 @@ struct TWindowsSaver {
 // The folder of the project folder that holds the Windows screensaver.
 inline constexpr char WindowsFolderName[] = "WINDOWS";
 
+// What a compile wrote: NAME.SCR under the name it has on disk (a file
+// whose name differs from it only in letter case is replaced and keeps its
+// name, as names resolve in the project folder), and the Windows screensaver.
+struct TCompiled {
+    QString SaverName;
+    TWindowsSaver Windows;
+};
+
 // Compiles the current project (Project(): ScreenSaverName, ProgramFolder,
 // Settings) in the current folder, which is the project folder, and returns
 // when NAME.SCR has been written. It shows nothing itself: its own failures
@@ -59,7 +67,7 @@ inline constexpr char WindowsFolderName[] = "WINDOWS";
 // ImageCount in memory; does not save the project file.
 // After NAME.SCR, the Windows screensaver: what became of it is returned,
 // for the caller to tell.
-TWindowsSaver CompileScreenSaver();
+TCompiled CompileScreenSaver();
 
 // The distinct non-empty names of slots 1 to 10 in order of first occurrence,
 // compared exactly (letter case included).

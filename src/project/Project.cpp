@@ -29,7 +29,10 @@ QString ScreenSaverNameOf(const QString& projectFile)
     return ChangeFileExt(AfterDriveAndFolder(ExtractFileName(projectFile)), QString());
 }
 
-QString ProjectState::ScreenSaverName() const { return ScreenSaverNameOf(ProjectFile); }
+// ProjectFile holds no drive or folder: ProjectFileFor took them from a name
+// typed in the dialog, and on the command line ':' and '\' are characters
+// of a Linux name like any other.
+QString ProjectState::ScreenSaverName() const { return ChangeFileExt(ExtractFileName(ProjectFile), QString()); }
 
 QString ProjectState::ProjectBase() const { return ProjectFolder + ScreenSaverName(); }
 

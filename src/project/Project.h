@@ -17,7 +17,7 @@ struct ProjectState {
     TFolderHandle Folder;
 
     bool IsOpen() const { return !ProjectFile.isEmpty(); }
-    QString ScreenSaverName() const;   // ProjectFile without folder and extension
+    QString ScreenSaverName() const;   // ProjectFile without its extension
     QString ProjectBase() const;       // ProjectFolder + ScreenSaverName
 };
 

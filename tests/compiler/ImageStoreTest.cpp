@@ -133,7 +133,7 @@ protected:
     {
         bool ok = false, ran = true;
         try {
-            const TWindowsSaver w = CompileScreenSaver();
+            const TWindowsSaver w = CompileScreenSaver().Windows;
             if (windows)
                 *windows = w;
             ok = true;
@@ -611,7 +611,7 @@ TEST_F(WindowsSaver, DiskFullWhileWritingTheWindowsFileKeepsItsOldOne)
     }
     ASSERT_TRUE(ok) << messages_.Texts().join('|').toStdString();
     EXPECT_EQ(windows.State, TWindowsSaver::Failed);
-    EXPECT_EQ(windows.Problem, ProblemText("The file SUNSET.SCR could not be written completely. The disk may be full."));
+    EXPECT_EQ(windows.Problem, ProblemText("Disk full."));
     ExpectMainSaverComplete();
     EXPECT_EQ(ReadAll(WindowsSaverFile()), QByteArray("last week's Windows screensaver"));
     EXPECT_EQ(Entries(Here("WINDOWS")), QStringList{"SUNSET.SCR"});
