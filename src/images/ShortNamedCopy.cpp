@@ -1,6 +1,5 @@
 #include "images/ShortNamedCopy.h"
 
-#include "images/SMfindf.h"
 #include "images/ShortName.h"
 #include "project/SaverSettings.h"
 #include "toolkit/FileTwins.h"
@@ -9,14 +8,17 @@
 #include <QSet>
 
 #include <algorithm>
-#include <cerrno>
+#include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
-QString NameInProjectFolder(const QString& folder, const QString& name, const QString& source)
+namespace {
+
+// The short name for `name` in `folder`: that of a twin already there that
+// holds the same picture (`samePicture` tells), else the first free one.
+QString ShortNameInFolder(const QString& folder, const QString& name, const std::function<bool(const QString&)>& samePicture)
 {
-    if (FitsSlot(name))
-        return name;
     // Only names with a "~" can be short names; the rest of a big folder
     // need not be kept.
     QStringList entries = FolderEntries(folder);
@@ -28,7 +30,7 @@ QString NameInProjectFolder(const QString& folder, const QString& name, const QS
             own.emplace_back(number, e);
     std::sort(own.begin(), own.end());
     for (const auto& [number, e] : own)
-        if (SameFileContents(source, folder + e))
+        if (samePicture(folder + e))
             return e;
 
     QSet<QString> taken;
@@ -40,18 +42,35 @@ QString NameInProjectFolder(const QString& folder, const QString& name, const QS
     return free;
 }
 
+} // namespace
+
+QString NameInProjectFolder(const QString& folder, const QString& name, const QString& source)
+{
+    if (FitsSlot(name))
+        return name;
+    return ShortNameInFolder(folder, name, [&](const QString& twin) { return SameFileContents(source, twin); });
+}
+
 QString MakeShortNamedTwin(const QString& folder, const QString& name)
 {
-    const QString source = ResolveName(folder + name);
-    const QString twin = NameInProjectFolder(folder, name, source);
+    // Opened once and checked: an ordinary file, not a link. The twin is
+    // made from what was opened, whatever its name leads to by then, so a
+    // stranger who swaps the picture for a link to another file meanwhile
+    // gets nothing of that file into the folder.
+    std::unique_ptr<TFileStream> source;
+    try {
+        source = std::make_unique<TFileStream>(folder + name, TFileStream::fmOpenRead, TFileStream::NoLinks);
+    } catch (const EInOutError&) {
+        throw EGlimmerError(QStringLiteral("Cannot open file %1").arg(name));
+    }
+    const QString twin = ShortNameInFolder(folder, name, [&](const QString& other) { return SameFileContents(*source, other); });
     const QString destination = folder + twin;
-    if (FileExists(destination))
+    if (PlainFileExists(destination))
         return twin;
-    if (!LinkFile(source, destination)) {
-        if (errno == EEXIST)
-            throw EGlimmerError(QStringLiteral("Cannot create file %1").arg(destination));
-        // No hard links here (or not for this file): a copy does as well.
-        CopyPictureFile(source, name, destination);
+    try {
+        MakeTwin(*source, destination);
+    } catch (const EInOutError&) {
+        throw EGlimmerError(QStringLiteral("Cannot create file %1").arg(destination));
     }
     return twin;
 }

@@ -11,7 +11,9 @@
 QString NameInProjectFolder(const QString& folder, const QString& name, const QString& source);
 
 // Gives the picture `name` of the project folder, whose name does not fit a
-// slot, its short-named twin there: a hard link where the file system allows
-// one, else a copy; a twin already there is used as it is. Returns the short
-// name. Throws EGlimmerError (or EInOutError) when no twin can be made.
+// slot, its short-named twin there, made from the file as it was opened
+// (MakeTwin: an ordinary file, never through a link): a hard link where the
+// file system allows one, else a copy; a twin already there is used as it
+// is. Returns the short name. Throws EGlimmerError (or EInOutError) when no
+// twin can be made.
 QString MakeShortNamedTwin(const QString& folder, const QString& name);

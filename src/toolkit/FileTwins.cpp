@@ -5,85 +5,79 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-QByteArray native(const QString& name) { return NativePath(name); }
+constexpr std::size_t BlockSize = 65536;
 
-bool plainFile(const QString& name, struct stat& st)
+std::unique_ptr<TFileStream> OpenPlain(const QString& name)
 {
-    return ::lstat(native(name).constData(), &st) == 0 && S_ISREG(st.st_mode);
+    try {
+        return std::make_unique<TFileStream>(name, TFileStream::fmOpenRead, TFileStream::NoLinks);
+    } catch (const EInOutError&) {
+        return nullptr;
+    }
 }
 
-// Opens an ordinary file for reading: no link followed, no wait on a pipe
-// or device put in its place meanwhile.
-class ReadOnlyFile {
-public:
-    explicit ReadOnlyFile(const QString& name)
-    {
-        fd_ = ::open(native(name).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-        struct stat st;
-        if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-    ~ReadOnlyFile()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    ReadOnlyFile(const ReadOnlyFile&) = delete;
-    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-    bool IsOpen() const { return fd_ >= 0; }
-    // Fills `buffer` as far as the file goes; -1 on a read error.
-    ssize_t Fill(std::vector<char>& buffer)
-    {
-        std::size_t done = 0;
-        while (done < buffer.size()) {
-            const ssize_t n = ::read(fd_, buffer.data() + done, buffer.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                return -1;
-            if (n == 0)
-                break;
-            done += std::size_t(n);
-        }
-        return ssize_t(done);
-    }
-
-private:
-    int fd_ = -1;
-};
+bool Identity(int fd, struct stat& st) { return ::fstat(fd, &st) == 0; }
 
 } // namespace
 
-bool LinkFile(const QString& existing, const QString& newName)
+void MakeTwin(TFileStream& source, const QString& newName)
 {
-    return ::link(native(existing).constData(), native(newName).constData()) == 0;
+    // The link is made to what the descriptor holds, not to what the name
+    // leads to by now.
+    const QByteArray held = "/proc/self/fd/" + QByteArray::number(source.Handle());
+    if (::linkat(AT_FDCWD, held.constData(), AT_FDCWD, NativePath(newName).constData(), AT_SYMLINK_FOLLOW) == 0)
+        return;
+    if (errno == EEXIST)
+        throw EInOutError(IOCodeFromErrno(errno));
+    // No hard link here (another file system's rules, or a file of another
+    // owner under protected hard links): a copy of the same bytes.
+    auto out = std::make_unique<TFileStream>(newName, TFileStream::fmCreateNew);
+    const QByteArray created = NativePath(out->FileName());
+    try {
+        source.Seek(0, SEEK_SET);
+        std::vector<char> block(BlockSize);
+        while (const std::size_t n = source.Read(block.data(), block.size()))
+            out->WriteBuffer(block.data(), n);
+        out->Close();
+    } catch (...) {
+        out.reset();
+        ::unlink(created.constData());
+        throw;
+    }
+}
+
+bool SameFileContents(TFileStream& a, const QString& b)
+{
+    const std::unique_ptr<TFileStream> other = OpenPlain(b);
+    struct stat sa, sb;
+    if (!other || !Identity(a.Handle(), sa) || !Identity(other->Handle(), sb) || sa.st_size != sb.st_size)
+        return false;
+    if (sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino)
+        return true;
+    try {
+        a.Seek(0, SEEK_SET);
+        std::vector<char> ba(BlockSize), bb(BlockSize);
+        for (;;) {
+            const std::size_t na = a.Read(ba.data(), ba.size()), nb = other->Read(bb.data(), bb.size());
+            if (na != nb || std::memcmp(ba.data(), bb.data(), na) != 0)
+                return false;
+            if (na < BlockSize)
+                return true;
+        }
+    } catch (const EInOutError&) {
+        return false;   // what cannot be read holds no picture of ours
+    }
 }
 
 bool SameFileContents(const QString& a, const QString& b)
 {
-    struct stat sa, sb;
-    if (!plainFile(a, sa) || !plainFile(b, sb) || sa.st_size != sb.st_size)
-        return false;
-    if (sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino)
-        return true;
-    ReadOnlyFile fa(a), fb(b);
-    if (!fa.IsOpen() || !fb.IsOpen())
-        return false;
-    constexpr std::size_t BlockSize = 65536;
-    std::vector<char> ba(BlockSize), bb(BlockSize);
-    for (;;) {
-        const ssize_t na = fa.Fill(ba), nb = fb.Fill(bb);
-        if (na < 0 || na != nb || std::memcmp(ba.data(), bb.data(), std::size_t(na)) != 0)
-            return false;
-        if (std::size_t(na) < BlockSize)
-            return true;
-    }
+    const std::unique_ptr<TFileStream> first = OpenPlain(a);
+    return first && SameFileContents(*first, b);
 }

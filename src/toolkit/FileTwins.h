@@ -1,14 +1,22 @@
 #pragma once
-// One picture under two names: a hard link, and the tests that tell whether
-// two names hold the same picture. Symbolic links are never followed, and a
-// name that is not an ordinary file is never opened, so a stranger's folder
-// cannot make these read elsewhere or wait on a pipe.
+// One picture under two names: a twin made from the very file that was
+// opened and checked (TFileStream with NoLinks: an ordinary file, not a
+// link), and the tests that tell whether two names hold the same picture.
+// Nothing here goes by a name again once the file is open, so a name swapped
+// for a link to another file meanwhile cannot make these read or copy that
+// file, and a pipe or device named like a picture is never waited on.
 #include <QString>
 
-// Makes `newName` a second name of the file `existing`. False (errno set)
-// when that cannot be done, e.g. where the file system has no hard links
-// or `newName` exists.
-bool LinkFile(const QString& existing, const QString& newName);
+class TFileStream;
 
-// True when both names are ordinary files with the same bytes (or one file).
+// Makes `newName`, which must not exist, a twin of the file open in
+// `source`: a second name of that same file where the file system allows a
+// hard link to it, else a copy read from it. Throws EInOutError; a copy cut
+// short is removed.
+void MakeTwin(TFileStream& source, const QString& newName);
+
+// True when the file open in `a` and the ordinary file `b` hold the same
+// bytes (or are one file). Reads `a` from its start.
+bool SameFileContents(TFileStream& a, const QString& b);
+// The same for two names, both ordinary files.
 bool SameFileContents(const QString& a, const QString& b);

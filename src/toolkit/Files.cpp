@@ -35,7 +35,8 @@ int IOCodeFromErrno(int err)
     case ENOENT: return 2;
     case ENAMETOOLONG: case EINVAL: case ENOTDIR: case EILSEQ: return 3;
     case EMFILE: case ENFILE: return 4;
-    case EACCES: case EPERM: case EROFS: case EISDIR: case ETXTBSY: case ENXIO: return 5;
+    // EEXIST: a file made new where something else, a folder say, has the name.
+    case EACCES: case EPERM: case EROFS: case EISDIR: case ETXTBSY: case ENXIO: case EEXIST: return 5;
     case ENOSPC: case EDQUOT: case EFBIG: return 101;
     // A device error is not a denied file: it keeps a number of its own.
     case EIO: return 1117;
@@ -317,22 +318,54 @@ int WriteAllTo(int fd, const QByteArray& bytes)
     return 0;
 }
 
-// The old way: the file itself truncated and written. Used where no new file
-// can be made beside it, and where replacing it would lose what the user had.
+// Writes all of `bytes` at the start of `fd`; returns 0 or the errno of the failure.
+int WriteAllAtStart(int fd, const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pwrite(fd, bytes.constData() + done, std::size_t(bytes.size() - done), off_t(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return ENOSPC;
+        done += n;
+    }
+    return 0;
+}
+
+// The file itself written, where no new file can be made beside it and
+// where replacing it would lose what the user had. Never truncated first:
+// the new bytes go over the old ones and the file is cut to their length
+// only once they are all there; a write that fails (a full disk, a
+// file-size limit) puts the old bytes back.
 void WriteInPlace(const QByteArray& path, const QByteArray& bytes)
 {
-    const int fd = ::open(path.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    const int fd = ::open(path.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         throw EInOutError(IOCodeFromErrno(errno));
-    int err = WriteAllTo(fd, bytes);
-    if (!err && ::fsync(fd) != 0)
-        err = errno;
+    struct stat st;
+    int err = ::fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EACCES;
+    // What the new bytes go over: all that a failure must put back.
+    QByteArray old(std::min<qint64>(err ? 0 : st.st_size, bytes.size()), '\0');
+    if (!err && ::pread(fd, old.data(), std::size_t(old.size()), 0) != old.size())
+        err = errno ? errno : EIO;
+    if (!err) {
+        err = WriteAllAtStart(fd, bytes);
+        if (!err && (::ftruncate(fd, off_t(bytes.size())) != 0 || ::fsync(fd) != 0))
+            err = errno;
+        if (err && WriteAllAtStart(fd, old) == 0) {
+            if (st.st_size < bytes.size())
+                (void)::ftruncate(fd, st.st_size);
+            ::fsync(fd);
+        }
+    }
     if (::close(fd) != 0 && !err)
         err = errno;
     if (err)
         throw EInOutError(IOCodeFromErrno(err));
 }
-
 } // namespace
 
 QString FollowLinkOfSameKind(const QString& name)
