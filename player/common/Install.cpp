@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -68,33 +69,33 @@ std::string quoted(const std::string& path)
 
 enum class ReadOutcome { Read, Missing, Failed };
 
-ReadOutcome readSmallFile(const std::string& path, std::string& text, std::string& problem, mode_t* mode = nullptr)
+// Reads an ordinary file whole; `shown` names it in the problem.
+ReadOutcome readSmallFile(const std::string& path, const std::string& shown, std::string& text, std::string& problem,
+                          int flags = 0)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | flags);
     if (fd < 0) {
         if (errno == ENOENT)
             return ReadOutcome::Missing;
-        problem = systemError(path + " cannot be read");
+        problem = systemError(shown + " cannot be read");
         return ReadOutcome::Failed;
     }
     struct stat st {};
     ReadOutcome outcome = ReadOutcome::Read;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        problem = path + " is not an ordinary file";
+        problem = shown + " is not an ordinary file";
         outcome = ReadOutcome::Failed;
     } else if (st.st_size > largestPreferences) {
-        problem = path + " is too large to be XScreenSaver's settings";
+        problem = shown + " is too large to be XScreenSaver's settings";
         outcome = ReadOutcome::Failed;
     } else {
-        if (mode)
-            *mode = st.st_mode & 07777;
         text.clear();
         char buf[65536];
         ssize_t n;
         while ((n = ::read(fd, buf, sizeof buf)) > 0 && text.size() <= std::size_t(largestPreferences))
             text.append(buf, std::size_t(n));
         if (n < 0) {
-            problem = systemError(path + " cannot be read");
+            problem = systemError(shown + " cannot be read");
             outcome = ReadOutcome::Failed;
         }
     }
@@ -102,34 +103,79 @@ ReadOutcome readSmallFile(const std::string& path, std::string& text, std::strin
     return outcome;
 }
 
+bool writeAtStart(int fd, const std::string& text)
+{
+    for (std::size_t done = 0; done < text.size();) {
+        const ssize_t n = ::pwrite(fd, text.data() + done, text.size() - done, off_t(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+// ~/.xscreensaver as the user has it: the name in the home folder, which
+// every message names, and the file it leads to, which is read and written.
+struct Preferences {
+    std::string Shown;
+    std::string Real;
+    bool Exists = false;
+    struct stat Info {};
+};
+
+// Where the settings are, or why they may not be changed. A link is
+// followed, as the daemon follows it, but only to an ordinary file of the
+// user's own: a link to a file such as /etc/passwd is no settings file.
+std::string locatePreferences(Preferences& p)
+{
+    p.Real = p.Shown;
+    if (::lstat(p.Shown.c_str(), &p.Info) != 0)
+        return errno == ENOENT ? std::string() : systemError(p.Shown + " cannot be read");
+    if (S_ISLNK(p.Info.st_mode)) {
+        char real[PATH_MAX];
+        if (!::realpath(p.Shown.c_str(), real) || ::stat(real, &p.Info) != 0 || !S_ISREG(p.Info.st_mode) ||
+            p.Info.st_uid != ::geteuid())
+            return p.Shown + " is a link to something other than a settings file of yours, and is left as it is";
+        p.Real = real;
+    } else if (!S_ISREG(p.Info.st_mode)) {
+        return p.Shown + " is not an ordinary file";
+    }
+    p.Exists = true;
+    // As the project file: what the user may not write is not replaced.
+    const int probe = ::open(p.Real.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (probe < 0)
+        return errno == EACCES || errno == EPERM || errno == EROFS ? p.Shown + " is read-only, and is left as it is"
+                                                                    : systemError(p.Shown + " cannot be written");
+    ::close(probe);
+    return {};
+}
+
 // Writes `text` to a new file beside `path` and renames it over `path`: a
-// reader sees the old file or the new one, never half of one.
-bool replaceFile(const std::string& path, const std::string& text, mode_t mode, std::string& problem)
+// reader sees the old file or the new one, never half of one. `noRoom`
+// tells that no new file could be made there at all.
+bool replaceFile(const std::string& path, const std::string& shown, const std::string& text, mode_t mode,
+                 std::string& problem, bool* noRoom = nullptr)
 {
     const std::string folder = path.substr(0, path.find_last_of('/') + 1);
     std::string temp = path + ".glimmer-XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
-        problem = systemError("no new file can be made in " + folder);
+        if (noRoom)
+            *noRoom = errno == EACCES || errno == EPERM || errno == EROFS;
+        problem = systemError("no new file can be made beside " + shown);
         return false;
     }
-    bool ok = ::fchmod(fd, mode) == 0;
-    for (std::size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        done += ok ? std::size_t(n) : 0;
-    }
-    ok = ok && ::fsync(fd) == 0;
+    bool ok = ::fchmod(fd, mode) == 0 && writeAtStart(fd, text) && ::fsync(fd) == 0;
     if (!ok)
-        problem = systemError(temp + " cannot be written");
+        problem = systemError(shown + " cannot be written");
     if (::close(fd) != 0 && ok) {
-        problem = systemError(temp + " cannot be written");
+        problem = systemError(shown + " cannot be written");
         ok = false;
     }
     if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
-        problem = systemError(path + " cannot be replaced");
+        problem = systemError(shown + " cannot be replaced");
         ok = false;
     }
     if (!ok) {
@@ -143,18 +189,69 @@ bool replaceFile(const std::string& path, const std::string& text, mode_t mode, 
     return true;
 }
 
-// ~/.xscreensaver, through a link to where it really is, as the daemon writes it.
-std::string preferencesPath(const std::string& home)
+// Writes `text` over the file where it is, as the project file is written
+// when it has other names or another owner: `old` stays until all of `text`
+// is there, and is put back when a write fails.
+bool writeInPlace(const Preferences& p, const std::string& old, const std::string& text, std::string& problem)
 {
-    std::string path = home;
-    if (path.empty() || path.back() != '/')
-        path += '/';
-    path += ".xscreensaver";
-    char real[PATH_MAX];
-    if (::realpath(path.c_str(), real))
-        return real;
-    return path;
+    const int fd = ::open(p.Real.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    bool ok = fd >= 0 && writeAtStart(fd, text) && ::ftruncate(fd, off_t(text.size())) == 0 && ::fsync(fd) == 0;
+    if (!ok) {
+        problem = systemError(p.Shown + " cannot be written");
+        if (fd >= 0 && writeAtStart(fd, old) && ::ftruncate(fd, off_t(old.size())) == 0)
+            ::fsync(fd);
+    }
+    if (fd >= 0)
+        ::close(fd);
+    return ok;
 }
+
+// The changed settings, written as the file is: in place where replacing it
+// would split its hard links, change its owner, or cannot be done.
+bool writePreferences(const Preferences& p, const std::string& old, const std::string& text, mode_t mode, std::string& problem)
+{
+    if (p.Exists && (p.Info.st_nlink > 1 || p.Info.st_uid != ::geteuid()))
+        return writeInPlace(p, old, text, problem);
+    bool noRoom = false;
+    if (replaceFile(p.Real, p.Shown, text, mode, problem, &noRoom))
+        return true;
+    return p.Exists && noRoom && writeInPlace(p, old, text, problem);
+}
+
+// One change of ~/.xscreensaver at a time: installs run at once would each
+// read the file, add their entry and rename, and all entries but the last
+// one's would be lost. The lock is held on the home folder, as a compile's
+// is on its project folder: the settings file itself is replaced, and a
+// lock file would stay behind. Where no lock can be had, the change goes on
+// alone.
+class PreferencesLock {
+public:
+    explicit PreferencesLock(const std::string& home)
+    {
+        fd_ = ::open(home.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ < 0)
+            return;
+        // Another install is done within moments; one that hangs is not waited for long.
+        for (int tries = 0; tries < 200; ++tries) {
+            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0 || (errno != EWOULDBLOCK && errno != EINTR))
+                return;
+            ::usleep(50 * 1000);
+        }
+        busy_ = true;
+    }
+    ~PreferencesLock()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    PreferencesLock(const PreferencesLock&) = delete;
+    PreferencesLock& operator=(const PreferencesLock&) = delete;
+    bool Busy() const { return busy_; }
+
+private:
+    int fd_ = -1;
+    bool busy_ = false;
+};
 
 bool sameFile(const std::string& a, const std::string& b)
 {
@@ -170,6 +267,19 @@ IsOurs entryOf(const std::string& program)
     };
 }
 
+// The list the daemon reads from the file now on disk: whether it holds our
+// entry, turned on (or, for `add` false, none).
+bool daemonReadsIt(const Preferences& p, const IsOurs& ours, bool add)
+{
+    std::string text, problem;
+    if (readSmallFile(p.Real, p.Shown, text, problem, O_NOFOLLOW) != ReadOutcome::Read)
+        return false;
+    const auto list = findPrograms(text);
+    const bool there = list && std::any_of(list->Entries.begin(), list->Entries.end(),
+                                           [&](const ProgramEntry& e) { return ours(e) && e.Enabled; });
+    return there == add;
+}
+
 std::string runSettingsAdvice(const std::string& file, const std::string& program, const char* option)
 {
     return "Run xscreensaver-settings once (it writes " + file + "), then run " + quoted(program) + " " + option + " again.\n";
@@ -183,24 +293,32 @@ InstallResult change(const InstallRequest& r, bool add)
         return failed("The screensaver cannot tell where its own file is.");
     if (r.Home.empty())
         return failed("There is no home folder (HOME is not set), so XScreenSaver's settings cannot be found.");
-    const std::string file = preferencesPath(r.Home);
+    Preferences p;
+    p.Shown = r.Home + (r.Home.back() == '/' ? "" : "/") + ".xscreensaver";
+    const PreferencesLock lock(r.Home);
+    if (lock.Busy())
+        return failed("Another program is changing " + p.Shown + " and has not finished. Run it again in a moment.");
     const char* option = add ? "--install" : "--uninstall";
-    std::string text, problem;
-    mode_t mode = 0644;
-    const ReadOutcome read = readSmallFile(file, text, problem, &mode);
-    if (read == ReadOutcome::Failed)
+    std::string text, problem = locatePreferences(p);
+    if (problem.empty() && p.Exists && readSmallFile(p.Real, p.Shown, text, problem, O_NOFOLLOW) != ReadOutcome::Read && problem.empty())
+        problem = p.Shown + " cannot be read";
+    if (!problem.empty())
         return failed("XScreenSaver's settings cannot be changed: " + problem + ".");
+    mode_t mode = p.Exists ? p.Info.st_mode & 07777 : 0644 & ~[] { const mode_t m = ::umask(0); ::umask(m); return m; }();
+    const std::string& file = p.Shown;
     const std::string name = entryName(r.ProgramPath);
     const IsOurs ours = entryOf(r.ProgramPath);
+    const std::string backup = file + ".glimmer-backup";
     if (!add) {
-        if (read == ReadOutcome::Missing)
+        if (!p.Exists)
             return {0, "\"" + name + "\" is not in XScreenSaver's list: there is no " + file + ".\n"};
         std::string changed = text;
         if (removePrograms(changed, ours) != Change::Removed)
             return {0, "\"" + name + "\" is not in XScreenSaver's list in " + file + ".\n"};
-        const std::string backup = file + ".glimmer-backup";
-        if (!replaceFile(backup, text, mode, problem) || !replaceFile(file, changed, mode, problem))
+        if (!replaceFile(backup, backup, text, mode, problem) || !writePreferences(p, text, changed, mode, problem))
             return failed("XScreenSaver's settings cannot be changed: " + problem + ".");
+        if (!daemonReadsIt(p, ours, false))
+            return failed("\"" + name + "\" was taken out of " + file + ", but the file read back still holds it. Was it changed meanwhile?");
         return {0, "Removed \"" + name + "\" from XScreenSaver's list in " + file + "; the old file is kept as " + backup + ".\n"};
     }
 
@@ -211,26 +329,26 @@ InstallResult change(const InstallRequest& r, bool add)
     // The daemon's own list comes first, so that our entry is added after it.
     std::string defaults, defaultsFile;
     for (const std::string& d : r.Defaults) {
-        std::string p;
-        if (readSmallFile(d, defaults, p) == ReadOutcome::Read) {
+        std::string unused;
+        if (readSmallFile(d, d, defaults, unused) == ReadOutcome::Read) {
             defaultsFile = d;
             break;
         }
         defaults.clear();
     }
-    const bool created = read == ReadOutcome::Missing;
+    const bool created = !p.Exists;
     if (created) {
         const auto fresh = defaultsFile.empty() ? std::nullopt : preferencesFromDefaults(defaults, defaultsFile);
         if (!fresh)
             return failed("There is no " + file + " yet, and XScreenSaver's defaults were not found to make one. " +
                           runSettingsAdvice(file, r.ProgramPath, option));
         text = *fresh;
-        mode = 0644 & ~[] { const mode_t m = ::umask(0); ::umask(m); return m; }();
     }
     std::string changed = text;
     Change done = addProgram(changed, line, ours);
     if (done == Change::NoList) {
-        // Settings without a list of their own use the daemon's: add it, then ours.
+        // Settings without a list the daemon reads use its defaults: that
+        // list goes in, then ours.
         const auto fresh = defaultsFile.empty() ? std::nullopt : preferencesFromDefaults(defaults, defaultsFile);
         const std::string list = fresh ? fresh->substr(fresh->find("\nprograms:") + 1) : "programs:\n";
         changed += (changed.empty() || changed.back() == '\n' ? "" : "\n") + std::string("\n") + list;
@@ -240,11 +358,13 @@ InstallResult change(const InstallRequest& r, bool add)
         return {0, "\"" + name + "\" is already in XScreenSaver's list in " + file + ".\n"};
     if (done != Change::Added && done != Change::TurnedOn)
         return failed("XScreenSaver's settings in " + file + " could not be read. " + runSettingsAdvice(file, r.ProgramPath, option));
-    const std::string backup = file + ".glimmer-backup";
-    if ((!created && !replaceFile(backup, text, mode, problem)) || !replaceFile(file, changed, mode, problem)) {
+    if ((!created && !replaceFile(backup, backup, text, mode, problem)) || !writePreferences(p, text, changed, mode, problem)) {
         return failed("XScreenSaver's settings cannot be changed: " + problem + ". Add this line to the programs: list in " +
                       file + " yourself:\n" + line + " \\n\\");
     }
+    if (!daemonReadsIt(p, ours, true))
+        return failed("\"" + name + "\" was written into " + file + ", but XScreenSaver would not read it there. Was the file changed meanwhile? " +
+                      runSettingsAdvice(file, r.ProgramPath, option));
     std::size_t index = 0;
     if (const auto list = findPrograms(changed)) {
         const auto& e = list->Entries;

@@ -130,6 +130,7 @@ constexpr std::string_view shellSpecial = " \t*?$&!<>[];`'\\\"=#~|(){}";
 std::optional<ProgramsResource> findPrograms(std::string_view text, std::string_view key)
 {
     std::optional<ProgramsResource> found;
+    const bool xrm = !key.empty() && key.front() == '*';
     for (const LogicalLine& line : logicalLines(text)) {
         const auto& c = line.Chars;
         std::size_t b = 0;
@@ -142,8 +143,12 @@ std::optional<ProgramsResource> findPrograms(std::string_view text, std::string_
             ++colon;
         if (colon == c.size())
             continue;
+        // The daemon's reader of ~/.xscreensaver takes everything before the
+        // colon for the key: "programs :" is a key it does not know, and its
+        // list is never run. Xrm, which reads the app-defaults file, allows
+        // blanks there.
         std::size_t keyEnd = colon;
-        while (keyEnd > b && blank(c[keyEnd - 1].C))
+        while (xrm && keyEnd > b && blank(c[keyEnd - 1].C))
             --keyEnd;
         if (!sameKey(textOf(c, b, keyEnd), key))
             continue;

@@ -36,7 +36,8 @@ struct ProgramsResource {
 };
 
 // The last "programs:" resource of the file (the one that counts), if any.
-// `key` is "programs" for ~/.xscreensaver and "*programs" for app-defaults.
+// `key` is "programs" for ~/.xscreensaver, where nothing may stand between
+// it and its colon, and "*programs" for app-defaults (read by Xrm).
 std::optional<ProgramsResource> findPrograms(std::string_view text, std::string_view key = "programs");
 
 // The first word of a command as /bin/sh reads it (quotes and backslashes).
