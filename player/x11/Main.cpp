@@ -8,18 +8,18 @@
 #include "common/Install.h"
 #include "common/SelfFile.h"
 #include "common/Store.h"
+#include "decode/DecodeError.h"
+#include "text/PrintableText.h"
 #include "wayland/Show.h"
 #include "x11/Show.h"
 #include "x11/Wakeup.h"
 #include "x11/Windows.h"
-#include "text/PrintableText.h"
 
 #include <X11/Xlib.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
-#include <new>
 #include <string>
 #include <unistd.h>
 
@@ -181,8 +181,8 @@ int main(int argc, char** argv)
     const std::string program = baseName(argc > 0 ? argv[0] : nullptr);
     try {
         return runPlayer(argc, argv, program);
-    } catch (const std::bad_alloc&) {
-        // Under a memory limit: words, not the library's "std::bad_alloc".
-        return fail(program, "Not enough memory.");
+    } catch (const std::exception& e) {
+        // Under a memory limit, say: words, not "std::bad_alloc" and an abort.
+        return fail(program, failureText(e) + ".");
     }
 }

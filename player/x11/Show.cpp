@@ -1,9 +1,9 @@
 #include "x11/Show.h"
 
+#include "text/PrintableText.h"
 #include "x11/MessageBar.h"
 #include "x11/Wakeup.h"
 #include "x11/Windows.h"
-#include "text/PrintableText.h"
 
 #include <X11/Xutil.h>
 

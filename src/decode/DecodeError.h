@@ -7,6 +7,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 class DecodeError : public std::runtime_error {
 public:
@@ -27,9 +28,14 @@ inline std::string pictureTooLargeText(long long width, long long height)
     return "Picture too large (" + std::to_string(width) + " x " + std::to_string(height) + ")";
 }
 
-// What a failed decode tells the user: its own text, and for memory that
-// could not be had, words rather than the library's "std::bad_alloc".
-inline std::string decodeFailureText(const std::exception& e)
+// What a failure tells the user: its own text, but for memory (or a thread)
+// that could not be had, words rather than the library's "std::bad_alloc"
+// or "Resource temporarily unavailable".
+inline std::string failureText(const std::exception& e)
 {
-    return dynamic_cast<const std::bad_alloc*>(&e) ? "Not enough memory" : e.what();
+    const auto* system = dynamic_cast<const std::system_error*>(&e);
+    const bool memory = dynamic_cast<const std::bad_alloc*>(&e) ||
+                        (system && (system->code() == std::errc::not_enough_memory ||
+                                    system->code() == std::errc::resource_unavailable_try_again));
+    return memory ? "Not enough memory" : e.what();
 }

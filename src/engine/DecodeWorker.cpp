@@ -98,7 +98,7 @@ DecodeResult DecodeWorker::decode(DecodeJob& job, const std::atomic<bool>& stop)
     } catch (const DecodeCancelled&) {
         result.error = "Decoding cancelled";
     } catch (const std::exception& e) {
-        result.error = decodeFailureText(e);
+        result.error = failureText(e);
     } catch (...) {
         result.error = "The picture could not be read";
     }

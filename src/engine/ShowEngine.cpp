@@ -293,7 +293,7 @@ std::optional<DecodeResult> ShowEngine::requestDecode(int slot)
     try {
         job.source = pictures_.open(slot);
     } catch (const std::exception& e) {
-        return DecodeResult{slot, nullptr, decodeFailureText(e)};
+        return DecodeResult{slot, nullptr, failureText(e)};
     }
     job.format = pictures_.format(slot);
     job.areaWidth = areaWidth_;

@@ -5,7 +5,11 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <cstring>
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace player;
@@ -56,6 +60,29 @@ InstallRequest request(const TempHome& home, const std::string& program)
     write(home.File("XScreenSaver"), appDefaults);
     return r;
 }
+
+// Permission checks that apply to root too, in this thread while it lives.
+class PermissionsChecked {
+public:
+    PermissionsChecked()
+    {
+        __user_cap_data_struct fewer[2];
+        ok_ = ::syscall(SYS_capget, &header_, saved_) == 0;
+        std::memcpy(fewer, saved_, sizeof fewer);
+        fewer[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_FOWNER));
+        ok_ = ok_ && ::syscall(SYS_capset, &header_, fewer) == 0;
+    }
+    ~PermissionsChecked()
+    {
+        if (ok_)
+            ::syscall(SYS_capset, &header_, saved_);
+    }
+
+private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2]{};
+    bool ok_ = false;
+};
 
 std::size_t count(const std::string& text, const std::string& what)
 {
@@ -193,6 +220,75 @@ TEST(XScreenSaverInstall, FailuresSayWhatToDo)
     r.Home = "";
     r.ProgramPath = "/s/A.SCR";
     EXPECT_EQ(installInXScreenSaver(r).ExitCode, 1);
+}
+
+TEST(XScreenSaverInstall, TenInstallsAtOnceAllGetIn)
+{
+    TempHome home;
+    write(home.File(".xscreensaver"), "programs: \\\n  maze --root \\n\\\n\n");
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    std::vector<pid_t> runs;
+    for (int i = 0; i < 10; ++i) {
+        const InstallRequest r = request(home, "/s/S" + std::to_string(i) + ".SCR");
+        if (const pid_t pid = ::fork(); pid != 0) {
+            runs.push_back(pid);
+            continue;
+        }
+        char c;
+        ::close(go[1]);
+        (void)::read(go[0], &c, 1);   // all start together
+        ::_exit(installInXScreenSaver(r).ExitCode);
+    }
+    ::close(go[1]);
+    for (const pid_t pid : runs) {
+        int status = -1;
+        ::waitpid(pid, &status, 0);
+        EXPECT_EQ(status, 0);
+    }
+    EXPECT_EQ(findPrograms(readAll(home.File(".xscreensaver")))->Entries.size(), 11u);
+}
+
+TEST(XScreenSaverInstall, OurEntryGoesWhereTheDaemonReadsIt)
+{
+    TempHome home;
+    write(home.File(".xscreensaver"), "programs : \\\n  maze --root \\n\\\n\n");
+    ASSERT_EQ(installInXScreenSaver(request(home, "/s/A.SCR")).ExitCode, 0);
+    const std::string text = readAll(home.File(".xscreensaver"));
+    // The list the daemon runs: the last one keyed exactly "programs".
+    const std::size_t list = text.rfind("\nprograms:");
+    ASSERT_NE(list, std::string::npos);
+    EXPECT_NE(text.find("/s/A.SCR --root", list), std::string::npos);
+}
+
+TEST(XScreenSaverInstall, ReadOnlyHardLinkedOrLinkedSettingsAreTreatedAsTheProjectFileIs)
+{
+    const std::string before = "programs: \\\n  maze --root \\n\\\n\n";
+    for (const std::string kind : {"read-only", "hard-linked", "a link to a file of another user"}) {
+        SCOPED_TRACE(kind);
+        TempHome home;
+        const std::string file = home.File(".xscreensaver"), other = home.File("other");
+        write(kind == "read-only" ? file : other, before);
+        if (kind == "read-only")
+            ::chmod(file.c_str(), 0444);
+        else if (kind == "hard-linked")
+            ASSERT_EQ(::link(other.c_str(), file.c_str()), 0);
+        else if (::chown(other.c_str(), 4242, 4242) == 0)
+            fs::create_symlink(other, file);
+        else
+            continue;   // only root can give a file away
+        InstallResult done;
+        {
+            const PermissionsChecked checked;
+            done = installInXScreenSaver(request(home, "/s/A.SCR"));
+        }
+        const bool added = kind == "hard-linked";
+        EXPECT_EQ(done.ExitCode, added ? 0 : 1) << done.Message;
+        EXPECT_NE(done.Message.find(file), std::string::npos) << done.Message;
+        EXPECT_EQ(done.Message.find(other), std::string::npos) << done.Message;
+        EXPECT_EQ(readAll(other).find("/s/A.SCR --root") != std::string::npos, added);
+        EXPECT_EQ(readAll(file) == before, !added);
+    }
 }
 
 TEST(XScreenSaverInstall, EntryNamesAreTitlesOfTheFileName)
