@@ -7,6 +7,7 @@
 #include "common/CommandLine.h"
 #include "common/SelfFile.h"
 #include "common/Store.h"
+#include "decode/DecodeError.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -127,9 +128,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     if (preview && !IsWindow(parent))
         return fail("The preview window " + std::to_string(a.WindowId) + " is not there.");
     const ShowPlace place = preview ? ShowPlace::Preview : a.Mode == RunMode::Window ? ShowPlace::OwnWindow : ShowPlace::FullScreen;
-    SaverWindow show(store, place, preview ? parent : nullptr, wide(name));
-    const int code = show.run();
-    // A decode still under way (WIC cannot be stopped inside a row) is not
-    // waited for: the show has ended, and so has the program.
-    ExitProcess(UINT(code));
+    try {
+        SaverWindow show(store, place, preview ? parent : nullptr, wide(name));
+        // A decode still under way (WIC cannot be stopped inside a row) is
+        // not waited for: the show has ended, and so has the program.
+        ExitProcess(UINT(show.run()));
+    } catch (const std::exception& e) {
+        // Memory or a thread that could not be had: words, not a crash.
+        return fail(failureText(e) + ".");
+    }
 }

@@ -62,26 +62,17 @@ InstallRequest request(const TempHome& home, const std::string& program)
 }
 
 // Permission checks that apply to root too, in this thread while it lives.
-class PermissionsChecked {
-public:
+struct PermissionsChecked {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved[2]{}, fewer[2]{};
     PermissionsChecked()
     {
-        __user_cap_data_struct fewer[2];
-        ok_ = ::syscall(SYS_capget, &header_, saved_) == 0;
-        std::memcpy(fewer, saved_, sizeof fewer);
+        ::syscall(SYS_capget, &header, saved);
+        std::memcpy(fewer, saved, sizeof fewer);
         fewer[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_FOWNER));
-        ok_ = ok_ && ::syscall(SYS_capset, &header_, fewer) == 0;
+        ::syscall(SYS_capset, &header, fewer);
     }
-    ~PermissionsChecked()
-    {
-        if (ok_)
-            ::syscall(SYS_capset, &header_, saved_);
-    }
-
-private:
-    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct saved_[2]{};
-    bool ok_ = false;
+    ~PermissionsChecked() { ::syscall(SYS_capset, &header, saved); }
 };
 
 std::size_t count(const std::string& text, const std::string& what)
@@ -222,50 +213,36 @@ TEST(XScreenSaverInstall, FailuresSayWhatToDo)
     EXPECT_EQ(installInXScreenSaver(r).ExitCode, 1);
 }
 
-TEST(XScreenSaverInstall, TenInstallsAtOnceAllGetIn)
+TEST(XScreenSaverInstall, TenInstallsAtOnceAllGoWhereTheDaemonReadsThem)
 {
     TempHome home;
-    write(home.File(".xscreensaver"), "programs: \\\n  maze --root \\n\\\n\n");
+    // A list the daemon never reads: more than "programs" stands before its colon.
+    write(home.File(".xscreensaver"), "programs : \\\n  maze --root \\n\\\n\n");
     int go[2];
     ASSERT_EQ(::pipe(go), 0);
     std::vector<pid_t> runs;
     for (int i = 0; i < 10; ++i) {
         const InstallRequest r = request(home, "/s/S" + std::to_string(i) + ".SCR");
-        if (const pid_t pid = ::fork(); pid != 0) {
-            runs.push_back(pid);
-            continue;
+        if (runs.emplace_back(::fork()) == 0) {
+            ::close(go[1]);
+            (void)::read(go[0], &i, 1);   // all start together
+            ::_exit(installInXScreenSaver(r).ExitCode);
         }
-        char c;
-        ::close(go[1]);
-        (void)::read(go[0], &c, 1);   // all start together
-        ::_exit(installInXScreenSaver(r).ExitCode);
     }
     ::close(go[1]);
     for (const pid_t pid : runs) {
         int status = -1;
-        ::waitpid(pid, &status, 0);
-        EXPECT_EQ(status, 0);
+        EXPECT_TRUE(::waitpid(pid, &status, 0) == pid && status == 0);
     }
-    EXPECT_EQ(findPrograms(readAll(home.File(".xscreensaver")))->Entries.size(), 11u);
-}
-
-TEST(XScreenSaverInstall, OurEntryGoesWhereTheDaemonReadsIt)
-{
-    TempHome home;
-    write(home.File(".xscreensaver"), "programs : \\\n  maze --root \\n\\\n\n");
-    ASSERT_EQ(installInXScreenSaver(request(home, "/s/A.SCR")).ExitCode, 0);
+    // The list the daemon runs, after the last line keyed "programs": the defaults' two and our ten.
     const std::string text = readAll(home.File(".xscreensaver"));
-    // The list the daemon runs: the last one keyed exactly "programs".
-    const std::size_t list = text.rfind("\nprograms:");
-    ASSERT_NE(list, std::string::npos);
-    EXPECT_NE(text.find("/s/A.SCR --root", list), std::string::npos);
+    EXPECT_EQ(findPrograms(text.substr(std::min(text.size(), text.rfind("\nprograms:")))).value_or(ProgramsResource{}).Entries.size(), 12u);
 }
 
 TEST(XScreenSaverInstall, ReadOnlyHardLinkedOrLinkedSettingsAreTreatedAsTheProjectFileIs)
 {
     const std::string before = "programs: \\\n  maze --root \\n\\\n\n";
     for (const std::string kind : {"read-only", "hard-linked", "a link to a file of another user"}) {
-        SCOPED_TRACE(kind);
         TempHome home;
         const std::string file = home.File(".xscreensaver"), other = home.File("other");
         write(kind == "read-only" ? file : other, before);
@@ -273,21 +250,15 @@ TEST(XScreenSaverInstall, ReadOnlyHardLinkedOrLinkedSettingsAreTreatedAsTheProje
             ::chmod(file.c_str(), 0444);
         else if (kind == "hard-linked")
             ASSERT_EQ(::link(other.c_str(), file.c_str()), 0);
-        else if (::chown(other.c_str(), 4242, 4242) == 0)
-            fs::create_symlink(other, file);
-        else
+        else if (::chown(other.c_str(), 4242, 4242) != 0 || ::symlink(other.c_str(), file.c_str()) != 0)
             continue;   // only root can give a file away
-        InstallResult done;
-        {
-            const PermissionsChecked checked;
-            done = installInXScreenSaver(request(home, "/s/A.SCR"));
-        }
+        const PermissionsChecked checked;
+        const InstallResult done = installInXScreenSaver(request(home, "/s/A.SCR"));
         const bool added = kind == "hard-linked";
-        EXPECT_EQ(done.ExitCode, added ? 0 : 1) << done.Message;
-        EXPECT_NE(done.Message.find(file), std::string::npos) << done.Message;
-        EXPECT_EQ(done.Message.find(other), std::string::npos) << done.Message;
-        EXPECT_EQ(readAll(other).find("/s/A.SCR --root") != std::string::npos, added);
-        EXPECT_EQ(readAll(file) == before, !added);
+        EXPECT_EQ(done.ExitCode, added ? 0 : 1) << kind;
+        EXPECT_TRUE(done.Message.find(file) != std::string::npos && done.Message.find(other) == std::string::npos) << done.Message;
+        EXPECT_EQ(readAll(other).find("/s/A.SCR --root") != std::string::npos, added) << kind;
+        EXPECT_EQ(readAll(file) == before, !added) << kind;
     }
 }
 

@@ -58,9 +58,6 @@ TEST(XScreenSaverPrograms, EntriesAreReadAsTheDaemonReadsThem)
     EXPECT_EQ(packed->Entries[1].Command, "b   -x");
     EXPECT_EQ(packed->Entries[2].Name, "N");
     EXPECT_FALSE(findPrograms("# programs: nothing\n! programs: neither\ntimeout: 1\n"));
-    // The key is all that stands before the colon: "programs :" the daemon never runs.
-    EXPECT_FALSE(findPrograms("programs : a\n"));
-    EXPECT_TRUE(findPrograms(" PROGRAMS:\ta\n"));
     // The last of two lists is the one that counts.
     EXPECT_EQ(findPrograms("programs: a\nprograms: b\n")->Entries[0].Command, "b");
 }
