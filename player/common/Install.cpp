@@ -300,7 +300,7 @@ InstallResult change(const InstallRequest& r, bool add)
         return failed("Another program is changing " + p.Shown + " and has not finished. Run it again in a moment.");
     const char* option = add ? "--install" : "--uninstall";
     std::string text, problem = locatePreferences(p);
-    if (problem.empty() && p.Exists && readSmallFile(p.Real, p.Shown, text, problem, O_NOFOLLOW) != ReadOutcome::Read && problem.empty())
+    if (problem.empty() && p.Exists && readSmallFile(p.Real, p.Shown, text, problem, O_NOFOLLOW) == ReadOutcome::Missing)
         problem = p.Shown + " cannot be read";
     if (!problem.empty())
         return failed("XScreenSaver's settings cannot be changed: " + problem + ".");

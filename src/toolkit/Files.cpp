@@ -301,23 +301,6 @@ qint64 FileSizeOf(const QString& name)
 
 namespace {
 
-// Writes all of `bytes` to `fd`; returns 0 or the errno of the failure.
-int WriteAllTo(int fd, const QByteArray& bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        if (n == 0)
-            return ENOSPC;
-        done += n;
-    }
-    return 0;
-}
-
 // Writes all of `bytes` at the start of `fd`; returns 0 or the errno of the failure.
 int WriteAllAtStart(int fd, const QByteArray& bytes)
 {
@@ -349,8 +332,8 @@ void WriteInPlace(const QByteArray& path, const QByteArray& bytes)
     int err = ::fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EACCES;
     // What the new bytes go over: all that a failure must put back.
     QByteArray old(std::min<qint64>(err ? 0 : st.st_size, bytes.size()), '\0');
-    if (!err && ::pread(fd, old.data(), std::size_t(old.size()), 0) != old.size())
-        err = errno ? errno : EIO;
+    if (const ssize_t got = err ? 0 : ::pread(fd, old.data(), std::size_t(old.size()), 0); got != old.size())
+        err = got < 0 ? errno : EIO;
     if (!err) {
         err = WriteAllAtStart(fd, bytes);
         if (!err && (::ftruncate(fd, off_t(bytes.size())) != 0 || ::fsync(fd) != 0))
@@ -366,6 +349,7 @@ void WriteInPlace(const QByteArray& path, const QByteArray& bytes)
     if (err)
         throw EInOutError(IOCodeFromErrno(err));
 }
+
 } // namespace
 
 QString FollowLinkOfSameKind(const QString& name)
@@ -486,7 +470,7 @@ void WriteFileReplacing(const QString& name, const QByteArray& bytes)
             err = errno;
     }
     if (!err)
-        err = WriteAllTo(fd, bytes);
+        err = WriteAllAtStart(fd, bytes);
     if (!err && ::fsync(fd) != 0)
         err = errno;
     if (::close(fd) != 0 && !err)
