@@ -161,7 +161,7 @@ private:
 
 std::string tooLarge(const JpegLayout& l)
 {
-    return "Picture too large (" + std::to_string(l.width) + " x " + std::to_string(l.height) + ")";
+    return pictureTooLargeText(l.width, l.height);
 }
 
 // A failed WIC call: the source's own exception when it caused it.
