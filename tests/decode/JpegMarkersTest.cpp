@@ -130,7 +130,6 @@ TEST(JpegMarkers, ScansAndBlocksAreCountedExactlyAsLibjpegCountsThem)
     }
     // With the default budget a bomb is refused from its markers alone.
     EXPECT_EQ(LayoutFailure(ManyScansBomb(256, 256)), "Too many scans in the JPEG file (more than 100)");
-    // A picture too large to decode is called that before its scans count.
     const QByteArray huge = ManyScansBomb(65500, 65500);
     EXPECT_EQ(LayoutFailure(huge), "Picture too large (65500 x 65500)");
     EXPECT_EQ(LibjpegFailure(huge), LayoutFailure(huge));

@@ -18,7 +18,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdio>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>

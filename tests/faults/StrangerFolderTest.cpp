@@ -393,7 +393,7 @@ TEST_F(StrangerFolder, TwoCompilesAtOnceLeaveAWholeScreensaverOrRefuse)
     // A compile that never ends (held here) makes the next one give up
     // without touching anything.
     WriteAll(Prj() + "SUNSET.SCR", "last week's");
-    const int held = ::open(Native(Prj()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int held = ::open(Native(Prj()).constData(), O_RDONLY | O_DIRECTORY);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
     QProcess c;
     c.setProcessEnvironment(env);

@@ -119,8 +119,6 @@ TEST(Files, ReplacingWriteKeepsTheOldFileOnFailure)
     // No temporary file is left behind.
     EXPECT_EQ(QDir(t.Path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 
-    // With a second name it is written where it is, and still both names
-    // keep the old bytes: they are put back, never truncated away.
     ASSERT_EQ(::link(QFile::encodeName(t.File("P.SSJ")).constData(), QFile::encodeName(t.File("TWIN.SSJ")).constData()), 0);
     EXPECT_THROW(WriteFileReplacing("P.SSJ", QByteArray(235, 'n')), EInOutError);
     setrlimit(RLIMIT_FSIZE, &saved);

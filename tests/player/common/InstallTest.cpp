@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <cstring>
 #include <linux/capability.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -68,7 +67,7 @@ struct PermissionsChecked {
     PermissionsChecked()
     {
         ::syscall(SYS_capget, &header, saved);
-        std::memcpy(fewer, saved, sizeof fewer);
+        fewer[0] = saved[0], fewer[1] = saved[1];
         fewer[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_FOWNER));
         ::syscall(SYS_capset, &header, fewer);
     }
@@ -230,10 +229,9 @@ TEST(XScreenSaverInstall, TenInstallsAtOnceAllGoWhereTheDaemonReadsThem)
         }
     }
     ::close(go[1]);
-    for (const pid_t pid : runs) {
-        int status = -1;
+    int status = -1;
+    for (const pid_t pid : runs)
         EXPECT_TRUE(::waitpid(pid, &status, 0) == pid && status == 0);
-    }
     // The list the daemon runs, after the last line keyed "programs": the defaults' two and our ten.
     const std::string text = readAll(home.File(".xscreensaver"));
     EXPECT_EQ(findPrograms(text.substr(std::min(text.size(), text.rfind("\nprograms:")))).value_or(ProgramsResource{}).Entries.size(), 12u);
