@@ -42,11 +42,10 @@ Calls calls;
 // Every interface whose requests the player sends: the generated code's
 // variadic calls are taken apart by their signatures.
 const wl_interface* const knownInterfaces[] = {
-    &wl_display_interface,    &wl_registry_interface,     &wl_callback_interface,    &wl_compositor_interface,
-    &wl_subcompositor_interface, &wl_subsurface_interface, &wl_shm_interface,        &wl_shm_pool_interface,
-    &wl_buffer_interface,     &wl_surface_interface,      &wl_region_interface,      &wl_output_interface,
-    &wl_seat_interface,       &wl_pointer_interface,      &wl_keyboard_interface,    &xdg_wm_base_interface,
-    &xdg_surface_interface,   &xdg_toplevel_interface,    &wp_viewporter_interface,  &wp_viewport_interface,
+    &wl_display_interface, &wl_registry_interface, &wl_callback_interface, &wl_compositor_interface, &wl_subcompositor_interface,
+    &wl_subsurface_interface, &wl_shm_interface, &wl_shm_pool_interface, &wl_buffer_interface, &wl_surface_interface,
+    &wl_region_interface, &wl_output_interface, &wl_seat_interface, &wl_pointer_interface, &wl_keyboard_interface,
+    &xdg_wm_base_interface, &xdg_surface_interface, &xdg_toplevel_interface, &wp_viewporter_interface, &wp_viewport_interface,
     &wp_fractional_scale_manager_v1_interface, &wp_fractional_scale_v1_interface,
 };
 
@@ -62,7 +61,7 @@ const wl_interface* interfaceOf(wl_proxy* proxy)
 
 // The request's arguments as its signature lists them ("?" marks a nullable
 // one; a leading number, the version it came in).
-int argumentsOf(const char* signature, va_list ap, wl_argument* args, int most)
+void argumentsOf(const char* signature, va_list ap, wl_argument* args, int most)
 {
     int n = 0;
     for (const char* s = signature; *s && n < most; ++s) {
@@ -78,7 +77,6 @@ int argumentsOf(const char* signature, va_list ap, wl_argument* args, int most)
         default: break;
         }
     }
-    return n;
 }
 
 } // namespace

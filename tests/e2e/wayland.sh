@@ -5,7 +5,8 @@
 # - the background covers both outputs, the pictures show on the first only,
 #   one picture pixel to a screen pixel, and an output added is covered;
 # - SIGUSR1 starts the show again from its first picture;
-# - a key (wtype) ends it with status 0, and so does SIGTERM;
+# - a key (wtype) ends it with status 0, and so do SIGTERM and sway closing
+#   its windows; sway going away ends it with status 1;
 # - the README's line, swayidle -w timeout N 'NAME.SCR', runs it;
 # - when an output goes, the show moves to the one left (a second sway,
 #   whose outputs are windows of the first);
@@ -200,6 +201,9 @@ ended_with 0 "a key"
 run_player
 kill -TERM "$PLAYER_PID"
 ended_with 0 SIGTERM
+run_player
+as_user swaymsg '[app_id=glimmer-scr] kill' >/dev/null || fail "sway cannot close the screensaver's windows"
+ended_with 0 "sway closing its windows"
 
 # --- The idle daemon, with the README's line ---------------------------------
 user_command
@@ -225,6 +229,7 @@ echo "wayland: swayidle -w timeout 1 '$SCR' shows it, and a key ends it"
 printf 'xwayland disable\n' >"$WORK/nested.conf"
 start_sway nested "$WORK/nested.conf" WLR_BACKENDS=wayland WLR_WL_OUTPUTS=2 "${MAIN_SESSION[@]}"
 NESTED_SESSION=("${SESSION[@]}")
+NESTED_PID=${PIDS[-1]}
 run_player
 SESSION=("${MAIN_SESSION[@]}")
 as_user swaymsg '[title="wlroots - WL-1"] kill' >/dev/null || fail "the nested sway's first output cannot be closed"
@@ -232,13 +237,14 @@ sleep 1
 SESSION=("${NESTED_SESSION[@]}")
 [ "$(as_user swaymsg -t get_outputs | grep -c '"name": "WL-')" = 1 ] || fail "the nested sway still has two outputs"
 shot moved WL-2
-# Its windows are small: the pictures there are halved.
+# Its outputs are windows of the first sway, as large as it makes them.
 [ "$(count "$WORK/shots/moved.png" 008040)" -gt 0 ] && [ "$(count "$WORK/shots/moved.png" 3f3f3f)" = 0 ] &&
     [ $(($(count "$WORK/shots/moved.png" ff0000) + $(count "$WORK/shots/moved.png" ffff00))) -gt 1000 ] ||
     fail "when WL-1 went, WL-2 did not show the show: $(picture "$WORK/shots/moved.png")"
-kill -TERM "$PLAYER_PID"
-ended_with 0 "SIGTERM after an output went"
 echo "wayland: when an output goes, the show moves to the one left"
+kill -TERM "$NESTED_PID"
+ended_with 1 "the compositor going away"
+grep -q 'compositor closed the connection' "$WORK/player.err" || fail "no word of the compositor gone: $(cat "$WORK/player.err")"
 
 # --- Without libwayland-client -----------------------------------------------------
 library=$(ldconfig -p | awk '/libwayland-client\.so\.0 / { print $NF; exit }')
