@@ -126,7 +126,7 @@ void Screen::surfaceConfigure(std::uint32_t serial)
         configured_ = true;
         paintBackground();
     }
-    wl_surface_commit(surface_);
+    commit();
 }
 
 void Screen::rescale()
@@ -139,7 +139,7 @@ void Screen::rescale()
     if (!configured_ || paintedScale_ == scale120())
         return;
     paintBackground();
-    wl_surface_commit(surface_);
+    commit();
 }
 
 void Screen::claimOutput()
@@ -162,18 +162,25 @@ void Screen::fractionalScale(int scale120)
     rescale();
 }
 
-void Screen::damageAll(wl_surface* surface)
+void Screen::attach(wl_surface* surface, const ShmBuffer& buffer)
 {
+    wl_surface_attach(surface, buffer.proxy(), 0, 0);
     if (connection_.compositorVersion >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION)
         wl_surface_damage_buffer(surface, 0, 0, INT_MAX, INT_MAX);
     else
         wl_surface_damage(surface, 0, 0, INT_MAX, INT_MAX);
 }
 
+void Screen::commit()
+{
+    // The picture's surface changes with this commit too: it is synchronised.
+    wl_surface_commit(surface_);
+    replaced_.clear();
+}
+
 void Screen::paintBackground()
 {
     paintedScale_ = scale120();
-    std::erase_if(retired_, [](const auto& b) { return !b->busy(); });
     if (viewport_) {
         // One pixel stretched over the surface by the compositor: the
         // middle one of three by three, as a renderer may sample a little
@@ -190,17 +197,15 @@ void Screen::paintBackground()
         const int scale = bufferScale();
         if (!backgroundBuffer_ || backgroundBuffer_->width() != width_ * scale || backgroundBuffer_->height() != height_ * scale) {
             if (backgroundBuffer_)
-                retired_.push_back(std::move(backgroundBuffer_));
+                replaced_.push_back(std::move(backgroundBuffer_));
             backgroundBuffer_ = ShmBuffer::make(connection_.shm, width_ * scale, height_ * scale);
             if (backgroundBuffer_)
                 backgroundBuffer_->fill(background_);
         }
         wl_surface_set_buffer_scale(surface_, scale);
     }
-    if (backgroundBuffer_) {
-        backgroundBuffer_->attachTo(surface_);
-        damageAll(surface_);
-    }
+    if (backgroundBuffer_)
+        attach(surface_, *backgroundBuffer_);
     // The picture's buffer is made again for the new scale.
     bufferPicture_.reset();
     redraw_ = true;
@@ -210,7 +215,7 @@ void Screen::carryShow(bool carry)
 {
     if (!carry) {
         dropPicture();
-        wl_surface_commit(surface_);
+        commit();
         return;
     }
     if (pictureSurface_)
@@ -235,8 +240,7 @@ void Screen::dropPicture()
     pictureViewport_ = nullptr;
     subsurface_ = nullptr;
     pictureSurface_ = nullptr;
-    if (pictureBuffer_)
-        retired_.push_back(std::move(pictureBuffer_));
+    pictureBuffer_.reset();
     bufferPicture_.reset();
     pictureAttached_ = false;
 }
@@ -245,7 +249,6 @@ bool Screen::draw(const ShowFrame& frame)
 {
     if (!configured_ || frameCallback_)
         return false;
-    std::erase_if(retired_, [](const auto& b) { return !b->busy(); });
     if (pictureSurface_ && !putPicture(frame) && pictureAttached_) {
         wl_surface_attach(pictureSurface_, nullptr, 0, 0);
         wl_surface_commit(pictureSurface_);
@@ -254,8 +257,7 @@ bool Screen::draw(const ShowFrame& frame)
     redraw_ = false;
     frameCallback_ = wl_surface_frame(surface_);
     wl_callback_add_listener(frameCallback_, &frameListener, this);
-    // The picture's surface changes with this commit: it is synchronised.
-    wl_surface_commit(surface_);
+    commit();
     return true;
 }
 
@@ -274,7 +276,7 @@ bool Screen::putPicture(const ShowFrame& frame)
     bool fresh = false;
     if (bufferPicture_ != frame.picture || bufferWidth_ != r.width || bufferHeight_ != r.height || bufferPadScale_ != scale) {
         if (pictureBuffer_)
-            retired_.push_back(std::move(pictureBuffer_));
+            replaced_.push_back(std::move(pictureBuffer_));
         bufferPicture_ = frame.picture;
         bufferWidth_ = r.width;
         bufferHeight_ = r.height;
@@ -318,8 +320,7 @@ bool Screen::putPicture(const ShowFrame& frame)
     }
     wl_surface_set_buffer_scale(pictureSurface_, scale);
     if (fresh || !pictureAttached_) {
-        pictureBuffer_->attachTo(pictureSurface_);
-        damageAll(pictureSurface_);
+        attach(pictureSurface_, *pictureBuffer_);
         pictureAttached_ = true;
     }
     wl_surface_commit(pictureSurface_);

@@ -62,7 +62,8 @@ private:
     int bufferScale() const { return fractional_ ? 1 : scale120() / wholeScale; }
     void paintBackground();
     bool putPicture(const ShowFrame& frame);
-    void damageAll(wl_surface* surface);
+    void attach(wl_surface* surface, const ShmBuffer& buffer);
+    void commit();
     void dropPicture();
 
     Connection& connection_;
@@ -90,7 +91,7 @@ private:
     wl_subsurface* subsurface_ = nullptr;
     wp_viewport* pictureViewport_ = nullptr;
     std::unique_ptr<ShmBuffer> pictureBuffer_;
-    std::vector<std::unique_ptr<ShmBuffer>> retired_;   // still read by the compositor
+    std::vector<std::unique_ptr<ShmBuffer>> replaced_;   // until the commit that replaces them
     std::shared_ptr<const FittedPicture> bufferPicture_;   // what pictureBuffer_ holds
     int bufferWidth_ = 0, bufferHeight_ = 0, bufferPadScale_ = 0;
     bool pictureAttached_ = false;

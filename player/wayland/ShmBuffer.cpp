@@ -7,12 +7,6 @@
 
 namespace wayland {
 
-namespace {
-const wl_buffer_listener bufferListener = {
-    [](void* data, wl_buffer*) { static_cast<ShmBuffer*>(data)->released(); },
-};
-} // namespace
-
 std::unique_ptr<ShmBuffer> ShmBuffer::make(wl_shm* shm, int width, int height)
 {
     const std::size_t bytes = std::size_t(std::max(width, 1)) * std::size_t(std::max(height, 1)) * 4;
@@ -39,7 +33,6 @@ std::unique_ptr<ShmBuffer> ShmBuffer::make(wl_shm* shm, int width, int height)
     // The buffer keeps the memory; the pool and the descriptor have done their part.
     wl_shm_pool_destroy(pool);
     ::close(fd);
-    wl_buffer_add_listener(b->buffer_, &bufferListener, b.get());
     return b;
 }
 
@@ -52,11 +45,5 @@ ShmBuffer::~ShmBuffer()
 }
 
 void ShmBuffer::fill(std::uint32_t pixel) { std::fill(pixels_, pixels_ + std::size_t(width_) * std::size_t(height_), pixel); }
-
-void ShmBuffer::attachTo(wl_surface* surface)
-{
-    wl_surface_attach(surface, buffer_, 0, 0);
-    busy_ = true;
-}
 
 } // namespace wayland

@@ -1,7 +1,9 @@
 #pragma once
 // Pixels in memory shared with the compositor (wl_shm, XRGB8888: the
-// decoders' 0xFFRRGGBB as it stands), written by the player and read by the
-// compositor from the moment it is attached until the compositor releases it.
+// decoders' 0xFFRRGGBB as it stands), written by the player before the
+// compositor ever sees them, and never again: the compositor keeps its own
+// hold on the memory for as long as it shows them, so a buffer may go as
+// soon as another has taken its place.
 #include "wayland/Protocols.h"
 
 #include <cstdint>
@@ -23,18 +25,12 @@ public:
     std::uint32_t* row(int y) { return pixels_ + std::size_t(y) * std::size_t(width_); }
     void fill(std::uint32_t pixel);
 
-    // Attached to a surface: the compositor reads it until it says.
-    void attachTo(wl_surface* surface);
-    bool busy() const { return busy_; }
-    void released() { busy_ = false; }
-
 private:
     ShmBuffer() = default;
     wl_buffer* buffer_ = nullptr;
     std::uint32_t* pixels_ = nullptr;
     std::size_t bytes_ = 0;
     int width_ = 0, height_ = 0;
-    bool busy_ = false;
 };
 
 } // namespace wayland

@@ -215,6 +215,8 @@ for ((i = 0; i < 50; i++)); do
     sleep 0.1
 done
 [ -n "$PLAYER_PID" ] || fail "swayidle did not start the screensaver within 5 s: $(tail -3 "$WORK/swayidle.log")"
+# Ended before swayidle, which waits for it (-w).
+PIDS+=("$PLAYER_PID")
 sleep 1
 shot idle HEADLESS-1
 case $(picture "$WORK/shots/idle.png") in red | yellow) ;; *) fail "under swayidle: $(picture "$WORK/shots/idle.png")" ;; esac
