@@ -282,9 +282,9 @@ bool Screen::putPicture(const ShowFrame& frame)
         bufferHeight_ = r.height;
         bufferPadScale_ = scale;
         const PixelBuffer& pixels = frame.picture->pixels;
-        // Without the memory the place keeps the background, as on X11.
         if (pixels.empty())
             return false;
+        // Without the memory the place keeps the background, as on X11.
         pictureBuffer_ = ShmBuffer::make(connection_.shm, padded(r.width, scale), padded(r.height, scale));
         if (!pictureBuffer_)
             return false;
