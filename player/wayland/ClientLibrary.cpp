@@ -1,9 +1,9 @@
 #include "wayland/ClientLibrary.h"
 
+#include "text/PrintableText.h"
 #include "wayland/Protocols.h"
 
 #include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
@@ -55,7 +55,7 @@ const wl_interface* interfaceOf(wl_proxy* proxy)
     for (const wl_interface* i : knownInterfaces)
         if (name && std::strcmp(i->name, name) == 0)
             return i;
-    std::fprintf(stderr, "Glimmer: a request to a Wayland object of unknown kind %s\n", name ? name : "?");
+    PrintLines(stderr, std::string("Glimmer: a request to a Wayland object of unknown kind ") + (name ? name : "?"));
     std::abort();
 }
 
