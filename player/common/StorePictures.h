@@ -9,9 +9,10 @@
 
 namespace player {
 
-// Only a name whose extension (from its last ".", with no "\", ":" or "/"
-// after it) is ".JPG" in any letter case is a JPEG; every other picture,
-// ".JPEG" included, is read as a bitmap, as the program's preview reads it.
+// What a name suggests: a JPEG when its extension (from its last ".", with
+// no "\", ":" or "/" after it) is ".JPG" in any letter case, else a bitmap.
+// The picture's first bytes decide (pictureFormatOf in decode/Picture.h);
+// this only says which decoder names the fault of a picture that is neither.
 PictureFormat pictureFormatOf(const std::string& name);
 
 // What the show reads of the store's settings record.

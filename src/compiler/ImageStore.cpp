@@ -401,7 +401,7 @@ std::optional<QString> FirstMissingPicture(const SaverSettings& settings)
 {
     for (int k = 1; k <= MaxImages; ++k) {
         const QString name = settings.Slot(k).Name();
-        if (name.isEmpty() ? k <= settings.ImageCount : !ProjectPictureExists(name))
+        if (!name.isEmpty() && !ProjectPictureExists(name))
             return name;
     }
     return std::nullopt;
@@ -447,8 +447,12 @@ TCompiled CompileScreenSaver()
     ProjectState& project = Project();
     SaverSettings& settings = project.Settings;
 
-    if (const auto missing = FirstMissingPicture(settings))
+    const SaverSettings closed = settings.WithoutEmptySlots();
+    if (const auto missing = FirstMissingPicture(closed))
         throw ECompileError(QStringLiteral("The graphic ") + *missing + QStringLiteral(" was not found."));
+    if (closed.ImageCount == 0)
+        throw ECompileError(QStringLiteral("The screensaver %1 has no pictures to compile.").arg(project.ScreenSaverName()));
+    settings = closed;
     const QStringList pictures = PictureList(settings);
     const QString base = project.ScreenSaverName();
     const QString storeName = base + QStringLiteral(".SSC");

@@ -63,8 +63,11 @@ struct TCompiled {
 // ECompileError, for the caller to show as the compile's own message; a
 // failed read or write as EInOutError, for the standard error report.
 // Whatever way it fails, NAME.SSC and the half-built screensaver are gone and
-// an existing NAME.SCR is as it was. Sets Name, Offset and Size of slots 1 to
-// ImageCount in memory; does not save the project file.
+// an existing NAME.SCR is as it was. An empty slot among 1 to ImageCount is
+// left out and the slots after it close up (SaverSettings::WithoutEmptySlots),
+// in the screensaver and, once every picture is found, in memory too. Sets
+// Name, Offset and Size of slots 1 to ImageCount in memory; does not save
+// the project file.
 // After NAME.SCR, the Windows screensaver: what became of it is returned,
 // for the caller to tell.
 TCompiled CompileScreenSaver();
@@ -74,10 +77,8 @@ TCompiled CompileScreenSaver();
 QStringList PictureList(const SaverSettings& settings);
 
 // The first slot name (slot order) that names no picture in the current
-// folder, or nothing when all are there. An empty slot among 1..ImageCount
-// counts as missing (its name is empty): the screensaver could not show it.
-// A name that could reach outside the folder ('/', ".", "..") never counts
-// as there.
+// folder, or nothing when all are there; empty slots name nothing. A name
+// that could reach outside the folder ('/', ".", "..") never counts as there.
 std::optional<QString> FirstMissingPicture(const SaverSettings& settings);
 
 // Writes the image store `storeName` from `settings` and `pictureList` and

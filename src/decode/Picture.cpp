@@ -9,6 +9,19 @@
 int PictureInfo::uprightWidth() const { return orientationSwapsAxes(orientation) ? height : width; }
 int PictureInfo::uprightHeight() const { return orientationSwapsAxes(orientation) ? width : height; }
 
+PictureFormat pictureFormatOf(ByteSource& source, PictureFormat byName)
+{
+    std::uint8_t head[3] = {};
+    source.seek(0);
+    const std::size_t n = source.read(head, sizeof head);
+    source.seek(0);
+    if (n == 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF)
+        return PictureFormat::Jpeg;
+    if (n >= 2 && head[0] == 'B' && head[1] == 'M')
+        return PictureFormat::Bitmap;
+    return byName;
+}
+
 PictureInfo readPictureInfo(ByteSource& source, PictureFormat format, const DecodeControl& control)
 {
     PictureInfo info;
@@ -38,6 +51,7 @@ PixelBuffer decodePicture(ByteSource& source, PictureFormat format, int halvings
 FittedPicture decodeToFit(ByteSource& source, PictureFormat format, int areaWidth, int areaHeight, FitRule rule,
                           const DecodeControl& control)
 {
+    format = pictureFormatOf(source, format);
     FittedPicture fitted;
     fitted.info = readPictureInfo(source, format, control);
     fitted.halvings = halvingsToFit(fitted.info.uprightWidth(), fitted.info.uprightHeight(), areaWidth, areaHeight, rule);

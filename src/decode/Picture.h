@@ -9,6 +9,11 @@
 
 enum class PictureFormat { Jpeg, Bitmap };
 
+// What a picture's first bytes say it is: JPEG (FF D8 FF) or a bitmap
+// ("BM"), whatever its name. Anything else is taken for `byName`, what its
+// name suggests, so that its decoder names the fault.
+PictureFormat pictureFormatOf(ByteSource& source, PictureFormat byName);
+
 struct PictureInfo {
     int width = 0;         // as stored
     int height = 0;
@@ -38,5 +43,6 @@ struct FittedPicture {
     int shownHeight() const { return info.uprightHeight() >> halvings; }
 };
 
+// `format` is what the name suggests; the first bytes decide.
 FittedPicture decodeToFit(ByteSource& source, PictureFormat format, int areaWidth, int areaHeight, FitRule rule,
                           const DecodeControl& control);

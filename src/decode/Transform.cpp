@@ -6,13 +6,18 @@
 
 int halvingsToFit(int width, int height, int areaWidth, int areaHeight, FitRule rule)
 {
-    auto tooLarge = [&](int w, int h) {
-        return rule == FitRule::LargerThan ? (w > areaWidth || h > areaHeight) : (w >= areaWidth || h >= areaHeight);
-    };
+    auto larger = [&](int k) { return (width >> k) > areaWidth || (height >> k) > areaHeight; };
     int k = 0;
+    // The view's "at least as large" decides the first halving only: after
+    // it, a picture of exactly the screen's size fits, as it does in the show.
+    if (rule == FitRule::AtLeastAsLarge) {
+        if (width < areaWidth && height < areaHeight)
+            return 0;
+        k = 1;
+    }
     // An empty area would ask for ever; nothing is left to halve once the
     // picture is gone on both axes.
-    while (k < 31 && ((width >> k) > 0 || (height >> k) > 0) && tooLarge(width >> k, height >> k))
+    while (k < 31 && ((width >> k) > 0 || (height >> k) > 0) && larger(k))
         ++k;
     return k;
 }

@@ -9,11 +9,12 @@
 #include <vector>
 
 // The show's test is "larger than" (a picture of exactly the screen's size
-// is not reduced), the single-image view's "at least as large as".
+// is not reduced); the single-image view halves a picture "at least as
+// large as" the screen once, and after that only while it is larger.
 enum class FitRule { LargerThan, AtLeastAsLarge };
 
 // How many times width x height is halved (integer halves, width div 2^k)
-// until the area's test no longer asks for it: 0 for a picture that fits.
+// by the area's rule: 0 for a picture that fits.
 int halvingsToFit(int width, int height, int areaWidth, int areaHeight, FitRule rule);
 
 // Pixels along one axis of a picture decoded at 1/2^halvings: rounded up, as

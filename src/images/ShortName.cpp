@@ -38,7 +38,8 @@ NameParts split(const QString& name)
     NameParts p;
     p.base = keptCapitals(dot < 0 ? n : n.left(dot));
     std::u32string ext = dot < 0 ? std::u32string() : keptCapitals(n.mid(dot + 1));
-    if (ext == U"JPEG")
+    // Every JPEG name ends in ".JPG", the one the picker lists everywhere.
+    if (ext == U"JPEG" || ext == U"JPE")
         ext = U"JPG";
     std::size_t k = std::min<std::size_t>(3, ext.size());
     while (k > 0 && SlotNameBytes(head(ext, k)).size() > 3)

@@ -2,7 +2,7 @@
 // The short name a picture gets in the project folder when its own name does
 // not fit a slot, in the familiar short-name style: up to six letters or
 // digits of the name in capitals, "~", a number, and the extension, with
-// ".JPEG" shortened to ".JPG": IMG_20230514_123456.jpg becomes IMG_20~1.JPG.
+// ".JPEG" and ".JPE" made ".JPG": IMG_20230514_123456.jpg becomes IMG_20~1.JPG.
 // Fewer letters are taken where more would not fit the slot's 12 bytes
 // (ОТПУСК 2023.JPG becomes ОТП~1.JPG), and never part of a character.
 #include <QString>

@@ -20,7 +20,8 @@ struct TShownPicture {
     int Halvings = 0;
 };
 
-// Decodes the picture at the stream's position: JPEG when `jpeg`, else a
+// Decodes the picture at the stream's position as its first bytes say; one
+// that is neither JPEG nor a bitmap is tried as JPEG when `jpeg`, else as a
 // Windows bitmap. Failures throw what TJPEGBitmap and TBitmap throw, with
 // the same texts; a set `cancel` ends the decode soon with DecodeCancelled.
 TShownPicture LoadShownPicture(TStream& stream, bool jpeg, QSize area, FitRule rule, const std::atomic<bool>* cancel = nullptr);

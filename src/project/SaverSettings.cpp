@@ -153,6 +153,23 @@ bool SaverSettings::Normalize()
     return changed;
 }
 
+SaverSettings SaverSettings::WithoutEmptySlots() const
+{
+    SaverSettings closed = *this;
+    const int count = std::clamp<int>(ImageCount, 0, MaxImages);
+    closed.ImageCount = count;
+    int n = 0;
+    for (int k = 1; k <= MaxImages; ++k) {
+        if (k <= count && Slot(k).IsEmpty())
+            --closed.ImageCount;
+        else
+            closed.Images[std::size_t(n++)] = Slot(k);
+    }
+    while (n < MaxImages)
+        closed.Images[std::size_t(n++)] = ImageEntry();
+    return closed;
+}
+
 SaverSettings NewProjectSettings()
 {
     SaverSettings s;

@@ -71,6 +71,12 @@ struct SaverSettings {
     // Float, a name length above 12 to 12. Returns true when anything changed.
     bool Normalize();
 
+    // The record as the show and the compile take it: an empty slot among 1
+    // to ImageCount (a Remove in an editor closed with its close box) is left
+    // out, as the editor's OK leaves it out: the slots after it close up in
+    // their order and ImageCount counts what is left.
+    SaverSettings WithoutEmptySlots() const;
+
     bool operator==(const SaverSettings&) const = default;
 };
 

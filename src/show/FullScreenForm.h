@@ -26,7 +26,7 @@ public:
     std::unique_ptr<TBitmap> BmpPicture;
     bool IsJpeg = false;
 
-    // The holder for a file of that name: only ".JPG" is decoded as JPEG.
+    // The holder for a file of that name, as its name suggests (".JPG").
     TBitmap& PictureFor(const QString& name);
     TBitmap& CurrentPicture();
 

@@ -10,7 +10,8 @@
 
 class TStream;
 
-// Decodes `stream`'s picture for `area` by `rule`. Waits quietly for a short
+// Decodes `stream`'s picture for `area` by `rule`, as its first bytes say
+// (`jpeg`: what the name suggests). Waits quietly for a short
 // while (a photo is usually done by then); after that `whenSlow` runs (the
 // view shows its empty window so that a key can end it) and this thread's
 // event loop runs until the decode is done. `stop` is handed to the decoder:

@@ -42,6 +42,7 @@ private:
     TPictureSource& source_;
 };
 
-// True when the file name's extension, upper-cased, is ".JPG": only that
-// extension is decoded as JPEG; every other file is read as a bitmap.
+// True when the file name's extension, upper-cased, is ".JPG": what the name
+// suggests. The first bytes decide (pictureFormatOf); the name only says
+// which decoder names the fault of a file that is neither.
 bool IsJpegName(const QString& name);

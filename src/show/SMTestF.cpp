@@ -37,8 +37,8 @@ void TSMTestForm::LoadPictureFile(const QString& fileName)
 void TSMTestForm::FormActivate()
 {
     const QSize screen = ScreenSize();
-    // At least as large as the screen on either axis: halved, and again,
-    // until it is not.
+    // At least as large as the screen on either axis: halved, and again
+    // while still larger.
     FitPicture(CurrentPicture(), shownSize_, halvings_);
     const QRect r = PictureRect();
     SetPictureTop(screen.height() / 2 - r.height() / 2);

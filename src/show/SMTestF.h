@@ -12,10 +12,11 @@ public:
 
     QString PictureFileName;
 
-    // Decodes the file, by its extension, for this screen: upright, halved
-    // while it is at least as large as the screen. Throws when it cannot be
-    // decoded, and DecodeCancelled when a key ended a slow decode (the window
-    // shows, empty, while a decode takes long).
+    // Decodes the file, as its first bytes say, for this screen: upright,
+    // halved once when it is at least as large as the screen, and again
+    // while it is larger. Throws when it cannot be decoded, and
+    // DecodeCancelled when a key ended a slow decode (the window shows,
+    // empty, while a decode takes long).
     void LoadPictureFile(const QString& fileName);
     // Sizes (halved as decided at the load) and centres the picture.
     void FormActivate();

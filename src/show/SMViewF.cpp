@@ -25,11 +25,11 @@ ShowSettings ShowSettingsOf(const SaverSettings& s)
 
 TSMViewForm::TSMViewForm(const SaverSettings& settings, TPictureSource& source, TShowOptions options,
                          DecodeWorker::Mode decoding, QWidget* parent)
-    : TFullScreenForm(settings.BackgroundColor, options.FullScreen, parent), settings_(settings), source_(source), options_(options)
+    : TFullScreenForm(settings.BackgroundColor, options.FullScreen, parent),
+      settings_(settings.WithoutEmptySlots()), source_(source), options_(options)
 {
     setObjectName(QStringLiteral("SMViewForm"));
     // No help context: every key, F1 included, ends the show.
-    settings_.ImageCount = std::clamp(settings_.ImageCount, 0, MaxImages);
     pictures_ = std::make_unique<TSlotPictures>(settings_, source_);
     // The worker's word that a picture is decoded comes back to this thread.
     auto wake = [this] { QMetaObject::invokeMethod(this, [this] { sync(); }, Qt::QueuedConnection); };
@@ -223,6 +223,11 @@ void TSMViewForm::closeEvent(QCloseEvent* e)
 bool CheckShowPictures(TSMViewForm& form)
 {
     const SaverSettings& s = form.Settings();
+    if (s.ImageCount == 0) {
+        form.FormClose();
+        ShowError(QStringLiteral("The screensaver has no pictures to show."));
+        return false;
+    }
     for (int k = 1; k <= s.ImageCount; ++k) {
         const QString name = s.Slot(k).Name();
         if (!form.Source().Exists(name)) {

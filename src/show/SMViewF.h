@@ -81,8 +81,9 @@ private:
     bool telling_ = false;
 };
 
-// True when every slot 1..ImageCount names a picture that is there; else it
-// shows the pointer again and reports the first missing one.
+// True when every slot 1..ImageCount names a picture that is there (the
+// form's record has its empty slots left out); else it shows the pointer
+// again and reports the first missing one, or that none is left.
 bool CheckShowPictures(TSMViewForm& form);
 
 // Runs the show of the open project from the project folder.

@@ -1,9 +1,12 @@
+#include "BitmapWriter.h"
 #include "TestSupport.h"
 #include "app/SSMenuF.h"
 #include "app/SMWaitF.h"
 #include "controls/LumTile.h"
+#include "images/SMImageF.h"
 #include "project/Project.h"
 #include "project/SMstartf.h"
+#include "show/SMViewF.h"
 #include "toolkit/FileControls.h"
 #include "toolkit/Files.h"
 #include "toolkit/Help.h"
@@ -406,4 +409,42 @@ TEST_F(MainWindowTest, TheSlotEditorDecidesWhetherTheShowAndTheCompilerAreOffere
     EXPECT_FALSE(m.ViewBtn->isEnabled());
     EXPECT_FALSE(m.CompileBtn->isEnabled());
     EXPECT_TRUE(m.menuPnl->isVisibleTo(&m));
+}
+
+// Remove, then the editor's close box: View and Compile leave the emptied
+// slot out, as OK would, and nothing writes the project file.
+TEST_F(MainWindowTest, ASlotRemovedInAnEditorLeftByItsCloseBoxIsLeftOutOfViewAndCompile)
+{
+    TempFolder t;
+    TSSMenuForm m;
+    makeCompilableProject(t);
+    const QByteArray b = BlankBitmap(40, 30, qRgb(10, 20, 30));
+    WriteAll(t.File("PRJ/A.BMP"), BlankBitmap(20, 10, qRgb(1, 2, 3)));
+    WriteAll(t.File("PRJ/B.BMP"), b);
+    Project().Settings.ImageCount = 2;
+    Project().Settings.Slot(2).SetName("B.BMP");
+    SaveProject();
+    const QByteArray saved = ReadAll(t.File("PRJ/SUNSET.SSJ"));
+    m.UpdateCommands();
+    MessageRecorder rec;
+    OnNextModal([](QWidget* w) {
+        qobject_cast<TSSAddForm*>(w)->BitBtn4->click();   // slot 1
+        w->close();
+    });
+    m.ImageBtnClick();
+    bool shown = false;
+    OnNextModal([&](QWidget* w) {
+        shown = qobject_cast<TSMViewForm*>(w) != nullptr;
+        w->close();
+    });
+    m.ViewBtnClick();
+    EXPECT_TRUE(shown);
+    m.CompileBtnClick();
+    EXPECT_EQ(rec.Texts(), QStringList{CompileSuccessMessage("SUNSET")});
+    const QByteArray store = ReadAll(t.File("PRJ/SUNSET.SCR")).mid(11);
+    ASSERT_EQ(store.size(), 235 + b.size());
+    EXPECT_EQ(store[21], 1) << "ImageCount";
+    EXPECT_EQ(store.mid(25, 6), QByteArray("\x05" "B.BMP"));
+    EXPECT_EQ(store.mid(235), b);
+    EXPECT_EQ(ReadAll(t.File("PRJ/SUNSET.SSJ")), saved);
 }

@@ -330,15 +330,24 @@ TEST_F(Compiler, OnlyTheFirstMissingPictureIsReportedAndNothingIsWritten)
     ExpectOldSaverUntouched();
 }
 
-// An editor closed with its close box can leave a counted slot empty: the
-// screensaver could not show it, so nothing is compiled.
-TEST_F(Compiler, AnEmptySlotAmongTheShownOnesIsMissing)
+// An editor closed with its close box can leave a counted slot empty: it is
+// left out as the editor's OK would leave it out, the slots after it close
+// up, and the record counts what is left.
+TEST_F(Compiler, AnEmptySlotAmongTheShownOnesIsLeftOut)
 {
-    Picture("A.BMP", 10, 1);
+    const QByteArray a = Picture("A.BMP", 10, 1);
     Slots({"", "A.BMP"}, 2);
+    ASSERT_TRUE(Compile());
+    const QByteArray store = ReadAll(Here("SUNSET.SCR")).right(235 + 10);
+    EXPECT_EQ(LE32(store, 21), 1);
+    EXPECT_EQ(NameOf(store, 1), QByteArray("A.BMP"));
+    EXPECT_EQ(OffsetOf(store, 1), 235);
+    EXPECT_EQ(store.mid(235), a);
+    // Nothing left at all: said so, and nothing written.
+    Slots({"", ""}, 2);
     OldSaver();
     EXPECT_FALSE(Compile());
-    EXPECT_EQ(messages_.Texts(), QStringList{"The graphic  was not found."});
+    EXPECT_EQ(messages_.Texts(), QStringList{"The screensaver SUNSET has no pictures to compile."});
     ExpectOldSaverUntouched();
 }
 

@@ -73,8 +73,9 @@ TEST(Fit, HalvedUntilTheViewsTestNoLongerHolds)
     for (int k = 1; k <= 4; ++k) {
         SCOPED_TRACE(k);
         EXPECT_EQ(halvingsToFit((W - 1) << k, 10, W, H, FitRule::AtLeastAsLarge), k);
-        EXPECT_EQ(halvingsToFit(W << k, 10, W, H, FitRule::AtLeastAsLarge), k + 1) << "equal after the halvings";
-        EXPECT_EQ(halvingsToFit(10, H << k, W, H, FitRule::AtLeastAsLarge), k + 1);
+        EXPECT_EQ(halvingsToFit(W << k, 10, W, H, FitRule::AtLeastAsLarge), k) << "equal after the halvings fits";
+        EXPECT_EQ(halvingsToFit(10, H << k, W, H, FitRule::AtLeastAsLarge), k);
+        EXPECT_EQ(halvingsToFit((W + 1) << k, 10, W, H, FitRule::AtLeastAsLarge), k + 1);
     }
     // An area with no room stops once nothing is left, never for ever.
     EXPECT_LE(halvingsToFit(5000, 5000, 0, 0, FitRule::AtLeastAsLarge), 31);

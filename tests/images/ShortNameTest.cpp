@@ -54,6 +54,7 @@ TEST(ShortName, JpegBecomesJpgAndLongExtensionsKeepThreeLetters)
 {
     EXPECT_EQ(ShortNameWith("Sunset over the bay.jpeg", 1), "SUNSET~1.JPG");
     EXPECT_EQ(ShortNameWith("Sunset over the bay.JPEG", 1), "SUNSET~1.JPG");
+    EXPECT_EQ(ShortNameWith("Sunset over the bay.jpe", 1), "SUNSET~1.JPG");
     EXPECT_EQ(ShortNameWith("Sunset over the bay.tiff", 1), "SUNSET~1.TIF");
 }
 

@@ -1,6 +1,7 @@
 // What the X11 player reads of a compiled screensaver: the store after its
 // own executable image, checked, and each slot's picture decoded from it by
 // the show engine. Screensavers are made by the real compiler and player.
+#include "JpegFiles.h"
 #include "TestSupport.h"
 #include "compiler/ImageStore.h"
 #include "picture/JPEGBitmap.h"
@@ -116,6 +117,28 @@ TEST(PlayerStore, ReadsWhatTheCompilerWrites)
     // The same picture again after its pages were given back.
     EXPECT_EQ(decodeSlot(pictures, 1).pixels.row(19)[29] & 0xFFFFFF, 0xFF0000u);
     EXPECT_THROW(pictures.open(3), std::exception);
+}
+
+TEST(PlayerStore, PicturesAreDecodedByTheirFirstBytesWhateverTheirNames)
+{
+    TempFolder t;
+    TJPEGBitmap photo;
+    photo.SetImage(TestPicture(24, 18));
+    photo.SaveToFile(t.File("PHOTO.JPEG"));
+    QImage(12, 8, QImage::Format_RGB32).save(t.File("PIC.JPG"), "BMP");
+    Project() = ProjectState{};
+    Project().ProgramFolder = binDir;
+    Project().ProjectFolder = t.Path();
+    Project().ProjectFile = "NAMES.SSJ";
+    Project().Settings = NewProjectSettings();
+    Project().Settings.ImageCount = 2;
+    Project().Settings.Slot(1).SetName("PHOTO.JPEG");
+    Project().Settings.Slot(2).SetName("PIC.JPG");
+    ASSERT_NO_THROW(CompileScreenSaver());
+    const QByteArray scr = ReadAll(t.File("NAMES.SCR"));
+    player::StorePictures pictures(attached(scr));
+    EXPECT_EQ(decodeSlot(pictures, 1).shownWidth(), 24);
+    EXPECT_EQ(decodeSlot(pictures, 2).shownWidth(), 12);
 }
 
 TEST(PlayerStore, TheEngineShowsTheStoresPicturesHalvedToFitTheWindow)

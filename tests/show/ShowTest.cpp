@@ -1,5 +1,6 @@
 #include "BitmapWriter.h"
 #include "JpegBombs.h"
+#include "JpegFiles.h"
 #include "TestSupport.h"
 #include "controls/EnhImage.h"
 #include "picture/JPEGBitmap.h"
@@ -170,11 +171,12 @@ TEST_F(ShowTest, TheFirstMissingSlotIsNamedAndTheShowDoesNotStart)
     watch.Cancel();
     EXPECT_FALSE(shown);
     EXPECT_EQ(rec.Texts(), QStringList{"The graphic P2.BMP was not found."});
-    // An empty slot within the count has nothing between the two parts.
+    // An emptied slot within the count is left out, as the editor's OK
+    // leaves it out: the next missing picture is named.
     s.Slot(2).NameLength = 0;
     rec.Clear();
     RunShowWith(s, pics);
-    EXPECT_EQ(rec.Texts(), QStringList{"The graphic  was not found."});
+    EXPECT_EQ(rec.Texts(), QStringList{"The graphic P4.BMP was not found."});
 }
 
 TEST_F(ShowTest, APictureGoneDuringTheShowEndsIt)
@@ -330,19 +332,35 @@ TEST_F(ShowTest, ViewCentresWithSeparateHalvesAndHalvesAtEqualSize)
     EXPECT_EQ(View(QSize(1024, 500)).form.PictureRect(), QRect(256, 259, 512, 250));
     // Still too large after one halving: halved again, no longer cut off.
     EXPECT_EQ(View(QSize(3000, 2000)).form.PictureRect(), QRect(137, 134, 750, 500));
+    // The screen's size after one halving fits: not halved again.
+    EXPECT_EQ(View(QSize(2048, 1536)).form.PictureRect(), QRect(0, 0, 1024, 768));
     EXPECT_EQ(View(QSize(1023, 767)).form.PictureRect(), QRect(1, 1, 1023, 767));
+}
+
+TEST_F(ShowTest, TheViewDecodesAPictureByItsFirstBytesWhateverItsName)
+{
+    TempFolder t;
+    WriteAll(t.File("PHOTO.JPEG"), EncodeJpeg(TestPicture(40, 30)));
+    WriteAll(t.File("PIC.JPG"), BlankBitmap(20, 10, qRgb(0, 0, 255)));
+    for (const auto& [name, size] : {std::pair{"PHOTO.JPEG", QSize(40, 30)}, std::pair{"PIC.JPG", QSize(20, 10)}}) {
+        TSMTestForm form;
+        form.Panel1->setGeometry(0, 0, 1024, 768);
+        EXPECT_NO_THROW(form.LoadPictureFile(name)) << name;
+        form.FormActivate();
+        EXPECT_EQ(form.PictureRect().size(), size) << name;
+    }
 }
 
 TEST_F(ShowTest, EachHalvingStepHasTheViewsBoundary)
 {
-    // At least as large as the screen is halved: after k halvings one pixel
-    // narrower than the screen stays; as wide as the screen is halved again.
+    // At least as large as the screen is halved once; after that only what
+    // is still larger: as wide as the screen after k halvings stays.
     for (int k = 1; k <= 4; ++k) {
         SCOPED_TRACE(k);
         EXPECT_EQ(View(QSize(1023 << k, 6)).form.PictureRect().width(), 1023);
-        EXPECT_EQ(View(QSize(1024 << k, 6)).form.PictureRect().width(), 512);
-        EXPECT_EQ(View(QSize(6, 767 << k)).form.PictureRect().height(), 767);
-        EXPECT_EQ(View(QSize(6, 768 << k)).form.PictureRect().height(), 384);
+        EXPECT_EQ(View(QSize(1024 << k, 6)).form.PictureRect().width(), 1024);
+        EXPECT_EQ(View(QSize(1025 << k, 6)).form.PictureRect().width(), 512);
+        EXPECT_EQ(View(QSize(6, 768 << k)).form.PictureRect().height(), 768);
     }
 }
 
