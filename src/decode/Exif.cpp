@@ -28,16 +28,25 @@ private:
 constexpr std::uint32_t orientationTag = 0x0112;
 constexpr std::uint32_t typeShort = 3;
 constexpr std::uint32_t typeLong = 4;
+const char exifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
 
 } // namespace
 
 int exifOrientation(const std::uint8_t* payload, std::size_t size)
 {
-    static const char header[6] = {'E', 'x', 'i', 'f', 0, 0};
-    if (!payload || size < 6 + 8 || std::memcmp(payload, header, 6) != 0)
+    if (!payload || size < 6 + 8 || std::memcmp(payload, exifHeader, 6) != 0)
         return 1;
-    const std::uint8_t* t = payload + 6;
-    const std::size_t n = size - 6;
+    return tiffOrientation(payload + 6, size - 6);
+}
+
+int tiffOrientation(const std::uint8_t* t, std::size_t n)
+{
+    if (t && n >= 6 && std::memcmp(t, exifHeader, 6) == 0) {
+        t += 6;
+        n -= 6;
+    }
+    if (!t || n < 8)
+        return 1;
     bool little;
     if (t[0] == 'I' && t[1] == 'I')
         little = true;

@@ -8,6 +8,9 @@
 // ("Exif\0\0" followed by a TIFF structure). A missing, damaged or
 // out-of-range tag gives 1: never a failure.
 int exifOrientation(const std::uint8_t* payload, std::size_t size);
+// The same of a bare TIFF structure, as PNG's eXIf and WebP's EXIF chunks
+// hold it (a leading "Exif\0\0" is taken too).
+int tiffOrientation(const std::uint8_t* tiff, std::size_t size);
 
 // Whether an orientation turns the picture by a quarter (5 to 8): its upright
 // width is its stored height.

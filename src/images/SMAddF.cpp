@@ -31,6 +31,8 @@ TGetGraphicForm::TGetGraphicForm(QWidget* parent) : QDialog(parent)
     FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
     FileListBox1->setGeometry(54, 50, 129, 121);
     FileListBox1->SetFileEdit(Edit1);
+    // Only what a slot may hold: OK leaves out a link as not in the folder.
+    FileListBox1->SetLinksListed(false);
 
     BitBtn1 = MakeBitBtn(this, QStringLiteral("BitBtn1"), QStringLiteral("&View"), TGlyph::View);
     BitBtn1->setGeometry(8, 196, 73, 25);
@@ -91,7 +93,7 @@ void TGetGraphicForm::done(int r)
 bool PickProjectGraphic(QString& name)
 {
     TGetGraphicForm form;
-    form.FileListBox1->SetMask(QStringLiteral("*.BMP;*.JPG"));
+    form.FileListBox1->SetMask(QLatin1String(SlotPictureMask), QStringLiteral("*.BMP;*.JPG"));
     form.FileListBox1->SetDirectory(Project().ProjectFolder);
     // Reading the folder puts the mask into the name box; the caller's name
     // replaces it.

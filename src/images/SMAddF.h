@@ -1,7 +1,8 @@
 #pragma once
 #include "toolkit/Dialogs.h"
-// The graphic picker: the BMP and JPEG pictures of the project folder, one of
-// which the user picks (or whose name is typed) for a slot of the editor.
+// The graphic picker: the BMP and JPEG pictures of the project folder (the
+// ordinary files, no links), one of which the user picks (or whose name is
+// typed) for a slot of the editor.
 #include <QDialog>
 
 class QGroupBox;
@@ -28,6 +29,10 @@ public:
 
     void done(int r) override;
 };
+
+// The pictures a slot may hold, as file masks: bitmaps, and JPEGs under
+// every name they go by (their first bytes decide how they are read).
+inline constexpr char SlotPictureMask[] = "*.bmp;*.jpg;*.jpeg;*.jpe";
 
 // Runs the picker with `name` in its name box. On OK returns true with the
 // name box's text (in capitals) in `name`; otherwise `name` stays as it was.

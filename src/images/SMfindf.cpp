@@ -1,10 +1,14 @@
 #include "images/SMfindf.h"
 
+#include "images/SMAddF.h"
+#include "images/ShortName.h"
 #include "images/ShortNamedCopy.h"
+#include "picture/PhotoConverter.h"
 #include "project/Project.h"
 #include "show/SMTestF.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/FileControls.h"
+#include "toolkit/FileTwins.h"
 #include "toolkit/Files.h"
 #include "toolkit/Help.h"
 #include "toolkit/Hints.h"
@@ -17,7 +21,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 static constexpr int HelpBrowseAndCopy = 110;
@@ -71,7 +77,9 @@ TSMFindForm::TSMFindForm(QWidget* parent) : QDialog(parent)
     FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
     FileListBox1->setGeometry(168, 152, 160, 60);   // three rows
     FileListBox1->SetFileEdit(Edit2);
-    FileListBox1->SetMask(QStringLiteral("*.bmp;*.jpg"));
+    // Every JPEG name and today's photo formats; the box shows the old mask.
+    FileListBox1->SetMask(QLatin1String(SlotPictureMask) + QLatin1Char(';') + ConvertedPhotoMask(),
+                          QStringLiteral("*.bmp;*.jpg"));
 
     BitBtn3 = MakeBitBtn(this, QStringLiteral("BitBtn3"), QStringLiteral("Copy"), TGlyph::Copy);
     BitBtn3->setGeometry(24, 234, 89, 25);
@@ -112,6 +120,12 @@ TSMFindForm::TSMFindForm(QWidget* parent) : QDialog(parent)
     Edit2->setText(ExtractFileName(FileListBox1->FileName()));
 }
 
+TSMFindForm::~TSMFindForm()
+{
+    if (worker_.joinable())
+        worker_.join();
+}
+
 void TSMFindForm::openDrive(const QString& folder)
 {
     if (DirectoryListBox1->SetDirectory(folder))
@@ -142,36 +156,99 @@ static QString bareName(const QString& text)
     return text.mid(cut + 1);
 }
 
+static QString alreadyThereText(const QString& name, const QString& there)
+{
+    if (there.compare(name, Qt::CaseInsensitive) == 0)
+        return QStringLiteral("The picture %1 is already in the project folder.").arg(name);
+    return QStringLiteral("The picture %1 is already in the project folder as %2.").arg(name, there);
+}
+
 void TSMFindForm::BitBtn3Click()
 {
     const QString text = Edit2->text();
-    if (text.isEmpty())
+    if (text.isEmpty() || converting_)
         return;
     const QString n = bareName(text);
     const QString folder = IncludeTrailingPathDelimiter(Project().ProjectFolder);
-    // A name too long for a slot is copied under a short one, and the user
+    const QString source = ResolveName(text);
+    // A photo of another format goes in as a JPEG under a short name; any
+    // name taken by another picture gets the next free short one. The user
     // learns which before saying Yes.
+    const bool convert = IsConvertedPhotoName(n);
     QString target;
     if (!RunCommand([&] {
             CheckProjectFolder();
-            target = NameInProjectFolder(folder, n, ResolveName(text));
+            target = convert ? ShortNameInProjectFolder(folder, ChangeFileExt(n, QStringLiteral(".JPG")), source)
+                             : CopyTargetFor(folder, n, source);
         }))
         return;
+    if (FileExists(folder + target)) {
+        // The same picture: not copied twice, and the user knows why.
+        ShowInformation(alreadyThereText(n, target), HelpBrowseAndCopy);
+        FileListBox1->Update();
+        return;
+    }
     const QString as = target == n ? QString() : QStringLiteral(" as ") + target;
     if (AskYesNo(QStringLiteral("Copy the file ") + n + QStringLiteral(" to the Project directory") + as + QLatin1Char('?'))) {
-        const QString destination = folder + target;
-        // A picture of that name (in any letter case) is never overwritten.
-        if (!FileExists(destination)) {
-            try {
-                CopyPictureFile(text, text, destination);
-            } catch (const std::exception& e) {
-                // The box keeps the name, so the user sees what failed.
-                ShowExceptionReport(e);
-                return;
-            }
+        if (convert) {
+            // By its whole path: the conversion outlasts this call.
+            convertPhoto(source.startsWith(QLatin1Char('/')) ? source : GetCurrentDir() + source, n, folder, target);
+            return;
+        }
+        try {
+            CopyPictureFile(text, text, folder + target);
+        } catch (const std::exception& e) {
+            // The box keeps the name, so the user sees what failed.
+            ShowExceptionReport(e);
+            return;
         }
     }
     FileListBox1->Update();
+}
+
+void TSMFindForm::convertPhoto(const QString& source, const QString& shownName, const QString& folder,
+                               const QString& target)
+{
+    // A large photo takes a moment: the window goes on, busy, and only
+    // reacts when the worker tells it the photo is in.
+    converting_ = true;
+    cursor_ = ScreenCursor();
+    SetScreenCursor(TCursorShape::HourGlass);
+    for (QWidget* w : {static_cast<QWidget*>(Panel1), static_cast<QWidget*>(BitBtn3), static_cast<QWidget*>(BitBtn1)})
+        w->setEnabled(false);
+    const quint32 background = Project().Settings.BackgroundColor;
+    worker_ = std::thread([=, this] {
+        QString written, problem;
+        try {
+            written = ConvertIntoProjectFolder(source, shownName, folder, target, background);
+        } catch (const EGlimmerError& e) {
+            problem = e.Text();
+        } catch (const std::exception& e) {
+            problem = QString::fromLocal8Bit(e.what());
+        }
+        QMetaObject::invokeMethod(
+            this, [=, this] { conversionDone(shownName, target, written, problem); }, Qt::QueuedConnection);
+    });
+}
+
+void TSMFindForm::conversionDone(const QString& shownName, const QString& target, const QString& written,
+                                 const QString& problem)
+{
+    worker_.join();
+    converting_ = false;
+    SetScreenCursor(cursor_);
+    for (QWidget* w : {static_cast<QWidget*>(Panel1), static_cast<QWidget*>(BitBtn3), static_cast<QWidget*>(BitBtn1)})
+        w->setEnabled(true);
+    if (!problem.isEmpty()) {
+        ShowErrorReport(problem);   // the box keeps the name
+    } else {
+        // The same photo was converted before (over the same colour).
+        if (written != target)
+            ShowInformation(alreadyThereText(shownName, written), HelpBrowseAndCopy);
+        FileListBox1->Update();
+    }
+    if (closeWith_ >= 0)
+        done(std::exchange(closeWith_, -1));
 }
 
 void TSMFindForm::FormClose()
@@ -186,8 +263,34 @@ void TSMFindForm::FormClose()
 
 void TSMFindForm::done(int r)
 {
+    if (converting_) {
+        closeWith_ = r;   // once the photo is in
+        return;
+    }
     FormClose();
     QDialog::done(r);
+}
+
+// Creates `destination` (never over an existing file, nor through a link of
+// that name) and lets `fill` write it. After a failure no part of it is left:
+// a short copy would look like a damaged picture in the project folder.
+static void writeNewFile(const QString& destination, const std::function<void(TFileStream&)>& fill)
+{
+    std::unique_ptr<TFileStream> out;
+    try {
+        out = std::make_unique<TFileStream>(destination, TFileStream::fmCreateNew);
+    } catch (const EInOutError&) {
+        throw EGlimmerError(QStringLiteral("Cannot create file %1").arg(destination));
+    }
+    const QString created = out->FileName();
+    try {
+        fill(*out);
+        out->Close();
+    } catch (...) {
+        out.reset();
+        DeleteFile(created);
+        throw;
+    }
 }
 
 void CopyPictureFile(const QString& source, const QString& sourceText, const QString& destination)
@@ -198,31 +301,51 @@ void CopyPictureFile(const QString& source, const QString& sourceText, const QSt
     } catch (const EInOutError&) {
         throw EGlimmerError(QStringLiteral("Cannot open file %1").arg(sourceText));
     }
-    std::unique_ptr<TFileStream> out;
-    try {
-        // Never an existing file, nor through a link of that name.
-        out = std::make_unique<TFileStream>(destination, TFileStream::fmCreateNew);
-    } catch (const EInOutError&) {
-        throw EGlimmerError(QStringLiteral("Cannot create file %1").arg(destination));
-    }
-    const QString created = out->FileName();
-    try {
+    writeNewFile(destination, [&](TFileStream& out) {
         std::vector<char> buffer(CopyBufferSize);
         for (;;) {
             const std::size_t n = in->Read(buffer.data(), buffer.size());
             if (n > 0)
-                out->WriteBuffer(buffer.data(), n);
+                out.WriteBuffer(buffer.data(), n);
             if (n < buffer.size())
                 break;
         }
-        out->Close();
-    } catch (...) {
-        // A short copy would look like a damaged picture in the project
-        // folder: take it away before the error is reported.
-        out.reset();
-        DeleteFile(created);
-        throw;
+    });
+}
+
+QString CopyTargetFor(const QString& folder, const QString& name, const QString& source)
+{
+    if (!FitsSlot(name))
+        return ShortNameInProjectFolder(folder, name, source);
+    const QString there = ResolveName(folder + name);   // letter case aside
+    if (!FileExists(there))
+        return name;
+    if (SameFileContents(source, there))
+        return ExtractFileName(there);
+    // Another picture of that name (a second camera's IMG_0001.JPG).
+    return ShortNameInProjectFolder(folder, name, source);
+}
+
+QString ConvertIntoProjectFolder(const QString& source, const QString& shownName, const QString& folder,
+                                 const QString& target, quint32 background)
+{
+    const QByteArray jpeg = PhotoToJpeg(source, background, shownName);
+    const QString asJpeg = ChangeFileExt(shownName, QStringLiteral(".JPG"));
+    for (const QString& e : FolderEntries(folder)) {
+        if (!ShortNameNumber(asJpeg, e) || FileSizeOf(folder + e) != jpeg.size())
+            continue;
+        try {
+            TFileStream there(folder + e, TFileStream::fmOpenRead, TFileStream::NoLinks);
+            QByteArray bytes(jpeg.size(), Qt::Uninitialized);
+            there.ReadBuffer(bytes.data(), std::size_t(bytes.size()));
+            if (bytes == jpeg)
+                return e;
+        } catch (const EInOutError&) {
+            // Not a file to compare with.
+        }
     }
+    writeNewFile(folder + target, [&](TFileStream& out) { out.WriteBuffer(jpeg.constData(), std::size_t(jpeg.size())); });
+    return target;
 }
 
 void BrowseAndCopyImage()

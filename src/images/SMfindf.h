@@ -1,8 +1,13 @@
 #pragma once
 // The browse-and-copy dialog: walks through any drive and folder, shows BMP
 // and JPEG pictures full screen and copies one picture at a time into the
-// project folder, where the slots can use it. It changes no slot.
+// project folder, where the slots can use it; a photo of another format
+// (PNG, HEIC/HEIF, WebP, TIFF, GIF) goes in as a JPEG. It changes no slot.
+#include "toolkit/Cursor.h"
+
 #include <QDialog>
+
+#include <thread>
 
 class QFrame;
 class QLabel;
@@ -18,6 +23,7 @@ class TSMFindForm : public QDialog {
 public:
     // Starts at the current folder (the project folder) and its drive.
     explicit TSMFindForm(QWidget* parent = nullptr);
+    ~TSMFindForm() override;
 
     void BitBtn1Click();   // "View"
     void BitBtn3Click();   // "Copy"
@@ -26,6 +32,9 @@ public:
     // Runs however the dialog closes: the project folder becomes the current
     // folder again.
     void FormClose();
+    // True while a photo is being converted (Copy, then Yes): the window
+    // stays alive with the busy pointer, and closes once it is done.
+    bool Converting() const { return converting_; }
 
     void done(int r) override;
 
@@ -44,7 +53,30 @@ public:
 
 private:
     void openDrive(const QString& folder);
+    void convertPhoto(const QString& source, const QString& shownName, const QString& folder, const QString& target);
+    void conversionDone(const QString& shownName, const QString& target, const QString& written,
+                        const QString& problem);
+
+    std::thread worker_;
+    bool converting_ = false;
+    int closeWith_ = -1;   // a close asked for while converting
+    TCursorShape cursor_ = TCursorShape::Default;
 };
+
+// The name under which Copy puts the picture `source` (bare name `name`)
+// into the project folder `folder`: its own name when that is free; the name
+// of a file there that holds the same bytes (then nothing is copied); else
+// the next free short name, so that nothing is overwritten or lost.
+QString CopyTargetFor(const QString& folder, const QString& name, const QString& source);
+
+// Makes the photo `source` a JPEG over `background` and writes it into
+// `folder` as `target` (a new file, never an existing one). Returns the
+// name written, or the name of a file there that already holds the same
+// JPEG (a short name of `target`'s); throws EGlimmerError naming
+// `shownName` when the photo cannot be read, or the error of the write
+// (leaving nothing behind). Safe on any thread.
+QString ConvertIntoProjectFolder(const QString& source, const QString& shownName, const QString& folder,
+                                 const QString& target, quint32 background);
 
 // Copies `source` (resolved against the current folder) to `destination`.
 // Throws "Cannot open file <sourceText>" or "Cannot create file

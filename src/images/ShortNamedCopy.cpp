@@ -46,8 +46,11 @@ QString ShortNameInFolder(const QString& folder, const QString& name, const std:
 
 QString NameInProjectFolder(const QString& folder, const QString& name, const QString& source)
 {
-    if (FitsSlot(name))
-        return name;
+    return FitsSlot(name) ? name : ShortNameInProjectFolder(folder, name, source);
+}
+
+QString ShortNameInProjectFolder(const QString& folder, const QString& name, const QString& source)
+{
     return ShortNameInFolder(folder, name, [&](const QString& twin) { return SameFileContents(source, twin); });
 }
 

@@ -9,6 +9,9 @@
 // same picture; else the first free short name. Throws EGlimmerError when
 // every short name is taken.
 QString NameInProjectFolder(const QString& folder, const QString& name, const QString& source);
+// The same, always a short name: also for a name that fits a slot but is
+// taken there by another picture.
+QString ShortNameInProjectFolder(const QString& folder, const QString& name, const QString& source);
 
 // Gives the picture `name` of the project folder, whose name does not fit a
 // slot, its short-named twin there, made from the file as it was opened

@@ -152,8 +152,13 @@ struct Encoder {
     ErrorManager err;
 };
 
-bool Encode(Encoder& e, TStream* stream, std::exception_ptr* failure, const unsigned char* pixels, int stride,
-            int width, int height)
+// Where the coder takes line y (top first) from: a pointer to its red,
+// green and blue bytes, either in the picture itself or written into
+// `scratch` (3 x width bytes).
+using RowSource = const unsigned char* (*)(const void* picture, int y, unsigned char* scratch);
+
+bool Encode(Encoder& e, TStream* stream, std::exception_ptr* failure, RowSource rowAt, const void* picture, int width,
+            int height, int quality)
 {
     if (setjmp(e.err.jump))
         return false;
@@ -168,29 +173,22 @@ bool Encode(Encoder& e, TStream* stream, std::exception_ptr* failure, const unsi
     JSAMPARRAY rows = (*e.cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&e.cinfo), JPOOL_IMAGE,
                                                    JDIMENSION(3 * (width > 0 ? width : 1)), 8);
     jpeg_default_colorspace(&e.cinfo);
-    jpeg_set_quality(&e.cinfo, 85, TRUE);
+    jpeg_set_quality(&e.cinfo, quality, TRUE);
     e.cinfo.smoothing_factor = 0;
     e.cinfo.dct_method = JDCT_ISLOW;
     e.cinfo.optimize_coding = TRUE;
     UseStreamDestination(&e.cinfo, stream, failure);
     jpeg_start_compress(&e.cinfo, TRUE);
-    int r = height - 1;   // the transfer image is bottom-up: its last row is the top line
+    JSAMPROW batch[8];
+    int y = 0;
     while (e.cinfo.next_scanline < e.cinfo.image_height) {
         JDIMENSION n = 0;
-        while (n < 8 && r >= 0) {
-            const unsigned char* in = pixels + std::ptrdiff_t(r) * stride;
-            JSAMPLE* out = rows[n];
-            for (int j = 0; j < width; ++j) {
-                out[3 * j] = in[3 * j + 2];
-                out[3 * j + 1] = in[3 * j + 1];
-                out[3 * j + 2] = in[3 * j];
-            }
-            ++n;
-            --r;
-        }
+        // libjpeg only reads the rows it is given.
+        for (; n < 8 && y < height; ++n, ++y)
+            batch[n] = const_cast<JSAMPROW>(rowAt(picture, y, rows[n]));
         if (n == 0)
             break;
-        jpeg_write_scanlines(&e.cinfo, rows, n);
+        jpeg_write_scanlines(&e.cinfo, batch, n);
     }
     jpeg_finish_compress(&e.cinfo);
     return true;
@@ -222,21 +220,48 @@ void TJPEGBitmap::LoadFromStream(TStream& stream)
     SetImage(picture);
 }
 
-void TJPEGBitmap::SaveToStream(TStream& stream) const
-{
-    const TTransferImage transfer = TTransferImage::FromImage(image_);
-    std::exception_ptr streamFailure;
+namespace {
 
+void EncodeRows(TStream& stream, RowSource rowAt, const void* picture, int width, int height, int quality)
+{
+    std::exception_ptr streamFailure;
     Encoder e;
     std::memset(&e, 0, sizeof e);
     InitErrorManager(e.err);
     e.cinfo.err = &e.err.pub;
-    const bool ok = Encode(e, &stream, &streamFailure, reinterpret_cast<const unsigned char*>(transfer.Pixels().constData()),
-                           transfer.Stride(), transfer.Width(), transfer.Height());
+    const bool ok = Encode(e, &stream, &streamFailure, rowAt, picture, width, height, quality);
     jpeg_destroy_compress(&e.cinfo);
 
     if (streamFailure)
         std::rethrow_exception(streamFailure);
     if (!ok)
         throw EJPEGError(QString::fromLocal8Bit(e.err.message));
+}
+
+} // namespace
+
+void TJPEGBitmap::SaveToStream(TStream& stream) const
+{
+    const TTransferImage transfer = TTransferImage::FromImage(image_);
+    // Bottom-up rows of blue, green and red.
+    const RowSource rowAt = [](const void* picture, int y, unsigned char* out) -> const unsigned char* {
+        const auto& t = *static_cast<const TTransferImage*>(picture);
+        const unsigned char* in = t.Row(t.Height() - 1 - y);
+        for (int j = 0; j < t.Width(); ++j) {
+            out[3 * j] = in[3 * j + 2];
+            out[3 * j + 1] = in[3 * j + 1];
+            out[3 * j + 2] = in[3 * j];
+        }
+        return out;
+    };
+    EncodeRows(stream, rowAt, &transfer, transfer.Width(), transfer.Height(), 85);
+}
+
+void WriteJpeg(TStream& stream, const QImage& rgb, int quality)
+{
+    Q_ASSERT(rgb.format() == QImage::Format_RGB888);
+    const RowSource rowAt = [](const void* picture, int y, unsigned char*) -> const unsigned char* {
+        return static_cast<const QImage*>(picture)->constScanLine(y);
+    };
+    EncodeRows(stream, rowAt, &rgb, rgb.width(), rgb.height(), quality);
 }

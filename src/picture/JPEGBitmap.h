@@ -26,6 +26,11 @@ public:
     void SaveToStream(TStream& stream) const override;
 };
 
+// Encodes an 8-bit RGB picture (QImage::Format_RGB888) as baseline JPEG at
+// `quality` (1 to 100), optimised Huffman tables, no metadata, at the
+// stream's position. Throws EJPEGError, or what the stream threw.
+void WriteJpeg(TStream& stream, const QImage& rgb, int quality);
+
 // Decoded pictures leave their memory for the next decode when they end; this
 // gives it back to the system (say, when a full-screen show closes).
 void ReleaseSparePictureMemory();

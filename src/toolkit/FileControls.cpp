@@ -219,9 +219,16 @@ bool TFileListBox::MatchesMask(const QString& name, const QString& mask)
     return false;
 }
 
-void TFileListBox::SetMask(const QString& mask)
+void TFileListBox::SetMask(const QString& mask, const QString& shown)
 {
     mask_ = mask;
+    shownMask_ = shown;
+    Update();
+}
+
+void TFileListBox::SetLinksListed(bool listed)
+{
+    linksListed_ = listed;
     Update();
 }
 
@@ -239,8 +246,9 @@ void TFileListBox::Update()
     for (const QString& e : FolderEntries(directory_)) {
         if (e.startsWith(QLatin1Char('.')) || !MatchesMask(e, mask_))
             continue;
+        const QByteArray path = NativePath(withoutTrailingSlash(directory_) + QLatin1Char('/') + e);
         struct stat st;
-        if (::stat(NativePath(withoutTrailingSlash(directory_) + QLatin1Char('/') + e).constData(), &st) == 0 && S_ISREG(st.st_mode))
+        if ((linksListed_ ? ::stat(path.constData(), &st) : ::lstat(path.constData(), &st)) == 0 && S_ISREG(st.st_mode))
             names << e;
     }
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
@@ -277,6 +285,6 @@ void TFileListBox::syncEdit()
     if (!fileEdit_)
         return;
     const QString f = FileName();
-    fileEdit_->setText(f.isEmpty() ? mask_ : ExtractFileName(f));
+    fileEdit_->setText(!f.isEmpty() ? ExtractFileName(f) : shownMask_.isEmpty() ? mask_ : shownMask_);
     fileEdit_->selectAll();
 }

@@ -61,7 +61,12 @@ class TFileListBox : public QListWidget {
 public:
     explicit TFileListBox(QWidget* parent = nullptr);
     QString Mask() const { return mask_; }
-    void SetMask(const QString& mask);
+    // `shown` is what the name box shows for the mask (the mask itself when
+    // empty): a list may take more than its box says.
+    void SetMask(const QString& mask, const QString& shown = QString());
+    // Leaves out links too (a list of what a slot may hold); by default a
+    // link to an ordinary file is listed.
+    void SetLinksListed(bool listed);
     QString Directory() const { return directory_; }
     void SetDirectory(const QString& folder);
     void SetFileEdit(QLineEdit* edit) { fileEdit_ = edit; }
@@ -75,6 +80,8 @@ signals:
 private:
     void syncEdit();
     QString mask_ = QStringLiteral("*.*");
+    QString shownMask_;
+    bool linksListed_ = true;
     QString directory_;
     QLineEdit* fileEdit_ = nullptr;
 };

@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -105,7 +106,7 @@ TEST_F(FindDialog, OpensInTheProjectFolderWithAnEmptyBox)
     EXPECT_EQ(f.Edit2->text(), "");
     EXPECT_EQ(IncludeTrailingPathDelimiter(f.DirectoryListBox1->Directory()), project.Path());
     EXPECT_EQ(IncludeTrailingPathDelimiter(f.Edit1->text()), project.Path());
-    EXPECT_EQ(f.FileListBox1->Mask(), "*.bmp;*.jpg");
+    EXPECT_EQ(f.FileListBox1->Mask(), "*.bmp;*.jpg;*.jpeg;*.jpe;*.png;*.heic;*.heif;*.webp;*.tif;*.tiff;*.gif");
     EXPECT_EQ(f.FileListBox1->FileEdit(), f.Edit2);
     EXPECT_TRUE(f.Edit2->isReadOnly());
     EXPECT_EQ(f.DriveComboBox1->Drive(), TDriveComboBox::DriveOf(project.Path(), TDriveComboBox::AvailableDrives()));
@@ -132,11 +133,14 @@ TEST_F(FindDialog, HasItsTitleSizeButtonsAndHelpTopic)
 
 TEST_F(FindDialog, AnotherFolderListsItsPicturesAndPutsTheMaskInTheBox)
 {
+    for (const QString name : {"IMG_4512.HEIC", "photo.jpeg", "scan.tiff", "Shot.PNG"})
+        WriteAll(photos + name, "x");
     TSMFindForm f;
     ASSERT_TRUE(f.DirectoryListBox1->SetDirectory(photos));
     EXPECT_EQ(f.Edit2->text(), Mask);
     EXPECT_EQ(IncludeTrailingPathDelimiter(f.Edit1->text()), photos);
-    EXPECT_EQ(listed(f), QStringList({"Beach.bmp", "BIG.BMP", "sunset.jpg"}));
+    EXPECT_EQ(listed(f),
+              QStringList({"Beach.bmp", "BIG.BMP", "IMG_4512.HEIC", "photo.jpeg", "scan.tiff", "Shot.PNG", "sunset.jpg"}));
     EXPECT_EQ(GetCurrentDir(), photos);   // browsing moves the current folder
 }
 
@@ -220,8 +224,69 @@ TEST_F(FindDialog, APictureAlreadyCopiedUnderItsShortNameIsNotCopiedAgain)
     f.BitBtn3Click();
     EXPECT_EQ(messages.Texts(),
               QStringList({"Copy the file IMG_20230514_123456.JPG to the Project directory as IMG_20~1.JPG?",
-                           "Copy the file IMG_20230514_123456.JPG to the Project directory as IMG_20~1.JPG?"}));
+                           "The picture IMG_20230514_123456.JPG is already in the project folder as IMG_20~1.JPG."}));
+    EXPECT_EQ(messages.Messages[1].Kind, TMsgKind::Information);
     EXPECT_EQ(projectFiles(), QStringList({"IMG_20~1.JPG", "SUNSET.SSJ"}));
+}
+
+// Two cameras, two folders, one name: the second photo gets a short name of
+// its own, and each is copied once.
+TEST_F(FindDialog, ASecondPictureOfATakenNameGetsTheNextFreeShortName)
+{
+    for (const QString camera : {"camera2", "camera3"}) {
+        QDir(photos).mkdir(camera);
+        WriteAll(photos + camera + "/IMG_0001.JPG", patterned(3000, camera.back().digitValue()));
+    }
+    TSMFindForm f;
+    for (const QString camera : {"camera2", "camera3", "camera3", "camera2"}) {
+        ASSERT_TRUE(f.DirectoryListBox1->SetDirectory(photos + camera));
+        f.FileListBox1->SelectName("IMG_0001.JPG");
+        f.BitBtn3Click();
+    }
+    EXPECT_EQ(messages.Texts(),
+              QStringList({"Copy the file IMG_0001.JPG to the Project directory?",
+                           "Copy the file IMG_0001.JPG to the Project directory as IMG_00~1.JPG?",
+                           "The picture IMG_0001.JPG is already in the project folder as IMG_00~1.JPG.",
+                           "The picture IMG_0001.JPG is already in the project folder."}));
+    EXPECT_EQ(ReadAll(project.File("IMG_0001.JPG")), patterned(3000, 2));
+    EXPECT_EQ(ReadAll(project.File("IMG_00~1.JPG")), patterned(3000, 3));
+    EXPECT_EQ(projectFiles(), QStringList({"IMG_0001.JPG", "IMG_00~1.JPG", "SUNSET.SSJ"}));
+}
+
+// A photo of another format goes in as a JPEG, on a worker: the window
+// stays alive with the busy pointer meanwhile. One that cannot be read is
+// named, and nothing is written.
+TEST_F(FindDialog, APngGoesInAsAJpegWhileTheWindowWaitsBusy)
+{
+    QImage shot(40, 30, QImage::Format_ARGB32);
+    shot.fill(qRgba(200, 10, 10, 128));
+    shot.save(photos + "Screen Shot.png", "PNG");
+    WriteAll(photos + "broken.png", "not a png");
+    Project().Settings.BackgroundColor = 0x00FF0000;   // blue under the half-transparent red
+    TSMFindForm f;
+    f.show();
+    pick(f, "Screen Shot.png");
+    f.BitBtn3Click();
+    EXPECT_TRUE(f.Converting());
+    EXPECT_EQ(ScreenCursor(), TCursorShape::HourGlass);
+    f.reject();   // waits for the photo, then closes
+    EXPECT_TRUE(f.isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!f.isVisible(), 20000);
+    EXPECT_EQ(ScreenCursor(), TCursorShape::Default);
+    EXPECT_EQ(messages.Texts(), QStringList{"Copy the file SCREEN SHOT.PNG to the Project directory as SCREEN~1.JPG?"});
+    const QImage in(project.File("SCREEN~1.JPG"), "JPEG");
+    ASSERT_EQ(in.size(), QSize(40, 30));
+    EXPECT_NEAR(qRed(in.pixel(20, 15)), 100, 4);
+    EXPECT_NEAR(qBlue(in.pixel(20, 15)), 127, 4);
+
+    messages.Clear();
+    TSMFindForm g;
+    pick(g, "broken.png");
+    g.BitBtn3Click();
+    QTRY_VERIFY_WITH_TIMEOUT(!g.Converting(), 20000);
+    ASSERT_EQ(messages.Messages.size(), 2);
+    EXPECT_TRUE(messages.Messages[1].Text.startsWith("The picture BROKEN.PNG cannot be read")) << messages.Messages[1].Text.toStdString();
+    EXPECT_EQ(projectFiles(), QStringList({"SCREEN~1.JPG", "SUNSET.SSJ"}));
 }
 
 TEST_F(FindDialog, NonLatinNamesAreCopiedWholeWhenTheyFitAndShortWhenNot)
@@ -293,7 +358,7 @@ TEST_F(FindDialog, AnExistingPictureOfTheSameNameIsNeverOverwritten)
     pick(f, "sunset.jpg");
     WriteAll(photos + "LATE.BMP", "x");
     f.BitBtn3Click();
-    EXPECT_EQ(messages.Messages.size(), 1);   // the question only; nothing is reported
+    EXPECT_EQ(messages.Texts(), QStringList{"Copy the file SUNSET.JPG to the Project directory as SUNSET~1.JPG?"});
     EXPECT_EQ(ReadAll(project.File("Sunset.Jpg")), "the project's own");
     EXPECT_FALSE(QFile::exists(project.File("SUNSET.JPG")));
     EXPECT_EQ(f.Edit2->text(), Mask);   // still read again

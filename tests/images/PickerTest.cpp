@@ -70,8 +70,11 @@ TEST_F(PickerTest, ListsTheBmpAndJpegFilesOfTheProjectFolderInAnyCase)
     Touch("c.Jpg");
     Touch("notes.txt");
     Touch("wide.jpeg");
+    Touch("old.JPE");
     Touch("TEST.SSJ");
     QDir(folder.Path()).mkdir("DIR.JPG");
+    // A link named like a picture: OK would leave it out, so it is not offered.
+    ASSERT_TRUE(QFile::link(folder.File("photo.jpg"), folder.File("link.jpg")));
     QStringList listed;
     QString mask;
     WhilePickerUp([&](TGetGraphicForm* f) {
@@ -80,8 +83,8 @@ TEST_F(PickerTest, ListsTheBmpAndJpegFilesOfTheProjectFolderInAnyCase)
     });
     QString name;
     EXPECT_FALSE(PickProjectGraphic(name));
-    EXPECT_EQ(listed, QStringList({"B.BMP", "c.Jpg", "photo.jpg"}));
-    EXPECT_EQ(mask, QString("*.BMP;*.JPG"));
+    EXPECT_EQ(listed, QStringList({"B.BMP", "c.Jpg", "old.JPE", "photo.jpg", "wide.jpeg"}));
+    EXPECT_EQ(mask, QString("*.bmp;*.jpg;*.jpeg;*.jpe"));
 }
 
 TEST_F(PickerTest, AClickedEntryIsHandedBackInCapitals)

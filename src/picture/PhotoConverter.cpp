@@ -1,0 +1,275 @@
+#include "picture/PhotoConverter.h"
+
+#include "decode/Exif.h"
+#include "picture/JPEGBitmap.h"
+#include "toolkit/Files.h"
+#include "toolkit/Graphics.h"
+
+#include <QFile>
+#include <QImageReader>
+#include <QTransform>
+
+#include <libheif/heif.h>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+const char* const convertedExtensions[] = {"png", "heic", "heif", "webp", "tif", "tiff", "gif"};
+
+EGlimmerError unreadable(const QString& shownName, QString why)
+{
+    while (why.endsWith(QLatin1Char('.')))
+        why.chop(1);
+    return EGlimmerError(QStringLiteral("The picture %1 cannot be read: %2.").arg(shownName, why));
+}
+
+// Every reader stops at the same size: QImageReader's allocation limit
+// (256 MB unless the program sets another), a 64-megapixel photo with alpha.
+bool tooLarge(int width, int height)
+{
+    return std::uint64_t(width) * std::uint64_t(height) * 4 > std::uint64_t(QImageReader::allocationLimit()) << 20;
+}
+
+// ------------------------------------------------ the orientation tag
+
+// Qt's PNG and WebP readers leave the EXIF orientation alone: it is read
+// here from the eXIf chunk of a PNG or the EXIF chunk of a WebP file.
+int containerOrientation(QFile& file)
+{
+    constexpr qint64 maxExif = 1 << 20;   // far beyond any camera's
+    auto orientationAt = [&](qint64 size) {
+        if (size <= 0 || size > maxExif)
+            return 1;
+        const QByteArray exif = file.read(size);
+        return tiffOrientation(reinterpret_cast<const std::uint8_t*>(exif.constData()), std::size_t(exif.size()));
+    };
+    const QByteArray head = file.read(12);
+    if (head.startsWith("\x89PNG\r\n\x1a\n")) {
+        file.seek(8);
+        for (;;) {
+            const QByteArray chunk = file.read(8);
+            if (chunk.size() < 8 || chunk.mid(4) == "IEND")
+                return 1;
+            const auto* p = reinterpret_cast<const unsigned char*>(chunk.constData());
+            const qint64 length = qint64(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+            if (chunk.mid(4) == "eXIf")
+                return orientationAt(length);
+            if (!file.seek(file.pos() + length + 4))
+                return 1;
+        }
+    }
+    if (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP") {
+        for (;;) {
+            const QByteArray chunk = file.read(8);
+            if (chunk.size() < 8)
+                return 1;
+            const auto* p = reinterpret_cast<const unsigned char*>(chunk.constData());
+            const qint64 length = qint64(p[4]) | p[5] << 8 | p[6] << 16 | qint64(p[7]) << 24;
+            if (chunk.left(4) == "EXIF")
+                return orientationAt(length);
+            if (!file.seek(file.pos() + length + (length & 1)))
+                return 1;
+        }
+    }
+    return 1;
+}
+
+// Upright by an EXIF orientation (1 to 8): mirrored or flipped, then turned
+// a quarter clockwise, as the tag's eight values are defined.
+QImage turnedUpright(QImage image, int orientation)
+{
+    static const struct {
+        bool mirror, flip, quarter;
+    } steps[9] = {{}, {}, {true, false, false}, {true, true, false}, {false, true, false},
+                  {false, true, true}, {false, false, true}, {true, false, true}, {true, true, true}};
+    if (orientation < 2 || orientation > 8)
+        return image;
+    const auto& s = steps[orientation];
+    image = std::move(image).mirrored(s.mirror, s.flip);
+    return s.quarter ? image.transformed(QTransform().rotate(90)) : image;
+}
+
+// ------------------------------------------------ over the background
+
+// Turns 4-byte pixels into 3-byte RGB in their own rows, laid over the
+// background: pixel j is read (bytes 4j..4j+3) before bytes 3j..3j+2 are
+// written, so one pass needs no second picture.
+template <class Pixel>
+void packOver(uchar* bits, int width, int height, qsizetype stride, quint32 background, Pixel readPixel)
+{
+    const int bg[3] = {int(background & 0xFF), int((background >> 8) & 0xFF), int((background >> 16) & 0xFF)};
+    for (int y = 0; y < height; ++y) {
+        uchar* row = bits + y * stride;
+        for (int j = 0; j < width; ++j) {
+            int c[3], a;
+            bool premultiplied;
+            readPixel(row + 4 * j, c, a, premultiplied);
+            for (int i = 0; i < 3; ++i) {
+                const int under = (bg[i] * (255 - a) + 127) / 255;
+                const int v = premultiplied ? c[i] + under : (c[i] * a + bg[i] * (255 - a) + 127) / 255;
+                row[3 * j + i] = uchar(v > 255 ? 255 : v);
+            }
+        }
+    }
+}
+
+// The same pixels seen as RGB888, the picture kept alive by the view.
+QImage asRgb888(QImage image)
+{
+    uchar* bits = image.bits();
+    const int w = image.width(), h = image.height();
+    const qsizetype stride = image.bytesPerLine();
+    auto* keep = new QImage(std::move(image));
+    return QImage(bits, w, h, stride, QImage::Format_RGB888, [](void* p) { delete static_cast<QImage*>(p); }, keep);
+}
+
+// A picture from Qt's readers, 32 bits a pixel, made RGB888 in place.
+QImage packed(QImage image, quint32 background)
+{
+    const QImage::Format f = image.format();
+    if (image.hasAlphaChannel()) {
+        if (f != QImage::Format_ARGB32 && f != QImage::Format_ARGB32_Premultiplied)
+            image.convertTo(QImage::Format_ARGB32);
+    } else if (f != QImage::Format_RGB32) {
+        image.convertTo(QImage::Format_RGB32);
+    }
+    const bool premultiplied = image.format() == QImage::Format_ARGB32_Premultiplied;
+    const bool opaque = image.format() == QImage::Format_RGB32;
+    packOver(image.bits(), image.width(), image.height(), image.bytesPerLine(), background,
+             [&](const uchar* p, int* c, int& a, bool& pre) {
+                 quint32 v;
+                 std::memcpy(&v, p, 4);
+                 c[0] = int(qRed(v));
+                 c[1] = int(qGreen(v));
+                 c[2] = int(qBlue(v));
+                 a = opaque ? 255 : qAlpha(v);
+                 pre = premultiplied;
+             });
+    return asRgb888(std::move(image));
+}
+
+QImage readWithQt(const QString& fileName, quint32 background, const QString& shownName)
+{
+    QImageReader reader(fileName);
+    reader.setAutoTransform(true);
+    // A .png that is really a JPEG, say, is read as what it is.
+    reader.setDecideFormatFromContent(true);
+    const QSize size = reader.size();
+    if (size.isValid() && tooLarge(size.width(), size.height()))
+        throw unreadable(shownName, QStringLiteral("it is too large (%1 x %2)").arg(size.width()).arg(size.height()));
+    QImage image = reader.read();
+    if (image.isNull())
+        throw unreadable(shownName, reader.errorString());
+    if (reader.transformation() == QImageIOHandler::TransformationNone) {
+        QFile file(fileName);
+        if (file.open(QIODevice::ReadOnly))
+            image = turnedUpright(std::move(image), containerOrientation(file));
+    }
+    return packed(std::move(image), background);
+}
+
+// ------------------------------------------------ HEIC and HEIF
+
+struct HeifContext {
+    HeifContext() : ctx(heif_context_alloc()) {}
+    ~HeifContext()
+    {
+        if (handle)
+            heif_image_handle_release(handle);
+        heif_context_free(ctx);
+    }
+    HeifContext(const HeifContext&) = delete;
+    HeifContext& operator=(const HeifContext&) = delete;
+    heif_context* ctx;
+    heif_image_handle* handle = nullptr;
+};
+
+bool isHeif(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(64);
+    const heif_filetype_result kind =
+        heif_check_filetype(reinterpret_cast<const uint8_t*>(head.constData()), int(head.size()));
+    return kind == heif_filetype_yes_supported || kind == heif_filetype_maybe;
+}
+
+QImage readWithLibheif(const QString& fileName, quint32 background, const QString& shownName)
+{
+    static const bool initialised = (heif_init(nullptr), true);   // once, for the program's life
+    (void)initialised;
+    HeifContext c;
+    heif_error err = heif_context_read_from_file(c.ctx, NativePath(fileName).constData(), nullptr);
+    if (err.code == heif_error_Ok)
+        err = heif_context_get_primary_image_handle(c.ctx, &c.handle);
+    if (err.code != heif_error_Ok)
+        throw unreadable(shownName, QString::fromUtf8(err.message));
+    const int w = heif_image_handle_get_width(c.handle), h = heif_image_handle_get_height(c.handle);
+    if (tooLarge(w, h))
+        throw unreadable(shownName, QStringLiteral("it is too large (%1 x %2)").arg(w).arg(h));
+    const bool alpha = heif_image_handle_has_alpha_channel(c.handle);
+    const std::unique_ptr<heif_decoding_options, void (*)(heif_decoding_options*)> options(heif_decoding_options_alloc(),
+                                                                                         heif_decoding_options_free);
+    options->convert_hdr_to_8bit = 1;   // the rotation and mirroring are applied
+    heif_image* decoded = nullptr;
+    err = heif_decode_image(c.handle, &decoded, heif_colorspace_RGB,
+                            alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
+    if (err.code != heif_error_Ok)
+        throw unreadable(shownName, QString::fromUtf8(err.message));
+    const auto release = [](void* image) { heif_image_release(static_cast<heif_image*>(image)); };
+    int stride = 0;
+    uchar* bits = heif_image_get_plane(decoded, heif_channel_interleaved, &stride);
+    const int width = heif_image_get_width(decoded, heif_channel_interleaved);
+    const int height = heif_image_get_height(decoded, heif_channel_interleaved);
+    if (!bits || width <= 0 || height <= 0) {
+        release(decoded);
+        throw unreadable(shownName, QStringLiteral("it holds no picture"));
+    }
+    if (alpha) {
+        const bool premultiplied = heif_image_handle_is_premultiplied_alpha(c.handle);
+        packOver(bits, width, height, stride, background, [&](const uchar* p, int* rgb, int& a, bool& pre) {
+            rgb[0] = p[0];
+            rgb[1] = p[1];
+            rgb[2] = p[2];
+            a = p[3];
+            pre = premultiplied;
+        });
+    }
+    return QImage(bits, width, height, stride, QImage::Format_RGB888, release, decoded);
+}
+
+} // namespace
+
+QString ConvertedPhotoMask()
+{
+    QStringList masks;
+    for (const char* e : convertedExtensions)
+        masks << QStringLiteral("*.") + QLatin1String(e);
+    return masks.join(QLatin1Char(';'));
+}
+
+bool IsConvertedPhotoName(const QString& name)
+{
+    const QString ext = ExtractFileExt(name).mid(1).toLower();
+    for (const char* e : convertedExtensions)
+        if (ext == QLatin1String(e))
+            return true;
+    return false;
+}
+
+QImage ReadPhoto(const QString& fileName, quint32 background, const QString& shownName)
+{
+    return isHeif(fileName) ? readWithLibheif(fileName, background, shownName)
+                            : readWithQt(fileName, background, shownName);
+}
+
+QByteArray PhotoToJpeg(const QString& fileName, quint32 background, const QString& shownName)
+{
+    const QImage rgb = ReadPhoto(fileName, background, shownName);
+    TMemoryStream out;
+    WriteJpeg(out, rgb, ConvertedJpegQuality);
+    return out.Bytes();
+}

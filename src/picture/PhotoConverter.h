@@ -1,0 +1,28 @@
+#pragma once
+// Photos in the formats people have today (PNG, HEIC/HEIF, WebP, TIFF, GIF)
+// made into JPEG on their way into a project, whose pictures, store and
+// players know BMP and JPEG only. HEIC and HEIF are read by libheif, the
+// others by Qt's image readers (PNG and GIF built in, WebP and TIFF from
+// qt6-image-formats-plugins), which give the same pixels as the formats'
+// own libraries. Safe on any thread: nothing here touches a window.
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+// The file masks of the formats converted ("*.png;*.heic;...").
+QString ConvertedPhotoMask();
+// True when the name's extension is one of them, in any letter case.
+bool IsConvertedPhotoName(const QString& name);
+
+// The photo's pixels as 8-bit RGB (QImage::Format_RGB888): turned upright by
+// its orientation (EXIF in PNG, WebP and TIFF; HEIF's own rotation and
+// mirroring), laid over `background` (0x00BBGGRR) where it is transparent,
+// the first picture of an animation. Throws EGlimmerError naming `shownName`
+// when the file cannot be read or is too large (QImageReader's allocation
+// limit, for every format).
+QImage ReadPhoto(const QString& fileName, quint32 background, const QString& shownName);
+
+// ReadPhoto's pixels as a JPEG file's bytes at quality 92, without the
+// orientation tag or any other metadata.
+QByteArray PhotoToJpeg(const QString& fileName, quint32 background, const QString& shownName);
+inline constexpr int ConvertedJpegQuality = 92;
