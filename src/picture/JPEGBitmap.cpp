@@ -158,7 +158,7 @@ struct Encoder {
 using RowSource = const unsigned char* (*)(const void* picture, int y, unsigned char* scratch);
 
 bool Encode(Encoder& e, TStream* stream, std::exception_ptr* failure, RowSource rowAt, const void* picture, int width,
-            int height, int quality)
+            int height, int quality, bool optimize)
 {
     if (setjmp(e.err.jump))
         return false;
@@ -176,7 +176,7 @@ bool Encode(Encoder& e, TStream* stream, std::exception_ptr* failure, RowSource 
     jpeg_set_quality(&e.cinfo, quality, TRUE);
     e.cinfo.smoothing_factor = 0;
     e.cinfo.dct_method = JDCT_ISLOW;
-    e.cinfo.optimize_coding = TRUE;
+    e.cinfo.optimize_coding = optimize ? TRUE : FALSE;
     UseStreamDestination(&e.cinfo, stream, failure);
     jpeg_start_compress(&e.cinfo, TRUE);
     JSAMPROW batch[8];
@@ -222,14 +222,15 @@ void TJPEGBitmap::LoadFromStream(TStream& stream)
 
 namespace {
 
-void EncodeRows(TStream& stream, RowSource rowAt, const void* picture, int width, int height, int quality)
+void EncodeRows(TStream& stream, RowSource rowAt, const void* picture, int width, int height, int quality,
+                bool optimize)
 {
     std::exception_ptr streamFailure;
     Encoder e;
     std::memset(&e, 0, sizeof e);
     InitErrorManager(e.err);
     e.cinfo.err = &e.err.pub;
-    const bool ok = Encode(e, &stream, &streamFailure, rowAt, picture, width, height, quality);
+    const bool ok = Encode(e, &stream, &streamFailure, rowAt, picture, width, height, quality, optimize);
     jpeg_destroy_compress(&e.cinfo);
 
     if (streamFailure)
@@ -254,7 +255,7 @@ void TJPEGBitmap::SaveToStream(TStream& stream) const
         }
         return out;
     };
-    EncodeRows(stream, rowAt, &transfer, transfer.Width(), transfer.Height(), 85);
+    EncodeRows(stream, rowAt, &transfer, transfer.Width(), transfer.Height(), 85, true);
 }
 
 void WriteJpeg(TStream& stream, const QImage& rgb, int quality)
@@ -263,5 +264,8 @@ void WriteJpeg(TStream& stream, const QImage& rgb, int quality)
     const RowSource rowAt = [](const void* picture, int y, unsigned char*) -> const unsigned char* {
         return static_cast<const QImage*>(picture)->constScanLine(y);
     };
-    EncodeRows(stream, rowAt, &rgb, rgb.width(), rgb.height(), quality);
+    // The standard Huffman tables: tables made for the picture would need
+    // all its coefficients at once (2 bytes a sample, as much again as the
+    // pixels) for a file a few per cent smaller.
+    EncodeRows(stream, rowAt, &rgb, rgb.width(), rgb.height(), quality, false);
 }

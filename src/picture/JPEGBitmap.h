@@ -27,7 +27,7 @@ public:
 };
 
 // Encodes an 8-bit RGB picture (QImage::Format_RGB888) as baseline JPEG at
-// `quality` (1 to 100), optimised Huffman tables, no metadata, at the
+// `quality` (1 to 100), the standard Huffman tables, no metadata, at the
 // stream's position. Throws EJPEGError, or what the stream threw.
 void WriteJpeg(TStream& stream, const QImage& rgb, int quality);
 
