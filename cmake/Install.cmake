@@ -87,6 +87,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # and a sans serif: Liberation's fonts stand in for them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-image-formats-plugins")   # WebP and TIFF photos, read through Qt
 # Only the program is stripped; GLIMMER.BIN goes in as it is (see above).
 set(CPACK_STRIP_FILES ON)
 # One package holding every component, the lintian overrides included.

@@ -209,13 +209,12 @@ void TSMFindForm::BitBtn3Click()
 void TSMFindForm::convertPhoto(const QString& source, const QString& shownName, const QString& folder,
                                const QString& target)
 {
-    // A large photo takes a moment: the window goes on, busy, and only
-    // reacts when the worker tells it the photo is in.
+    // A large photo takes a moment: the window goes on, with the busy
+    // pointer (and a Copy meanwhile does nothing), and only reacts when the
+    // worker tells it the photo is in.
     converting_ = true;
     cursor_ = ScreenCursor();
     SetScreenCursor(TCursorShape::HourGlass);
-    for (QWidget* w : {static_cast<QWidget*>(Panel1), static_cast<QWidget*>(BitBtn3), static_cast<QWidget*>(BitBtn1)})
-        w->setEnabled(false);
     const quint32 background = Project().Settings.BackgroundColor;
     worker_ = std::thread([=, this] {
         QString written, problem;
@@ -237,8 +236,6 @@ void TSMFindForm::conversionDone(const QString& shownName, const QString& target
     worker_.join();
     converting_ = false;
     SetScreenCursor(cursor_);
-    for (QWidget* w : {static_cast<QWidget*>(Panel1), static_cast<QWidget*>(BitBtn3), static_cast<QWidget*>(BitBtn1)})
-        w->setEnabled(true);
     if (!problem.isEmpty()) {
         ShowErrorReport(problem);   // the box keeps the name
     } else {

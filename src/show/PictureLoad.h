@@ -11,11 +11,17 @@
 class TStream;
 
 // Decodes `stream`'s picture for `area` by `rule`, as its first bytes say
-// (`jpeg`: what the name suggests). Waits quietly for a short
-// while (a photo is usually done by then); after that `whenSlow` runs (the
-// view shows its empty window so that a key can end it) and this thread's
-// event loop runs until the decode is done. `stop` is handed to the decoder:
-// whoever ends the window sets it. Throws what the decode threw, and
+// (`jpeg`: what the name suggests). Waits quietly for a short while (a photo
+// is usually done by then); after that `whenSlow` runs (the view shows its
+// empty window so that a key can end it) and this thread's event loop runs
+// until the decode is done or `stop` is set: whoever ends the window sets
+// it, and the decode then stops too. Throws what the decode threw, and
 // DecodeCancelled when it was stopped (also when the program is ending).
 TShownPicture LoadForScreen(std::unique_ptr<TStream> stream, bool jpeg, QSize area, FitRule rule,
                             std::atomic<bool>& stop, const std::function<void()>& whenSlow = {});
+
+// The same for a photo of another format (PhotoConverter: PNG, HEIC, ...),
+// as Locate's View shows it before it is brought in: over `background`,
+// halved by `rule`. A photo whose decode is stopped finishes unseen.
+TShownPicture LoadPhotoForScreen(const QString& fileName, quint32 background, QSize area, FitRule rule,
+                                 std::atomic<bool>& stop, const std::function<void()>& whenSlow = {});

@@ -2,6 +2,7 @@
 
 #include "controls/EnhImage.h"
 #include "picture/JPEGBitmap.h"
+#include "picture/PhotoConverter.h"
 #include "project/Project.h"
 #include "show/PictureLoad.h"
 #include "show/PictureSource.h"
@@ -18,14 +19,19 @@ void TSMTestForm::LoadPictureFile(const QString& fileName)
 {
     PictureFileName = fileName;
     TBitmap& holder = PictureFor(fileName);
-    auto stream = std::make_unique<THandleStream>(fileName, TFileStream::fmOpenRead);
     // A decode that takes long shows the window, empty, so that a key can
     // end it; one that fails at once never shows it.
+    const auto showEmpty = [this] {
+        setWindowModality(Qt::ApplicationModal);
+        show();
+    };
+    // Locate shows a photo of another format as it will come in.
     const TShownPicture shown =
-        LoadForScreen(std::move(stream), IsJpeg, ScreenSize(), FitRule::AtLeastAsLarge, StopLoading, [this] {
-            setWindowModality(Qt::ApplicationModal);
-            show();
-        });
+        IsConvertedPhotoName(fileName)
+            ? LoadPhotoForScreen(fileName, Project().Settings.BackgroundColor, ScreenSize(), FitRule::AtLeastAsLarge,
+                                 StopLoading, showEmpty)
+            : LoadForScreen(std::make_unique<THandleStream>(fileName, TFileStream::fmOpenRead), IsJpeg, ScreenSize(),
+                            FitRule::AtLeastAsLarge, StopLoading, showEmpty);
     holder.SetImage(shown.Image);
     shownSize_ = shown.Size;
     halvings_ = shown.Halvings;
