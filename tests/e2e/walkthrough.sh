@@ -7,8 +7,12 @@
 #   another folder (two of them named as cameras and people name photos today,
 #   too long for a slot: IMG_20230514_123456.jpg and a Cyrillic name; they are
 #   copied under short names) -> Select them into slots 1 to 3 -> OK ->
-#   Settings: Float and a colour -> Save -> View -> Compile -> F1 help ->
-#   About -> Quit -> run the compiled .SCR and watch both long-named photos
+#   Settings: Float and a colour -> Save -> View -> Compile -> ScreenSaver
+#   Images again: Locate the photos people have today (a .jpeg, a .png stored
+#   on its side with a transparent border, a .heic) and a second IMG_0001.JPG
+#   from another camera's folder -> Select them into slots 4 to 8 -> OK ->
+#   Compile -> F1 help -> About -> Quit -> run the compiled .SCR and watch
+#   the long-named photos and the five new ones, each upright
 #
 # Every file the program writes is checked byte for byte. A failing step says
 # which step it was and keeps the work folder (log, last screen) for a look.
@@ -80,10 +84,13 @@ trap 'fail "interrupted"' INT TERM
 
 # ------------------------------------------------------------ set-up
 
-for tool in Xvfb xdotool xwininfo import convert cmp od; do
+for tool in Xvfb xdotool xwininfo import convert cmp od heif-enc; do
     command -v "$tool" >/dev/null ||
-        fail "$tool is missing (scripts/install-deps installs xvfb, xdotool and imagemagick)"
+        fail "$tool is missing (scripts/install-deps installs xvfb, xdotool, imagemagick and libheif-examples)"
 done
+# Debian's own Python, whatever else PATH may offer: Pillow is its python3-pil.
+PYTHON=/usr/bin/python3
+"$PYTHON" -c 'import PIL' 2>/dev/null || fail "Pillow is missing (scripts/install-deps installs python3-pil)"
 [ -x "$PROGRAM" ] || fail "no program at $PROGRAM: build it first"
 # Started from the user's folder below, so named by its absolute path (but
 # not resolved: an installed program is started through its link).
@@ -94,7 +101,8 @@ PLAYER=$PROGRAM_DIR/GLIMMER.BIN
 [ -f "$PROGRAM_DIR/GLIMMER.HLP" ] || fail "no help file GLIMMER.HLP beside the program ($PROGRAM_DIR)"
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/glimmer-e2e.XXXXXX") || fail "cannot make a work folder"
-mkdir -p "$WORK/env/home" "$WORK/env/run" "$WORK/env/shots" "$WORK/user/photos" "$WORK/user/savers"
+mkdir -p "$WORK/env/home" "$WORK/env/run" "$WORK/env/shots" "$WORK/user/photos" "$WORK/user/savers" \
+    "$WORK/user/today/phone" "$WORK/user/today/camera2" "$WORK/user/today/camera3"
 chmod 700 "$WORK/env/run"
 PHOTOS=$WORK/user/photos
 PROJECT=$WORK/user/savers/SUNSET
@@ -126,6 +134,44 @@ convert -size 300x200 gradient:'#80c0ff'-'#ffffff' \
 convert -size 280x210 gradient:'#103040'-'#40a0a0' \
     -fill "$HOLIDAY_MARK" -draw 'circle 140,100 140,45' -quality 90 "$PHOTOS/$HOLIDAY" ||
     fail "ImageMagick could not make $HOLIDAY"
+
+# Today's photos: each has a colour of its own at its top and cyan at its
+# bottom, so that a screenshot tells which one is on the screen and whether
+# it stands upright.
+TODAY_DIR=$WORK/user/today
+PHONE=$TODAY_DIR/phone
+BOTTOM_MARK='#00ffff'
+SUNRISE_MARK='#ff0000'   # phone/sunrise.jpeg: a JPEG by another name
+FLOWER_MARK='#00ff00'    # phone/flower.png: stored on its side (EXIF 6), a transparent border
+HEIC_MARK='#0000ff'      # phone/IMG_4512.HEIC
+CAMERA2_MARK='#ffff00'   # camera2/IMG_0001.JPG
+CAMERA3_MARK='#ff00ff'   # camera3/IMG_0001.JPG, another photo of the same name
+FLOWER_SHORT=FLOWER~1.JPG
+HEIC_SHORT=IMG_45~1.JPG
+SECOND_SHORT=IMG_00~1.JPG
+
+step "today's photos: a .jpeg, a .png, a .heic, and IMG_0001.JPG from two cameras"
+# two_tone FILE TOP: 240 x 180, TOP above cyan.
+two_tone() {
+    convert -size 240x90 xc:"$2" -size 240x90 xc:"$BOTTOM_MARK" -append -quality 92 "$1" ||
+        fail "ImageMagick could not make $1"
+}
+two_tone "$PHONE/sunrise.jpeg" "$SUNRISE_MARK"
+two_tone "$TODAY_DIR/camera2/IMG_0001.JPG" "$CAMERA2_MARK"
+two_tone "$TODAY_DIR/camera3/IMG_0001.JPG" "$CAMERA3_MARK"
+two_tone "$WORK/env/heic.png" "$HEIC_MARK"
+heif-enc -q 90 -o "$PHONE/IMG_4512.HEIC" "$WORK/env/heic.png" >/dev/null || fail "heif-enc could not make IMG_4512.HEIC"
+"$PYTHON" - "$PHONE/flower.png" "$FLOWER_MARK" "$BOTTOM_MARK" <<'PY' || fail "Pillow could not make flower.png"
+import sys
+from PIL import Image
+rgb = lambda h: tuple(int(h[i:i + 2], 16) for i in (1, 3, 5))
+upright = Image.new('RGBA', (240, 180), (0, 0, 0, 0))
+upright.paste(rgb(sys.argv[2]) + (255,), (10, 10, 230, 90))
+upright.paste(rgb(sys.argv[3]) + (255,), (10, 90, 230, 170))
+exif = Image.Exif()
+exif[0x0112] = 6   # turn a quarter clockwise to stand upright
+upright.transpose(Image.ROTATE_90).save(sys.argv[1], exif=exif)
+PY
 
 step "a private X server"
 # shellcheck source=lib/xsession.bash
@@ -170,23 +216,53 @@ new_record() {
     zeros 210
 }
 
-# record COLOUR MODE SPEED SLOT1-OFFSET SLOT1-SIZE SLOT2-OFFSET SLOT2-SIZE
-#   SLOT3-OFFSET SLOT3-SIZE: the record with IMG_20~1.JPG, HILLS.BMP and
-# ОТП~1.JPG in slots 1 to 3, the other timings those of a new project.
-record() {
+# record_of COLOUR MODE SPEED COUNT [NAME OFFSET SIZE]...: the record with
+# those slots from slot 1 on, the rest empty, the other timings those of a
+# new project.
+record_of() {
+    local n=0
     le32 "$1"; hexbyte "$2"; le32 "$3"
     le32 5; le32 3; le32 2   # ChangeEvery, DisplaySeconds, DisplayTimes
-    le32 3                   # ImageCount
-    slot "$BEACH_SHORT" "$4" "$5"
-    slot HILLS.BMP "$6" "$7"
-    slot "$HOLIDAY_SHORT" "$8" "$9"
-    zeros $((7 * 21))
+    le32 "$4"                # ImageCount
+    shift 4
+    while [ $# -gt 0 ]; do
+        slot "$1" "$2" "$3"
+        shift 3
+        n=$((n + 1))
+    done
+    zeros $(((10 - n) * 21))
+}
+
+# record COLOUR MODE SPEED SLOT1-OFFSET SLOT1-SIZE SLOT2-OFFSET SLOT2-SIZE
+#   SLOT3-OFFSET SLOT3-SIZE: the record with IMG_20~1.JPG, HILLS.BMP and
+# ОТП~1.JPG in slots 1 to 3.
+record() {
+    record_of "$1" "$2" "$3" 3 "$BEACH_SHORT" "$4" "$5" HILLS.BMP "$6" "$7" "$HOLIDAY_SHORT" "$8" "$9"
 }
 
 # marked PNG COLOUR: how many pixels of the screenshot have (nearly) that colour.
 marked() {
     convert "$1" -fuzz 8% -fill black +opaque "$2" -fill white -opaque "$2" \
         -format '%[fx:int(mean*w*h+0.5)]' info: 2>/dev/null
+}
+
+# rows_of PNG COLOUR: the first and the last row holding (nearly) that colour.
+rows_of() {
+    convert "$1" -fuzz 8% -fill black +opaque "$2" -fill white -opaque "$2" -format '%@' info: 2>/dev/null |
+        sed -E 's/^[0-9]+x([0-9]+)\+[0-9]+\+([0-9]+)$/\2 \1/' | awk '{ print $1, $1 + $2 - 1 }'
+}
+
+# upright PNG TOP: the photo whose top is TOP is on the screen (0), standing
+# upright: its top colour right above its cyan bottom, the two as wide.
+# 1 when it is not on the screen; fails when it is there the wrong way.
+upright() {
+    local t0 t1 b0 b1
+    [ "$(marked "$1" "$2")" -gt 5000 ] || return 1
+    read -r t0 t1 < <(rows_of "$1" "$2")
+    read -r b0 b1 < <(rows_of "$1" "$BOTTOM_MARK")
+    [ "$t1" -lt "$b0" ] && [ $((b0 - t1)) -le 4 ] && [ $((t1 - t0)) -ge 60 ] && [ $((b1 - b0)) -ge 60 ] ||
+        fail "the photo with $2 at its top does not stand upright: rows $t0-$t1 of $2, $b0-$b1 of $BOTTOM_MARK ($1)"
+    return 0
 }
 
 # same_bytes WHAT ACTUAL EXPECTED
@@ -394,6 +470,135 @@ tail -c "$STORE_SIZE" "$PROJECT/SUNSET.SCR" >"$WORK/env/scr-store"
 same_bytes "the store in SUNSET.SCR (record, $BEACH_SHORT, HILLS.BMP, $HOLIDAY_SHORT)" "$WORK/env/scr-store" "$WORK/env/store"
 same_bytes "the project file after compiling (a compile does not save it)" "$PROJECT/SUNSET.SSJ" "$WORK/env/settings.ssj"
 
+step "ScreenSaver Images again (Alt+I), Locate (Tab, Space): into the phone's folder"
+keys alt+i
+wait_window EDITOR "the image slot editor" 482x216 '^Press F1 for Help$'
+wait_focus "the image slot editor" "$EDITOR"
+keys Tab space
+wait_window FIND "the browse-and-copy dialog" 350x268 '^Press F1 for Help$'
+wait_focus "the browse-and-copy dialog" "$FIND"
+# Up to the user's folder, into its third folder (photos, savers, today),
+# then into the third folder there (camera2, camera3, phone).
+keys Tab Tab Up Up Return Down Down Down Return Down Down Down Return
+
+# copy_asked WHAT QUESTION-SHOT FILE: Copy was pressed; Yes to the question,
+# then FILE is in the project folder and the dialog has the keyboard again.
+copy_asked() {
+    wait_window ASK "the question whether to copy $1" any '^Confirm$'
+    wait_focus "the copy question" "$ASK"
+    [ -n "$2" ] && shot "$2"
+    keys alt+y
+    wait_gone "the copy question" "$ASK"
+    wait_file "Copy" "$PROJECT/$3"
+    wait_focus "the browse-and-copy dialog, after the question" "$FIND"
+    sleep 0.5   # a converted photo: the list is read again once it is in
+}
+
+step "Locate: flower.png goes in as a JPEG under a short name"
+# Past the selected-image box into the file list (flower.png, IMG_4512.HEIC,
+# sunrise.jpeg): Space takes the first; Tab to Copy.
+keys Tab Tab space
+shot browse-today
+keys Tab space
+copy_asked "flower.png as $FLOWER_SHORT" copy-question-png "$FLOWER_SHORT"
+
+step "Locate: IMG_4512.HEIC goes in as a JPEG under a short name"
+keys shift+Tab Down Tab space
+copy_asked "IMG_4512.HEIC as $HEIC_SHORT" copy-question-heic "$HEIC_SHORT"
+
+step "Locate: sunrise.jpeg, a JPEG by its other name, goes in as it is"
+keys shift+Tab End Tab space
+copy_asked "sunrise.jpeg" "" SUNRISE.JPEG
+
+step "Locate: IMG_0001.JPG from camera2"
+# Back over the file list and the box to the folder list; up to today's
+# folder, then its first folder.
+keys shift+Tab shift+Tab shift+Tab Up Return Down Return Tab Tab space Tab space
+copy_asked "camera2's IMG_0001.JPG" "" IMG_0001.JPG
+
+step "Locate: another IMG_0001.JPG, from camera3, gets a short name of its own"
+keys shift+Tab shift+Tab shift+Tab Up Return Down Down Return Tab Tab space Tab space
+copy_asked "camera3's IMG_0001.JPG as $SECOND_SHORT" copy-question-second-camera "$SECOND_SHORT"
+
+step "Locate: the same IMG_0001.JPG again is not copied twice, and the user is told"
+keys shift+Tab space Tab space
+wait_window INFO "the word that the picture is already there" any '^Information$'
+wait_focus "the word that the picture is already there" "$INFO"
+shot already-there
+keys Return
+wait_gone "the word that the picture is already there" "$INFO"
+wait_focus "the browse-and-copy dialog, after the word" "$FIND"
+keys Escape
+wait_gone "the browse-and-copy dialog" "$FIND"
+wait_focus "the image slot editor, after Locate" "$EDITOR"
+cmp "$PHONE/sunrise.jpeg" "$PROJECT/SUNRISE.JPEG" || fail "the copy of sunrise.jpeg is not the same file"
+cmp "$TODAY_DIR/camera2/IMG_0001.JPG" "$PROJECT/IMG_0001.JPG" || fail "IMG_0001.JPG is not camera2's"
+cmp "$TODAY_DIR/camera3/IMG_0001.JPG" "$PROJECT/$SECOND_SHORT" || fail "$SECOND_SHORT is not camera3's IMG_0001.JPG"
+for f in "$FLOWER_SHORT" "$HEIC_SHORT"; do
+    [ "$(head -c 3 "$PROJECT/$f" | od -A n -t x1 | tr -d ' ')" = ffd8ff ] || fail "$f is not a JPEG"
+    grep -q Exif "$PROJECT/$f" && fail "$f still carries its orientation tag"
+done
+
+# select_into SLOT NAME: from the Select button (or Locate, for slot 4, with
+# slot 1 current), the next slot becomes current and the picker puts NAME in.
+select_into() {
+    if [ "$1" = 4 ]; then
+        keys shift+Tab Down Down Down
+    else
+        keys shift+Tab shift+Tab shift+Tab shift+Tab Down
+    fi
+    keys Tab Tab Tab Tab space
+    wait_window PICK "the graphic picker" 253x229 '^Press F1 for Help$'
+    wait_focus "the graphic picker" "$PICK"
+    keys ctrl+a
+    typed "$2"
+    keys alt+o
+    wait_gone "the graphic picker" "$PICK"
+    wait_focus "the image slot editor, after Select" "$EDITOR"
+}
+
+step "Select the five into slots 4 to 8, then OK"
+select_into 4 "$FLOWER_SHORT"
+select_into 5 "$HEIC_SHORT"
+select_into 6 SUNRISE.JPEG
+select_into 7 IMG_0001.JPG
+select_into 8 "$SECOND_SHORT"
+shot slot-editor-today
+keys Tab Return
+wait_gone "the image slot editor" "$EDITOR"
+wait_focus "the main window, after the slot editor" "$MAIN"
+# Slots 1 to 3 keep the Offset and Size the compile gave them.
+NAMES=("$BEACH_SHORT" HILLS.BMP "$HOLIDAY_SHORT" "$FLOWER_SHORT" "$HEIC_SHORT" SUNRISE.JPEG IMG_0001.JPG "$SECOND_SHORT")
+{
+    record_of "$COLOUR" 1 993 8 "$BEACH_SHORT" 235 "$BEACH_SIZE" HILLS.BMP $((235 + BEACH_SIZE)) "$HILLS_SIZE" \
+        "$HOLIDAY_SHORT" $((235 + BEACH_SIZE + HILLS_SIZE)) "$HOLIDAY_SIZE" \
+        "$FLOWER_SHORT" 0 0 "$HEIC_SHORT" 0 0 SUNRISE.JPEG 0 0 IMG_0001.JPG 0 0 "$SECOND_SHORT" 0 0
+} >"$WORK/env/eight.ssj"
+same_bytes "the project file with eight pictures" "$PROJECT/SUNSET.SSJ" "$WORK/env/eight.ssj"
+
+step "Compile ScreenSaver again: SUNSET.SCR holds all eight"
+keys alt+c
+wait_window INFO "the compile's success message" any '^Information$' 60
+wait_focus "the success message" "$INFO"
+keys Return
+wait_gone "the success message" "$INFO"
+wait_focus "the main window, after compiling" "$MAIN"
+SLOTS=()
+OFFSET=235
+for name in "${NAMES[@]}"; do
+    SLOTS+=("$name" "$OFFSET" "$(size_of "$PROJECT/$name")")
+    OFFSET=$((OFFSET + $(size_of "$PROJECT/$name")))
+done
+{
+    record_of "$COLOUR" 1 993 8 "${SLOTS[@]}"
+    for name in "${NAMES[@]}"; do cat "$PROJECT/$name"; done
+} >"$WORK/env/store8"
+STORE_SIZE=$(size_of "$WORK/env/store8")
+tail -c "$STORE_SIZE" "$PROJECT/SUNSET.SCR" >"$WORK/env/scr-store8"
+same_bytes "the store of eight pictures in SUNSET.SCR" "$WORK/env/scr-store8" "$WORK/env/store8"
+[ "$(size_of "$PROJECT/SUNSET.SCR")" = $((BIN_SIZE + STORE_SIZE)) ] ||
+    fail "SUNSET.SCR is $(size_of "$PROJECT/SUNSET.SCR") bytes, not GLIMMER.BIN ($BIN_SIZE) + store ($STORE_SIZE)"
+
 step "F1 opens the help window"
 keys F1
 wait_window HELP "the help window" 560x460 '^Glimmer Help - '
@@ -425,23 +630,35 @@ sleep 1
 shot screensaver
 check_background "$SHOTS/screensaver.png" 402060
 
-step "the running SUNSET.SCR shows both long-named photos"
-# Float mode: a new picture every 5 seconds, slot 1 first, slot 3 after ten.
+step "the running SUNSET.SCR shows the long-named photos, and today's five upright"
+# Float mode: a new picture every 5 seconds, slot 1 first: eight in 40 s.
 SEEN_BEACH=0
 SEEN_HOLIDAY=0
-for i in $(seq 60); do
+declare -A SEEN=()
+TODAY=([sunrise]=$SUNRISE_MARK [flower]=$FLOWER_MARK [heic]=$HEIC_MARK [camera2]=$CAMERA2_MARK [camera3]=$CAMERA3_MARK)
+for i in $(seq 150); do
     import -window root "$WORK/env/watch.png" || fail "could not take a screenshot of the screensaver"
-    [ "$(marked "$WORK/env/watch.png" "$BEACH_MARK")" -gt 1000 ] && SEEN_BEACH=1
-    if [ "$(marked "$WORK/env/watch.png" "$HOLIDAY_MARK")" -gt 1000 ]; then
-        [ "$SEEN_HOLIDAY" = 0 ] && cp "$WORK/env/watch.png" "$SHOTS/screensaver-holiday.png"
+    [ "$SEEN_BEACH" = 0 ] && [ "$(marked "$WORK/env/watch.png" "$BEACH_MARK")" -gt 1000 ] && SEEN_BEACH=1
+    if [ "$SEEN_HOLIDAY" = 0 ] && [ "$(marked "$WORK/env/watch.png" "$HOLIDAY_MARK")" -gt 1000 ]; then
+        cp "$WORK/env/watch.png" "$SHOTS/screensaver-holiday.png"
         SEEN_HOLIDAY=1
     fi
-    [ "$SEEN_BEACH$SEEN_HOLIDAY" = 11 ] && break
-    sleep 0.5
+    for photo in "${!TODAY[@]}"; do
+        [ -n "${SEEN[$photo]:-}" ] && continue
+        if upright "$WORK/env/watch.png" "${TODAY[$photo]}"; then
+            SEEN[$photo]=1
+            cp "$WORK/env/watch.png" "$SHOTS/screensaver-$photo.png"
+        fi
+    done
+    [ "$SEEN_BEACH$SEEN_HOLIDAY${#SEEN[@]}" = 115 ] && break
+    sleep 0.3
 done
 [ "$SEEN_BEACH" = 1 ] || fail "$BEACH ($BEACH_SHORT) never came on the screen"
 [ "$SEEN_HOLIDAY" = 1 ] || fail "$HOLIDAY ($HOLIDAY_SHORT) never came on the screen within $i screenshots"
-say "both long-named photos were shown"
+for photo in "${!TODAY[@]}"; do
+    [ -n "${SEEN[$photo]:-}" ] || fail "the $photo photo never came on the screen within $i screenshots"
+done
+say "the long-named photos and today's five were shown, each upright"
 keys space
 for _ in $(seq 200); do
     kill -0 "$SCR_PID" 2>/dev/null || break
