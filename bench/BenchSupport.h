@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <spawn.h>
@@ -25,6 +26,19 @@
 #include <vector>
 
 extern char** environ;
+
+// A figure of this process's /proc/self/status in kB ("VmHWM:", "VmRSS:"),
+// -1 when it is not there.
+inline long StatusKb(const char* key)
+{
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    const std::size_t n = std::strlen(key);
+    while (std::getline(in, line))
+        if (line.compare(0, n, key) == 0)
+            return std::stol(line.substr(n + 1));
+    return -1;
+}
 
 class MedianCollector : public benchmark::ConsoleReporter {
 public:

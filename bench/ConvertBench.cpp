@@ -136,17 +136,6 @@ BENCHMARK(BM_ConvertHeic)->Unit(benchmark::kMillisecond)->MinTime(2.0)->Repetiti
 BENCHMARK(BM_DecodePngAlone)->Unit(benchmark::kMillisecond)->MinTime(2.0)->Repetitions(3);
 BENCHMARK(BM_ConvertPng)->Unit(benchmark::kMillisecond)->MinTime(2.0)->Repetitions(3);
 
-long StatusKb(const char* key)
-{
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const std::size_t n = std::strlen(key);
-    while (std::getline(in, line))
-        if (line.compare(0, n, key) == 0)
-            return std::stol(line.substr(n + 1));
-    return -1;
-}
-
 // The growth of the peak resident size over one run of `work`, in a fresh
 // child process (its peak reset first; big blocks kept out of the heap, so
 // that no freed memory of the parent hides a new allocation).

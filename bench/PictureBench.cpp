@@ -161,17 +161,6 @@ BENCHMARK(BM_TJPEGBitmapLoadFreshMemory)->Unit(benchmark::kMillisecond)->MinTime
 BENCHMARK(BM_QuarterAgainstLibjpeg)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(61);
 BENCHMARK(BM_FullDecodeAndShrink)->Unit(benchmark::kMillisecond)->MinTime(2.0)->Repetitions(3);
 
-long StatusKb(const char* key)
-{
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const std::size_t n = std::strlen(key);
-    while (std::getline(in, line))
-        if (line.compare(0, n, key) == 0)
-            return std::stol(line.substr(n + 1));
-    return -1;
-}
-
 struct MemoryUse {
     long peakKb = -1;     // growth of the peak resident size during one load
     long finalKb = -1;    // the finished bitmap
