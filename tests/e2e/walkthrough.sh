@@ -549,7 +549,7 @@ for i in $(seq 150); do
     fi
     for photo in "${!TODAY[@]}"; do
         [ -z "${SEEN[$photo]:-}" ] && upright "$WORK/env/watch.png" "${TODAY[$photo]}" &&
-            SEEN[$photo]=1 && cp "$WORK/env/watch.png" "$SHOTS/screensaver-$photo.png"
+            SEEN[$photo]=1 && cp "$WORK/env/watch.png" "$SHOTS/screensaver-${photo%%.*}.png"
     done
     [ "$SEEN_BEACH$SEEN_HOLIDAY${#SEEN[@]}" = 115 ] && break
     sleep 0.3

@@ -7,6 +7,7 @@
 #include "JpegFiles.h"
 #include "TestSupport.h"
 #include "project/Project.h"
+#include "toolkit/Cursor.h"
 #include "toolkit/FileControls.h"
 #include "toolkit/Files.h"
 #include "toolkit/Help.h"
