@@ -18,6 +18,10 @@ if(TARGET glimmer_player)
   install(PROGRAMS $<TARGET_FILE:glimmer_player> DESTINATION ${GLIMMER_INSTALL_DIR})
 endif()
 install(FILES ${GLIMMER_OUT}/GLIMMER.HLP DESTINATION ${GLIMMER_INSTALL_DIR})
+# mate-screensaver runs only programs in its own hack folders, of which this
+# is the one that Xfce's screensaver and XScreenSaver share: the launcher
+# there runs a compiled screensaver for the theme that its --install writes.
+install(PROGRAMS ${CMAKE_SOURCE_DIR}/player/glimmer-scr DESTINATION libexec/xscreensaver)
 # The Windows player, where it is built, is only ever copied, never run here:
 # a plain file, not an executable (lintian rejects executables that are not ELF).
 install(FILES ${GLIMMER_OUT}/GLIMMER.EXE DESTINATION ${GLIMMER_INSTALL_DIR} OPTIONAL)

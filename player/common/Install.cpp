@@ -58,6 +58,8 @@ constexpr off_t largestPreferences = 8 << 20;
 
 std::string systemError(const std::string& what) { return what + " (" + std::strerror(errno) + ")"; }
 
+} // namespace
+
 // The shell-safe way to name a path in a message a person may copy.
 std::string quoted(const std::string& path)
 {
@@ -66,6 +68,8 @@ std::string quoted(const std::string& path)
         q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
 }
+
+namespace {
 
 enum class ReadOutcome { Read, Missing, Failed };
 
@@ -152,11 +156,13 @@ std::string locatePreferences(Preferences& p)
     return {};
 }
 
+} // namespace
+
 // Writes `text` to a new file beside `path` and renames it over `path`: a
 // reader sees the old file or the new one, never half of one. `noRoom`
 // tells that no new file could be made there at all.
 bool replaceFile(const std::string& path, const std::string& shown, const std::string& text, mode_t mode,
-                 std::string& problem, bool* noRoom = nullptr)
+                 std::string& problem, bool* noRoom)
 {
     const std::string folder = path.substr(0, path.find_last_of('/') + 1);
     std::string temp = path + ".glimmer-XXXXXX";
@@ -188,6 +194,8 @@ bool replaceFile(const std::string& path, const std::string& shown, const std::s
     }
     return true;
 }
+
+namespace {
 
 // Writes `text` over the file where it is, as the project file is written
 // when it has other names or another owner: `old` stays until all of `text`

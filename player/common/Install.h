@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/types.h>
+#endif
+
 namespace player {
 
 struct InstallRequest {
@@ -32,5 +36,15 @@ std::string entryName(const std::string& programPath);
 
 // Where the daemon looks: $HOME, else the password database's home.
 std::string homeFolder();
+
+#ifndef _WIN32
+// Shared with the desktop theme (DesktopTheme.h). A path quoted for the
+// shell, for a command a person may copy; and `text` written to a new file
+// beside `path` and renamed over it, so that a reader sees the old file or
+// the new one, never half of one (`shown` names it in the problem).
+std::string quoted(const std::string& path);
+bool replaceFile(const std::string& path, const std::string& shown, const std::string& text, mode_t mode, std::string& problem,
+                 bool* noRoom = nullptr);
+#endif
 
 } // namespace player

@@ -5,7 +5,7 @@
 // its own, or in a window it is given (XScreenSaver's, or its settings
 // program's preview).
 #include "common/CommandLine.h"
-#include "common/Install.h"
+#include "common/DesktopTheme.h"
 #include "common/SelfFile.h"
 #include "common/Store.h"
 #include "decode/DecodeError.h"
@@ -161,8 +161,7 @@ int runPlayer(int argc, char** argv, const std::string& program)
         player::InstallRequest request;
         request.ProgramPath = player::ownExecutablePath();
         request.Home = player::homeFolder();
-        const player::InstallResult r = args.Mode == player::RunMode::Install ? player::installInXScreenSaver(request)
-                                                                              : player::uninstallFromXScreenSaver(request);
+        const player::InstallResult r = player::changeEveryHost(request, args.Mode == player::RunMode::Install);
         PrintLines(r.ExitCode == 0 ? stdout : stderr, r.Message);
         return r.ExitCode;
     }

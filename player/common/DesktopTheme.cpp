@@ -1,0 +1,284 @@
+#include "common/DesktopTheme.h"
+
+#include "common/Settings.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace player {
+
+namespace {
+
+const char ownerKey[] = "X-Glimmer-Screensaver=";
+constexpr std::streamsize largestTheme = 64 << 10;
+
+bool onPath(const std::string& program)
+{
+    const char* path = std::getenv("PATH");
+    std::string dirs = path && *path ? path : "/usr/local/bin:/usr/bin:/bin";
+    for (std::size_t start = 0; start <= dirs.size();) {
+        const std::size_t end = std::min(dirs.find(':', start), dirs.size());
+        const std::string dir = dirs.substr(start, end - start);
+        struct stat st {};
+        const std::string file = (dir.empty() ? "." : dir) + "/" + program;
+        if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(file.c_str(), X_OK) == 0)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+bool exists(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+bool isFolder(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool sameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa {}, sb {};
+    return a == b || (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino);
+}
+
+std::string baseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
+// "glimmer-sunset" for SUNSET.SCR: what the theme is called in the settings.
+std::string themeStem(const std::string& program)
+{
+    std::string base = baseName(program);
+    if (const auto dot = base.find_last_of('.'); dot != std::string::npos && dot > 0)
+        base.erase(dot);
+    std::string stem;
+    for (const char c : base) {
+        const bool keep = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        const char out = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : keep ? c : '-';
+        if (out != '-' || (!stem.empty() && stem.back() != '-'))
+            stem += out;
+    }
+    while (!stem.empty() && stem.back() == '-')
+        stem.pop_back();
+    return "glimmer-" + (stem.empty() ? std::string("screensaver") : stem);
+}
+
+// The .SCR a theme file of ours runs; nothing for any other file.
+std::optional<std::string> ownerOf(const std::string& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::string text(std::size_t(largestTheme), '\0');
+    in.read(text.data(), largestTheme);
+    text.resize(std::size_t(in.gcount()));
+    const std::size_t at = text.find(std::string("\n") + ownerKey);
+    if (at == std::string::npos)
+        return std::nullopt;
+    const std::size_t begin = at + 1 + std::strlen(ownerKey);
+    const std::string escaped = text.substr(begin, text.find('\n', begin) - begin);
+    std::string owner;
+    for (std::size_t i = 0; i < escaped.size(); ++i)
+        owner += escaped[i] == '\\' && i + 1 < escaped.size() ? escaped[++i] : escaped[i];
+    return owner;
+}
+
+std::string themeFolder(const ThemeRequest& r) { return r.DataHome + "/applications/screensavers"; }
+
+// The theme files (names without a folder) that run `program`.
+std::vector<std::string> themesOf(const ThemeRequest& r)
+{
+    std::vector<std::string> out;
+    DIR* dir = ::opendir(themeFolder(r).c_str());
+    if (!dir)
+        return out;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.rfind("glimmer-", 0) != 0 || name.size() < 8 || name.substr(name.size() - 8) != ".desktop")
+            continue;
+        const auto owner = ownerOf(themeFolder(r) + "/" + name);
+        if (owner && sameFile(*owner, r.ProgramPath))
+            out.push_back(name);
+    }
+    ::closedir(dir);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+bool makeFolders(const std::string& path, std::string& problem)
+{
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string part = path.substr(0, slash);
+        if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
+            problem = part + " cannot be made (" + std::strerror(errno) + ")";
+            return false;
+        }
+        if (slash == std::string::npos)
+            return true;
+    }
+}
+
+std::string escapedValue(const std::string& text)
+{
+    std::string out;
+    for (const char c : text)
+        out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return out;
+}
+
+std::string hostsText(const ThemeRequest& r)
+{
+    std::string out;
+    for (std::size_t i = 0; i < r.Hosts.size(); ++i)
+        out += (i == 0 ? "" : i + 1 == r.Hosts.size() ? " and " : ", ") + r.Hosts[i];
+    return out;
+}
+
+bool hosts(const ThemeRequest& r, const char* name) { return std::find(r.Hosts.begin(), r.Hosts.end(), name) != r.Hosts.end(); }
+
+std::string choosingAdvice(const ThemeRequest& r, const std::string& id)
+{
+    std::string out;
+    if (hosts(r, "mate-screensaver"))
+        out += "Choose it in MATE's Screensaver Preferences, or make it the one shown with:\n"
+               "gsettings set org.mate.screensaver mode 'single' && gsettings set org.mate.screensaver themes \"['" +
+               id + "']\"\n";
+    if (hosts(r, "xfce4-screensaver"))
+        out += "In Xfce, choose it in the Screensaver Preferences (xfce4-screensaver-preferences).\n";
+    return out;
+}
+
+InstallResult failed(std::string message) { return {1, std::move(message) + "\n"}; }
+
+} // namespace
+
+std::string themeExec(const std::vector<std::string>& arguments)
+{
+    std::string out;
+    for (const std::string& a : arguments) {
+        // A desktop file is UTF-8, and its Exec line takes "%" for its own codes.
+        if (a.empty() || SlotNameText(a) != a)
+            return {};
+        std::string word;
+        bool quote = false;
+        for (const char c : a) {
+            const unsigned char u = static_cast<unsigned char>(c);
+            if (u < 0x20 || u == 0x7F || c == '%')
+                return {};
+            quote = quote || std::strchr(" \"'\\><~|&;$*?#()`", c) != nullptr;
+            if (c == '"' || c == '`' || c == '$' || c == '\\')
+                word += '\\';
+            word += c;
+        }
+        out += (out.empty() ? "" : " ") + (quote ? "\"" + word + "\"" : word);
+    }
+    return escapedValue(out);
+}
+
+InstallResult installDesktopTheme(const ThemeRequest& r)
+{
+    if (r.ProgramPath.empty() || r.ProgramPath[0] != '/')
+        return failed("The screensaver cannot tell where its own file is.");
+    if (r.DataHome.empty() || r.DataHome[0] != '/')
+        return failed("There is no home folder (HOME is not set), so the screensaver themes cannot be found.");
+    // Glimmer's launcher where it is installed; else a link of this file in
+    // a hack folder, which only root can make.
+    std::string program = r.Launcher, link;
+    std::vector<std::string> command = {r.Launcher, r.ProgramPath, "--root"};
+    if (!exists(r.Launcher)) {
+        const auto folder = std::find_if(r.HackFolders.begin(), r.HackFolders.end(), isFolder);
+        link = (folder == r.HackFolders.end() ? r.HackFolders.front() : *folder) + "/" + baseName(r.ProgramPath);
+        program = link;
+        command = {link, "--root"};
+    }
+    const std::string exec = themeExec(command);
+    if (exec.empty() || themeExec({r.ProgramPath}).empty())
+        return failed("The path of this screensaver holds a character that a theme file cannot pass on (a line break, another "
+                      "control character, a % or bytes that are not UTF-8). Move it to a plainly named folder and run --install again.");
+
+    std::string problem;
+    if (!makeFolders(themeFolder(r), problem))
+        return failed("The screensaver theme cannot be written: " + problem + ".");
+    // The theme of this file, when there is one; else the first free name.
+    std::vector<std::string> ours = themesOf(r);
+    std::string name = ours.empty() ? std::string() : ours.front();
+    const std::string stem = themeStem(r.ProgramPath);
+    for (int n = 1; name.empty(); ++n) {
+        const std::string candidate = stem + (n == 1 ? "" : "-" + std::to_string(n)) + ".desktop";
+        if (!exists(themeFolder(r) + "/" + candidate))
+            name = candidate;
+    }
+    const std::string file = themeFolder(r) + "/" + name;
+    const std::string title = SlotNameText(entryName(r.ProgramPath));
+    const std::string text = "[Desktop Entry]\n"
+                             "Type=Application\n"
+                             "Name=" + escapedValue(title) + "\n"
+                             "Comment=A picture screensaver made with Glimmer\n"
+                             "Exec=" + exec + "\n"
+                             "TryExec=" + themeExec({program}) + "\n"
+                             "Categories=Screensaver;\n"
+                             "OnlyShowIn=MATE;XFCE;\n"
+                             "StartupNotify=false\n"
+                             "Terminal=false\n" +
+                             ownerKey + escapedValue(r.ProgramPath) + "\n";
+    if (!replaceFile(file, file, text, 0644, problem))
+        return failed("The screensaver theme cannot be written: " + problem + ".");
+    const std::string id = "screensavers-" + name.substr(0, name.size() - 8);
+    std::string message = "Added \"" + title + "\" to the screensaver themes of " + hostsText(r) + " in " + file + " (the theme " + id + ").\n";
+    if (!link.empty() && !sameFile(link, r.ProgramPath)) {
+        message += hostsText(r) + " runs only programs in its own folders, and Glimmer, whose launcher would run this screensaver from "
+                   "there, is not installed. Run this once as root to let it run the screensaver:\n";
+        if (!isFolder(link.substr(0, link.find_last_of('/'))))
+            message += "sudo mkdir -p " + quoted(link.substr(0, link.find_last_of('/'))) + " && ";
+        message += "sudo ln -s " + quoted(r.ProgramPath) + " " + quoted(link) + "\n";
+    }
+    return {0, message + choosingAdvice(r, id)};
+}
+
+InstallResult uninstallDesktopTheme(const ThemeRequest& r)
+{
+    const std::vector<std::string> ours = themesOf(r);
+    const std::string title = SlotNameText(entryName(r.ProgramPath));
+    if (ours.empty())
+        return {0, "\"" + title + "\" is not among the screensaver themes in " + themeFolder(r) + ".\n"};
+    std::string message;
+    for (const std::string& name : ours) {
+        const std::string file = themeFolder(r) + "/" + name;
+        if (::unlink(file.c_str()) != 0 && errno != ENOENT)
+            return failed("The screensaver theme " + file + " cannot be removed (" + std::strerror(errno) + ").");
+        message += "Removed \"" + title + "\" from the screensaver themes: " + file + ".\n";
+    }
+    return {0, message};
+}
+
+InstallResult changeEveryHost(const InstallRequest& request, bool add)
+{
+    ThemeRequest theme;
+    for (const char* host : {"mate-screensaver", "xfce4-screensaver"})
+        if (onPath(host))
+            theme.Hosts.push_back(host);
+    InstallResult out;
+    // Where only a theme host is there, XScreenSaver's list is no concern.
+    const bool xscreensaver = onPath("xscreensaver") || exists(request.Home + "/.xscreensaver");
+    if (theme.Hosts.empty() || xscreensaver)
+        out = add ? installInXScreenSaver(request) : uninstallFromXScreenSaver(request);
+    if (theme.Hosts.empty())
+        return out;
+    theme.ProgramPath = request.ProgramPath;
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    theme.DataHome = dataHome && *dataHome == '/' ? dataHome : request.Home.empty() ? "" : request.Home + "/.local/share";
+    const InstallResult done = add ? installDesktopTheme(theme) : uninstallDesktopTheme(theme);
+    out.Message += done.Message;
+    out.ExitCode = std::max(out.ExitCode, done.ExitCode);
+    return out;
+}
+
+} // namespace player

@@ -1,0 +1,39 @@
+#pragma once
+// --install and --uninstall for the screensavers that read themes from
+// applications/screensavers (mate-screensaver; Xfce's is a fork of it): a
+// theme file, ~/.local/share/applications/screensavers/glimmer-NAME.desktop,
+// whose program runs the .SCR in the screensaver's window. They run only
+// programs that lie in their own hack folders, so the theme runs the .SCR
+// through Glimmer's launcher there (installed with Glimmer), or, where Glimmer
+// is not installed, through a link that root makes once.
+#include "common/Install.h"
+
+#include <string>
+#include <vector>
+
+namespace player {
+
+struct ThemeRequest {
+    std::vector<std::string> Hosts;   // "mate-screensaver", "xfce4-screensaver": for the messages
+    std::string ProgramPath;   // absolute path of the .SCR
+    std::string DataHome;      // $XDG_DATA_HOME, else ~/.local/share
+    std::string Launcher = "/usr/libexec/xscreensaver/glimmer-scr";
+    // Where a link may go when there is no launcher: the hack folders that
+    // those screensavers search, the shared ones first.
+    std::vector<std::string> HackFolders = {"/usr/libexec/xscreensaver", "/usr/lib/xscreensaver",
+                                            "/usr/lib/mate-screensaver/mate-screensaver", "/usr/libexec/mate-screensaver"};
+};
+
+InstallResult installDesktopTheme(const ThemeRequest& request);
+InstallResult uninstallDesktopTheme(const ThemeRequest& request);
+
+// What --install and --uninstall do: XScreenSaver's list, and the theme when
+// mate-screensaver or xfce4-screensaver is installed (then XScreenSaver's
+// list only where XScreenSaver is there too); the messages of both.
+InstallResult changeEveryHost(const InstallRequest& request, bool add);
+
+// The theme file's Exec value for `program` and its arguments: each quoted
+// as a desktop file wants it; empty when a path cannot be put there.
+std::string themeExec(const std::vector<std::string>& arguments);
+
+} // namespace player
