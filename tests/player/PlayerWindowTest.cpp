@@ -252,18 +252,17 @@ TEST(PlayerWindow, AWindowThatIsNotThereIsToldAndFails)
 
 TEST(PlayerWindow, WhatTheHostPaintsOverTheShowIsGoneWithinASecond)
 {
-    // mate-screensaver paints its window after the saver has started, with
-    // no Expose to the saver; other hosts send one.
+    // mate-screensaver paints its window after the saver has started and
+    // tells it nothing; other hosts send an Expose.
     Fixture f;
     ASSERT_TRUE(f.Ready());
     for (const bool exposing : {false, true}) {
-        SCOPED_TRACE(exposing ? "with an Expose" : "quietly");
         const unsigned long host = f.xc.CreateWindow(0, 0, 400, 300);
         PlayerProcess player(f.scr, {"--window-id", hex(host)}, f.x.Env());
-        ASSERT_TRUE(WaitFor([&] { return showsIn(f.xc, host) && f.xc.Share(host, 0xFF0000) > 0.1; }, 5000));
+        const auto whole = [&] { return showsIn(f.xc, host) && f.xc.Share(host, 0xFF0000) > 0.1 && f.xc.Share(host, 0) == 0; };
+        ASSERT_TRUE(WaitFor(whole, 5000));
         f.xc.PaintBlack(host, exposing);
-        EXPECT_TRUE(WaitFor([&] { return showsIn(f.xc, host) && f.xc.Share(host, 0xFF0000) > 0.1 && f.xc.Share(host, 0) == 0; }, 1500))
-            << "black " << f.xc.Share(host, 0) << ", background " << f.xc.Share(host, background) << ", red " << f.xc.Share(host, 0xFF0000);
+        EXPECT_TRUE(WaitFor(whole, 1000)) << (exposing ? "with an Expose: " : "quietly: ") << f.xc.Share(host, 0) << " black";
         EXPECT_LT(player.WaitEnd(100), 0) << "the player ended";
         f.xc.Destroy(host);
     }
@@ -271,24 +270,17 @@ TEST(PlayerWindow, WhatTheHostPaintsOverTheShowIsGoneWithinASecond)
 
 TEST(PlayerWindow, SigUsr1StartsTheShowAgainFromItsFirstPicture)
 {
-    // xsecurelock's way to say "start afresh" (its reset on closing the
-    // password prompt).
+    // xsecurelock's reset, when its password prompt closes.
     Fixture f;
-    ASSERT_TRUE(f.x.Display().size() && f.xc.Ok());
-    f.scr = CompileScreensaver(f.t, "TWO", {PlainBitmap("RED.BMP", 300, 200, QColor(255, 0, 0)), PlainBitmap("YELLOW.BMP", 200, 150, QColor(255, 255, 0))},
-                               [](SaverSettings& s) {
-                                   s.BackgroundColor = 0x00408000;
-                                   s.DisplaySeconds = 4;
-                                   s.DisplayTimes = 1;   // each place shows the next picture
-                               });
+    ASSERT_TRUE(f.Ready());
+    f.scr = CompileScreensaver(f.t, "TWO", {PlainBitmap("RED.BMP", 300, 200, Qt::red), PlainBitmap("YELLOW.BMP", 200, 150, Qt::yellow)},
+                               [](SaverSettings& s) { s.DisplaySeconds = 4, s.DisplayTimes = 1; });
     const unsigned long host = f.xc.CreateWindow(0, 0, 400, 300);
     PlayerProcess player(f.scr, {"--window-id", hex(host)}, f.x.Env());
     for (int round = 0; round < 2; ++round) {
         ASSERT_TRUE(WaitFor([&] { return f.xc.Share(host, 0xFFFF00) > 0.05; }, 10000)) << "the second picture never came";
         ::kill(pid_t(player.Pid()), SIGUSR1);
-        EXPECT_TRUE(WaitFor([&] { return f.xc.Share(host, 0xFF0000) > 0.05; }, 2000)) << "round " << round << ": not back at the first picture";
+        EXPECT_TRUE(WaitFor([&] { return f.xc.Share(host, 0xFF0000) > 0.05; }, 2000)) << "not back at the first picture";
         ASSERT_LT(player.WaitEnd(100), 0) << "SIGUSR1 ended the player: " << player.StandardError().constData();
     }
-    EXPECT_GE(player.EndWith(SIGTERM), 0);
-    EXPECT_EQ(player.ExitCode(), 0);
 }

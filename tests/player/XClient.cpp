@@ -82,35 +82,13 @@ void XClient::Resize(unsigned long window, int width, int height)
     XSync(dpy(display_), False);
 }
 
-namespace {
-void clearInside(Display* d, Window w)
-{
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned int n = 0;
-    if (!XQueryTree(d, w, &root, &parent, &children, &n))
-        return;
-    for (unsigned int i = 0; i < n; ++i) {
-        XClearWindow(d, children[i]);
-        clearInside(d, children[i]);
-    }
-    if (children)
-        XFree(children);
-}
-} // namespace
-
 void XClient::PaintBlack(unsigned long window, bool exposing)
 {
     Display* d = dpy(display_);
-    XWindowAttributes a{};
-    if (!XGetWindowAttributes(d, window, &a))
-        return;
-    XGCValues v{};
-    v.foreground = BlackPixel(d, DefaultScreen(d));
+    XGCValues v{};   // foreground 0: black on a TrueColor screen
     v.subwindow_mode = exposing ? ClipByChildren : IncludeInferiors;
-    GC gc = XCreateGC(d, window, GCForeground | GCSubwindowMode, &v);
-    if (!exposing)
-        clearInside(d, window);
-    XFillRectangle(d, window, gc, 0, 0, unsigned(a.width), unsigned(a.height));
+    GC gc = XCreateGC(d, window, GCSubwindowMode, &v);
+    XFillRectangle(d, window, gc, 0, 0, 8192, 8192);
     if (exposing)
         XClearArea(d, window, 0, 0, 0, 0, True);
     XFreeGC(d, gc);

@@ -25,10 +25,9 @@ public:
     unsigned long CreateAlphaWindow(int x, int y, int width, int height);
     void Resize(unsigned long window, int width, int height);
     void Destroy(unsigned long window);
-    // Paints the window black as a host paints its own. Quietly: first
-    // clears every window inside it (as mate-screensaver does), then paints
-    // over them too (cairo's IncludeInferiors), and nobody is told. Or
-    // `exposing`: paints only its own area, then sends itself an Expose.
+    // Paints the window black as a host paints its own: quietly over the
+    // windows in it too (as cairo draws), or only its own area followed by
+    // an Expose.
     void PaintBlack(unsigned long window, bool exposing);
     // What a window manager sends when the user closes a window.
     void AskToClose(unsigned long window);
