@@ -7,7 +7,8 @@
 #   then as `cmake --install` fills it: the launcher), --activate, --deactivate.
 # - xsecurelock: Escape at the prompt resets the saver (SIGUSR1), the same
 #   player goes on; the password unlocks through PAM.
-# - swayidle in headless sway, two outputs; a key typed through sway ends it.
+# - swayidle in headless sway, two outputs, through Xwayland (--x11); a key
+#   typed through sway ends it.
 # As root: glimmer-e2e gets a random password for the run (sway refuses root).
 # usage: hosts.sh <bin dir> <source dir>   (GLIMMER_E2E_SHOTS=DIR keeps the screenshots)
 set -uo pipefail
@@ -137,10 +138,10 @@ wait "$LOCK" || fail "xsecurelock ended with status $?"
 sleep 0.5
 [ -z "$(ours)" ] || fail "left after the unlock: $(ours)"
 
-# --- swayidle in sway (its command goes through the shell: a path without blanks) ---
+# --- swayidle in sway, through Xwayland (the command goes through the shell: a path without blanks) ---
 cp "$SCR" "$WORK/sway/SUNSET.SCR" && SCR=$WORK/sway/SUNSET.SCR
 printf '%s\n' "xwayland enable" "output HEADLESS-1 resolution 800x600 position 0 0" \
-    "output HEADLESS-2 resolution 640x600 position 800 0" "exec swayidle -w timeout 3 '$SCR'" >"$WORK/sway/config"
+    "output HEADLESS-2 resolution 640x600 position 800 0" "exec swayidle -w timeout 3 '$SCR --x11'" >"$WORK/sway/config"
 AS_USER+=(HOME="$WORK/sway" XDG_RUNTIME_DIR="$WORK/sway/run" WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS=2 WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman)
 "${AS_USER[@]}" sway -c "$WORK/sway/config" >"$WORK/sway/log" 2>&1 &
 SWAY=$!
@@ -151,7 +152,7 @@ shot() { "${AS_USER[@]}" grim "$1"; }
 # only when it is there as the window appears: wtype's comes now, its key 9 s later.
 "${AS_USER[@]}" wtype -s 9000 -k space &
 KEY=$!
-wait_player "^$SCR\$" swayidle
+wait_player "^$SCR --x11\$" swayidle
 shows sway
 [ "$(identify -format %wx%h "$WORK/shots/sway.png")" = 1440x600 ] || fail "the screenshot is not of both outputs"
 kill -0 "$KEY" || fail "the key came before the show was seen: this machine is too slow for the test's timing"
