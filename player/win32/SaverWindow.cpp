@@ -19,7 +19,6 @@ std::wstring wide(const std::string& utf8)
     return w;
 }
 
-RECT toRect(const PictureRect& r) { return RECT{r.left, r.top, r.right(), r.bottom()}; }
 
 // The system timer's resolution at 1 ms while the show runs: the default
 // 15.6 ms would make the Float steps of 10 ms uneven.
@@ -86,11 +85,14 @@ bool SaverWindow::create()
     HWND parent = nullptr;
     switch (place_) {
     case ShowPlace::FullScreen:
-        // The primary monitor, whatever lies beside it.
+        // Every monitor (the virtual screen, whose origin may lie left of or
+        // above the primary monitor's).
         style = WS_POPUP;
         exStyle = WS_EX_TOPMOST;
-        w = GetSystemMetrics(SM_CXSCREEN);
-        h = GetSystemMetrics(SM_CYSCREEN);
+        x = GetSystemMetrics(SM_XVIRTUALSCREEN);
+        y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+        w = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+        h = GetSystemMetrics(SM_CYVIRTUALSCREEN);
         break;
     case ShowPlace::Preview:
         style = WS_CHILD;
@@ -115,7 +117,7 @@ bool SaverWindow::create()
     hwnd_ = hwnd;
     RECT client;
     GetClientRect(hwnd, &client);
-    engine_.setArea(client.right, client.bottom);
+    placeArea(client.right, client.bottom);
     if (place_ == ShowPlace::FullScreen)
         pointer_.emplace();
     if (place_ == ShowPlace::Preview)
@@ -166,10 +168,26 @@ void SaverWindow::advance()
     changed(before);
 }
 
+void SaverWindow::placeArea(int clientWidth, int clientHeight)
+{
+    // The primary monitor lies at (0, 0) of the virtual screen.
+    if (place_ == ShowPlace::FullScreen)
+        area_ = {-GetSystemMetrics(SM_XVIRTUALSCREEN), -GetSystemMetrics(SM_YVIRTUALSCREEN), GetSystemMetrics(SM_CXSCREEN),
+                 GetSystemMetrics(SM_CYSCREEN)};
+    else
+        area_ = {0, 0, clientWidth, clientHeight};
+    engine_.setArea(area_.width, area_.height);
+}
+
+RECT SaverWindow::onWindow(const PictureRect& r) const
+{
+    return RECT{r.left + area_.left, r.top + area_.top, r.right() + area_.left, r.bottom() + area_.top};
+}
+
 void SaverWindow::changed(const ShowFrame& before)
 {
     for (const PictureRect& r : ChangedAreas(before, engine_.frame())) {
-        const RECT rect = toRect(r);
+        const RECT rect = onWindow(r);
         InvalidateRect(hwnd_.load(), &rect, FALSE);
     }
     while (std::optional<ShowNotice> notice = engine_.takeNotice())
@@ -258,6 +276,12 @@ void SaverWindow::draw(HDC dc, const RECT& area)
 {
     const ShowFrame& f = engine_.frame();
     if (f.visible && f.picture && !f.picture->pixels.empty()) {
+        // Only on the show's monitor: a picture at its edge is cut there.
+        const RECT at = onWindow(f.rect), show = onWindow({0, 0, area_.width, area_.height});
+        RECT shown{};
+        IntersectRect(&shown, &at, &show);
+        const int saved = SaveDC(dc);
+        IntersectClipRect(dc, shown.left, shown.top, shown.right, shown.bottom);
         const PixelBuffer& px = f.picture->pixels;
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -268,9 +292,10 @@ void SaverWindow::draw(HDC dc, const RECT& area)
         info.bmiHeader.biCompression = BI_RGB;
         // The decoded picture may be a pixel larger than its shown size.
         SetStretchBltMode(dc, COLORONCOLOR);
-        StretchDIBits(dc, f.rect.left, f.rect.top, f.rect.width, f.rect.height, 0, 0, px.width(), px.height(), px.row(0), &info,
+        StretchDIBits(dc, at.left, at.top, f.rect.width, f.rect.height, 0, 0, px.width(), px.height(), px.row(0), &info,
                       DIB_RGB_COLORS, SRCCOPY);
-        ExcludeClipRect(dc, f.rect.left, f.rect.top, f.rect.right(), f.rect.bottom());
+        RestoreDC(dc, saved);
+        ExcludeClipRect(dc, shown.left, shown.top, shown.right, shown.bottom);
     }
     FillRect(dc, &area, background_);
 }
@@ -321,9 +346,20 @@ LRESULT SaverWindow::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         paint();
         return 0;
     case WM_SIZE:
-        engine_.setArea(LOWORD(lParam), HIWORD(lParam));
+        placeArea(LOWORD(lParam), HIWORD(lParam));
         InvalidateRect(hwnd, nullptr, FALSE);
         return 0;
+    case WM_DISPLAYCHANGE:
+        // A monitor came, went or moved: every monitor again, the show on the primary.
+        if (fullScreen) {
+            SetWindowPos(hwnd, HWND_TOPMOST, GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                         GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN), SWP_NOACTIVATE);
+            RECT client;
+            GetClientRect(hwnd, &client);
+            placeArea(client.right, client.bottom);
+            InvalidateRect(hwnd, nullptr, FALSE);
+        }
+        break;
     case WM_TIMER:
         if (wParam == parentTimer) {
             followParent();

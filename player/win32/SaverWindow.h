@@ -1,6 +1,7 @@
 #pragma once
-// The show in a Win32 window: full screen on the primary monitor (/s), in
-// the Control Panel's preview window (/p HWND), or in a window of its own
+// The show in a Win32 window: full screen (/s), the background over every
+// monitor and the show on the primary one, as the X11 player does; in the
+// Control Panel's preview window (/p HWND); or in a window of its own
 // (--window). The engine decides everything; this window draws its frame,
 // forwards the clock and input, and tells the user what the engine reports.
 #include "common/Store.h"
@@ -61,6 +62,10 @@ private:
     void report(const ShowNotice& notice);
     void finish(int code);
     void followParent();
+    // Where the show runs in the window: the primary monitor full screen,
+    // else all of the window.
+    void placeArea(int clientWidth, int clientHeight);
+    RECT onWindow(const PictureRect& r) const;
 
     const StoreView& store_;
     StorePictures pictures_;
@@ -75,6 +80,7 @@ private:
     bool reporting_ = false;
     std::optional<PointerHidden> pointer_;   // full screen, but for a box
     RECT parentArea_{};
+    PictureRect area_;
 };
 
 // Milliseconds of a steady clock.
