@@ -1,14 +1,11 @@
 #!/usr/bin/env bash
-# A compiled screensaver under the hosts of today's desktops (Debian's), used
-# as the README says; every screenshot is the show alone (background and a
-# picture, not one pixel of the host's), and no process is left:
-# - mate-screensaver, own D-Bus session: --install and the commands it prints
-#   (its hack folder, in this mount namespace, first empty: the root command;
-#   then as `cmake --install` fills it: the launcher), --activate, --deactivate.
-# - xsecurelock: Escape at the prompt resets the saver (SIGUSR1), the same
-#   player goes on; the password unlocks through PAM.
-# - swayidle in headless sway, two outputs, through Xwayland (--x11); a key
-#   typed through sway ends it.
+# A compiled screensaver under the hosts of today's desktops, used as the
+# README says; each screenshot is the show alone (background and a picture,
+# not one pixel of the host's), and no process is left. mate-screensaver (its
+# own D-Bus session; its hack folder, in this mount namespace, first empty,
+# then as `cmake --install` fills it); xsecurelock (Escape at the prompt
+# resets the saver, the same player goes on; the password unlocks through
+# PAM); swayidle in headless sway through Xwayland, two outputs, a key ends it.
 # As root: glimmer-e2e gets a random password for the run (sway refuses root).
 # usage: hosts.sh <bin dir> <source dir>   (GLIMMER_E2E_SHOTS=DIR keeps the screenshots)
 set -uo pipefail
@@ -23,6 +20,7 @@ for tool in Xvfb mate-screensaver mate-screensaver-command dbus-daemon gsettings
 done
 [ "$(id -u)" = 0 ] || skip "it needs root, to give xsecurelock's user a password and mate-screensaver a hack folder"
 [ -d "$HACKS" ] || skip "$HACKS is missing (scripts/install-deps installs xscreensaver, which makes it)"
+unshare --mount true 2>/dev/null || skip "no mount namespace can be made here, to stand a folder for $HACKS"
 [ -n "${GLIMMER_E2E_IN_NAMESPACE:-}" ] || GLIMMER_E2E_IN_NAMESPACE=1 exec unshare --mount --propagation private -- bash "$0" "$@"
 
 # The user's processes of this run (their environment names WORK).
