@@ -19,7 +19,6 @@ std::wstring wide(const std::string& utf8)
     return w;
 }
 
-
 // The system timer's resolution at 1 ms while the show runs: the default
 // 15.6 ms would make the Float steps of 10 ms uneven.
 class FineTimer {
