@@ -1,6 +1,7 @@
 #include "common/Install.h"
 
 #include "common/XScreenSaverConfig.h"
+#include "text/WriteInPlace.h"
 
 #include <algorithm>
 #include <cctype>
@@ -107,19 +108,6 @@ ReadOutcome readSmallFile(const std::string& path, const std::string& shown, std
     return outcome;
 }
 
-bool writeAtStart(int fd, const std::string& text)
-{
-    for (std::size_t done = 0; done < text.size();) {
-        const ssize_t n = ::pwrite(fd, text.data() + done, text.size() - done, off_t(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += std::size_t(n);
-    }
-    return true;
-}
-
 // ~/.xscreensaver as the user has it: the name in the home folder, which
 // every message names, and the file it leads to, which is read and written.
 struct Preferences {
@@ -173,7 +161,7 @@ bool replaceFile(const std::string& path, const std::string& shown, const std::s
         problem = systemError("no new file can be made beside " + shown);
         return false;
     }
-    bool ok = ::fchmod(fd, mode) == 0 && writeAtStart(fd, text) && ::fsync(fd) == 0;
+    bool ok = ::fchmod(fd, mode) == 0 && (errno = WriteAtStart(fd, text)) == 0 && ::fsync(fd) == 0;
     if (!ok)
         problem = systemError(shown + " cannot be written");
     if (::close(fd) != 0 && ok) {
@@ -197,46 +185,69 @@ bool replaceFile(const std::string& path, const std::string& shown, const std::s
 
 namespace {
 
+std::string backupOf(const std::string& shown) { return shown + ".glimmer-backup"; }
+
 // Writes `text` over the file where it is, as the project file is written
-// when it has other names or another owner: `old` stays until all of `text`
-// is there, and is put back when a write fails.
-bool writeInPlace(const Preferences& p, const std::string& old, const std::string& text, std::string& problem)
+// when it has other names or another owner.
+bool writeInPlace(const Preferences& p, const std::string& text, std::string& problem)
 {
-    const int fd = ::open(p.Real.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    bool ok = fd >= 0 && writeAtStart(fd, text) && ::ftruncate(fd, off_t(text.size())) == 0 && ::fsync(fd) == 0;
-    if (!ok) {
-        problem = systemError(p.Shown + " cannot be written");
-        if (fd >= 0 && writeAtStart(fd, old) && ::ftruncate(fd, off_t(old.size())) == 0)
-            ::fsync(fd);
+    const int fd = ::open(p.Real.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    InPlaceOutcome done{fd < 0 ? errno : 0};
+    if (fd >= 0) {
+        done = WriteInPlace(fd, text, std::size_t(largestPreferences));
+        if (::close(fd) != 0 && !done.Error)
+            done.Error = errno;
     }
-    if (fd >= 0)
-        ::close(fd);
-    return ok;
+    errno = done.Error;
+    if (done.Damaged)
+        problem = systemError(p.Shown + " cannot be written") + ", and what it held could not be put back: it may be damaged, the old file is kept as " + backupOf(p.Shown);
+    else if (done.Error)
+        problem = systemError(p.Shown + " cannot be written");
+    return !done.Error;
 }
 
 // The changed settings, written as the file is: in place where replacing it
 // would split its hard links, change its owner, or cannot be done.
-bool writePreferences(const Preferences& p, const std::string& old, const std::string& text, mode_t mode, std::string& problem)
+bool writePreferences(const Preferences& p, const std::string& text, mode_t mode, std::string& problem)
 {
     if (p.Exists && (p.Info.st_nlink > 1 || p.Info.st_uid != ::geteuid()))
-        return writeInPlace(p, old, text, problem);
+        return writeInPlace(p, text, problem);
     bool noRoom = false;
     if (replaceFile(p.Real, p.Shown, text, mode, problem, &noRoom))
         return true;
-    return p.Exists && noRoom && writeInPlace(p, old, text, problem);
+    return p.Exists && noRoom && writeInPlace(p, text, problem);
+}
+
+// An ordinary file to lock, made when missing; -1 where there is none.
+int lockFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 // One change of ~/.xscreensaver at a time: installs run at once would each
 // read the file, add their entry and rename, and all entries but the last
-// one's would be lost. The lock is held on the home folder, as a compile's
-// is on its project folder: the settings file itself is replaced, and a
-// lock file would stay behind. Where no lock can be had, the change goes on
-// alone.
+// one's would be lost. The lock is a file of its own (the settings file
+// itself is replaced), in $XDG_RUNTIME_DIR when that is the user's alone,
+// which leaves nothing in the home folder, else beside the settings. Never
+// the home folder itself: a compile of a project kept there locks it.
+// Where no lock can be had, the change goes on alone.
 class PreferencesLock {
 public:
-    explicit PreferencesLock(const std::string& home)
+    explicit PreferencesLock(const std::string& settings)
     {
-        fd_ = ::open(home.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        struct stat st {};
+        if (runtime && runtime[0] == '/' && ::lstat(runtime, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+            (st.st_mode & 077) == 0)
+            fd_ = lockFile(std::string(runtime) + "/glimmer-xscreensaver.lock");
+        if (fd_ < 0)
+            fd_ = lockFile(settings + ".glimmer-lock");
         if (fd_ < 0)
             return;
         // Another install is done within moments; one that hangs is not waited for long.
@@ -303,7 +314,7 @@ InstallResult change(const InstallRequest& r, bool add)
         return failed("There is no home folder (HOME is not set), so XScreenSaver's settings cannot be found.");
     Preferences p;
     p.Shown = r.Home + (r.Home.back() == '/' ? "" : "/") + ".xscreensaver";
-    const PreferencesLock lock(r.Home);
+    const PreferencesLock lock(p.Shown);
     if (lock.Busy())
         return failed("Another program is changing " + p.Shown + " and has not finished. Run it again in a moment.");
     const char* option = add ? "--install" : "--uninstall";
@@ -316,14 +327,14 @@ InstallResult change(const InstallRequest& r, bool add)
     const std::string& file = p.Shown;
     const std::string name = entryName(r.ProgramPath);
     const IsOurs ours = entryOf(r.ProgramPath);
-    const std::string backup = file + ".glimmer-backup";
+    const std::string backup = backupOf(file);
     if (!add) {
         if (!p.Exists)
             return {0, "\"" + name + "\" is not in XScreenSaver's list: there is no " + file + ".\n"};
         std::string changed = text;
         if (removePrograms(changed, ours) != Change::Removed)
             return {0, "\"" + name + "\" is not in XScreenSaver's list in " + file + ".\n"};
-        if (!replaceFile(backup, backup, text, mode, problem) || !writePreferences(p, text, changed, mode, problem))
+        if (!replaceFile(backup, backup, text, mode, problem) || !writePreferences(p, changed, mode, problem))
             return failed("XScreenSaver's settings cannot be changed: " + problem + ".");
         if (!daemonReadsIt(p, ours, false))
             return failed("\"" + name + "\" was taken out of " + file + ", but the file read back still holds it. Was it changed meanwhile?");
@@ -366,7 +377,7 @@ InstallResult change(const InstallRequest& r, bool add)
         return {0, "\"" + name + "\" is already in XScreenSaver's list in " + file + ".\n"};
     if (done != Change::Added && done != Change::TurnedOn)
         return failed("XScreenSaver's settings in " + file + " could not be read. " + runSettingsAdvice(file, r.ProgramPath, option));
-    if ((!created && !replaceFile(backup, backup, text, mode, problem)) || !writePreferences(p, text, changed, mode, problem)) {
+    if ((!created && !replaceFile(backup, backup, text, mode, problem)) || !writePreferences(p, changed, mode, problem)) {
         return failed("XScreenSaver's settings cannot be changed: " + problem + ". Add this line to the programs: list in " +
                       file + " yourself:\n" + line + " \\n\\");
     }

@@ -162,7 +162,8 @@ int runPlayer(int argc, char** argv, const std::string& program)
         request.ProgramPath = player::ownExecutablePath();
         request.Home = player::homeFolder();
         const player::InstallResult r = player::changeEveryHost(request, args.Mode == player::RunMode::Install);
-        PrintLines(r.ExitCode == 0 ? stdout : stderr, r.Message);
+        // What was done names the files changed, which a script may use; a failure is a message.
+        r.ExitCode == 0 ? PrintData(stdout, r.Message) : PrintLines(stderr, r.Message);
         return r.ExitCode;
     }
     case player::RunMode::Config:

@@ -21,6 +21,10 @@ namespace {
 // One line: a line break in a name shows as "?" too.
 bool Print(std::FILE* to, const QString& text) { return PrintLines(to, PrintableText(NativePath(text).toStdString())); }
 
+// A path written, for a script to use: its bytes as they are, masked only
+// for a terminal.
+bool PrintPath(const QString& path) { return PrintData(stdout, NativePath(path).toStdString()); }
+
 // A standard stream that was closed would lend its number to the next file
 // opened, one of the project's own, and the path would be printed into it:
 // its place is taken by /dev/null. False when it was closed.
@@ -104,9 +108,9 @@ int RunCommandLine(int argc, char** argv)
         return 1;
     const QString folder = Project().ProjectFolder;
     errno = 0;
-    bool printed = haveOutput && Print(stdout, folder + compiled.SaverName);
+    bool printed = haveOutput && PrintPath(folder + compiled.SaverName);
     if (printed && compiled.Windows.State == TWindowsSaver::Written)
-        printed = Print(stdout, folder + compiled.Windows.Name);
+        printed = PrintPath(folder + compiled.Windows.Name);
     const int cause = errno;
     // NAME.SCR is there, the Windows file is not: a status of its own.
     int status = compiled.Windows.State == TWindowsSaver::Failed ? 3 : 0;

@@ -1,5 +1,12 @@
 #include "text/PrintableText.h"
 
+#ifndef _WIN32
+#include <cstring>
+#include <langinfo.h>
+#include <locale.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 bool continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
@@ -20,6 +27,36 @@ std::size_t sequenceLength(std::string_view text, std::size_t i)
         (b == 0xF4 && at(i + 1) >= 0x90))
         return 0;
     return n;
+}
+
+bool terminal(std::FILE* to)
+{
+#ifdef _WIN32
+    (void)to;
+    return false;
+#else
+    return ::isatty(::fileno(to)) == 1;
+#endif
+}
+
+// The locale of the environment, not the program's, which may never have been set.
+bool utf8Locale()
+{
+#ifdef _WIN32
+    return true;
+#else
+    const locale_t l = ::newlocale(LC_CTYPE_MASK, "", locale_t(0));
+    const bool utf8 = l && std::strcmp(::nl_langinfo_l(CODESET, l), "UTF-8") == 0;
+    if (l)
+        ::freelocale(l);
+    return utf8;
+#endif
+}
+
+bool write(std::FILE* to, const std::string& out)
+{
+    const bool written = std::fwrite(out.data(), 1, out.size(), to) == out.size();
+    return std::fflush(to) == 0 && written && !std::ferror(to);
 }
 
 } // namespace
@@ -55,6 +92,19 @@ bool PrintLines(std::FILE* to, std::string_view text)
         out += '\n';
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     }
-    const bool written = std::fwrite(out.data(), 1, out.size(), to) == out.size();
-    return std::fflush(to) == 0 && written && !std::ferror(to);
+    if (terminal(to) && !utf8Locale())
+        for (char& c : out)
+            if (static_cast<unsigned char>(c) >= 0x80 && static_cast<unsigned char>(c) <= 0x9F)
+                c = '?';
+    return write(to, out);
+}
+
+bool PrintData(std::FILE* to, std::string_view text)
+{
+    if (terminal(to))
+        return PrintLines(to, text);
+    std::string out(text);
+    if (out.empty() || out.back() != '\n')
+        out += '\n';
+    return write(to, out);
 }

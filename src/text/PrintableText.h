@@ -14,6 +14,12 @@
 std::string PrintableText(std::string_view text);
 
 // Writes each line of `text` (up to a line break, or the end) as
-// PrintableText shows it, followed by a line break, and flushes. False when
+// PrintableText shows it, followed by a line break, and flushes. On a
+// terminal whose locale is not UTF-8, which takes every byte 0x80..0x9F for
+// C1 even inside a UTF-8 character, those bytes show as "?" too. False when
 // not all of it could be written (a closed pipe, a full disk).
 bool PrintLines(std::FILE* to, std::string_view text);
+
+// Data for scripts, such as a path written: `text`, ended by a line break,
+// exactly as it is where `to` is no terminal, else as PrintLines shows it.
+bool PrintData(std::FILE* to, std::string_view text);

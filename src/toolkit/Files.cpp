@@ -1,5 +1,7 @@
 #include "toolkit/Files.h"
 
+#include "text/WriteInPlace.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -15,6 +17,8 @@
 EGlimmerError::EGlimmerError(const QString& text) : std::runtime_error(text.toStdString()), text_(text) {}
 
 EInOutError::EInOutError(int code) : EGlimmerError(IOErrorText(code)), ErrorCode(code) {}
+
+EInOutError::EInOutError(int code, const QString& text) : EGlimmerError(text), ErrorCode(code) {}
 
 QString IOErrorText(int code)
 {
@@ -301,53 +305,24 @@ qint64 FileSizeOf(const QString& name)
 
 namespace {
 
-// Writes all of `bytes` at the start of `fd`; returns 0 or the errno of the failure.
-int WriteAllAtStart(int fd, const QByteArray& bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::pwrite(fd, bytes.constData() + done, std::size_t(bytes.size() - done), off_t(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        if (n == 0)
-            return ENOSPC;
-        done += n;
-    }
-    return 0;
-}
-
 // The file itself written, where no new file can be made beside it and
-// where replacing it would lose what the user had. Never truncated first:
-// the new bytes go over the old ones and the file is cut to their length
-// only once they are all there; a write that fails (a full disk, a
-// file-size limit) puts the old bytes back.
-void WriteInPlace(const QByteArray& path, const QByteArray& bytes)
+// where replacing it would lose what the user had: what it held is put
+// back when the write fails, and said to be lost when even that fails.
+void SaveInPlace(const QString& name, const QByteArray& path, const QByteArray& bytes)
 {
     const int fd = ::open(path.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         throw EInOutError(IOCodeFromErrno(errno));
-    struct stat st;
-    int err = ::fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EACCES;
-    // What the new bytes go over: all that a failure must put back.
-    QByteArray old(std::min<qint64>(err ? 0 : st.st_size, bytes.size()), '\0');
-    if (const ssize_t got = err ? 0 : ::pread(fd, old.data(), std::size_t(old.size()), 0); got != old.size())
-        err = got < 0 ? errno : EIO;
-    if (!err) {
-        err = WriteAllAtStart(fd, bytes);
-        if (!err && (::ftruncate(fd, off_t(bytes.size())) != 0 || ::fsync(fd) != 0))
-            err = errno;
-        if (err && WriteAllAtStart(fd, old) == 0) {
-            if (st.st_size < bytes.size())
-                (void)::ftruncate(fd, st.st_size);
-            ::fsync(fd);
-        }
-    }
-    if (::close(fd) != 0 && !err)
-        err = errno;
-    if (err)
-        throw EInOutError(IOCodeFromErrno(err));
+    // Far more than any project file: a larger one is no project of ours.
+    InPlaceOutcome done = WriteInPlace(fd, std::string_view(bytes.constData(), std::size_t(bytes.size())), 1 << 20);
+    if (::close(fd) != 0 && !done.Error)
+        done.Error = errno;
+    const int code = IOCodeFromErrno(done.Error);
+    if (done.Damaged)
+        throw EInOutError(code, QStringLiteral("%1. %2 may be damaged: what it held could not be put back.")
+                                    .arg(IOErrorText(code), DisplayPath(name)));
+    if (done.Error)
+        throw EInOutError(code);
 }
 
 } // namespace
@@ -443,7 +418,7 @@ void WriteFileReplacing(const QString& name, const QByteArray& bytes)
         const int err = errno;
         // No new file can be made in the folder, but the file itself may be written.
         if (exists && (err == EACCES || err == EPERM || err == EROFS))
-            return WriteInPlace(path, bytes);
+            return SaveInPlace(name, path, bytes);
         throw EInOutError(IOCodeFromErrno(err));
     }
     int err = 0;
@@ -463,14 +438,14 @@ void WriteFileReplacing(const QString& name, const QByteArray& bytes)
         if (!ownerKept || old.st_nlink > 1) {
             ::close(fd);
             ::unlink(pattern.constData());
-            return WriteInPlace(path, bytes);
+            return SaveInPlace(name, path, bytes);
         }
         // fchown clears the set-id bits; they come back with the mode.
         if (::fchmod(fd, old.st_mode & 07777) != 0)
             err = errno;
     }
     if (!err)
-        err = WriteAllAtStart(fd, bytes);
+        err = WriteAtStart(fd, std::string_view(bytes.constData(), std::size_t(bytes.size())));
     if (!err && ::fsync(fd) != 0)
         err = errno;
     if (::close(fd) != 0 && !err)

@@ -29,6 +29,8 @@ private:
 class EInOutError : public EGlimmerError {
 public:
     explicit EInOutError(int code);
+    // The same failure told in more words.
+    EInOutError(int code, const QString& text);
     int ErrorCode;
 };
 

@@ -450,7 +450,7 @@ TEST_F(StrangerFolder, TheCommandLineTakesLinuxNamesAndSaysWhatItWroteOrCouldNot
 {
     const QString program = QStringLiteral(GLIMMER_BIN_DIR "/glimmer");
     const bool windows = QFile::exists(QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.EXE"));
-    for (const char* n : {"MY:SAVER.SSJ", "OLD\\NEW.SSJ", "SUN.SSJ"})
+    for (const char* n : {"MY:SAVER.SSJ", "OLD\\NEW.SSJ", "SUN.SSJ", "E\x1b[8mX.SSJ"})
         WriteAll(Prj() + n, ProjectRecord({"A.BMP"}));
     WriteAll(Prj() + "NEW.SSJ", ProjectRecord({"GONE.BMP"}));
     WriteAll(Prj() + "Sun.scr", "last week's");
@@ -469,6 +469,8 @@ TEST_F(StrangerFolder, TheCommandLineTakesLinuxNamesAndSaysWhatItWroteOrCouldNot
         {"MY:SAVER.SSJ", kept, 0, paths("MY:SAVER.SCR", "MY:SAVER.SCR"), ""},
         {"OLD\\NEW.SSJ", kept, 0, paths("OLD\\NEW.SCR", "OLD\\NEW.SCR"), ""},
         {"SUN.SSJ", kept, 0, paths("Sun.scr", "SUN.SCR"), ""},
+        // A script is given the very path, escape and all.
+        {"E\x1b[8mX.SSJ", kept, 0, paths("E\x1b[8mX.SCR", "E\x1b[8mX.SCR"), ""},
         {"EVIL.SSJ", kept, 1, "", "The graphic ?]0;x??[8m was not found.\n"},
         {"SUNSET.SSJ", gone[1], 1, "", unprinted + "Broken pipe.\n"},
         {"SUNSET.SSJ", full, 1, "", unprinted + "No space left on device.\n"},

@@ -1,3 +1,4 @@
+#include "FailingCalls.h"
 #include "TestSupport.h"
 #include "toolkit/Files.h"
 
@@ -124,6 +125,30 @@ TEST(Files, ReplacingWriteKeepsTheOldFileOnFailure)
     setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_EQ(ReadAll(t.File("P.SSJ")), old);
     EXPECT_EQ(ReadAll(t.File("TWIN.SSJ")), old);
+}
+
+// Written where it is (it has a second name): a disk that fills only now is
+// found before any byte changes; a failed sync leaves the whole old file,
+// the part the cut would take too; what cannot be put back is said.
+TEST(Files, AnInPlaceWriteThatFailsKeepsTheOldFileOrSaysItMayBeDamaged)
+{
+    struct Case { FailingCalls fault; int oldSize; std::string message; };
+    for (const Case& c : std::vector<Case>{{{-1, 0, true}, 235, "Disk full"}, {{-1, 1, false}, 300, "I/O error 1117"},
+                                           {{100, 0, false}, 235, "Disk full. P.SSJ may be damaged: what it held could not be put back."}}) {
+        TempFolder t;
+        WriteAll(t.File("P.SSJ"), QByteArray(c.oldSize, 'o'));
+        ASSERT_EQ(::link(QFile::encodeName(t.File("P.SSJ")).constData(), QFile::encodeName(t.File("TWIN.SSJ")).constData()), 0);
+        Failing = c.fault;
+        std::string message;
+        try {
+            WriteFileReplacing("P.SSJ", QByteArray(235, 'n'));
+        } catch (const EInOutError& e) {
+            message = e.Text().toStdString();
+        }
+        Failing = {};
+        EXPECT_EQ(message, c.message);
+        EXPECT_EQ(ReadAll(t.File("TWIN.SSJ")) == QByteArray(c.oldSize, 'o'), c.message.find("damaged") == std::string::npos) << c.message;
+    }
 }
 
 TEST(Files, ShortWritesReportedAsDiskFull)

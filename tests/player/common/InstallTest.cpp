@@ -1,11 +1,13 @@
 // --install and --uninstall on real files in a temporary home.
 #include "common/Install.h"
 #include "common/XScreenSaverConfig.h"
+#include "../../support/FailingCalls.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -131,10 +133,10 @@ TEST(XScreenSaverInstall, InstallIsIdempotentKeepsABackupAndUninstallRestores)
     EXPECT_EQ(readAll(home.File(".xscreensaver")), before);
     EXPECT_EQ(readAll(home.File(".xscreensaver.glimmer-backup")), once);
     EXPECT_NE(uninstallFromXScreenSaver(r).Message.find("is not in"), std::string::npos);
-    // No temporary file is left beside it.
+    // No temporary file is left beside it (the lock, without $XDG_RUNTIME_DIR, stays for the next change).
     for (const auto& e : fs::directory_iterator(home.Path()))
         EXPECT_EQ(e.path().filename().string().find(".glimmer-") == std::string::npos ||
-                      e.path().filename() == ".xscreensaver.glimmer-backup",
+                      e.path().filename() == ".xscreensaver.glimmer-backup" || e.path().filename() == ".xscreensaver.glimmer-lock",
                   true)
             << e.path();
 }
@@ -214,7 +216,12 @@ TEST(XScreenSaverInstall, FailuresSayWhatToDo)
 
 TEST(XScreenSaverInstall, TenInstallsAtOnceAllGoWhereTheDaemonReadsThem)
 {
-    TempHome home;
+    TempHome home, run;
+    // They take turns by a lock of their own, not the home folder, which a compile of a project kept there holds.
+    ::chmod(run.Path().c_str(), 0700);
+    ::setenv("XDG_RUNTIME_DIR", run.Path().c_str(), 1);
+    const int compile = ::open(home.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(::flock(compile, LOCK_EX), 0);
     // A list the daemon never reads: more than "programs" stands before its colon.
     write(home.File(".xscreensaver"), "programs : \\\n  maze --root \\n\\\n\n");
     int go[2];
@@ -232,29 +239,35 @@ TEST(XScreenSaverInstall, TenInstallsAtOnceAllGoWhereTheDaemonReadsThem)
     int status = -1;
     for (const pid_t pid : runs)
         EXPECT_TRUE(::waitpid(pid, &status, 0) == pid && status == 0);
+    ::close(compile);
     // The list the daemon runs, after the last line keyed "programs": the defaults' two and our ten.
     const std::string text = readAll(home.File(".xscreensaver"));
     EXPECT_EQ(findPrograms(text.substr(std::min(text.size(), text.rfind("\nprograms:")))).value_or(ProgramsResource{}).Entries.size(), 12u);
+    EXPECT_TRUE(fs::exists(run.File("glimmer-xscreensaver.lock")));
 }
 
 TEST(XScreenSaverInstall, ReadOnlyHardLinkedOrLinkedSettingsAreTreatedAsTheProjectFileIs)
 {
     const std::string before = "programs: \\\n  maze --root \\n\\\n\n";
-    for (const std::string kind : {"read-only", "hard-linked", "a link to a file of another user"}) {
+    for (const std::string kind : {"read-only", "hard-linked", "hard-linked on a disk that fills", "a link to a file of another user"}) {
         TempHome home;
         const std::string file = home.File(".xscreensaver"), other = home.File("other");
         write(kind == "read-only" ? file : other, before);
         if (kind == "read-only")
             ::chmod(file.c_str(), 0444);
-        else if (kind == "hard-linked")
+        else if (kind.starts_with("hard-linked"))
             ASSERT_EQ(::link(other.c_str(), file.c_str()), 0);
         else if (::chown(other.c_str(), 4242, 4242) != 0 || ::symlink(other.c_str(), file.c_str()) != 0)
-            continue;   // only root can give a file away
+            GTEST_SKIP() << "only root can give a file away";
         const PermissionsChecked checked;
+        // The backup is written whole, the settings only in part, and cannot be put back.
+        Failing.PwriteBytes = kind.ends_with("fills") ? long(before.size()) + 10 : -1;
         const InstallResult done = installInXScreenSaver(request(home, "/s/A.SCR"));
+        Failing = {};
         const bool added = kind == "hard-linked";
         EXPECT_EQ(done.ExitCode, added ? 0 : 1) << kind;
         EXPECT_TRUE(done.Message.find(file) != std::string::npos && done.Message.find(other) == std::string::npos) << done.Message;
+        EXPECT_EQ(done.Message.find("may be damaged, the old file is kept as " + file + ".glimmer-") != std::string::npos, kind.ends_with("fills"));
         EXPECT_EQ(readAll(other).find("/s/A.SCR --root") != std::string::npos, added) << kind;
         EXPECT_EQ(readAll(file) == before, !added) << kind;
     }
