@@ -59,7 +59,9 @@ public:
 
 private:
     int scale120() const;
-    int bufferScale() const { return fractional_ ? 1 : scale120() / wholeScale; }
+    // A whole scale, told either way, goes into the buffer, which keeps each
+    // pixel whole; any other is left to the viewport.
+    int bufferScale() const { return scale120() % wholeScale == 0 ? scale120() / wholeScale : 1; }
     void paintBackground();
     bool putPicture(const ShowFrame& frame);
     void attach(wl_surface* surface, const ShmBuffer& buffer);

@@ -17,20 +17,28 @@ TEST(WaylandPlacement, APicturePixelIsAScreenPixelAtEveryScale)
         int x, y;
         bool viewport;
         int width, height;
+        PictureRect source;   // width < 0: nothing is cut
     };
     for (const Case& c : std::vector<Case>{
-             {{10, 20, 320, 240}, 120, 1, 10, 20, false, 0, 0},
+             {{10, 20, 320, 240}, 120, 1, 10, 20, false, 0, 0, {0, 0, -1, -1}},
              // Scale 2: the buffer's own scale halves it; a place between two units takes the lower.
-             {{11, 21, 320, 240}, 240, 2, 5, 10, false, 0, 0},
+             {{11, 21, 320, 240}, 240, 2, 5, 10, false, 0, 0, {0, 0, -1, -1}},
              // Scale 1.5: the viewport makes 300 x 150 pixels 200 x 100 units.
-             {{30, 60, 300, 150}, 180, 1, 20, 40, true, 200, 100},
+             {{30, 60, 300, 150}, 180, 1, 20, 40, true, 200, 100, {0, 0, -1, -1}},
+             // Cut by an odd number of pixels at scale 2 (795 x 595 shown): the
+             // cut falls on whole units, never 397.5 units shown on 398.
+             {{5, 5, 800, 600}, 240, 2, 2, 2, true, 398, 298, {0, 0, 398, 298}},
+             {{-3, -1, 801, 600}, 240, 2, 0, 0, true, 399, 299, {2, 1, 399, 299}},
          }) {
         const PicturePlace p = placePicture(c.rect, screen, c.scale120, c.bufferScale);
         EXPECT_TRUE(p.visible);
         EXPECT_EQ(p.x, c.x);
         EXPECT_EQ(p.y, c.y);
         EXPECT_EQ(p.viewport, c.viewport);
-        EXPECT_LT(p.sourceWidth, 0) << "nothing is cut";
+        EXPECT_EQ(p.sourceX, c.source.left);
+        EXPECT_EQ(p.sourceY, c.source.top);
+        EXPECT_EQ(p.sourceWidth, c.source.width);
+        EXPECT_EQ(p.sourceHeight, c.source.height);
         if (c.viewport) {
             EXPECT_EQ(p.width, c.width);
             EXPECT_EQ(p.height, c.height);
