@@ -167,14 +167,16 @@ void Connection::globalGone(std::uint32_t name)
     const auto it = std::find_if(outputs.begin(), outputs.end(), [name](const auto& o) { return o->name == name; });
     if (it == outputs.end())
         return;
-    (*it)->ready = false;
-    listener_.outputsChanged();
-    wl_output* proxy = (*it)->proxy;
-    if (wl_output_get_version(proxy) >= WL_OUTPUT_RELEASE_SINCE_VERSION)
-        wl_output_release(proxy);
-    else
-        wl_output_destroy(proxy);
+    // Out of the list before the show hears of it, so that no screen counts
+    // it among the outputs it is on; alive until the screens on it are gone.
+    const std::unique_ptr<Output> gone = std::move(*it);
     outputs.erase(it);
+    gone->ready = false;
+    listener_.outputsChanged();
+    if (wl_output_get_version(gone->proxy) >= WL_OUTPUT_RELEASE_SINCE_VERSION)
+        wl_output_release(gone->proxy);
+    else
+        wl_output_destroy(gone->proxy);
 }
 
 void Connection::seatCapabilities(std::uint32_t capabilities)

@@ -29,8 +29,8 @@ public:
     class Listener {
     public:
         virtual ~Listener() = default;
-        // An output came, changed, or is going (no longer ready; destroyed
-        // when this returns).
+        // An output came, changed, or is going (no longer ready and out of
+        // `outputs`; destroyed when this returns).
         virtual void outputsChanged() = 0;
         // A key or a pointer button was pressed.
         virtual void pressed() = 0;
