@@ -46,7 +46,8 @@ const wl_interface* const knownInterfaces[] = {
     &wl_subsurface_interface, &wl_shm_interface, &wl_shm_pool_interface, &wl_buffer_interface, &wl_surface_interface,
     &wl_region_interface, &wl_output_interface, &wl_seat_interface, &wl_pointer_interface, &wl_keyboard_interface,
     &xdg_wm_base_interface, &xdg_surface_interface, &xdg_toplevel_interface, &wp_viewporter_interface, &wp_viewport_interface,
-    &wp_fractional_scale_manager_v1_interface, &wp_fractional_scale_v1_interface,
+    &wp_fractional_scale_manager_v1_interface, &wp_fractional_scale_v1_interface, &zwp_keyboard_shortcuts_inhibit_manager_v1_interface,
+    &zwp_keyboard_shortcuts_inhibitor_v1_interface,
 };
 
 const wl_interface* interfaceOf(wl_proxy* proxy)

@@ -139,6 +139,9 @@ void Connection::global(wl_registry* registry, std::uint32_t name, const char* i
         viewporter = bind<wp_viewporter>(registry, name, &wp_viewporter_interface, version, 1);
     } else if (is(wp_fractional_scale_manager_v1_interface)) {
         fractionalScale = bind<wp_fractional_scale_manager_v1>(registry, name, &wp_fractional_scale_manager_v1_interface, version, 1);
+    } else if (is(zwp_keyboard_shortcuts_inhibit_manager_v1_interface)) {
+        shortcutsInhibit = bind<zwp_keyboard_shortcuts_inhibit_manager_v1>(registry, name, &zwp_keyboard_shortcuts_inhibit_manager_v1_interface,
+                                                                           version, 1);
     } else if (is(wl_seat_interface) && !seat_) {
         // One seat: the one a person sits at.
         seat_ = bind<wl_seat>(registry, name, &wl_seat_interface, version, 3);

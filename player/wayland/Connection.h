@@ -45,6 +45,7 @@ public:
     // when done, else why not, for a person.
     std::string open();
     wl_display* display() const { return display_; }
+    wl_seat* seat() const { return seat_; }
 
     wl_compositor* compositor = nullptr;
     std::uint32_t compositorVersion = 0;
@@ -53,6 +54,8 @@ public:
     xdg_wm_base* wmBase = nullptr;
     wp_viewporter* viewporter = nullptr;                        // may be missing
     wp_fractional_scale_manager_v1* fractionalScale = nullptr;   // may be missing
+    // May be missing: then the keys the compositor binds stay its own.
+    zwp_keyboard_shortcuts_inhibit_manager_v1* shortcutsInhibit = nullptr;
     // In the order the compositor announced them.
     std::vector<std::unique_ptr<Output>> outputs;
 

@@ -6,5 +6,6 @@
 
 #include "wayland-core-protocol.c"
 #include "fractional-scale-v1-protocol.c"
+#include "keyboard-shortcuts-inhibit-unstable-v1-protocol.c"
 #include "viewporter-protocol.c"
 #include "xdg-shell-protocol.c"

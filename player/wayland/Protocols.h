@@ -1,12 +1,14 @@
 #pragma once
 // The Wayland protocols the player speaks: the core protocol from
-// libwayland's own header, and xdg-shell, viewporter and fractional scale
-// from headers that wayland-scanner makes at build time from Debian's
-// wayland-protocols. Their functions come from ClientLibrary.
+// libwayland's own header, and xdg-shell, viewporter, fractional scale and
+// keyboard shortcuts inhibition from headers that wayland-scanner makes at
+// build time from Debian's wayland-protocols. Their functions come from
+// ClientLibrary.
 #include <wayland-client-core.h>
 #include <wayland-client-protocol.h>
 
 #include "fractional-scale-v1-client-protocol.h"
+#include "keyboard-shortcuts-inhibit-unstable-v1-client-protocol.h"
 #include "viewporter-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 

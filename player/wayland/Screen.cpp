@@ -60,8 +60,14 @@ Screen::Screen(Connection& connection, Output* output, std::uint32_t background,
     xdg_toplevel_add_listener(toplevel_, &toplevelListener, this);
     xdg_toplevel_set_title(toplevel_, title.c_str());
     xdg_toplevel_set_app_id(toplevel_, "glimmer-scr");
-    if (output_)
+    if (output_) {
         xdg_toplevel_set_fullscreen(toplevel_, output_->proxy);
+        // The keys the compositor binds for itself (volume, Print, its
+        // shortcuts) come to the show too while it has the keyboard, and end it.
+        if (connection.shortcutsInhibit && connection.seat())
+            shortcutsInhibitor_ =
+                zwp_keyboard_shortcuts_inhibit_manager_v1_inhibit_shortcuts(connection.shortcutsInhibit, surface_, connection.seat());
+    }
     // Without a buffer: the compositor answers with the size.
     wl_surface_commit(surface_);
 }
@@ -75,6 +81,8 @@ Screen::~Screen()
         wp_fractional_scale_v1_destroy(fractionalScale_);
     if (viewport_)
         wp_viewport_destroy(viewport_);
+    if (shortcutsInhibitor_)
+        zwp_keyboard_shortcuts_inhibitor_v1_destroy(shortcutsInhibitor_);
     xdg_toplevel_destroy(toplevel_);
     xdg_surface_destroy(xdgSurface_);
     wl_surface_destroy(surface_);

@@ -76,6 +76,7 @@ private:
     xdg_toplevel* toplevel_ = nullptr;
     wp_viewport* viewport_ = nullptr;
     wp_fractional_scale_v1* fractionalScale_ = nullptr;
+    zwp_keyboard_shortcuts_inhibitor_v1* shortcutsInhibitor_ = nullptr;
     std::unique_ptr<ShmBuffer> backgroundBuffer_;
     // The size the compositor gave, in logical units, and the one it asks now.
     int width_ = 0, height_ = 0;
