@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -19,7 +21,8 @@ namespace {
 const char ownerKey[] = "X-Glimmer-Screensaver=";
 constexpr std::streamsize largestTheme = 64 << 10;
 
-bool onPath(const std::string& program)
+// Where `program` is found on the PATH; empty when it is not.
+std::string foundOnPath(const std::string& program)
 {
     const char* path = std::getenv("PATH");
     std::string dirs = path && *path ? path : "/usr/local/bin:/usr/bin:/bin";
@@ -29,11 +32,13 @@ bool onPath(const std::string& program)
         struct stat st {};
         const std::string file = (dir.empty() ? "." : dir) + "/" + program;
         if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(file.c_str(), X_OK) == 0)
-            return true;
+            return file;
         start = end + 1;
     }
-    return false;
+    return {};
 }
+
+bool onPath(const std::string& program) { return !foundOnPath(program).empty(); }
 
 bool exists(const std::string& path)
 {
@@ -54,6 +59,7 @@ bool sameFile(const std::string& a, const std::string& b)
 }
 
 std::string baseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+std::string folderOf(const std::string& path) { return path.substr(0, path.find_last_of('/')); }
 
 // "glimmer-sunset" for SUNSET.SCR: what the theme is called in the settings.
 std::string themeStem(const std::string& program)
@@ -71,6 +77,32 @@ std::string themeStem(const std::string& program)
     while (!stem.empty() && stem.back() == '-')
         stem.pop_back();
     return "glimmer-" + (stem.empty() ? std::string("screensaver") : stem);
+}
+
+// Where a theme runs the .SCR from when there is no launcher: a link that
+// root makes in the first hack folder there is. All users share that folder,
+// so each file (by its full path) has a link name of its own, and two files
+// of one name never run each other: glimmer-sunset-1f2e3d4c.scr.
+std::string linkOf(const ThemeRequest& r)
+{
+    const auto folder = std::find_if(r.HackFolders.begin(), r.HackFolders.end(), isFolder);
+    std::uint32_t hash = 2166136261u;   // FNV-1a
+    for (const char c : r.ProgramPath)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08x", unsigned(hash));
+    return (folder == r.HackFolders.end() ? r.HackFolders.front() : *folder) + "/" + themeStem(r.ProgramPath) + "-" + hex + ".scr";
+}
+
+// What stands at `link` when it is there and does not lead to `program`.
+std::optional<std::string> somethingElseAt(const std::string& link, const std::string& program)
+{
+    struct stat st {};
+    if (::lstat(link.c_str(), &st) != 0 || sameFile(link, program))
+        return std::nullopt;
+    char target[4096];
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target);
+    return n > 0 && std::size_t(n) < sizeof target ? "a link to " + std::string(target, std::size_t(n)) : std::string("another file");
 }
 
 // The .SCR a theme file of ours runs; nothing for any other file.
@@ -194,10 +226,11 @@ InstallResult installDesktopTheme(const ThemeRequest& r)
     std::string program = r.Launcher, link;
     std::vector<std::string> command = {r.Launcher, r.ProgramPath, "--root"};
     if (!exists(r.Launcher)) {
-        const auto folder = std::find_if(r.HackFolders.begin(), r.HackFolders.end(), isFolder);
-        link = (folder == r.HackFolders.end() ? r.HackFolders.front() : *folder) + "/" + baseName(r.ProgramPath);
-        program = link;
+        program = link = linkOf(r);
         command = {link, "--root"};
+        if (const auto other = somethingElseAt(link, r.ProgramPath))
+            return failed("The screensaver theme was not written: " + link + " is there already, " + *other +
+                          ", not to this screensaver. Rename this screensaver or move it to another folder, then run --install again.");
     }
     const std::string exec = themeExec(command);
     if (exec.empty() || themeExec({r.ProgramPath}).empty())
@@ -217,13 +250,16 @@ InstallResult installDesktopTheme(const ThemeRequest& r)
             name = candidate;
     }
     const std::string file = themeFolder(r) + "/" + name;
-    const std::string title = SlotNameText(entryName(r.ProgramPath));
+    std::string title = SlotNameText(entryName(r.ProgramPath));
+    // A second screensaver of that name is told apart by its folder: "Sunset (Glimmer, old)".
+    if (const std::string folder = SlotNameText(baseName(folderOf(r.ProgramPath))); name != stem + ".desktop" && !folder.empty())
+        title.insert(title.size() - 1, ", " + folder);
     const std::string text = "[Desktop Entry]\n"
                              "Type=Application\n"
                              "Name=" + escapedValue(title) + "\n"
                              "Comment=A picture screensaver made with Glimmer\n"
                              "Exec=" + exec + "\n"
-                             "TryExec=" + themeExec({program}) + "\n"
+                             "TryExec=" + escapedValue(program) + "\n"
                              "Categories=Screensaver;\n"
                              "OnlyShowIn=MATE;XFCE;\n"
                              "StartupNotify=false\n"
@@ -234,10 +270,14 @@ InstallResult installDesktopTheme(const ThemeRequest& r)
     const std::string id = "screensavers-" + name.substr(0, name.size() - 8);
     std::string message = "Added \"" + title + "\" to the screensaver themes of " + hostsText(r) + " in " + file + " (the theme " + id + ").\n";
     if (!link.empty() && !sameFile(link, r.ProgramPath)) {
-        message += hostsText(r) + " runs only programs in its own folders, and Glimmer, whose launcher would run this screensaver from "
-                   "there, is not installed. Run this once as root to let it run the screensaver:\n";
-        if (!isFolder(link.substr(0, link.find_last_of('/'))))
-            message += "sudo mkdir -p " + quoted(link.substr(0, link.find_last_of('/'))) + " && ";
+        message += hostsText(r) + " runs only programs in its own folders. Glimmer's launcher, which would run this screensaver from there, ";
+        message += r.LauncherElsewhere.empty()
+                       ? "is not in " + folderOf(r.Launcher) + " (Glimmer is not installed, or not with the prefix /usr). Run"
+                       : "is in " + folderOf(r.LauncherElsewhere) + ", where " + hostsText(r) +
+                             " does not look. Install Glimmer with \"sudo make install PREFIX=/usr\" and run --install again, or run";
+        message += " this once as root to let it run this screensaver:\n";
+        if (!isFolder(folderOf(link)))
+            message += "sudo mkdir -p " + quoted(folderOf(link)) + " && ";
         message += "sudo ln -s " + quoted(r.ProgramPath) + " " + quoted(link) + "\n";
     }
     return {0, message + choosingAdvice(r, id)};
@@ -256,6 +296,8 @@ InstallResult uninstallDesktopTheme(const ThemeRequest& r)
             return failed("The screensaver theme " + file + " cannot be removed (" + std::strerror(errno) + ").");
         message += "Removed \"" + title + "\" from the screensaver themes: " + file + ".\n";
     }
+    if (const std::string link = linkOf(r); sameFile(link, r.ProgramPath))
+        message += "The link that root made for it stays; root removes it with:\nsudo rm " + quoted(link) + "\n";
     return {0, message};
 }
 
@@ -273,6 +315,13 @@ InstallResult changeEveryHost(const InstallRequest& request, bool add)
     if (theme.Hosts.empty())
         return out;
     theme.ProgramPath = request.ProgramPath;
+    // make install puts the launcher under its prefix (PREFIX/bin/glimmer,
+    // PREFIX/libexec/xscreensaver/glimmer-scr), which is /usr/local unless told.
+    if (const std::string glimmer = foundOnPath("glimmer"); !glimmer.empty()) {
+        const std::string launcher = folderOf(folderOf(glimmer)) + "/libexec/xscreensaver/glimmer-scr";
+        if (exists(launcher) && !sameFile(launcher, theme.Launcher))
+            theme.LauncherElsewhere = launcher;
+    }
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     theme.DataHome = dataHome && *dataHome == '/' ? dataHome : request.Home.empty() ? "" : request.Home + "/.local/share";
     const InstallResult done = add ? installDesktopTheme(theme) : uninstallDesktopTheme(theme);

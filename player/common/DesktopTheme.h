@@ -5,7 +5,7 @@
 // whose program runs the .SCR in the screensaver's window. They run only
 // programs that lie in their own hack folders, so the theme runs the .SCR
 // through Glimmer's launcher there (installed with Glimmer), or, where Glimmer
-// is not installed, through a link that root makes once.
+// is not installed, through a link of that file that root makes once.
 #include "common/Install.h"
 
 #include <string>
@@ -18,6 +18,9 @@ struct ThemeRequest {
     std::string ProgramPath;   // absolute path of the .SCR
     std::string DataHome;      // $XDG_DATA_HOME, else ~/.local/share
     std::string Launcher = "/usr/libexec/xscreensaver/glimmer-scr";
+    // Glimmer's launcher where it was installed under another prefix, which
+    // these screensavers do not search; empty when there is none.
+    std::string LauncherElsewhere;
     // Where a link may go when there is no launcher: the hack folders that
     // those screensavers search, the shared ones first.
     std::vector<std::string> HackFolders = {"/usr/libexec/xscreensaver", "/usr/lib/xscreensaver",
