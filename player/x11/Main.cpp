@@ -109,7 +109,7 @@ int runShow(const player::PlayerArgs& args, const player::StoreView& store, cons
         target.window = ::Window(args.WindowId);
         break;
     case player::RunMode::Root:
-        target.window = x11::rootTarget(display, screen);
+        target.window = x11::rootTarget(display, screen, target.desktop);
         break;
     case player::RunMode::Window:
         target.window = x11::createOwnWindow(display, screen, 800, 600, screensaverName(program));

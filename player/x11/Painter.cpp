@@ -22,7 +22,7 @@ int bitsPerPixelOf(Display* display, int depth)
 }
 } // namespace
 
-Painter::Painter(Display* display, ::Window window, const XWindowAttributes& attributes, std::uint32_t colorRef)
+Painter::Painter(Display* display, ::Window window, const XWindowAttributes& attributes, std::uint32_t colorRef, bool desktop)
     : display_(display), visual_(attributes.visual), depth_(attributes.depth)
 {
     // Every screen of today is TrueColor; a palette screen would need a
@@ -40,9 +40,8 @@ Painter::Painter(Display* display, ::Window window, const XWindowAttributes& att
     background_ = pixelOfColorRef(layout_, colorRef);
 
     canvas_ = child(window, {0, 0, attributes.width, attributes.height});
-    if (window == attributes.root) {
-        // On the desktop itself: below every program's window, and no
-        // window manager's to frame.
+    if (desktop) {
+        // Below every program's window, and no window manager's to frame.
         XSetWindowAttributes a{};
         a.override_redirect = True;
         XChangeWindowAttributes(display_, canvas_, CWOverrideRedirect, &a);

@@ -20,7 +20,9 @@ class Painter {
 public:
     // `window` may be anyone's (XScreenSaver's window): the windows inside it
     // take its visual and depth. `colorRef` is the settings' 0x00BBGGRR.
-    Painter(Display* display, ::Window window, const XWindowAttributes& attributes, std::uint32_t colorRef);
+    // On the `desktop` (the root or a virtual root) the show stays below
+    // every other window in it.
+    Painter(Display* display, ::Window window, const XWindowAttributes& attributes, std::uint32_t colorRef, bool desktop);
     ~Painter();
     Painter(const Painter&) = delete;
     Painter& operator=(const Painter&) = delete;

@@ -51,7 +51,7 @@ std::optional<int> Show::prepare()
         PrintLines(stderr, program_ + ": The window " + window + " cannot be drawn into: there is no such window.");
         return 1;
     }
-    painter_ = std::make_unique<Painter>(display_, target_.window, a, colorRef_);
+    painter_ = std::make_unique<Painter>(display_, target_.window, a, colorRef_, target_.desktop);
     if (!painter_->problem().empty()) {
         PrintLines(stderr, program_ + ": " + painter_->problem());
         return 1;

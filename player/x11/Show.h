@@ -22,6 +22,7 @@ struct ShowTarget {
     bool ownWindow = false;    // made by the player: messages may show in it
     bool endOnInput = false;   // full screen: a key or a button ends the show
     bool fullScreen = false;   // follows the root window's size
+    bool desktop = false;      // the (virtual) root: the show stays below the programs' windows
 };
 
 class Show {

@@ -37,14 +37,16 @@ int takeXError()
     return e;
 }
 
-::Window rootTarget(Display* display, int screen)
+::Window rootTarget(Display* display, int screen, bool& desktop)
 {
     const ::Window root = RootWindow(display, screen);
+    desktop = false;
     if (const char* env = std::getenv("XSCREENSAVER_WINDOW"); env && *env) {
         std::uint64_t id = 0;
         if (player::parseWindowId(env, id))
             return ::Window(id);
     }
+    desktop = true;
     const Atom vroot = XInternAtom(display, "__SWM_VROOT", False);
     ::Window rootReturn = 0, parent = 0, *children = nullptr;
     unsigned int count = 0;

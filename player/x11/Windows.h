@@ -21,8 +21,9 @@ void noteErrorsQuietly();
 int takeXError();
 
 // --root: $XSCREENSAVER_WINDOW when it names a window, else the virtual root
-// (the root's child with the property __SWM_VROOT), else the root.
-::Window rootTarget(Display* display, int screen);
+// (the root's child with the property __SWM_VROOT), else the root; `desktop`
+// tells the last two, where programs' windows stand too.
+::Window rootTarget(Display* display, int screen, bool& desktop);
 
 // The monitors (XRandR 1.5), active ones only; empty when the server cannot tell.
 std::vector<Monitor> monitorsOf(Display* display, ::Window root);

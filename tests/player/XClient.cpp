@@ -82,15 +82,13 @@ void XClient::Resize(unsigned long window, int width, int height)
     XSync(dpy(display_), False);
 }
 
-void XClient::PaintBlack(unsigned long window, bool exposing)
+void XClient::PaintBlack(unsigned long window)
 {
     Display* d = dpy(display_);
     XGCValues v{};   // foreground 0: black on a TrueColor screen
-    v.subwindow_mode = exposing ? ClipByChildren : IncludeInferiors;
+    v.subwindow_mode = IncludeInferiors;
     GC gc = XCreateGC(d, window, GCSubwindowMode, &v);
     XFillRectangle(d, window, gc, 0, 0, 8192, 8192);
-    if (exposing)
-        XClearArea(d, window, 0, 0, 0, 0, True);
     XFreeGC(d, gc);
     XSync(d, False);
 }

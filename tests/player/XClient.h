@@ -25,10 +25,9 @@ public:
     unsigned long CreateAlphaWindow(int x, int y, int width, int height);
     void Resize(unsigned long window, int width, int height);
     void Destroy(unsigned long window);
-    // Paints the window black as a host paints its own: quietly over the
-    // windows in it too (as cairo draws), or only its own area followed by
-    // an Expose.
-    void PaintBlack(unsigned long window, bool exposing);
+    // Paints the window black as a host paints its own with cairo: quietly,
+    // over the windows in it too.
+    void PaintBlack(unsigned long window);
     // What a window manager sends when the user closes a window.
     void AskToClose(unsigned long window);
     // Marks `child` of the root as a virtual root that stands for `vroot`.
