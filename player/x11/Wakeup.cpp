@@ -1,5 +1,6 @@
 #include "x11/Wakeup.h"
 
+#include <cerrno>
 #include <csignal>
 #include <initializer_list>
 #include <fcntl.h>
@@ -15,9 +16,13 @@ volatile std::sig_atomic_t resetAsked = 0;
 
 void poke()
 {
+    // Called in signal handlers too: the code they interrupt may be about
+    // to read errno.
+    const int saved = errno;
     const char c = 1;
     // A full pipe already wakes the loop.
     [[maybe_unused]] const ssize_t n = ::write(pipeEnds[1], &c, 1);
+    errno = saved;
 }
 
 void onReset(int)
