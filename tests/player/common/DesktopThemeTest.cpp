@@ -3,11 +3,9 @@
 // holds, through Glimmer's launcher or through the link root makes as told.
 #include "common/DesktopTheme.h"
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace player;
@@ -35,16 +33,10 @@ TEST(DesktopTheme, EachThemeRunsItsOwnScreensaverWhateverItsName)
     const fs::path top = ::mkdtemp(t.data()), hacks = top / "hack folder (root's)", ran = top / "ran";
     fs::create_directories(hacks);
     ThemeRequest r;
-    r.Hosts = {"mate-screensaver"};
-    r.DataHome = top / "share";
-    r.HackFolders = {hacks};
-    r.Launcher = hacks / "glimmer-scr";
+    r.Hosts = {"mate-screensaver"}, r.DataHome = top / "share", r.Launcher = hacks / "glimmer-scr", r.HackFolders = {hacks};
     const fs::path elsewhere = top / "local/libexec/xscreensaver/glimmer-scr";
     enum Launcher { None, There, Elsewhere };
-    const struct {
-        const char* file;
-        Launcher launcher;
-    } rows[] = {{"a/SUNSET.SCR", Elsewhere}, {"b/SUNSET.SCR", None}, {"a/MY \"OWN\" SAVER (IT'S).SCR", None}, {"a/MY \"OWN\" SAVER (IT'S).SCR", There}};
+    const struct { const char* file; Launcher launcher; } rows[] = {{"a/SUNSET.SCR", Elsewhere}, {"b/SUNSET.SCR", None}, {"a/MY \"OWN\" SAVER (IT'S).SCR", None}, {"a/MY \"OWN\" SAVER (IT'S).SCR", There}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.file);
         const fs::path scr = top / row.file;
@@ -73,7 +65,7 @@ TEST(DesktopTheme, EachThemeRunsItsOwnScreensaverWhateverItsName)
         ASSERT_EQ(std::system(("env -u DISPLAY DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent gio launch '" + theme.string() + "'").c_str()), 0)
             << readAll(theme);
         for (int i = 0; i < 100 && !fs::exists(ran); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            ::usleep(50000);
         EXPECT_EQ(readAll(ran), fs::canonical(scr).string() + "\n--root\n") << readAll(theme);
     }
     // A link of that name that leads elsewhere is told, and no theme runs it.
