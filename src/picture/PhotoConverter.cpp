@@ -11,6 +11,7 @@
 
 #include <libheif/heif.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -20,16 +21,24 @@ const char* const convertedExtensions[] = {"png", "heic", "heif", "webp", "tif",
 
 EGlimmerError unreadable(const QString& shownName, QString why)
 {
+    why = why.trimmed();   // libheif ends its messages with a line break
     while (why.endsWith(QLatin1Char('.')))
         why.chop(1);
     return EGlimmerError(QStringLiteral("The picture %1 cannot be read: %2.").arg(shownName, why));
 }
 
-// Every reader stops at the same size: QImageReader's allocation limit
-// (256 MB unless the program sets another), a 64-megapixel photo with alpha.
-bool tooLarge(int width, int height)
+// Qt's readers allocate up to 8 bytes a pixel (16-bit PNG and TIFF): their
+// limit lets every photo under our own cap through.
+[[maybe_unused]] const bool qtLimitSet = (QImageReader::setAllocationLimit(int((MaxPhotoPixels * 8 + (1 << 20) - 1) >> 20)), true);
+
+bool tooLarge(int width, int height) { return std::uint64_t(width) * std::uint64_t(height) > MaxPhotoPixels; }
+
+EGlimmerError tooLargeError(const QString& shownName, int width, int height)
 {
-    return std::uint64_t(width) * std::uint64_t(height) * 4 > std::uint64_t(QImageReader::allocationLimit()) << 20;
+    return unreadable(shownName, QStringLiteral("it has more than %1 megapixels (%2 x %3)")
+                                     .arg(MaxPhotoPixels / 1000000)
+                                     .arg(width)
+                                     .arg(height));
 }
 
 // ------------------------------------------------ the orientation tag
@@ -150,6 +159,38 @@ QImage packed(QImage image, quint32 background)
     return asRgb888(std::move(image));
 }
 
+// Qt's GIF reader shows a picture cut short without a word: the first
+// picture's data must end, with its closing empty block, within the file.
+bool gifFirstPictureEnds(QFile& file)
+{
+    const auto byte = [&](int& b) {
+        char c;
+        b = file.getChar(&c) ? uchar(c) : -1;
+        return b >= 0;
+    };
+    const auto skip = [&](qint64 n) { return file.seek(file.pos() + n) && file.pos() <= file.size(); };
+    const auto colourTable = [](int flags) { return flags & 0x80 ? 3 << ((flags & 7) + 1) : 0; };
+    const auto skipBlocks = [&] {
+        for (int n; byte(n);) {
+            if (n == 0)
+                return true;
+            if (!skip(n))
+                return false;
+        }
+        return false;
+    };
+    int flags;
+    if (!file.seek(10) || !byte(flags) || !skip(2 + colourTable(flags)))
+        return false;
+    for (int b; byte(b);) {
+        if (b == 0x2C)   // the picture: its place, flags, colours, code size, data
+            return skip(8) && byte(flags) && skip(colourTable(flags) + 1) && skipBlocks();
+        if (b != 0x21 || !skip(1) || !skipBlocks())   // else only extensions come before it
+            return false;
+    }
+    return false;
+}
+
 QImage readWithQt(const QString& fileName, quint32 background, const QString& shownName)
 {
     QImageReader reader(fileName);
@@ -158,15 +199,18 @@ QImage readWithQt(const QString& fileName, quint32 background, const QString& sh
     reader.setDecideFormatFromContent(true);
     const QSize size = reader.size();
     if (size.isValid() && tooLarge(size.width(), size.height()))
-        throw unreadable(shownName, QStringLiteral("it is too large (%1 x %2)").arg(size.width()).arg(size.height()));
+        throw tooLargeError(shownName, size.width(), size.height());
+    const QByteArray format = reader.format();   // forgotten once read
     QImage image = reader.read();
     if (image.isNull())
         throw unreadable(shownName, reader.errorString());
-    if (reader.transformation() == QImageIOHandler::TransformationNone) {
-        QFile file(fileName);
-        if (file.open(QIODevice::ReadOnly))
-            image = turnedUpright(std::move(image), containerOrientation(file));
-    }
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw unreadable(shownName, file.errorString());
+    if (format == "gif" && !gifFirstPictureEnds(file))
+        throw unreadable(shownName, QStringLiteral("it is cut short"));
+    if (reader.transformation() == QImageIOHandler::TransformationNone && file.seek(0))
+        image = turnedUpright(std::move(image), containerOrientation(file));
     return packed(std::move(image), background);
 }
 
@@ -208,25 +252,37 @@ QImage readWithLibheif(const QString& fileName, quint32 background, const QStrin
     if (err.code != heif_error_Ok)
         throw unreadable(shownName, QString::fromUtf8(err.message));
     const int w = heif_image_handle_get_width(c.handle), h = heif_image_handle_get_height(c.handle);
-    if (tooLarge(w, h))
-        throw unreadable(shownName, QStringLiteral("it is too large (%1 x %2)").arg(w).arg(h));
+    // Before its rotation and cropping (the 'ispe' box).
+    const int claimedW = heif_image_handle_get_ispe_width(c.handle), claimedH = heif_image_handle_get_ispe_height(c.handle);
+    if (tooLarge(w, h) || tooLarge(claimedW, claimedH))
+        throw tooLargeError(shownName, w, h);
+    if (w <= 0 || h <= 0 || claimedW <= 0 || claimedH <= 0)
+        throw unreadable(shownName, QStringLiteral("it holds no picture"));
+    // The size a picture claims need not be what its data decodes
+    // to. libheif checks the coded size of every stream, the size of a grid
+    // or overlay and the pixels of the whole decode against its size limit
+    // before it allocates: that limit becomes the claimed size, give or take
+    // the padding to whole coding blocks (at most 64 pixels a side).
+    heif_context_set_maximum_image_size_limit(c.ctx, std::max(claimedW, claimedH) + 64);
     const bool alpha = heif_image_handle_has_alpha_channel(c.handle);
     const std::unique_ptr<heif_decoding_options, void (*)(heif_decoding_options*)> options(heif_decoding_options_alloc(),
                                                                                          heif_decoding_options_free);
     options->convert_hdr_to_8bit = 1;   // the rotation and mirroring are applied
+    const QString notItsSize = QStringLiteral("its picture is not the size it says");
     heif_image* decoded = nullptr;
     err = heif_decode_image(c.handle, &decoded, heif_colorspace_RGB,
                             alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
     if (err.code != heif_error_Ok)
-        throw unreadable(shownName, QString::fromUtf8(err.message));
+        throw unreadable(shownName, err.subcode == heif_suberror_Security_limit_exceeded ? notItsSize
+                                                                                          : QString::fromUtf8(err.message));
     const auto release = [](void* image) { heif_image_release(static_cast<heif_image*>(image)); };
     int stride = 0;
     uchar* bits = heif_image_get_plane(decoded, heif_channel_interleaved, &stride);
     const int width = heif_image_get_width(decoded, heif_channel_interleaved);
     const int height = heif_image_get_height(decoded, heif_channel_interleaved);
-    if (!bits || width <= 0 || height <= 0) {
+    if (!bits || width != w || height != h) {
         release(decoded);
-        throw unreadable(shownName, QStringLiteral("it holds no picture"));
+        throw unreadable(shownName, notItsSize);
     }
     if (alpha) {
         const bool premultiplied = heif_image_handle_is_premultiplied_alpha(c.handle);

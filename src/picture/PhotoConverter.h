@@ -9,6 +9,12 @@
 #include <QImage>
 #include <QString>
 
+#include <cstdint>
+
+// The largest photo taken in: beyond today's 48- and 50-megapixel phones and
+// an A4 page scanned at 600 dpi, and one the show still decodes.
+inline constexpr std::uint64_t MaxPhotoPixels = 100'000'000;
+
 // The file masks of the formats converted ("*.png;*.heic;...").
 QString ConvertedPhotoMask();
 // True when the name's extension is one of them, in any letter case.
@@ -18,8 +24,8 @@ bool IsConvertedPhotoName(const QString& name);
 // its orientation (EXIF in PNG, WebP and TIFF; HEIF's own rotation and
 // mirroring), laid over `background` (0x00BBGGRR) where it is transparent,
 // the first picture of an animation. Throws EGlimmerError naming `shownName`
-// when the file cannot be read or is too large (QImageReader's allocation
-// limit, for every format).
+// when the file cannot be read, is damaged or cut short, or has more than
+// MaxPhotoPixels pixels.
 QImage ReadPhoto(const QString& fileName, quint32 background, const QString& shownName);
 
 // ReadPhoto's pixels as a JPEG file's bytes at quality 92, without the
