@@ -18,16 +18,23 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 static constexpr int HelpBrowseAndCopy = 110;
 static constexpr std::size_t CopyBufferSize = 8192;
+
+static void writeNewFile(const QString& destination, const std::function<void(TFileStream&)>& fill);
 
 static QLabel* placeLabel(QWidget* parent, const QString& name, const QString& caption, int x, int y, int w)
 {
@@ -163,6 +170,18 @@ static QString alreadyThereText(const QString& name, const QString& there)
     return QStringLiteral("The picture %1 is already in the project folder as %2.").arg(name, there);
 }
 
+// Tells the user when the picture `n` is already in the project folder as
+// `target`; else asks whether to copy it there as `target`.
+static bool copyAgreed(const QString& n, const QString& folder, const QString& target)
+{
+    if (FileExists(folder + target)) {
+        ShowInformation(alreadyThereText(n, target), HelpBrowseAndCopy);
+        return false;
+    }
+    const QString as = target == n ? QString() : QStringLiteral(" as ") + target;
+    return AskYesNo(QStringLiteral("Copy the file ") + n + QStringLiteral(" to the Project directory") + as + QLatin1Char('?'));
+}
+
 void TSMFindForm::BitBtn3Click()
 {
     const QString text = Edit2->text();
@@ -171,30 +190,23 @@ void TSMFindForm::BitBtn3Click()
     const QString n = bareName(text);
     const QString folder = IncludeTrailingPathDelimiter(Project().ProjectFolder);
     const QString source = ResolveName(text);
-    // A photo of another format goes in as a JPEG under a short name; any
-    // name taken by another picture gets the next free short one. The user
-    // learns which before saying Yes.
-    const bool convert = IsConvertedPhotoName(n);
+    // A photo of another format goes in as a JPEG: it is converted first, so
+    // that the question names where it will really go (or the user learns
+    // that it is there already). By its whole path: the conversion outlasts
+    // this call.
+    if (IsConvertedPhotoName(n)) {
+        if (RunCommand([] { CheckProjectFolder(); }))
+            convertPhoto(source.startsWith(QLatin1Char('/')) ? source : GetCurrentDir() + source, n, folder);
+        return;
+    }
+    // Any name taken by another picture gets the next free short one.
     QString target;
     if (!RunCommand([&] {
             CheckProjectFolder();
-            target = convert ? ShortNameInProjectFolder(folder, ChangeFileExt(n, QStringLiteral(".JPG")), source)
-                             : CopyTargetFor(folder, n, source);
+            target = CopyTargetFor(folder, n, source);
         }))
         return;
-    if (FileExists(folder + target)) {
-        // The same picture: not copied twice, and the user knows why.
-        ShowInformation(alreadyThereText(n, target), HelpBrowseAndCopy);
-        FileListBox1->Update();
-        return;
-    }
-    const QString as = target == n ? QString() : QStringLiteral(" as ") + target;
-    if (AskYesNo(QStringLiteral("Copy the file ") + n + QStringLiteral(" to the Project directory") + as + QLatin1Char('?'))) {
-        if (convert) {
-            // By its whole path: the conversion outlasts this call.
-            convertPhoto(source.startsWith(QLatin1Char('/')) ? source : GetCurrentDir() + source, n, folder, target);
-            return;
-        }
+    if (copyAgreed(n, folder, target)) {
         try {
             CopyPictureFile(text, text, folder + target);
         } catch (const std::exception& e) {
@@ -206,46 +218,55 @@ void TSMFindForm::BitBtn3Click()
     FileListBox1->Update();
 }
 
-void TSMFindForm::convertPhoto(const QString& source, const QString& shownName, const QString& folder,
-                               const QString& target)
+void TSMFindForm::convertPhoto(const QString& source, const QString& shownName, const QString& folder)
 {
     // A large photo takes a moment: the window goes on, with the busy
     // pointer (and a Copy meanwhile does nothing), and only reacts when the
-    // worker tells it the photo is in.
+    // worker tells it the photo is ready.
     converting_ = true;
     cursor_ = ScreenCursor();
     SetScreenCursor(TCursorShape::HourGlass);
     const quint32 background = Project().Settings.BackgroundColor;
     worker_ = std::thread([=, this] {
-        QString written, problem;
+        TConvertedPhoto photo;
+        QString problem;
         try {
-            written = ConvertIntoProjectFolder(source, shownName, folder, target, background);
+            photo = ConvertForProjectFolder(source, shownName, folder, background);
         } catch (const EGlimmerError& e) {
             problem = e.Text();
         } catch (const std::exception& e) {
             problem = QString::fromLocal8Bit(e.what());
         }
         QMetaObject::invokeMethod(
-            this, [=, this] { conversionDone(shownName, target, written, problem); }, Qt::QueuedConnection);
+            this, [=, this] { conversionDone(shownName, folder, photo, problem); }, Qt::QueuedConnection);
     });
 }
 
-void TSMFindForm::conversionDone(const QString& shownName, const QString& target, const QString& written,
+void TSMFindForm::conversionDone(const QString& shownName, const QString& folder, const TConvertedPhoto& photo,
                                  const QString& problem)
 {
     worker_.join();
     converting_ = false;
     SetScreenCursor(cursor_);
+    if (closeWith_ >= 0) {
+        done(std::exchange(closeWith_, -1));   // closed meanwhile: nothing is asked or written
+        return;
+    }
     if (!problem.isEmpty()) {
         ShowErrorReport(problem);   // the box keeps the name
-    } else {
-        // The same photo was converted before (over the same colour).
-        if (written != target)
-            ShowInformation(alreadyThereText(shownName, written), HelpBrowseAndCopy);
-        FileListBox1->Update();
+        return;
     }
-    if (closeWith_ >= 0)
-        done(std::exchange(closeWith_, -1));
+    if (copyAgreed(shownName, folder, photo.Name)) {
+        try {
+            writeNewFile(folder + photo.Name, [&](TFileStream& out) {
+                out.WriteBuffer(photo.Jpeg.constData(), std::size_t(photo.Jpeg.size()));
+            });
+        } catch (const std::exception& e) {
+            ShowExceptionReport(e);
+            return;
+        }
+    }
+    FileListBox1->Update();
 }
 
 void TSMFindForm::FormClose()
@@ -268,24 +289,40 @@ void TSMFindForm::done(int r)
     QDialog::done(r);
 }
 
-// Creates `destination` (never over an existing file, nor through a link of
-// that name) and lets `fill` write it. After a failure no part of it is left:
-// a short copy would look like a damaged picture in the project folder.
+// Creates `destination` with what `fill` writes, never over an existing file
+// nor through a link of that name. It is written under a temporary name
+// beside it and takes its name only when whole: a copy cut short, by a
+// failure or by the program's end, never looks like a damaged picture in the
+// project folder.
 static void writeNewFile(const QString& destination, const std::function<void(TFileStream&)>& fill)
 {
+    // Named apart from every other writer's, this process's forks included.
+    const QString temp = ExtractFilePath(destination) + QStringLiteral(".glimmer-%1-%2.part")
+                                                            .arg(::getpid())
+                                                            .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+    const EGlimmerError notCreated(QStringLiteral("Cannot create file %1").arg(destination));
     std::unique_ptr<TFileStream> out;
     try {
-        out = std::make_unique<TFileStream>(destination, TFileStream::fmCreateNew);
+        out = std::make_unique<TFileStream>(temp, TFileStream::fmCreateNew);
     } catch (const EInOutError&) {
-        throw EGlimmerError(QStringLiteral("Cannot create file %1").arg(destination));
+        throw notCreated;
     }
-    const QString created = out->FileName();
+    const QByteArray from = NativePath(temp), to = NativePath(destination);
     try {
         fill(*out);
+        if (::fsync(out->Handle()) != 0)
+            throw EInOutError(IOCodeFromErrno(errno));
         out->Close();
+        // A file system without the no-replace rename gets a second name
+        // for the file, which fails just as surely where one exists.
+        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0) {
+            if ((errno != EINVAL && errno != ENOSYS) || ::link(from.constData(), to.constData()) != 0)
+                throw notCreated;
+            ::unlink(from.constData());
+        }
     } catch (...) {
         out.reset();
-        DeleteFile(created);
+        ::unlink(from.constData());
         throw;
     }
 }
@@ -312,37 +349,45 @@ void CopyPictureFile(const QString& source, const QString& sourceText, const QSt
 
 QString CopyTargetFor(const QString& folder, const QString& name, const QString& source)
 {
+    // Opened once, following a link (Locate lists them), but only an
+    // ordinary file: what is compared is what will be copied.
+    std::unique_ptr<TFileStream> in;
+    try {
+        in = std::make_unique<TFileStream>(source, TFileStream::fmOpenRead);
+    } catch (const EInOutError&) {
+        // Nothing to compare: the copy reports it.
+    }
+    const auto samePicture = [&](const QString& there) { return in && SameFileContents(*in, there); };
     if (!FitsSlot(name))
-        return ShortNameInProjectFolder(folder, name, source);
+        return ShortNameInProjectFolder(folder, name, samePicture);
     const QString there = ResolveName(folder + name);   // letter case aside
     if (!FileExists(there))
         return name;
-    if (SameFileContents(source, there))
+    if (samePicture(there))
         return ExtractFileName(there);
     // Another picture of that name (a second camera's IMG_0001.JPG).
-    return ShortNameInProjectFolder(folder, name, source);
+    return ShortNameInProjectFolder(folder, name, samePicture);
 }
 
-QString ConvertIntoProjectFolder(const QString& source, const QString& shownName, const QString& folder,
-                                 const QString& target, quint32 background)
+TConvertedPhoto ConvertForProjectFolder(const QString& source, const QString& shownName, const QString& folder,
+                                        quint32 background)
 {
-    const QByteArray jpeg = PhotoToJpeg(source, background, shownName);
-    const QString asJpeg = ChangeFileExt(shownName, QStringLiteral(".JPG"));
-    for (const QString& e : FolderEntries(folder)) {
-        if (!ShortNameNumber(asJpeg, e) || FileSizeOf(folder + e) != jpeg.size())
-            continue;
+    TConvertedPhoto photo;
+    photo.Jpeg = PhotoToJpeg(source, background, shownName);
+    const auto holdsIt = [&](const QString& twin) {
+        if (FileSizeOf(twin) != photo.Jpeg.size())
+            return false;
         try {
-            TFileStream there(folder + e, TFileStream::fmOpenRead, TFileStream::NoLinks);
-            QByteArray bytes(jpeg.size(), Qt::Uninitialized);
+            TFileStream there(twin, TFileStream::fmOpenRead, TFileStream::NoLinks);
+            QByteArray bytes(photo.Jpeg.size(), Qt::Uninitialized);
             there.ReadBuffer(bytes.data(), std::size_t(bytes.size()));
-            if (bytes == jpeg)
-                return e;
+            return bytes == photo.Jpeg;
         } catch (const EInOutError&) {
-            // Not a file to compare with.
+            return false;   // not a file to compare with
         }
-    }
-    writeNewFile(folder + target, [&](TFileStream& out) { out.WriteBuffer(jpeg.constData(), std::size_t(jpeg.size())); });
-    return target;
+    };
+    photo.Name = ShortNameInProjectFolder(folder, ChangeFileExt(shownName, QStringLiteral(".JPG")), holdsIt);
+    return photo;
 }
 
 void BrowseAndCopyImage()

@@ -5,7 +5,9 @@
 // (PNG, HEIC/HEIF, WebP, TIFF, GIF) goes in as a JPEG. It changes no slot.
 #include "toolkit/Cursor.h"
 
+#include <QByteArray>
 #include <QDialog>
+#include <QString>
 
 #include <thread>
 
@@ -17,6 +19,13 @@ class TDirectoryListBox;
 class TDriveComboBox;
 class TFileListBox;
 class TUpperEdit;
+
+// A photo made a JPEG for the project folder: its bytes, and the short name
+// they go under there.
+struct TConvertedPhoto {
+    QByteArray Jpeg;
+    QString Name;
+};
 
 class TSMFindForm : public QDialog {
     Q_OBJECT
@@ -32,8 +41,9 @@ public:
     // Runs however the dialog closes: the project folder becomes the current
     // folder again.
     void FormClose();
-    // True while a photo is being converted (Copy, then Yes): the window
-    // stays alive with the busy pointer, and closes once it is done.
+    // True while a photo is being converted (Copy, before the question):
+    // the window stays alive with the busy pointer; a close meanwhile ends
+    // the copy and closes the window once the conversion is done.
     bool Converting() const { return converting_; }
 
     void done(int r) override;
@@ -53,8 +63,8 @@ public:
 
 private:
     void openDrive(const QString& folder);
-    void convertPhoto(const QString& source, const QString& shownName, const QString& folder, const QString& target);
-    void conversionDone(const QString& shownName, const QString& target, const QString& written,
+    void convertPhoto(const QString& source, const QString& shownName, const QString& folder);
+    void conversionDone(const QString& shownName, const QString& folder, const TConvertedPhoto& photo,
                         const QString& problem);
 
     std::thread worker_;
@@ -66,22 +76,22 @@ private:
 // The name under which Copy puts the picture `source` (bare name `name`)
 // into the project folder `folder`: its own name when that is free; the name
 // of a file there that holds the same bytes (then nothing is copied); else
-// the next free short name, so that nothing is overwritten or lost.
+// the next free short name, so that nothing is overwritten or lost. The
+// source is read once, through a link, but only an ordinary file.
 QString CopyTargetFor(const QString& folder, const QString& name, const QString& source);
 
-// Makes the photo `source` a JPEG over `background` and writes it into
-// `folder` as `target` (a new file, never an existing one). Returns the
-// name written, or the name of a file there that already holds the same
-// JPEG (a short name of `target`'s); throws EGlimmerError naming
-// `shownName` when the photo cannot be read, or the error of the write
-// (leaving nothing behind). Safe on any thread.
-QString ConvertIntoProjectFolder(const QString& source, const QString& shownName, const QString& folder,
-                                 const QString& target, quint32 background);
+// Makes the photo `source` a JPEG over `background` for the project folder
+// `folder`. Its name there is that of a short-named file that already holds
+// the same JPEG (the photo was brought in before, over the same colour), else
+// the first free short name. Throws EGlimmerError naming `shownName` when
+// the photo cannot be read. Writes nothing; safe on any thread.
+TConvertedPhoto ConvertForProjectFolder(const QString& source, const QString& shownName, const QString& folder,
+                                        quint32 background);
 
 // Copies `source` (resolved against the current folder) to `destination`.
 // Throws "Cannot open file <sourceText>" or "Cannot create file
-// <destination>", or the error of a failed read or write; after a failure
-// no part of the copy is left behind.
+// <destination>", or the error of a failed read or write. The copy takes
+// its name only when whole, and never replaces a file.
 void CopyPictureFile(const QString& source, const QString& sourceText, const QString& destination);
 
 // Runs the browse-and-copy dialog; the project folder is the current folder

@@ -13,11 +13,8 @@
 #include <utility>
 #include <vector>
 
-namespace {
-
-// The short name for `name` in `folder`: that of a twin already there that
-// holds the same picture (`samePicture` tells), else the first free one.
-QString ShortNameInFolder(const QString& folder, const QString& name, const std::function<bool(const QString&)>& samePicture)
+QString ShortNameInProjectFolder(const QString& folder, const QString& name,
+                                 const std::function<bool(const QString&)>& samePicture)
 {
     // Only names with a "~" can be short names; the rest of a big folder
     // need not be kept.
@@ -42,18 +39,6 @@ QString ShortNameInFolder(const QString& folder, const QString& name, const std:
     return free;
 }
 
-} // namespace
-
-QString NameInProjectFolder(const QString& folder, const QString& name, const QString& source)
-{
-    return FitsSlot(name) ? name : ShortNameInProjectFolder(folder, name, source);
-}
-
-QString ShortNameInProjectFolder(const QString& folder, const QString& name, const QString& source)
-{
-    return ShortNameInFolder(folder, name, [&](const QString& twin) { return SameFileContents(source, twin); });
-}
-
 QString MakeShortNamedTwin(const QString& folder, const QString& name)
 {
     // Opened once and checked: an ordinary file, not a link. The twin is
@@ -66,7 +51,8 @@ QString MakeShortNamedTwin(const QString& folder, const QString& name)
     } catch (const EInOutError&) {
         throw EGlimmerError(QStringLiteral("Cannot open file %1").arg(name));
     }
-    const QString twin = ShortNameInFolder(folder, name, [&](const QString& other) { return SameFileContents(*source, other); });
+    const QString twin =
+        ShortNameInProjectFolder(folder, name, [&](const QString& other) { return SameFileContents(*source, other); });
     const QString destination = folder + twin;
     if (PlainFileExists(destination))
         return twin;

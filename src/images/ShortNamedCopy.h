@@ -3,15 +3,15 @@
 // project folder (ShortName.h), which is the name the slot then holds.
 #include <QString>
 
-// The name under which the picture `source` goes into the project folder
-// `folder` (ending in '/') when its bare name is `name`: `name` itself when
-// it fits a slot; else the short name of a file there that already holds the
-// same picture; else the first free short name. Throws EGlimmerError when
-// every short name is taken.
-QString NameInProjectFolder(const QString& folder, const QString& name, const QString& source);
-// The same, always a short name: also for a name that fits a slot but is
-// taken there by another picture.
-QString ShortNameInProjectFolder(const QString& folder, const QString& name, const QString& source);
+#include <functional>
+
+// The short name under which a picture named `name` goes into the project
+// folder `folder` (ending in '/') when its own name will not do: that of a
+// short-named file there which `samePicture` (given its whole path) finds
+// to hold this very picture; else the first free short name. Throws
+// EGlimmerError when every short name is taken.
+QString ShortNameInProjectFolder(const QString& folder, const QString& name,
+                                 const std::function<bool(const QString&)>& samePicture);
 
 // Gives the picture `name` of the project folder, whose name does not fit a
 // slot, its short-named twin there, made from the file as it was opened

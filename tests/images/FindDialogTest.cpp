@@ -23,7 +23,12 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <vector>
+
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -213,59 +218,88 @@ TEST_F(FindDialog, AnotherPictureOfTheSameShortNameTakesTheNextNumber)
     EXPECT_EQ(ReadAll(project.File("IMG_20~3.JPG")), patterned(5000, 3));
 }
 
-TEST_F(FindDialog, APictureAlreadyCopiedUnderItsShortNameIsNotCopiedAgain)
+// The name Copy chooses by what the project folder holds: nothing there is
+// replaced, and the same bytes (a link's too) are not copied twice.
+TEST_F(FindDialog, CopyTargetForANameTakenOrNot)
 {
-    WriteAll(photos + "IMG_20230514_123456.jpg", patterned(5000, 3));
-    TSMFindForm f;
-    pick(f, "IMG_20230514_123456.jpg");
-    f.BitBtn3Click();
-    pick(f, "IMG_20230514_123456.jpg");
-    f.BitBtn3Click();
-    EXPECT_EQ(messages.Texts(),
-              QStringList({"Copy the file IMG_20230514_123456.JPG to the Project directory as IMG_20~1.JPG?",
-                           "The picture IMG_20230514_123456.JPG is already in the project folder as IMG_20~1.JPG."}));
-    EXPECT_EQ(messages.Messages[1].Kind, TMsgKind::Information);
-    EXPECT_EQ(projectFiles(), QStringList({"IMG_20~1.JPG", "SUNSET.SSJ"}));
+    const QByteArray x = patterned(3000, 1), y = patterned(3000, 2), z = patterned(3000, 3);
+    WriteAll(photos + "IMG_0001.JPG", x);
+    WriteAll(photos + "IMG_20230514_123456.JPG", x);
+    ASSERT_TRUE(QDir(photos).mkdir("cam"));
+    ASSERT_TRUE(QFile::link(photos + "IMG_0001.JPG", photos + "cam/IMG_0001.JPG"));
+    const struct {
+        QString source;
+        std::vector<std::pair<QString, QByteArray>> there;
+        QString name;
+    } rows[] = {
+        {"IMG_0001.JPG", {}, "IMG_0001.JPG"},
+        {"IMG_0001.JPG", {{"IMG_0001.JPG", x}}, "IMG_0001.JPG"},
+        {"IMG_0001.JPG", {{"img_0001.jpg", x}}, "img_0001.jpg"},
+        {"IMG_0001.JPG", {{"IMG_0001.JPG", y}}, "IMG_00~1.JPG"},
+        {"IMG_0001.JPG", {{"IMG_0001.JPG", y}, {"IMG_00~1.JPG", x}}, "IMG_00~1.JPG"},
+        {"IMG_0001.JPG", {{"IMG_0001.JPG", y}, {"IMG_00~1.JPG", z}}, "IMG_00~2.JPG"},
+        {"cam/IMG_0001.JPG", {{"IMG_0001.JPG", x}}, "IMG_0001.JPG"},
+        {"IMG_20230514_123456.JPG", {{"IMG_20~1.JPG", x}}, "IMG_20~1.JPG"},
+    };
+    for (const auto& row : rows) {
+        QTemporaryDir dir;
+        const QString folder = dir.path() + '/';
+        for (const auto& [name, bytes] : row.there)
+            WriteAll(folder + name, bytes);
+        EXPECT_EQ(CopyTargetFor(folder, ExtractFileName(row.source), photos + row.source), row.name) << row.name.toStdString();
+    }
 }
 
-// Two cameras, two folders, one name: the second photo gets a short name of
-// its own, and each is copied once.
-TEST_F(FindDialog, ASecondPictureOfATakenNameGetsTheNextFreeShortName)
+// What Copy says of a taken name: the question names another picture's own
+// short name, and the same picture gets a word, not a second copy.
+TEST_F(FindDialog, ATakenNameGetsAShortNameAndTheSamePictureAWord)
 {
-    for (const QString camera : {"camera2", "camera3"}) {
-        QDir(photos).mkdir(camera);
-        WriteAll(photos + camera + "/IMG_0001.JPG", patterned(3000, camera.back().digitValue()));
-    }
+    WriteAll(project.File("Sunset.Jpg"), "the project's own");
     TSMFindForm f;
-    for (const QString camera : {"camera2", "camera3", "camera3", "camera2"}) {
-        pick(f, camera + "/IMG_0001.JPG");
+    for (const QString name : {"sunset.jpg", "sunset.jpg", "Beach.bmp", "Beach.bmp"}) {
+        pick(f, name);
+        WriteAll(photos + "LATE.BMP", "x");   // listed once the list is read again
         f.BitBtn3Click();
+        EXPECT_TRUE(listed(f).contains("LATE.BMP"));
+        QFile::remove(photos + "LATE.BMP");
     }
-    EXPECT_EQ(messages.Texts(),
-              QStringList({"Copy the file IMG_0001.JPG to the Project directory?",
-                           "Copy the file IMG_0001.JPG to the Project directory as IMG_00~1.JPG?",
-                           "The picture IMG_0001.JPG is already in the project folder as IMG_00~1.JPG.",
-                           "The picture IMG_0001.JPG is already in the project folder."}));
-    EXPECT_EQ(ReadAll(project.File("IMG_0001.JPG")), patterned(3000, 2));
-    EXPECT_EQ(ReadAll(project.File("IMG_00~1.JPG")), patterned(3000, 3));
-    EXPECT_EQ(projectFiles(), QStringList({"IMG_0001.JPG", "IMG_00~1.JPG", "SUNSET.SSJ"}));
+    EXPECT_EQ(messages.Texts(), QStringList({"Copy the file SUNSET.JPG to the Project directory as SUNSET~1.JPG?",
+                                             "The picture SUNSET.JPG is already in the project folder as SUNSET~1.JPG.",
+                                             "Copy the file BEACH.BMP to the Project directory?",
+                                             "The picture BEACH.BMP is already in the project folder."}));
+    EXPECT_EQ(messages.Messages[1].Kind, TMsgKind::Information);
+    EXPECT_EQ(ReadAll(project.File("Sunset.Jpg")), "the project's own");
+    EXPECT_EQ(ReadAll(project.File("SUNSET~1.JPG")), ReadAll(photos + "sunset.jpg"));
+    QStringList files = projectFiles();
+    files.sort();
+    EXPECT_EQ(files, QStringList({"BEACH.BMP", "SUNSET.SSJ", "SUNSET~1.JPG", "Sunset.Jpg"}));
+    EXPECT_EQ(f.Edit2->text(), Mask);
 }
 
-// A photo of another format goes in as a JPEG, on a worker: the window
-// stays alive with the busy pointer meanwhile, and closes once it is in.
+// A photo of another format goes in as a JPEG, converted on a worker before
+// the question (the window stays alive with the busy pointer meanwhile), so
+// that the same photo again is found there at once. A close meanwhile waits
+// for the worker, and nothing is asked.
 TEST_F(FindDialog, APngGoesInAsAJpegWhileTheWindowWaitsBusy)
 {
     TestPicture(40, 30).save(photos + "Screen Shot.png", "PNG");
     TSMFindForm f;
     f.show();
-    pick(f, "Screen Shot.png");
-    f.BitBtn3Click();
-    EXPECT_EQ(ScreenCursor(), TCursorShape::HourGlass);
-    f.reject();
-    EXPECT_TRUE(f.isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(!f.isVisible(), 20000);
-    EXPECT_EQ(ScreenCursor(), TCursorShape::Default);
-    EXPECT_EQ(messages.Texts(), QStringList{"Copy the file SCREEN SHOT.PNG to the Project directory as SCREEN~1.JPG?"});
+    for (int copy = 1; copy <= 3; ++copy) {
+        pick(f, "Screen Shot.png");
+        f.BitBtn3Click();
+        EXPECT_EQ(ScreenCursor(), TCursorShape::HourGlass);
+        if (copy == 3) {
+            f.reject();
+            EXPECT_TRUE(f.isVisible());
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!f.Converting(), 20000);
+        EXPECT_EQ(ScreenCursor(), TCursorShape::Default);
+    }
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(messages.Texts(),
+              QStringList({"Copy the file SCREEN SHOT.PNG to the Project directory as SCREEN~1.JPG?",
+                           "The picture SCREEN SHOT.PNG is already in the project folder as SCREEN~1.JPG."}));
     EXPECT_EQ(QImage(project.File("SCREEN~1.JPG"), "JPEG").size(), QSize(40, 30));
 }
 
@@ -331,20 +365,6 @@ TEST_F(FindDialog, YesReadsTheListAgain)
     EXPECT_EQ(f.FileListBox1->FileName(), "");
 }
 
-TEST_F(FindDialog, AnExistingPictureOfTheSameNameIsNeverOverwritten)
-{
-    WriteAll(project.File("Sunset.Jpg"), "the project's own");
-    TSMFindForm f;
-    pick(f, "sunset.jpg");
-    WriteAll(photos + "LATE.BMP", "x");
-    f.BitBtn3Click();
-    EXPECT_EQ(messages.Texts(), QStringList{"Copy the file SUNSET.JPG to the Project directory as SUNSET~1.JPG?"});
-    EXPECT_EQ(ReadAll(project.File("Sunset.Jpg")), "the project's own");
-    EXPECT_FALSE(QFile::exists(project.File("SUNSET.JPG")));
-    EXPECT_EQ(f.Edit2->text(), Mask);   // still read again
-    EXPECT_TRUE(listed(f).contains("LATE.BMP"));
-}
-
 TEST_F(FindDialog, CopyingFromTheProjectFolderItselfChangesNothing)
 {
     WriteAll(project.File("OWN.BMP"), "mine");
@@ -401,7 +421,21 @@ TEST_F(FindDialog, AFailedWriteIsReportedAndLeavesNoFile)
     EXPECT_EQ(messages.Messages[1].Title, ApplicationTitle());
     EXPECT_EQ(messages.Messages[1].Text, "Disk full.");
     EXPECT_FALSE(QFile::exists(project.File("BIG.BMP")));   // no short copy left behind
+    EXPECT_EQ(QDir(project.Path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), projectFiles());   // nor its start
     EXPECT_EQ(f.Edit2->text(), "BIG.BMP");
+
+    // Nor does a copy cut short by the program's end.
+    if (const pid_t copier = ::fork(); copier == 0) {
+        std::signal(SIGXFSZ, SIG_DFL);
+        FileSizeLimit limit(5000);
+        CopyPictureFile(photos + "BIG.BMP", "BIG.BMP", project.File("BIG.BMP"));
+        ::_exit(0);
+    } else {
+        int status = 0;
+        ::waitpid(copier, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status));
+    }
+    EXPECT_FALSE(QFile::exists(project.File("BIG.BMP")));
 
     // With room again the same copy works.
     messages.Clear();
