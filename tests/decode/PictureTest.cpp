@@ -141,6 +141,36 @@ TEST(Orientation, BitmapsHaveNoneAndAreHalvedAsTheyAre)
     EXPECT_EQ(fitted.pixels.height(), 250);
 }
 
+// A picture's first bytes decide how it is decoded, whatever its name; the
+// name only picks which decoder names the fault of a picture that is neither.
+TEST(PictureFormat, TheFirstBytesDecideAndTheNameNamesTheFault)
+{
+    const QByteArray jpeg = EncodeJpeg(Asymmetric(40, 30)), bmp = BlankBitmap(20, 10, qRgb(0, 0, 255));
+    const QByteArray neither("GIF89a, say");
+    const struct {
+        const QByteArray& bytes;
+        PictureFormat byName, format;
+        int width;
+        std::string fault;
+    } rows[] = {
+        {jpeg, PictureFormat::Bitmap, PictureFormat::Jpeg, 40, ""},
+        {bmp, PictureFormat::Jpeg, PictureFormat::Bitmap, 20, ""},
+        {neither, PictureFormat::Jpeg, PictureFormat::Jpeg, 0, "Not a JPEG file: starts with 0x47 0x49"},
+        {neither, PictureFormat::Bitmap, PictureFormat::Bitmap, 0, "Bitmap image is not valid"},
+    };
+    for (const auto& row : rows) {
+        MemorySource source(row.bytes.constData(), std::size_t(row.bytes.size()));
+        EXPECT_EQ(pictureFormatOf(source, row.byName), row.format);
+        try {
+            EXPECT_EQ(decodeToFit(source, row.byName, 1024, 768, FitRule::LargerThan, DecodeControl()).shownWidth(),
+                      row.width);
+            EXPECT_EQ(row.fault, "");
+        } catch (const DecodeError& e) {
+            EXPECT_EQ(e.what(), row.fault);
+        }
+    }
+}
+
 TEST(Exif, OnlyAWellFormedTagCounts)
 {
     auto block = [](const QByteArray& tiff) { return QByteArray("Exif\0\0", 6) + tiff; };

@@ -106,7 +106,6 @@ TEST(PlayerStore, ReadsWhatTheCompilerWrites)
     EXPECT_FALSE(pictures.exists(3));
     EXPECT_FALSE(pictures.exists(0));
     EXPECT_EQ(pictures.format(1), PictureFormat::Bitmap);
-    EXPECT_EQ(pictures.format(2), PictureFormat::Bitmap);   // by its name; its first bytes decide
     const FittedPicture red = decodeSlot(pictures, 1);
     EXPECT_EQ(red.shownWidth(), 30);
     EXPECT_EQ(red.pixels.row(5)[5] & 0xFFFFFF, 0xFF0000u);
