@@ -28,8 +28,9 @@ EGlimmerError unreadable(const QString& shownName, QString why)
 }
 
 // Qt's readers allocate up to 8 bytes a pixel (16-bit PNG and TIFF): their
-// limit lets every photo under our own cap through.
-[[maybe_unused]] const bool qtLimitSet = (QImageReader::setAllocationLimit(int((MaxPhotoPixels * 8 + (1 << 20) - 1) >> 20)), true);
+// limit, in MiB, lets every photo under our own cap through.
+[[maybe_unused]] const bool qtLimitSet =
+    (QImageReader::setAllocationLimit(int((MaxPhotoPixels * 8 + (1 << 20) - 1) >> 20)), true);
 
 bool tooLarge(int width, int height) { return std::uint64_t(width) * std::uint64_t(height) > MaxPhotoPixels; }
 
@@ -252,17 +253,18 @@ QImage readWithLibheif(const QString& fileName, quint32 background, const QStrin
     if (err.code != heif_error_Ok)
         throw unreadable(shownName, QString::fromUtf8(err.message));
     const int w = heif_image_handle_get_width(c.handle), h = heif_image_handle_get_height(c.handle);
-    // Before its rotation and cropping (the 'ispe' box).
-    const int claimedW = heif_image_handle_get_ispe_width(c.handle), claimedH = heif_image_handle_get_ispe_height(c.handle);
+    // What its 'ispe' box claims, before rotation and cropping.
+    const int claimedW = heif_image_handle_get_ispe_width(c.handle);
+    const int claimedH = heif_image_handle_get_ispe_height(c.handle);
     if (tooLarge(w, h) || tooLarge(claimedW, claimedH))
         throw tooLargeError(shownName, w, h);
     if (w <= 0 || h <= 0 || claimedW <= 0 || claimedH <= 0)
         throw unreadable(shownName, QStringLiteral("it holds no picture"));
-    // The size a picture claims need not be what its data decodes
-    // to. libheif checks the coded size of every stream, the size of a grid
-    // or overlay and the pixels of the whole decode against its size limit
-    // before it allocates: that limit becomes the claimed size, give or take
-    // the padding to whole coding blocks (at most 64 pixels a side).
+    // A stranger's file may claim a small picture and hold a huge one.
+    // libheif checks the coded size of each stream, a grid's or overlay's
+    // size and the pixels of the whole decode against its size limit before
+    // it allocates them: the limit becomes the claimed size, give or take the
+    // padding to whole coding blocks (at most 64 pixels a side).
     heif_context_set_maximum_image_size_limit(c.ctx, std::max(claimedW, claimedH) + 64);
     const bool alpha = heif_image_handle_has_alpha_channel(c.handle);
     const std::unique_ptr<heif_decoding_options, void (*)(heif_decoding_options*)> options(heif_decoding_options_alloc(),
