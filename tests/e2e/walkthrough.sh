@@ -227,6 +227,17 @@ marked() {
         -format '%[fx:int(mean*w*h+0.5)]' info: 2>/dev/null
 }
 
+# same_bytes WHAT ACTUAL EXPECTED
+same_bytes() {
+    if ! cmp -s "$2" "$3"; then
+        {
+            printf 'expected (%s bytes):\n' "$(size_of "$3")"; od -A d -t x1 "$3" | head -16
+            printf 'found (%s bytes):\n' "$(size_of "$2")"; od -A d -t x1 "$2" | head -16
+        } >&2
+        fail "$1: $2 differs from what the program must write ($(cmp "$2" "$3" 2>&1 | head -1))"
+    fi
+}
+
 # upright PNG TOP: 0 when the photo with TOP above cyan is on the screen,
 # standing upright (its two colours' rows one right above the other); 1 when
 # it is not there; fails when it is there the wrong way.

@@ -24,7 +24,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <vector>
+#include <map>
+#include <tuple>
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -225,13 +226,8 @@ TEST_F(FindDialog, CopyTargetForANameTakenOrNot)
     const QByteArray x = patterned(3000, 1), y = patterned(3000, 2), z = patterned(3000, 3);
     WriteAll(photos + "IMG_0001.JPG", x);
     WriteAll(photos + "IMG_20230514_123456.JPG", x);
-    ASSERT_TRUE(QDir(photos).mkdir("cam"));
-    ASSERT_TRUE(QFile::link(photos + "IMG_0001.JPG", photos + "cam/IMG_0001.JPG"));
-    const struct {
-        QString source;
-        std::vector<std::pair<QString, QByteArray>> there;
-        QString name;
-    } rows[] = {
+    ASSERT_TRUE(QDir(photos).mkdir("cam") && QFile::link(photos + "IMG_0001.JPG", photos + "cam/IMG_0001.JPG"));
+    const std::tuple<QString, std::map<QString, QByteArray>, QString> rows[] = {
         {"IMG_0001.JPG", {}, "IMG_0001.JPG"},
         {"IMG_0001.JPG", {{"IMG_0001.JPG", x}}, "IMG_0001.JPG"},
         {"IMG_0001.JPG", {{"img_0001.jpg", x}}, "img_0001.jpg"},
@@ -241,66 +237,56 @@ TEST_F(FindDialog, CopyTargetForANameTakenOrNot)
         {"cam/IMG_0001.JPG", {{"IMG_0001.JPG", x}}, "IMG_0001.JPG"},
         {"IMG_20230514_123456.JPG", {{"IMG_20~1.JPG", x}}, "IMG_20~1.JPG"},
     };
-    for (const auto& row : rows) {
+    for (const auto& [source, there, name] : rows) {
         QTemporaryDir dir;
-        const QString folder = dir.path() + '/';
-        for (const auto& [name, bytes] : row.there)
-            WriteAll(folder + name, bytes);
-        EXPECT_EQ(CopyTargetFor(folder, ExtractFileName(row.source), photos + row.source), row.name) << row.name.toStdString();
+        for (const auto& [file, bytes] : there)
+            WriteAll(dir.filePath(file), bytes);
+        EXPECT_EQ(CopyTargetFor(dir.path() + '/', ExtractFileName(source), photos + source), name) << name.toStdString();
     }
 }
 
-// What Copy says of a taken name: the question names another picture's own
-// short name, and the same picture gets a word, not a second copy.
+// What Copy says of a taken name: another picture's own short name, or a
+// word that the same picture is there already; each reads the list again.
+// A photo of another format goes in as a JPEG, converted on a worker before
+// the question (the window alive with the busy pointer meanwhile), so that
+// the same photo again is found there at once. A close meanwhile waits for
+// the worker, and nothing is asked.
 TEST_F(FindDialog, ATakenNameGetsAShortNameAndTheSamePictureAWord)
 {
     WriteAll(project.File("Sunset.Jpg"), "the project's own");
-    TSMFindForm f;
-    for (const QString name : {"sunset.jpg", "sunset.jpg", "Beach.bmp", "Beach.bmp"}) {
-        pick(f, name);
-        WriteAll(photos + "LATE.BMP", "x");   // listed once the list is read again
-        f.BitBtn3Click();
-        EXPECT_TRUE(listed(f).contains("LATE.BMP"));
-        QFile::remove(photos + "LATE.BMP");
-    }
-    EXPECT_EQ(messages.Texts(), QStringList({"Copy the file SUNSET.JPG to the Project directory as SUNSET~1.JPG?",
-                                             "The picture SUNSET.JPG is already in the project folder as SUNSET~1.JPG.",
-                                             "Copy the file BEACH.BMP to the Project directory?",
-                                             "The picture BEACH.BMP is already in the project folder."}));
-    EXPECT_EQ(messages.Messages[1].Kind, TMsgKind::Information);
-    EXPECT_EQ(ReadAll(project.File("Sunset.Jpg")), "the project's own");
-    EXPECT_EQ(ReadAll(project.File("SUNSET~1.JPG")), ReadAll(photos + "sunset.jpg"));
-    QStringList files = projectFiles();
-    files.sort();
-    EXPECT_EQ(files, QStringList({"BEACH.BMP", "SUNSET.SSJ", "SUNSET~1.JPG", "Sunset.Jpg"}));
-    EXPECT_EQ(f.Edit2->text(), Mask);
-}
-
-// A photo of another format goes in as a JPEG, converted on a worker before
-// the question (the window stays alive with the busy pointer meanwhile), so
-// that the same photo again is found there at once. A close meanwhile waits
-// for the worker, and nothing is asked.
-TEST_F(FindDialog, APngGoesInAsAJpegWhileTheWindowWaitsBusy)
-{
     TestPicture(40, 30).save(photos + "Screen Shot.png", "PNG");
     TSMFindForm f;
     f.show();
+    for (const QString name : {"sunset.jpg", "sunset.jpg", "Beach.bmp", "Beach.bmp"}) {
+        pick(f, name);
+        WriteAll(photos + "LATE.BMP", "x");
+        f.BitBtn3Click();
+        EXPECT_TRUE(f.Edit2->text() == Mask && listed(f).contains("LATE.BMP") && QFile::remove(photos + "LATE.BMP"));
+    }
     for (int copy = 1; copy <= 3; ++copy) {
         pick(f, "Screen Shot.png");
         f.BitBtn3Click();
         EXPECT_EQ(ScreenCursor(), TCursorShape::HourGlass);
-        if (copy == 3) {
+        if (copy == 3)
             f.reject();
-            EXPECT_TRUE(f.isVisible());
-        }
+        EXPECT_TRUE(f.isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(!f.Converting(), 20000);
         EXPECT_EQ(ScreenCursor(), TCursorShape::Default);
     }
     EXPECT_FALSE(f.isVisible());
     EXPECT_EQ(messages.Texts(),
-              QStringList({"Copy the file SCREEN SHOT.PNG to the Project directory as SCREEN~1.JPG?",
+              QStringList({"Copy the file SUNSET.JPG to the Project directory as SUNSET~1.JPG?",
+                           "The picture SUNSET.JPG is already in the project folder as SUNSET~1.JPG.",
+                           "Copy the file BEACH.BMP to the Project directory?",
+                           "The picture BEACH.BMP is already in the project folder.",
+                           "Copy the file SCREEN SHOT.PNG to the Project directory as SCREEN~1.JPG?",
                            "The picture SCREEN SHOT.PNG is already in the project folder as SCREEN~1.JPG."}));
+    EXPECT_EQ(messages.Messages[1].Kind, TMsgKind::Information);
+    EXPECT_EQ(ReadAll(project.File("Sunset.Jpg")), "the project's own");
+    EXPECT_EQ(ReadAll(project.File("SUNSET~1.JPG")), ReadAll(photos + "sunset.jpg"));
     EXPECT_EQ(QImage(project.File("SCREEN~1.JPG"), "JPEG").size(), QSize(40, 30));
+    EXPECT_EQ(QDir(project.Path()).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase),
+              QStringList({"BEACH.BMP", "SCREEN~1.JPG", "Sunset.Jpg", "SUNSET.SSJ", "SUNSET~1.JPG"}));
 }
 
 TEST_F(FindDialog, NonLatinNamesAreCopiedWholeWhenTheyFitAndShortWhenNot)
@@ -425,16 +411,15 @@ TEST_F(FindDialog, AFailedWriteIsReportedAndLeavesNoFile)
     EXPECT_EQ(f.Edit2->text(), "BIG.BMP");
 
     // Nor does a copy cut short by the program's end.
-    if (const pid_t copier = ::fork(); copier == 0) {
+    const pid_t copier = ::fork();
+    if (copier == 0) {
         std::signal(SIGXFSZ, SIG_DFL);
         FileSizeLimit limit(5000);
         CopyPictureFile(photos + "BIG.BMP", "BIG.BMP", project.File("BIG.BMP"));
         ::_exit(0);
-    } else {
-        int status = 0;
-        ::waitpid(copier, &status, 0);
-        EXPECT_TRUE(WIFSIGNALED(status));
     }
+    int status = 0;
+    EXPECT_TRUE(::waitpid(copier, &status, 0) == copier && WIFSIGNALED(status));
     EXPECT_FALSE(QFile::exists(project.File("BIG.BMP")));
 
     // With room again the same copy works.

@@ -99,30 +99,24 @@ TEST(PhotoConverter, AFileThatCannotBeReadIsNamedWithWhy)
     GLIMMER_NEEDS_TOOLS(Runs("/usr/bin/python3", {"-c", pillow, "make"}) ? QString() : "Pillow (python3-pil)");
     TestPicture(200, 150).save("f.png");
     GLIMMER_NEEDS_TOOLS(Runs("heif-enc", {"-q", "50", "-o", "f.heic", "f.png"}) ? QString() : "heif-enc (libheif-examples)");
-    const QByteArray heic = ReadAll(t.File("f.heic")), gif = ReadAll(t.File("b.gif"));
-    const auto claiming = [&](quint32 w, quint32 h) {
+    const auto claiming = [heic = ReadAll(t.File("f.heic"))](quint32 w, quint32 h) {
         QByteArray b = heic;
-        const qsizetype at = b.indexOf("ispe") + 8;   // after its version and flags
-        qToBigEndian(w, b.data() + at);
-        qToBigEndian(h, b.data() + at + 4);
+        const quint32 size[] = {w, h};
+        qToBigEndian<quint32>(size, 2, b.data() + b.indexOf("ispe") + 8);   // after its version and flags
         return b;
     };
-    WriteAll(t.File("broken.png"), QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(40, 'x'));
-    WriteAll(t.File("broken.heic"), QByteArray("\0\0\0\x18" "ftypheic", 12) + QByteArray(40, 'x'));
-    WriteAll(t.File("cut.gif"), gif.left(gif.size() / 2));
-    WriteAll(t.File("less.heic"), claiming(40, 30));
-    WriteAll(t.File("more.heic"), claiming(400, 300));
-    WriteAll(t.File("claims.heic"), claiming(100000, 100000));
-    const std::pair<const char*, const char*> rows[] = {
-        {"broken.png", ""},
-        {"broken.heic", ""},
-        {"cut.gif", "it is cut short."},
-        {"less.heic", "its picture is not the size it says."},
-        {"more.heic", "its picture is not the size it says."},
-        {"claims.heic", "exceeds the maximum image size 32768x32768."},
-        {"huge.png", "it has more than 100 megapixels (10001 x 10000)."},
+    const QByteArray gif = ReadAll(t.File("b.gif"));
+    const std::tuple<QString, QByteArray, QString> rows[] = {
+        {"broken.png", QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(40, 'x'), ""},
+        {"broken.heic", QByteArray("\0\0\0\x18" "ftypheic", 12) + QByteArray(40, 'x'), ""},
+        {"cut.gif", gif.left(gif.size() / 2), "it is cut short."},
+        {"less.heic", claiming(40, 30), "its picture is not the size it says."},
+        {"more.heic", claiming(400, 300), "its picture is not the size it says."},
+        {"claims.heic", claiming(100000, 100000), "exceeds the maximum image size 32768x32768."},
+        {"huge.png", ReadAll(t.File("huge.png")), "it has more than 100 megapixels (10001 x 10000)."},
     };
-    for (const auto& [name, why] : rows) {
+    for (const auto& [name, bytes, why] : rows) {
+        WriteAll(t.File(name), bytes);
         QString text;
         try {
             ReadPhoto(t.File(name), background, name);

@@ -120,31 +120,21 @@ TEST(SettingsRecord, DamagedValuesAreBroughtIntoRange)
 }
 
 // As the show and the compile take the record: an empty slot among the
-// counted ones is left out, the slots after it close up (those beyond the
-// count too, still beyond it), and the count says what is left.
+// counted ones is left out, the slots after it (beyond the count too) close
+// up, and the count says what is left. Slot names are joined by commas.
 TEST(SettingsRecord, EmptySlotsAmongTheCountedOnesAreLeftOut)
 {
-    const struct {
-        QStringList names;
-        int count;
-        QStringList closed;
-        int closedCount;
-    } rows[] = {
-        {{"", "A"}, 2, {"A"}, 1},
-        {{"A", "", "B", "C"}, 3, {"A", "B", "C"}, 2},
-        {{"", ""}, 2, {}, 0},
-        {{"A"}, 11, {"A"}, 1},
-        {{"A"}, -1, {"A"}, 0},
-    };
-    for (const auto& row : rows) {
+    const std::tuple<QString, int, QString, int> rows[] = {
+        {",A", 2, "A", 1}, {"A,,B,C", 3, "A,B,C", 2}, {",", 2, "", 0}, {"A", 11, "A", 1}, {"A", -1, "A", 0}};
+    for (const auto& [names, count, closed, left] : rows) {
         SaverSettings s;
-        for (int k = 0; k < row.names.size(); ++k)
-            s.Slot(k + 1).SetName(row.names[k]);
-        s.ImageCount = row.count;
-        const SaverSettings closed = s.WithoutEmptySlots();
-        EXPECT_EQ(closed.ImageCount, row.closedCount) << row.names.join(',').toStdString();
         for (int k = 1; k <= MaxImages; ++k)
-            EXPECT_EQ(closed.Slot(k).Name(), row.closed.value(k - 1)) << k;
+            s.Slot(k).SetName(names.section(',', k - 1, k - 1));
+        s.ImageCount = count;
+        const SaverSettings c = s.WithoutEmptySlots();
+        EXPECT_EQ(c.ImageCount, left) << names.toStdString();
+        for (int k = 1; k <= MaxImages; ++k)
+            EXPECT_EQ(c.Slot(k).Name(), closed.section(',', k - 1, k - 1)) << names.toStdString();
     }
 }
 
