@@ -1,5 +1,6 @@
 # make run   - install what is missing, build, and start Glimmer
 # make test  - the same, then every test through CTest (headless)
+# make package - the Debian package, glimmer_VERSION_ARCH.deb
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -33,8 +34,10 @@ bench: build
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
-package: build
-	scripts/make-package $(BUILD) .
+# The Debian package, built by dpkg-buildpackage from a clean copy of the
+# source in $(BUILD)/package; the .deb lands here.
+package: deps
+	JOBS=$(JOBS) scripts/make-package . $(BUILD)/package
 
 check-sanitize: deps
 	scripts/check-sanitize

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # The Debian package, checked by Debian's own rules: the package that make
-# package builds passes lintian with no error and no warning; its AppStream
-# metadata passes appstreamcli and its desktop entry desktop-file-validate;
-# the manual pages render without a warning, are found by name and document
-# every option the player's usage line names; the changelog, the copyright
-# file, the metadata and the pages agree with the package and with LICENSE.
+# package builds with dpkg-buildpackage passes lintian with no error, no
+# warning and no hardening tag; the installed program compiles a project into
+# a screensaver that runs (the package's own test, debian/tests, run on the
+# unpacked package); the Windows player keeps Windows' hardening; its
+# AppStream metadata passes appstreamcli and its desktop entry
+# desktop-file-validate; the manual pages render without a warning, are found
+# by name and document every option the player's usage line names; the
+# changelog, the copyright file, the metadata and the pages agree with the
+# package and with LICENSE.
 #
 # usage: package.sh <bin dir> <source dir>   (<bin dir> is the build's bin/)
 # Exits with 77 (skipped, with the reason) when a checking tool is missing,
@@ -34,7 +38,7 @@ trap cleanup EXIT
 
 # ------------------------------------------------------------ the tools
 missing=()
-for tool in cpack:cmake dpkg-deb:dpkg dpkg-parsechangelog:dpkg-dev lintian:lintian \
+for tool in dpkg-buildpackage:dpkg-dev dh:debhelper dpkg-deb:dpkg dpkg-parsechangelog:dpkg-dev lintian:lintian \
             appstreamcli:appstream desktop-file-validate:desktop-file-utils man:man-db \
             identify:imagemagick; do
     command -v "${tool%%:*}" >/dev/null || missing+=("${tool%%:*} (Debian package ${tool#*:})")
@@ -50,8 +54,9 @@ fi
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/glimmer-package.XXXXXX") || fail "cannot make a work folder"
 
 # ------------------------------------------------------------ the package
-# The same script as make package.
-DEB=$("$SRC_DIR/scripts/make-package" "$BUILD_DIR" "$WORK" 2>"$WORK/make-package.log") ||
+# The same script as make package, in the same work folder: the compiler
+# cache serves the second build.
+DEB=$(JOBS=${JOBS:-2} "$SRC_DIR/scripts/make-package" "$WORK" "$BUILD_DIR/package" 2>"$WORK/make-package.log") ||
     fail "make-package failed: $(tail -5 "$WORK/make-package.log")"
 [ -f "$DEB" ] || fail "make-package named no package file ($DEB)"
 VERSION=$(dpkg-deb -f "$DEB" Version)
@@ -61,11 +66,12 @@ dpkg-deb -x "$DEB" "$ROOT" || fail "dpkg-deb cannot unpack $DEB"
 echo "package: built $(basename "$DEB"), version $VERSION"
 
 # ------------------------------------------------------------ lintian
-lintian --fail-on error,warning "$DEB" >"$WORK/lintian.txt" 2>&1
+# Informational tags too: the hardening ones are of that level.
+lintian --display-info --fail-on error,warning "$DEB" >"$WORK/lintian.txt" 2>&1
 lintian_status=$?
-if grep -qE '^[EW]: ' "$WORK/lintian.txt"; then
-    complain "lintian reports errors or warnings:"
-    grep -E '^[EW]: ' "$WORK/lintian.txt" | sed 's/^/    /' >&2
+if grep -qE '^[EW]: |^.: [^ ]+: hardening-' "$WORK/lintian.txt"; then
+    complain "lintian reports errors, warnings or hardening tags:"
+    grep -E '^[EW]: |^.: [^ ]+: hardening-' "$WORK/lintian.txt" | sed 's/^/    /' >&2
 elif [ $lintian_status -ne 0 ]; then
     complain "lintian could not check the package (status $lintian_status): $(tail -5 "$WORK/lintian.txt")"
 fi
@@ -75,6 +81,16 @@ for f in usr/share/doc/glimmer/copyright usr/share/doc/glimmer/changelog.gz \
          usr/share/applications/glimmer.desktop usr/share/lintian/overrides/glimmer; do
     [ -f "$ROOT/$f" ] || complain "the package lacks /$f"
 done
+
+# ------------------------------------------------------------ the program
+GLIMMER_ROOT=$ROOT AUTOPKGTEST_TMP=$WORK bash "$SRC_DIR/debian/tests/compile" >"$WORK/compile.txt" 2>&1 ||
+    complain "the package's own test: $(tail -3 "$WORK/compile.txt")"
+# GLIMMER.EXE: ASLR with a high-entropy base, DEP, and the stack protector.
+exe=$ROOT/usr/lib/glimmer/GLIMMER.EXE
+pe=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
+flags=$(od -An -tu2 -j$((pe + 24 + 70)) -N2 "$exe" | tr -d ' ')
+[ $((flags & 0x160)) -eq $((0x160)) ] || complain "GLIMMER.EXE lacks ASLR or DEP (DllCharacteristics $flags)"
+grep -qa 'stack smashing detected' "$exe" || complain "GLIMMER.EXE has no stack protector"
 
 # ------------------------------------------------------------ desktop entry
 desktop=$ROOT/usr/share/applications/glimmer.desktop
@@ -176,7 +192,7 @@ done
 # Every option of the player's usage line is in its page.
 page6=$WORK/glimmer-scr.txt
 MANWIDTH=200 man -l "$ROOT/usr/share/man/man6/glimmer-scr.6.gz" >"$page6" 2>/dev/null
-"$BIN_DIR/GLIMMER.BIN" --no-such-option >/dev/null 2>"$WORK/usage.txt"
+"$ROOT/usr/lib/glimmer/GLIMMER.BIN" --no-such-option >/dev/null 2>"$WORK/usage.txt"
 status=$?
 [ $status -eq 2 ] || complain "GLIMMER.BIN with an unknown option ends with $status, not 2"
 usage=$(grep -i 'usage:' "$WORK/usage.txt" | head -1)
