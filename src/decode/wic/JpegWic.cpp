@@ -2,10 +2,11 @@
 // (which it replaces in that build): the Windows Imaging Component decodes,
 // every Windows has it, and no libjpeg can be built for Windows here. What
 // our libjpeg decoder decides itself is decided the same way: the size and
-// the EXIF orientation from the markers (JpegMarkers), the budget checked
-// before a pixel is decoded, and halving done by RowShrinker on full-size
-// rows, so the picture has the same size as on Linux and the same pixels
-// on every Windows.
+// the EXIF orientation from the markers (JpegMarkers), and the budget
+// checked before a pixel is decoded. A picture shown halved is decoded at
+// that size where the decoder can scale (Windows' own JPEG decoder can, as
+// libjpeg can on Linux); elsewhere RowShrinker halves full-size rows. Either
+// way the picture has the size it has on Linux.
 #include "decode/DecodeError.h"
 #include "decode/Jpeg.h"
 #include "decode/JpegMarkers.h"
@@ -179,6 +180,66 @@ void check(HRESULT hr, const char* step, const std::exception_ptr& failure)
 // Rows decoded at a time: few enough to cost little memory beside the picture.
 constexpr int bandRows = 16;
 
+// A decoder's own scaling (IWICBitmapSourceTransform), which this
+// mingw-w64's headers lack: declared here as Windows defines it.
+struct ScalingSource : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* rect, UINT width, UINT height, WICPixelFormatGUID* format,
+                                                 WICBitmapTransformOptions transform, UINT stride, UINT bufferSize,
+                                                 BYTE* buffer) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetClosestSize(UINT* width, UINT* height) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetClosestPixelFormat(WICPixelFormatGUID* format) = 0;
+    virtual HRESULT STDMETHODCALLTYPE DoesSupportTransform(WICBitmapTransformOptions transform, BOOL* supported) = 0;
+};
+const IID scalingSourceId = {0x3b16811b, 0x6a43, 0x4ec9, {0xb7, 0x13, 0x3d, 0x5a, 0x0c, 0x13, 0xb9, 0x40}};
+
+// The decoders scale by 1/2, 1/4 and 1/8, as JPEG's blocks allow.
+constexpr int mostDecoderHalvings = 3;
+
+// The frame decoded at a halved size by the decoder itself, halved further
+// by the shrinker where the decoder stops, into `out`. False, with nothing
+// done, where the decoder cannot give exactly our size in pixels we read.
+bool decodeScaled(IWICBitmapFrameDecode* frame, const JpegLayout& l, int halvings, const DecodeControl& control,
+                  const std::exception_ptr& failure, PixelBuffer& out)
+{
+    Com<ScalingSource> scaling;
+    if (halvings == 0 || FAILED(frame->QueryInterface(scalingSourceId, reinterpret_cast<void**>(scaling.out()))) ||
+        !scaling.get())
+        return false;
+    int k = std::min(halvings, mostDecoderHalvings);
+    UINT width = 0, height = 0;
+    for (; k > 0; --k) {
+        width = UINT(scaledLength(l.width, k));
+        height = UINT(scaledLength(l.height, k));
+        UINT w = width, h = height;
+        if (SUCCEEDED(scaling->GetClosestSize(&w, &h)) && w == width && h == height)
+            break;
+    }
+    WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGR;
+    if (k == 0 || FAILED(scaling->GetClosestPixelFormat(&format)))
+        return false;
+    const bool fourBytes = IsEqualGUID(format, GUID_WICPixelFormat32bppBGR) || IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA);
+    if (!fourBytes && !IsEqualGUID(format, GUID_WICPixelFormat24bppBGR))
+        return false;
+    const UINT stride = (width * (fourBytes ? 4 : 3) + 3) & ~3u;
+    std::vector<std::uint8_t> pixels(std::size_t(stride) * height);
+    control.checkCancelled();
+    check(scaling->CopyPixels(nullptr, width, height, &format, WICBitmapTransformRotate0, stride, UINT(pixels.size()),
+                              pixels.data()),
+          "scaled pixels", failure);
+    control.checkCancelled();
+    RowShrinker shrinker(out, int(width), int(height), halvings - k);
+    for (UINT y = 0; y < height; ++y) {
+        const std::uint8_t* from = pixels.data() + std::size_t(y) * stride;
+        std::uint32_t* to = shrinker.rowFor(int(y));
+        // Blue, green, red in that order; opaque whatever the fourth byte says.
+        for (UINT x = 0; x < width; ++x, from += fourBytes ? 4 : 3)
+            to[x] = 0xFF000000u | std::uint32_t(from[2]) << 16 | std::uint32_t(from[1]) << 8 | from[0];
+        shrinker.commit(int(y));
+    }
+    shrinker.finish();
+    return true;
+}
+
 } // namespace
 
 JpegHeader readJpegHeader(ByteSource& source, const DecodeControl& control)
@@ -223,15 +284,18 @@ JpegPicture decodeJpeg(ByteSource& source, int halvings, const DecodeControl& co
     if (int(w) != l.width || int(h) != l.height)
         throw DecodeError("The JPEG picture could not be decoded (its frame is " + std::to_string(w) + " x " + std::to_string(h) +
                           ", its header says " + std::to_string(l.width) + " x " + std::to_string(l.height) + ")");
+    JpegPicture result;
+    result.orientation = l.orientation;
+    result.pixels = PixelBuffer::allocate(width, height);
+    if (decodeScaled(frame.get(), l, halvings, control, failure, result.pixels))
+        return result;
+
     Com<IWICFormatConverter> converter;
     check(factory->CreateFormatConverter(converter.out()), "converter", failure);
     check(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone, nullptr, 0.0,
                                 WICBitmapPaletteTypeCustom),
           "conversion", failure);
 
-    JpegPicture result;
-    result.orientation = l.orientation;
-    result.pixels = PixelBuffer::allocate(width, height);
     RowShrinker shrinker(result.pixels, l.width, l.height, halvings);
     const UINT stride = UINT(l.width) * 4;
     std::vector<std::uint8_t> rows(std::size_t(stride) * bandRows);
