@@ -19,7 +19,7 @@ if(GLIMMER_WINDOWS AND GLIMMER_MINGW_CXX)
       # The host's flags (a Debian build has dpkg-buildflags' in the
       # environment) are for ELF and this system's C library, not Windows:
       # the Windows build sets its own.
-      -DCMAKE_C_FLAGS= -DCMAKE_CXX_FLAGS= -DCMAKE_EXE_LINKER_FLAGS=
+      -DCMAKE_CXX_FLAGS= -DCMAKE_EXE_LINKER_FLAGS=
     # Its own build knows when its sources changed.
     BUILD_ALWAYS ON
     BUILD_BYPRODUCTS ${GLIMMER_OUT}/GLIMMER.EXE
