@@ -3,7 +3,19 @@
 # make package - the Debian package, glimmer_VERSION_ARCH.deb
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+# On Debian the build takes the package's own flags (dpkg-buildflags, every
+# hardening feature on, as debian/rules asks): the tests run what the package
+# ships, and the package's build in make test finds the same compiles in the
+# compiler cache, which CCACHE_BASEDIR lets match wherever the folder lies.
+ifneq ($(shell command -v dpkg-buildflags 2>/dev/null),)
+BUILDFLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=None \
+	"-DCMAKE_CXX_FLAGS=$(shell $(BUILDFLAGS) CXXFLAGS) $(shell $(BUILDFLAGS) CPPFLAGS)" \
+	"-DCMAKE_EXE_LINKER_FLAGS=$(shell $(BUILDFLAGS) LDFLAGS)"
+else
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+endif
+export CCACHE_BASEDIR ?= $(CURDIR)
 PREFIX ?= /usr/local
 DESTDIR ?=
 
