@@ -62,7 +62,7 @@ struct Fixture {
         for (int k = 1; k <= Pictures; ++k) {
             const QString name = QStringLiteral("PIC%1.JPG").arg(k, 2, 10, QLatin1Char('0'));
             WriteRandomFile(folder + name, PictureBytes, unsigned(100 + k));
-            Project().Settings.Slot(k).SetName(name);
+            SetSlotName(Project().Settings.Slot(k), name);
             pics += QLatin1Char(' ') + name;
         }
         // The record, as the compile writes it, for cat to take as one more file.

@@ -74,7 +74,7 @@ SaverSettings FloatSettings()
     s.FloatSpeed = MaxFloatSpeed;
     s.ChangeEvery = MaxChangeEvery;
     s.ImageCount = 1;
-    s.Slot(1).SetName(QStringLiteral("PHOTO.JPG"));
+    SetSlotName(s.Slot(1), QStringLiteral("PHOTO.JPG"));
     return s;
 }
 

@@ -54,7 +54,7 @@ SaverSettings ThreePhotos()
     s.ChangeEvery = MinChangeEvery;
     s.ImageCount = 3;
     for (int k = 1; k <= 3; ++k)
-        s.Slot(k).SetName(QStringLiteral("PHOTO%1.JPG").arg(k));
+        SetSlotName(s.Slot(k), QStringLiteral("PHOTO%1.JPG").arg(k));
     return s;
 }
 

@@ -218,15 +218,15 @@ int main(int argc, char** argv)
     SaverSettings s = NewProjectSettings();
     Put(QStringLiteral("Project/new.ssj"), Record(s));
     s.ImageCount = 3;
-    s.Slot(1).SetName(QStringLiteral("A.BMP"));
-    s.Slot(2).SetName(QStringLiteral("B.JPG"));
-    s.Slot(3).SetName(QStringLiteral("C.BMP"));
+    SetSlotName(s.Slot(1), QStringLiteral("A.BMP"));
+    SetSlotName(s.Slot(2), QStringLiteral("B.JPG"));
+    SetSlotName(s.Slot(3), QStringLiteral("C.BMP"));
     Put(QStringLiteral("Project/three.ssj"), Record(s));
     Put(QStringLiteral("Project/short.ssj"), Record(s).left(100));
     Put(QStringLiteral("Project/long.ssj"), Record(s) + QByteArray(65, 'x'));
-    s.Slot(4).SetName(QStringLiteral("../OUTSIDE.BMP"));
-    s.Slot(5).SetName(QStringLiteral("SUB/X.BMP"));
-    s.Slot(6).SetName(QStringLiteral(".."));
+    SetSlotName(s.Slot(4), QStringLiteral("../OUTSIDE.BMP"));
+    SetSlotName(s.Slot(5), QStringLiteral("SUB/X.BMP"));
+    SetSlotName(s.Slot(6), QStringLiteral(".."));
     s.ImageCount = 6;
     Put(QStringLiteral("Project/reaching-out.ssj"), Record(s));
     s.ImageCount = 200;
@@ -254,7 +254,7 @@ int main(int argc, char** argv)
     SaverSettings store = NewProjectSettings();
     QStringList list;
     for (int i = 0; i < 2; ++i) {
-        store.Slot(int(list.size()) + 1).SetName(names[i]);
+        SetSlotName(store.Slot(int(list.size()) + 1), names[i]);
         list << names[i];
     }
     store.ImageCount = int(list.size());
@@ -278,7 +278,7 @@ int main(int argc, char** argv)
         const QByteArray pic = Saved(jpeg);
         SaverSettings one = NewProjectSettings();
         one.ImageCount = 1;
-        one.Slot(1).SetName(QStringLiteral("ONE.JPG"));
+        SetSlotName(one.Slot(1), QStringLiteral("ONE.JPG"));
         one.Slot(1).Offset = SaverSettingsSize;
         one.Slot(1).Size = std::int32_t(pic.size());
         Put(QStringLiteral("Store/one.ssc"), Record(one) + pic);

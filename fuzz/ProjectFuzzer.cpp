@@ -126,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         TSMViewForm form(s, source, options);
         const bool found = CheckShowPictures(form);
         for (int k = 1; k <= form.Settings().ImageCount; ++k) {
-            const QString name = form.Settings().Slot(k).Name();
+            const QString name = SlotName(form.Settings().Slot(k));
             if (source.Exists(name))
                 FUZZ_CHECK(NamesAPictureOfTheFolder(name));
             else
@@ -163,7 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(c.ImageCount >= 0 && c.ImageCount <= MaxImages);
     for (int k = 1; k <= MaxImages; ++k) {
         if (k <= c.ImageCount)
-            FUZZ_CHECK(NamesAPictureOfTheFolder(c.Slot(k).Name()));
+            FUZZ_CHECK(NamesAPictureOfTheFolder(SlotName(c.Slot(k))));
         else
             FUZZ_CHECK(c.Slot(k).IsEmpty());
     }

@@ -15,7 +15,7 @@ void checkStore(const player::StoreView& store, const std::uint8_t* data, std::s
     PLAIN_CHECK(store.Data >= data && store.Size <= size && std::uint64_t(store.Data - data) <= size - store.Size);
     const player::SaverSettings& s = store.Settings;
     PLAIN_CHECK(s.ImageCount >= 1 && s.ImageCount <= player::MaxImages);
-    const ShowSettings show = player::showSettingsOf(s);
+    const ShowSettings show = showSettingsOf(s);
     PLAIN_CHECK(show.timer1Interval() >= 1 && show.timer1Interval() <= 1000);
     player::StorePictures pictures(store);
     for (int k = 1; k <= s.ImageCount; ++k) {

@@ -1,6 +1,6 @@
 #include "common/DesktopTheme.h"
 
-#include "common/Settings.h"
+#include "record/SaverSettings.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,7 @@
 #pragma once
-// The one reader of fixed-width integers in the files a player reads: the
-// settings record, ELF and PE headers. The caller has checked the bounds.
+// The one reader of fixed-width integers in the executable headers a player
+// reads (ELF and PE); the settings record has its own (record/). The caller
+// has checked the bounds.
 #include <cstdint>
 
 namespace player {

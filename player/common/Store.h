@@ -2,7 +2,7 @@
 // The image store a compiled screensaver carries after its player: the
 // 235-byte settings record and the picture bytes. Checked once, here, for
 // every player; a refusal carries the text a person is shown.
-#include "common/Settings.h"
+#include "record/SaverSettings.h"
 
 #include <cstdint>
 #include <stdexcept>

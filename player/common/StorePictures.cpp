@@ -22,18 +22,6 @@ PictureFormat pictureFormatOf(const std::string& name)
     return ext == ".JPG" ? PictureFormat::Jpeg : PictureFormat::Bitmap;
 }
 
-ShowSettings showSettingsOf(const SaverSettings& s)
-{
-    ShowSettings show;
-    show.floatMode = s.IsFloat();
-    show.floatSpeed = s.FloatSpeed;
-    show.changeEvery = s.ChangeEvery;
-    show.displaySeconds = s.DisplaySeconds;
-    show.displayTimes = s.DisplayTimes;
-    show.pictureCount = s.ImageCount;
-    return show;
-}
-
 std::string missingPictureText(const std::string& nameBytes)
 {
     return "The graphic " + printableName(nameBytes) + " was not found.";

@@ -15,9 +15,6 @@ namespace player {
 // this only says which decoder names the fault of a picture that is neither.
 PictureFormat pictureFormatOf(const std::string& name);
 
-// What the show reads of the store's settings record.
-ShowSettings showSettingsOf(const SaverSettings& settings);
-
 // "The graphic NAME was not found.", the name as a person can read it.
 std::string missingPictureText(const std::string& nameBytes);
 

@@ -352,7 +352,7 @@ void WriteStore(SaverSettings& settings, const QStringList& pictureList, const O
     WriteRecord(target, settings, targetName);
     for (std::size_t i = 0; i < pictures.size(); ++i) {
         ImageEntry& entry = scratch[i];
-        entry.SetName(pictureList[qsizetype(i)].left(MaxNameLength));
+        SetSlotName(entry, pictureList[qsizetype(i)].left(MaxNameLength));
         const qint64 offset = target.Position() - start;
         if (CopyRest(pictures[i]->Handle(), target.Handle(), MaxStoreSize - offset + 1) != cfOK)
             throw ECompileError(ShortWriteText(targetName));
@@ -365,7 +365,7 @@ void WriteStore(SaverSettings& settings, const QStringList& pictureList, const O
 
     const int located = std::clamp<int>(settings.ImageCount, 0, MaxImages);
     for (int k = 1; k <= located; ++k) {
-        const qsizetype i = pictureList.indexOf(settings.Slot(k).Name());
+        const qsizetype i = pictureList.indexOf(SlotName(settings.Slot(k)));
         if (i >= 0 && std::size_t(i) < pictures.size())
             settings.Slot(k) = scratch[std::size_t(i)];
     }
@@ -390,7 +390,7 @@ QStringList PictureList(const SaverSettings& settings)
 {
     QStringList list;
     for (int k = 1; k <= MaxImages; ++k) {
-        const QString name = settings.Slot(k).Name();
+        const QString name = SlotName(settings.Slot(k));
         if (!name.isEmpty() && !list.contains(name))
             list << name;
     }
@@ -400,7 +400,7 @@ QStringList PictureList(const SaverSettings& settings)
 std::optional<QString> FirstMissingPicture(const SaverSettings& settings)
 {
     for (int k = 1; k <= MaxImages; ++k) {
-        const QString name = settings.Slot(k).Name();
+        const QString name = SlotName(settings.Slot(k));
         if (!name.isEmpty() && !ProjectPictureExists(name))
             return name;
     }

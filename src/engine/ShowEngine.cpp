@@ -2,6 +2,18 @@
 
 #include <algorithm>
 
+ShowSettings showSettingsOf(const SaverSettings& s)
+{
+    ShowSettings show;
+    show.floatMode = s.IsFloat();
+    show.floatSpeed = s.FloatSpeed;
+    show.changeEvery = s.ChangeEvery;
+    show.displaySeconds = s.DisplaySeconds;
+    show.displayTimes = s.DisplayTimes;
+    show.pictureCount = std::clamp<int>(s.ImageCount, 0, MaxImages);
+    return show;
+}
+
 int ShowSettings::timer1Interval() const
 {
     // The motion's pace: 101 ms at the slowest, 1 ms at the fastest; Random

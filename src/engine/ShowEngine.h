@@ -12,6 +12,7 @@
 // picture changes as soon as it is.
 #include "decode/Picture.h"
 #include "engine/DecodeWorker.h"
+#include "record/SaverSettings.h"
 
 #include <cstdint>
 #include <memory>
@@ -30,6 +31,10 @@ struct ShowSettings {
     int pictureCount = 1;       // slots 1..pictureCount are shown
     int timer1Interval() const;
 };
+
+// What the show reads of a screensaver's settings record (slots beyond the
+// tenth never count).
+ShowSettings showSettingsOf(const SaverSettings& record);
 
 // The pictures of the show by slot number (1-based). Called on the engine's
 // thread only; what `open` gives is read on the worker's.

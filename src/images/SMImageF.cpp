@@ -123,7 +123,7 @@ void TSSAddForm::FillNameBoxes()
 {
     const SaverSettings& s = Project().Settings;
     for (int k = 1; k <= 10; ++k)
-        Edits[k - 1]->setText(s.Slot(k).IsEmpty() ? QString() : s.Slot(k).Name());
+        Edits[k - 1]->setText(s.Slot(k).IsEmpty() ? QString() : SlotName(s.Slot(k)));
 }
 
 void TSSAddForm::checkRadioOfCurrentSlot()
@@ -182,7 +182,7 @@ void TSSAddForm::BitBtn2Click()
         return;
     LastPicked = name;
     if (FitsSlot(name)) {
-        Project().Settings.Slot(CurrentSlot).SetName(name);
+        SetSlotName(Project().Settings.Slot(CurrentSlot), name);
         FillNameBoxes();
         return;
     }
@@ -199,7 +199,7 @@ void TSSAddForm::BitBtn2Click()
     QString twin;
     if (!RunCommand([&] { twin = MakeShortNamedTwin(folder, name); }))
         return;
-    Project().Settings.Slot(CurrentSlot).SetName(twin);
+    SetSlotName(Project().Settings.Slot(CurrentSlot), twin);
     FillNameBoxes();
     ShowInformation(QStringLiteral("The name %1 is too long for a slot. The slot holds the same picture as %2, "
                                    "its short name in the project folder.")
@@ -212,7 +212,7 @@ void TSSAddForm::BitBtn3Click()
     const ImageEntry& slot = Project().Settings.Slot(CurrentSlot);
     if (slot.IsEmpty())
         return;
-    const QString name = slot.Name();
+    const QString name = SlotName(slot);
     LastPicked = name;
     TDialogHidden hidden(this);
     // A slot names a picture of the project folder: a name from a damaged
@@ -245,7 +245,7 @@ QStringList CompactImageSlots()
     for (int k = 1; k <= MaxImages; ++k) {
         if (s.Slot(k).IsEmpty())
             continue;
-        const QString name = s.Slot(k).Name();
+        const QString name = SlotName(s.Slot(k));
         // A slot names a file of the project folder itself; a typed name that
         // reaches into another folder would not travel with the project.
         if (!ProjectPictureExists(name)) {
@@ -258,7 +258,7 @@ QStringList CompactImageSlots()
     s.ImageCount = n;
     for (int k = 1; k <= MaxImages; ++k) {
         if (k <= n)
-            s.Slot(k).SetName(kept[k - 1]);
+            SetSlotName(s.Slot(k), kept[k - 1]);
         else
             s.Slot(k).NameLength = 0;
     }

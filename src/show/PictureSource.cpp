@@ -17,16 +17,16 @@ std::unique_ptr<TStream> TFolderPictureSource::Open(const QString& name)
     return std::make_unique<THandleStream>(name, TFileStream::fmOpenRead, TFileStream::NoLinks);
 }
 
-bool TSlotPictures::exists(int slot) { return source_.Exists(settings_.Slot(slot).Name()); }
+bool TSlotPictures::exists(int slot) { return source_.Exists(SlotName(settings_.Slot(slot))); }
 
 std::unique_ptr<ByteSource> TSlotPictures::open(int slot)
 {
-    return std::make_unique<TOwnedStreamSource>(source_.Open(settings_.Slot(slot).Name()));
+    return std::make_unique<TOwnedStreamSource>(source_.Open(SlotName(settings_.Slot(slot))));
 }
 
 PictureFormat TSlotPictures::format(int slot)
 {
-    return IsJpegName(settings_.Slot(slot).Name()) ? PictureFormat::Jpeg : PictureFormat::Bitmap;
+    return IsJpegName(SlotName(settings_.Slot(slot))) ? PictureFormat::Jpeg : PictureFormat::Bitmap;
 }
 
 bool IsJpegName(const QString& name)

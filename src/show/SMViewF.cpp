@@ -11,18 +11,6 @@
 #include <QKeyEvent>
 #include <algorithm>
 
-ShowSettings ShowSettingsOf(const SaverSettings& s)
-{
-    ShowSettings show;
-    show.floatMode = s.IsFloat();
-    show.floatSpeed = s.FloatSpeed;
-    show.changeEvery = s.ChangeEvery;
-    show.displaySeconds = s.DisplaySeconds;
-    show.displayTimes = s.DisplayTimes;
-    show.pictureCount = std::clamp(s.ImageCount, 0, MaxImages);
-    return show;
-}
-
 TSMViewForm::TSMViewForm(const SaverSettings& settings, TPictureSource& source, TShowOptions options,
                          DecodeWorker::Mode decoding, QWidget* parent)
     : TFullScreenForm(settings.BackgroundColor, options.FullScreen, parent),
@@ -33,7 +21,7 @@ TSMViewForm::TSMViewForm(const SaverSettings& settings, TPictureSource& source, 
     pictures_ = std::make_unique<TSlotPictures>(settings_, source_);
     // The worker's word that a picture is decoded comes back to this thread.
     auto wake = [this] { QMetaObject::invokeMethod(this, [this] { sync(); }, Qt::QueuedConnection); };
-    engine_ = std::make_unique<ShowEngine>(ShowSettingsOf(settings_), *pictures_, wake, decoding);
+    engine_ = std::make_unique<ShowEngine>(showSettingsOf(settings_), *pictures_, wake, decoding);
     Timer1.setSingleShot(true);
     connect(&Timer1, &QTimer::timeout, this, [this] { sync(); });
     clock_.start();
@@ -144,7 +132,7 @@ void TSMViewForm::draw()
 {
     const ShowFrame& frame = engine_->frame();
     if (frame.picture != drawn_.picture && frame.picture) {
-        TBitmap& holder = PictureFor(settings_.Slot(frame.slot).Name());
+        TBitmap& holder = PictureFor(SlotName(settings_.Slot(frame.slot)));
         holder.SetImage(ImageOf(frame.picture));
         FitPicture(holder, QSize(frame.rect.width, frame.rect.height), frame.picture->halvings);
     }
@@ -170,7 +158,7 @@ void TSMViewForm::tellNotices()
         Timer1.stop();
         ReleaseInput();
         if (notice->kind == ShowNotice::Missing)
-            ShowError(QStringLiteral("The graphic ") + settings_.Slot(notice->slot).Name() + QStringLiteral(" was not found."));
+            ShowError(QStringLiteral("The graphic ") + SlotName(settings_.Slot(notice->slot)) + QStringLiteral(" was not found."));
         else
             ShowErrorReport(QString::fromLocal8Bit(notice->message.c_str()));
         telling_ = false;
@@ -229,7 +217,7 @@ bool CheckShowPictures(TSMViewForm& form)
         return false;
     }
     for (int k = 1; k <= s.ImageCount; ++k) {
-        const QString name = s.Slot(k).Name();
+        const QString name = SlotName(s.Slot(k));
         if (!form.Source().Exists(name)) {
             form.FormClose();
             ShowError(QStringLiteral("The graphic ") + name + QStringLiteral(" was not found."));

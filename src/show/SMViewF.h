@@ -18,9 +18,6 @@ struct TShowOptions {
     bool FullScreen = true;   // frameless, on top, over the whole screen
 };
 
-// The engine's settings from a screensaver's record.
-ShowSettings ShowSettingsOf(const SaverSettings& settings);
-
 class TSMViewForm : public TFullScreenForm {
     Q_OBJECT
 public:

@@ -64,7 +64,7 @@ QByteArray recordWithCount(int count)
     SaverSettings s = NewProjectSettings();
     s.ImageCount = count;
     for (int k = 1; k <= count; ++k)
-        s.Slot(k).SetName(QString("P%1.BMP").arg(k));
+        SetSlotName(s.Slot(k), QString("P%1.BMP").arg(k));
     const SettingsBytes b = s.Encode();
     return QByteArray(reinterpret_cast<const char*>(b.data()), 235);
 }
@@ -301,7 +301,7 @@ void makeCompilableProject(TempFolder& t)
     Project().ProjectFile = "SUNSET.SSJ";
     Project().Settings = NewProjectSettings();
     Project().Settings.ImageCount = 1;
-    Project().Settings.Slot(1).SetName("A.BMP");
+    SetSlotName(Project().Settings.Slot(1), "A.BMP");
 }
 } // namespace
 
@@ -334,7 +334,7 @@ TEST_F(MainWindowTest, AFailedCompileShowsItsMessageAndNoSuccess)
     TempFolder t;
     TSSMenuForm m;
     makeCompilableProject(t);
-    Project().Settings.Slot(1).SetName("GONE.BMP");
+    SetSlotName(Project().Settings.Slot(1), "GONE.BMP");
     MessageRecorder rec;
     bool waitShown = false;
     rec.OnMessage = [&](const TMessage&) { waitShown = m.WaitForm->isVisible(); };
@@ -395,7 +395,7 @@ TEST_F(MainWindowTest, TheSlotEditorDecidesWhetherTheShowAndTheCompilerAreOffere
     answerProjectDialog(t.Path(), "P");
     m.SelectBtnClick();
     // The file of slot 1 exists: confirming keeps it.
-    Project().Settings.Slot(1).SetName("A.BMP");
+    SetSlotName(Project().Settings.Slot(1), "A.BMP");
     OnNextModal([](QWidget* w) { w->findChild<QPushButton*>("BitBtn1")->click(); });
     m.ImageBtnClick();
     EXPECT_EQ(Project().Settings.ImageCount, 1);
@@ -420,7 +420,7 @@ TEST_F(MainWindowTest, ASlotRemovedInAnEditorLeftByItsCloseBoxIsLeftOutOfViewAnd
     makeCompilableProject(t);
     WriteAll(t.File("PRJ/B.BMP"), BlankBitmap(40, 30, qRgb(10, 20, 30)));
     Project().Settings.ImageCount = 2;
-    Project().Settings.Slot(2).SetName("B.BMP");
+    SetSlotName(Project().Settings.Slot(2), "B.BMP");
     SaveProject();
     const QByteArray saved = ReadAll(t.File("PRJ/SUNSET.SSJ"));
     MessageRecorder rec;

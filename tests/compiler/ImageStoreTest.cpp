@@ -123,7 +123,7 @@ protected:
     void Slots(const QStringList& names, int imageCount)
     {
         for (int k = 1; k <= names.size(); ++k)
-            Project().Settings.Slot(k).SetName(names[k - 1]);
+            SetSlotName(Project().Settings.Slot(k), names[k - 1]);
         Project().Settings.ImageCount = imageCount;
     }
 

@@ -173,7 +173,7 @@ TEST_F(Bombs, TheShowEndsWithinASecondOfAKey)
 {
     SaverSettings s = NewProjectSettings();
     s.ImageCount = 1;
-    s.Slot(1).SetName("BOMB.JPG");
+    SetSlotName(s.Slot(1), "BOMB.JPG");
     BombSource source(ManyScans());
     MessageRecorder rec;
     PeakMemory peak;

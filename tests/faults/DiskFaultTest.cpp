@@ -46,7 +46,7 @@ public:
     {
         OpenProjectThroughDialog(m, Prj(), "SUNSET");
         Project().ProgramFolder = t.File("PROG/");
-        Project().Settings.Slot(2).SetName("B.BMP");
+        SetSlotName(Project().Settings.Slot(2), "B.BMP");
     }
     TempFolder t;
 };

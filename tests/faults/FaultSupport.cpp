@@ -242,7 +242,7 @@ QByteArray ProjectRecord(const QStringList& names, int displayMode)
     s.DisplayTimes = 1;
     s.ImageCount = int(names.size());
     for (int k = 1; k <= names.size(); ++k)
-        s.Slot(k).SetName(names[k - 1]);
+        SetSlotName(s.Slot(k), names[k - 1]);
     const SettingsBytes b = s.Encode();
     return QByteArray(reinterpret_cast<const char*>(b.data()), SaverSettingsSize);
 }

@@ -39,7 +39,7 @@ protected:
         Project().ProjectFolder = prj;
         Project().ProjectFile = "SUNSET.SSJ";
         Project().Settings = NewProjectSettings();
-        Project().Settings.Slot(1).SetName("OLD.BMP");
+        SetSlotName(Project().Settings.Slot(1), "OLD.BMP");
         ASSERT_TRUE(SetCurrentDir(prj));
     }
     void TearDown() override
@@ -102,7 +102,7 @@ TEST_F(ShortNameFault, AReadOnlyProjectFolderLeavesTheSlotAsItWasAndSaysWhy)
         Select(form, LongName);
         EXPECT_EQ(rec.Texts(), QStringList{"Cannot create file " + prj + "IMG_20~1.JPG."});
         EXPECT_EQ(rec.Messages.value(0).Kind, TMsgKind::Error);
-        EXPECT_EQ(Project().Settings.Slot(1).Name(), QString("OLD.BMP"));
+        EXPECT_EQ(SlotName(Project().Settings.Slot(1)), QString("OLD.BMP"));
         EXPECT_EQ(form.Edits[0]->text(), QString("OLD.BMP"));
 
         // Locate says where the copy would have gone, then why it did not.
@@ -138,7 +138,7 @@ TEST_F(ShortNameFault, WhereNoHardLinkIsAllowedTheTwinIsACopyOfWhatWasOpened)
 
     TSSAddForm form;
     Select(form, LongName);
-    EXPECT_EQ(Project().Settings.Slot(1).Name(), QString("IMG_20~1.JPG"));
+    EXPECT_EQ(SlotName(Project().Settings.Slot(1)), QString("IMG_20~1.JPG"));
     EXPECT_EQ(ReadAll(prj + "IMG_20~1.JPG"), PictureBytes(3000, 4));
     EXPECT_NE(InodeOf(prj + "IMG_20~1.JPG"), InodeOf(prj + LongName));
     ASSERT_EQ(rec.Messages.size(), 1);
@@ -147,7 +147,7 @@ TEST_F(ShortNameFault, WhereNoHardLinkIsAllowedTheTwinIsACopyOfWhatWasOpened)
     // Picked again, the copy is found by its bytes: no second one.
     form.Radios[1]->click();
     Select(form, LongName);
-    EXPECT_EQ(Project().Settings.Slot(2).Name(), QString("IMG_20~1.JPG"));
+    EXPECT_EQ(SlotName(Project().Settings.Slot(2)), QString("IMG_20~1.JPG"));
     EXPECT_FALSE(QFile::exists(prj + "IMG_20~2.JPG"));
 
     // A shared folder's other user swaps the picture for a link to a private

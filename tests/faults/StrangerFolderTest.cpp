@@ -218,7 +218,7 @@ TEST_F(StrangerFolder, PipesNamedLikeFilesNeverBlock)
         rec.Clear();
         PipeGuard picture(Prj() + "P.BMP");
         ASSERT_TRUE(picture.Ready());
-        Project().Settings.Slot(2).SetName("P.BMP");
+        SetSlotName(Project().Settings.Slot(2), "P.BMP");
         Project().Settings.ImageCount = 2;
         m.CompileBtnClick();
         EXPECT_EQ(rec.Texts(), QStringList{"The graphic P.BMP was not found."});
@@ -268,7 +268,7 @@ TEST_F(StrangerFolder, ARenamedProjectFolderIsReportedAndNothingIsSaved)
     EXPECT_EQ(rec.Texts(), QStringList{gone});
     EXPECT_EQ(ReadAll(t.File("PRJ-2023/SUNSET.SSJ")), before);
     EXPECT_EQ(Project().Settings.ImageCount, 2);
-    EXPECT_EQ(Project().Settings.Slot(2).Name(), QString("B.BMP"));
+    EXPECT_EQ(SlotName(Project().Settings.Slot(2)), QString("B.BMP"));
     // The other commands say the same and write nothing.
     rec.Clear();
     m.CompileBtnClick();

@@ -82,8 +82,8 @@ TEST(ShortName, EveryShortNameFitsASlotWhole)
             EXPECT_TRUE(FitsSlot(s)) << qPrintable(s);
             EXPECT_TRUE(s.contains(QStringLiteral("~%1").arg(n))) << qPrintable(s);
             ImageEntry e;
-            e.SetName(s);
-            EXPECT_EQ(e.Name(), s);   // not cut
+            SetSlotName(e, s);
+            EXPECT_EQ(SlotName(e), s);   // not cut
             EXPECT_FALSE(s.contains(QChar::ReplacementCharacter)) << qPrintable(s);
         }
     }

@@ -38,12 +38,12 @@ struct SlotEditorTest : ::testing::Test {
 
     void Touch(const QString& name) { WriteAll(folder.File(name), "picture"); }
     static SaverSettings& S() { return Project().Settings; }
-    void Fill(int k, const QString& name) { S().Slot(k).SetName(name); }
+    void Fill(int k, const QString& name) { SetSlotName(S().Slot(k), name); }
     QStringList Names() const
     {
         QStringList n;
         for (int k = 1; k <= 10; ++k)
-            n << (S().Slot(k).IsEmpty() ? QString() : S().Slot(k).Name());
+            n << (S().Slot(k).IsEmpty() ? QString() : SlotName(S().Slot(k)));
         return n;
     }
     SaverSettings OnDisk() const
@@ -336,11 +336,11 @@ TEST_F(SlotEditorTest, ALongNameIsCutToTwelveBytesInTheRecord)
     // What no Select puts there, a project file may still bring: the name
     // is cut, and kept at OK only when a file of the cut name is there.
     Fill(5, "ABCDEFGHIJKLMNOP.JPG");
-    EXPECT_EQ(S().Slot(5).Name(), QString("ABCDEFGHIJKL"));
+    EXPECT_EQ(SlotName(S().Slot(5)), QString("ABCDEFGHIJKL"));
     ConfirmImageSlots();
     EXPECT_EQ(S().ImageCount, 0);
     Touch("ABCDEFGHIJKL");
-    S().Slot(5).SetName("ABCDEFGHIJKLMNOP.JPG");
+    SetSlotName(S().Slot(5), "ABCDEFGHIJKLMNOP.JPG");
     ConfirmImageSlots();
     EXPECT_EQ(Names(), Padded({"ABCDEFGHIJKL"}));
 }
@@ -353,7 +353,7 @@ TEST_F(SlotEditorTest, ALongNameWithoutAFileLeavesTheSlotAndSaysSo)
     AnswerPicker("abcdefghijklmnop.jpg");
     form.BitBtn2Click();
     EXPECT_EQ(messages.Texts(), QStringList{"The graphic ABCDEFGHIJKLMNOP.JPG was not found."});
-    EXPECT_EQ(S().Slot(5).Name(), QString("OLD.BMP"));
+    EXPECT_EQ(SlotName(S().Slot(5)), QString("OLD.BMP"));
     EXPECT_EQ(form.Edits[4]->text(), QString("OLD.BMP"));
     EXPECT_EQ(form.LastPicked, QString("ABCDEFGHIJKLMNOP.JPG"));   // the picker offers it again
     EXPECT_EQ(QDir(folder.Path()).entryList(QDir::Files), QStringList{"TEST.SSJ"});

@@ -87,7 +87,7 @@ QString CompileScreensaver(TempFolder& t, const QString& name, const QVector<Pic
     Project().Settings.ImageCount = int(pictures.size());
     for (int k = 0; k < pictures.size(); ++k) {
         WriteAll(t.File(pictures[k].name), pictures[k].bytes);
-        Project().Settings.Slot(k + 1).SetName(pictures[k].name);
+        SetSlotName(Project().Settings.Slot(k + 1), pictures[k].name);
     }
     if (tweak)
         tweak(Project().Settings);

@@ -39,8 +39,8 @@ QByteArray compileTwoPictures(TempFolder& t, QByteArray* storeOut = nullptr)
     Project().ProjectFile = "TWO.SSJ";
     Project().Settings = NewProjectSettings();
     Project().Settings.ImageCount = 2;
-    Project().Settings.Slot(1).SetName("RED.BMP");
-    Project().Settings.Slot(2).SetName("BLUE.JPEG");
+    SetSlotName(Project().Settings.Slot(1), "RED.BMP");
+    SetSlotName(Project().Settings.Slot(2), "BLUE.JPEG");
     MessageRecorder rec;
     EXPECT_NO_THROW(CompileScreenSaver());
     const QByteArray scr = ReadAll(t.File("TWO.SCR"));
@@ -124,7 +124,7 @@ TEST(PlayerStore, TheEngineShowsTheStoresPicturesHalvedToFitTheWindow)
     const QByteArray scr = compileTwoPictures(t);
     const player::StoreView s = attached(scr);
     player::StorePictures pictures(s);
-    ShowEngine engine(player::showSettingsOf(s.Settings), pictures, {}, DecodeWorker::Mode::Inline);
+    ShowEngine engine(showSettingsOf(s.Settings), pictures, {}, DecodeWorker::Mode::Inline);
     // A preview window smaller than the first picture.
     engine.setArea(20, 15);
     engine.start(7, 0);
@@ -177,7 +177,7 @@ TEST(PlayerStore, TimingsAreBroughtIntoRange)
     put32(scr, S + 5, 5000);   // FloatSpeed
     put32(scr, S + 13, 0);     // DisplaySeconds
     scr[S + 4] = 7;            // DisplayMode: anything but 0 is Float
-    const ShowSettings show = player::showSettingsOf(attached(scr).Settings);
+    const ShowSettings show = showSettingsOf(attached(scr).Settings);
     EXPECT_TRUE(show.floatMode);
     EXPECT_EQ(show.floatSpeed, 999);
     EXPECT_EQ(show.timer1Interval(), 1);
@@ -201,8 +201,8 @@ TEST(PlayerStore, NamesOfEveryScriptAreFoundAndShownAsTheyAre)
     Project().ProjectFile = "HOLIDAY.SSJ";
     Project().Settings = NewProjectSettings();
     Project().Settings.ImageCount = 2;
-    Project().Settings.Slot(1).SetName(holiday);
-    Project().Settings.Slot(2).SetName(cafe);
+    SetSlotName(Project().Settings.Slot(1), holiday);
+    SetSlotName(Project().Settings.Slot(2), cafe);
     MessageRecorder rec;
     ASSERT_NO_THROW(CompileScreenSaver());
     const QByteArray scr = ReadAll(t.File("HOLIDAY.SCR"));

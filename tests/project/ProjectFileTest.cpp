@@ -41,13 +41,13 @@ SaverSettings goldenSettings()
     s.DisplaySeconds = 1;
     s.DisplayTimes = 15;
     s.ImageCount = 2;
-    s.Slot(1).SetName("A.BMP");
+    SetSlotName(s.Slot(1), "A.BMP");
     s.Slot(1).Offset = 235;
     s.Slot(1).Size = 10000;
-    s.Slot(2).SetName("ABCDEFGH.JPG");
+    SetSlotName(s.Slot(2), "ABCDEFGH.JPG");
     s.Slot(2).Offset = -1;
     s.Slot(2).Size = INT32_MIN;
-    s.Slot(10).SetName("Z.B");
+    SetSlotName(s.Slot(10), "Z.B");
     return s;
 }
 
@@ -87,10 +87,10 @@ TEST(SettingsRecord, NewProjectDefaults)
 TEST(SettingsRecord, NamesAreCutToTwelveCharacters)
 {
     ImageEntry e;
-    e.SetName("ABCDEFGHIJKLMNOP.JPG");
-    EXPECT_EQ(e.Name(), QString("ABCDEFGHIJKL"));
+    SetSlotName(e, "ABCDEFGHIJKLMNOP.JPG");
+    EXPECT_EQ(SlotName(e), QString("ABCDEFGHIJKL"));
     e.NameLength = 200;   // a damaged length byte never reads past the name
-    EXPECT_EQ(e.Name().size(), 12);
+    EXPECT_EQ(SlotName(e).size(), 12);
 }
 
 TEST(SettingsRecord, DamagedValuesAreBroughtIntoRange)
@@ -129,12 +129,12 @@ TEST(SettingsRecord, EmptySlotsAmongTheCountedOnesAreLeftOut)
     for (const auto& [names, count, closed, left] : rows) {
         SaverSettings s;
         for (int k = 1; k <= MaxImages; ++k)
-            s.Slot(k).SetName(names.section(',', k - 1, k - 1));
+            SetSlotName(s.Slot(k), names.section(',', k - 1, k - 1));
         s.ImageCount = count;
         const SaverSettings c = s.WithoutEmptySlots();
         EXPECT_EQ(c.ImageCount, left) << names.toStdString();
         for (int k = 1; k <= MaxImages; ++k)
-            EXPECT_EQ(c.Slot(k).Name(), closed.section(',', k - 1, k - 1)) << names.toStdString();
+            EXPECT_EQ(SlotName(c.Slot(k)), closed.section(',', k - 1, k - 1)) << names.toStdString();
     }
 }
 
@@ -174,7 +174,7 @@ TEST(ProjectFile, OpeningAnExistingFileLoadsEverySlotAsStored)
     openProjectNamed("SUNSET.SSJ");
     OpenProject();
     EXPECT_EQ(Project().Settings, goldenSettings());
-    EXPECT_EQ(Project().Settings.Slot(10).Name(), QString("Z.B"));
+    EXPECT_EQ(SlotName(Project().Settings.Slot(10)), QString("Z.B"));
     // Opening does not write.
     EXPECT_EQ(ReadAll(t.File("SUNSET.SSJ")), goldenRecord());
 }

@@ -37,7 +37,7 @@ protected:
         s.DisplaySeconds = 12;
         s.DisplayTimes = 3;
         s.ImageCount = 1;
-        s.Slot(1).SetName(QStringLiteral("A.BMP"));
+        SetSlotName(s.Slot(1), QStringLiteral("A.BMP"));
         Project().Settings = s;
         SaveProject();
         fileBefore = ReadAll(folder.File(QStringLiteral("SUNSET.SSJ")));
@@ -152,7 +152,7 @@ TEST_F(SettingsDialog, SaveStoresAllSixValuesAndWritesTheFile)
     EXPECT_EQ(s.ChangeEvery, 44);
     EXPECT_EQ(s.DisplayMode, 1);
     EXPECT_EQ(s.FloatSpeed, 901);
-    EXPECT_EQ(s.Slot(1).Name(), "A.BMP");   // the slots are not the dialog's
+    EXPECT_EQ(SlotName(s.Slot(1)), "A.BMP");   // the slots are not the dialog's
     EXPECT_EQ(fileNow(), s);
     EXPECT_TRUE(messages.Messages.isEmpty());
 }

@@ -44,7 +44,7 @@ SaverSettings settingsFor(int count, bool floatMode)
     s.DisplayMode = floatMode ? 1 : 0;
     s.ImageCount = count;
     for (int k = 1; k <= count; ++k)
-        s.Slot(k).SetName(QString("P%1.BMP").arg(k));
+        SetSlotName(s.Slot(k), QString("P%1.BMP").arg(k));
     return s;
 }
 
@@ -136,7 +136,7 @@ TEST_F(ShowTest, APortraitPhotoStandsUprightAndIsHalvedByItsUprightSize)
     // 300 x 400 upright: on a 350 x 768 screen it fits at once.
     {
         SaverSettings s = settingsFor(1, false);
-        s.Slot(1).SetName("P1.JPG");
+        SetSlotName(s.Slot(1), "P1.JPG");
         Show upright(s, pics, QSize(350, 768));
         upright.form.StartShow(1);
         EXPECT_EQ(upright.form.PictureRect().size(), QSize(300, 400));
@@ -149,7 +149,7 @@ TEST_F(ShowTest, APortraitPhotoStandsUprightAndIsHalvedByItsUprightSize)
     // 400 wide stored would fit a 350 x 300 screen's width after one
     // halving, but its upright 400 height asks for two: 75 x 100.
     SaverSettings s = settingsFor(1, false);
-    s.Slot(1).SetName("P1.JPG");
+    SetSlotName(s.Slot(1), "P1.JPG");
     Show small(s, pics, QSize(350, 150));
     small.form.StartShow(1);
     EXPECT_EQ(small.form.PictureRect().size(), QSize(75, 100));
@@ -278,8 +278,8 @@ TEST_F(ShowTest, ProjectFolderPicturesOfBothKindsLoad)
     TFolderPictureSource source;
     SaverSettings s = settingsFor(0, false);
     s.ImageCount = 2;
-    s.Slot(1).SetName("PIC.JPG");
-    s.Slot(2).SetName("PIC.BMP");
+    SetSlotName(s.Slot(1), "PIC.JPG");
+    SetSlotName(s.Slot(2), "PIC.BMP");
     MessageRecorder rec;
     TSMViewForm form(s, source, {}, DecodeWorker::Mode::Inline);
     form.Panel1->setGeometry(0, 0, 1024, 768);

@@ -10,7 +10,7 @@
 #include "common/ExecutableImage.h"
 #include "common/Install.h"
 #include "common/SelfFile.h"
-#include "common/Settings.h"
+#include "record/SaverSettings.h"
 #include "common/Store.h"
 #include "common/XScreenSaverConfig.h"
 

@@ -1,12 +1,10 @@
-// The settings record as every player reads it, byte by byte.
+// The settings record as the program and every player read it, byte by byte.
 #include "Bytes.h"
-#include "common/Settings.h"
+#include "record/SaverSettings.h"
 
 #include <gtest/gtest.h>
 
-using namespace player;
-
-TEST(PlayerSettings, EveryFieldIsReadLittleEndianAtItsOffset)
+TEST(SaverSettingsRecord, EveryFieldIsReadLittleEndianAtItsOffset)
 {
     Bytes b(235, 0);
     putText(b, 0, "\x11\x22\x33\x00");                            // colour 0x00332211
@@ -25,13 +23,13 @@ TEST(PlayerSettings, EveryFieldIsReadLittleEndianAtItsOffset)
     EXPECT_EQ(s.DisplaySeconds, 1);
     EXPECT_EQ(s.DisplayTimes, 15);
     EXPECT_EQ(s.ImageCount, 10);
-    EXPECT_EQ(s.Slot(10).Name(), "LONGNAME.JPG");
+    EXPECT_EQ(s.Slot(10).NameBytes(), "LONGNAME.JPG");
     EXPECT_EQ(s.Slot(10).Offset, 235);
     EXPECT_EQ(s.Slot(10).Size, INT32_MAX);
-    EXPECT_EQ(s.Slot(1).Name(), "");
+    EXPECT_EQ(s.Slot(1).NameBytes(), "");
 }
 
-TEST(PlayerSettings, NegativeValuesAndLongNamesStayInsideTheRecord)
+TEST(SaverSettingsRecord, NegativeValuesAndLongNamesStayInsideTheRecord)
 {
     Bytes b(235, 0);
     putText(b, 21, "\xFF\xFF\xFF\xFF");    // -1 pictures
@@ -39,10 +37,10 @@ TEST(PlayerSettings, NegativeValuesAndLongNamesStayInsideTheRecord)
     putText(b, 26, "ABCDEFGHIJKLMNOP");    // runs into Offset
     const SaverSettings s = SaverSettings::Decode(b.data());
     EXPECT_EQ(s.ImageCount, -1);
-    EXPECT_EQ(s.Slot(1).Name(), "ABCDEFGHIJKL");
+    EXPECT_EQ(s.Slot(1).NameBytes(), "ABCDEFGHIJKL");
 }
 
-TEST(PlayerSettings, NormalizeBringsEachValueToItsNearestBound)
+TEST(SaverSettingsRecord, NormalizeBringsEachValueToItsNearestBound)
 {
     Bytes b = storeOf(1);
     b[4] = 7;
@@ -66,7 +64,7 @@ TEST(PlayerSettings, NormalizeBringsEachValueToItsNearestBound)
     EXPECT_FALSE(good.Normalize());
 }
 
-TEST(PlayerSettings, NamesReadAsUtf8WhenTheyAreElseAsLatin1)
+TEST(SaverSettingsRecord, NamesReadAsUtf8WhenTheyAreElseAsLatin1)
 {
     EXPECT_EQ(SlotNameText("SUNSET.JPG"), "SUNSET.JPG");
     EXPECT_EQ(SlotNameText("\xD0\x9E\xD0\xA2\xD0\x9F~1.JPG"), "\xD0\x9E\xD0\xA2\xD0\x9F~1.JPG");   // ОТП~1.JPG
