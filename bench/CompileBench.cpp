@@ -66,7 +66,7 @@ struct Fixture {
             pics += QLatin1Char(' ') + name;
         }
         // The record, as the compile writes it, for cat to take as one more file.
-        CompileScreenSaver();
+        CompileProject(Project());
         QFile saver(folder + QStringLiteral("BENCH.SCR"));
         QFile record(program + QStringLiteral("RECORD"));
         if (!saver.open(QIODevice::ReadOnly) || !saver.seek(StubBytes) || !record.open(QIODevice::WriteOnly)
@@ -87,7 +87,7 @@ void BM_CompileVsCat(benchmark::State& state)
     static Fixture fixture;
     const auto compile = [&] {
         try {
-            if (CompileScreenSaver().Windows.State != TWindowsSaver::Written)
+            if (CompileProject(Project()).Windows.State != TWindowsSaver::Written)
                 state.SkipWithError("no Windows screensaver");
         } catch (const std::exception& e) {
             state.SkipWithError(e.what());

@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Project().Settings = NewProjectSettings();
     const SaverSettings before = Project().Settings;
     try {
-        LoadProject();
+        LoadProject(Project());
     } catch (const EInOutError& e) {
         FUZZ_CHECK(size < std::size_t(SaverSettingsSize) && e.ErrorCode == 100);
         FUZZ_CHECK(Project().Settings == before);
@@ -140,7 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         TakeMessageCount();
         bool compiled = false;
         try {
-            CompileScreenSaver();
+            CompileProject(Project());
             compiled = true;
         } catch (const EGlimmerError&) {
             // for the caller to show

@@ -52,28 +52,27 @@ QString ProgramFolderOfSelf()
     return ExtractFilePath(PathFromNative(path));
 }
 
-TCompiled Compile(const QString& path)
+// Compiles the project at `path` as `project`, as the Compile command does.
+TCompiled Compile(const QString& path, ProjectState& project)
 {
-    ProjectState& project = Project();
-    project = ProjectState{};
     project.ProgramFolder = ProgramFolderOfSelf();
     const QString folder = ExtractFilePath(path);
     if (!folder.isEmpty() && !SetCurrentDir(folder))
         throw EGlimmerError(QStringLiteral("The folder %1 cannot be entered.").arg(DisplayPath(folder)));
-    HoldProjectFolder();
+    HoldProjectFolder(project);
     // A Linux path, taken as it is: ':' and '\' are characters of its names,
     // not the drive and folder marks of a name typed into the project dialog.
     project.ProjectFile = ChangeFileExt(ExtractFileName(path), QStringLiteral(".SSJ"));
     // Never a new project: a name that is not there is a mistake.
     if (!FileExists(project.ProjectFile))
         throw EGlimmerError(QStringLiteral("The project file %1 was not found.").arg(DisplayPath(path)));
-    LoadProject();
+    LoadProject(project);
     if (project.Settings.ImageCount <= 0)
         throw EGlimmerError(QStringLiteral("The screensaver %1 has no pictures to compile.").arg(project.ScreenSaverName()));
-    TCompiled compiled = CompileScreenSaver();
+    TCompiled compiled = CompileProject(project);
     // Renamed or moved meanwhile, the folder holds the files under a path
     // other than the one that would be printed.
-    CheckProjectFolder();
+    CheckProjectFolder(project);
     return compiled;
 }
 
@@ -103,10 +102,11 @@ int RunCommandLine(int argc, char** argv)
         Print(stderr, m.Text);
         return TMsgResult::OK;
     });
+    ProjectState project;
     TCompiled compiled;
-    if (!RunCommand([&] { compiled = Compile(path); }))
+    if (!RunCommand([&] { compiled = Compile(path, project); }))
         return 1;
-    const QString folder = Project().ProjectFolder;
+    const QString folder = project.ProjectFolder;
     errno = 0;
     bool printed = haveOutput && PrintPath(folder + compiled.SaverName);
     if (printed && compiled.Windows.State == TWindowsSaver::Written)

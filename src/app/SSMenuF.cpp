@@ -291,7 +291,7 @@ void TSSMenuForm::SelectBtnClick()
     std::optional<MenuHidden> hidden(menuPnl);
     QString folder, name;
     if (!ChooseProject(QStringLiteral("*.SSJ"), 70, QStringLiteral("Enter ScreenSaver Name"), folder, name)) {
-        EnterProjectFolder();
+        EnterProjectFolder(Project());
         hidden.reset();
         SelectBtn->setFocus();
         return;
@@ -303,7 +303,7 @@ void TSSMenuForm::SelectBtnClick()
     const bool entered = SetCurrentDir(folder);
     if (!entered) {
         ShowError(QStringLiteral("Unable to create the directory"));
-        EnterProjectFolder();
+        EnterProjectFolder(Project());
         hidden.reset();
         SelectBtn->setFocus();
         return;
@@ -314,11 +314,11 @@ void TSSMenuForm::SelectBtnClick()
     Project().ProjectFile = ProjectFileFor(name);
     Label1->setText(Project().ScreenSaverName());
     if (!RunCommand([] {
-            HoldProjectFolder();
-            OpenProject();
+            HoldProjectFolder(Project());
+            OpenProject(Project());
         })) {
         Project() = previous;
-        EnterProjectFolder();
+        EnterProjectFolder(Project());
         Label1->setText(Project().IsOpen() ? Project().ScreenSaverName() : QStringLiteral("None Selected"));
     }
     UpdateCommands();
@@ -334,7 +334,7 @@ void TSSMenuForm::ImageBtnClick()
     {
         MenuHidden hidden(menuPnl);
         RunCommand([] {
-            CheckProjectFolder();
+            CheckProjectFolder(Project());
             EditImageSlots();
         });
         UpdateCommands();
@@ -351,7 +351,7 @@ void TSSMenuForm::ViewBtnClick()
 {
     MenuHidden hidden(menuPnl);
     RunCommand([] {
-        CheckProjectFolder();
+        CheckProjectFolder(Project());
         RunShow();
     });
 }
@@ -367,8 +367,8 @@ void TSSMenuForm::CompileBtnClick()
     std::exception_ptr failure;
     TWindowsSaver windows;
     try {
-        CheckProjectFolder();
-        windows = CompileScreenSaver().Windows;
+        CheckProjectFolder(Project());
+        windows = CompileProject(Project()).Windows;
         compiled = true;
     } catch (const ECompileError& e) {
         ShowError(e.Text());

@@ -442,19 +442,16 @@ void PackImageStore(SaverSettings& settings, const QStringList& pictureList, con
     store.Close();
 }
 
-TCompiled CompileScreenSaver()
+TCompiled CompileScreenSaver(SaverSettings& settings, const QString& screenSaverName, const QString& programFolder)
 {
-    ProjectState& project = Project();
-    SaverSettings& settings = project.Settings;
-
     const SaverSettings closed = settings.WithoutEmptySlots();
     if (const auto missing = FirstMissingPicture(closed))
-        throw ECompileError(QStringLiteral("The graphic ") + *missing + QStringLiteral(" was not found."));
+        throw ECompileError(MissingGraphicText(*missing));
     if (closed.ImageCount == 0)
-        throw ECompileError(QStringLiteral("The screensaver %1 has no pictures to compile.").arg(project.ScreenSaverName()));
+        throw ECompileError(QStringLiteral("The screensaver %1 has no pictures to compile.").arg(screenSaverName));
     settings = closed;
     const QStringList pictures = PictureList(settings);
-    const QString base = project.ScreenSaverName();
+    const QString& base = screenSaverName;
     const QString storeName = base + QStringLiteral(".SSC");
     const QString saverName = base + QStringLiteral(".SCR");
     // The store's name stays the compile's own: a file of that name goes as a
@@ -463,7 +460,7 @@ TCompiled CompileScreenSaver()
         if (SameFile(name, storeName))
             throw ECompileError(QStringLiteral("The graphic %1 has the name of the image store and cannot be packed.").arg(name));
     }
-    const QString stub = project.ProgramFolder + QStringLiteral("GLIMMER.BIN");
+    const QString stub = programFolder + QStringLiteral("GLIMMER.BIN");
 
     // The screensaver is built under a temporary name and renamed over
     // NAME.SCR only when complete, so a failure never leaves a broken one.
@@ -481,7 +478,7 @@ TCompiled CompileScreenSaver()
         RemoveLeftoverStore(storeName);
         const OpenPictures opened = OpenEachPicture(pictures, storeName);
         if (!FileExists(stub))
-            throw ECompileError(QStringLiteral("The file ") + project.ProgramFolder + QStringLiteral("GLIMMER.BIN' was not found."));
+            throw ECompileError(QStringLiteral("The file ") + programFolder + QStringLiteral("GLIMMER.BIN' was not found."));
         qint64 storeAt = 0;
         BuiltSaver built = [&] {
             try {
@@ -499,11 +496,16 @@ TCompiled CompileScreenSaver()
         if (!RenameFile(temp, compiled.SaverName))
             throw EInOutError(IOCodeFromErrno(errno));
         temp.clear();
-        compiled.Windows = CompileWindowsSaver(project.ProgramFolder, built.Reader.get(), storeAt, saverName, compiled.SaverName);
+        compiled.Windows = CompileWindowsSaver(programFolder, built.Reader.get(), storeAt, saverName, compiled.SaverName);
         return compiled;
     } catch (...) {
         if (!temp.isEmpty())
             ::unlink(native(temp).constData());
         throw;
     }
+}
+
+TCompiled CompileProject(ProjectState& project)
+{
+    return CompileScreenSaver(project.Settings, project.ScreenSaverName(), project.ProgramFolder);
 }

@@ -7,6 +7,7 @@
 // in order of first occurrence in slots 1 to 10, without gaps; Offset counts
 // from the store's first byte. NAME.SCR: the bytes of GLIMMER.BIN, then the
 // store, nothing else.
+#include "project/Project.h"
 #include "project/SaverSettings.h"
 #include "toolkit/Files.h"
 
@@ -56,21 +57,26 @@ struct TCompiled {
     TWindowsSaver Windows;
 };
 
-// Compiles the current project (Project(): ScreenSaverName, ProgramFolder,
-// Settings) in the current folder, which is the project folder, and returns
-// when NAME.SCR has been written. It shows nothing itself: its own failures
-// ("The graphic ... was not found.", a missing GLIMMER.BIN, ...) come out as
+// Compiles the screensaver `screenSaverName` from `settings` in the current
+// folder, which its caller made the project folder (the pictures are opened
+// there by their slot names; a folder held open could lead beneath what is
+// mounted over it now), with the players of `programFolder`, and returns when
+// NAME.SCR has been written. It shows nothing itself: its own failures ("The
+// graphic ... was not found.", a missing GLIMMER.BIN, ...) come out as
 // ECompileError, for the caller to show as the compile's own message; a
 // failed read or write as EInOutError, for the standard error report.
-// Whatever way it fails, NAME.SSC and the half-built screensaver are gone and
-// an existing NAME.SCR is as it was. An empty slot among 1 to ImageCount is
-// left out and the slots after it close up (SaverSettings::WithoutEmptySlots),
-// in the screensaver and, once every picture is found, in memory too. Sets
-// Name, Offset and Size of slots 1 to ImageCount in memory; does not save
-// the project file.
-// After NAME.SCR, the Windows screensaver: what became of it is returned,
-// for the caller to tell.
-TCompiled CompileScreenSaver();
+// Whatever way it fails, the half-built screensaver is gone and an existing
+// NAME.SCR is as it was. An empty slot among 1 to ImageCount is left out and
+// the slots after it close up (SaverSettings::WithoutEmptySlots), in the
+// screensaver and, once every picture is found, in `settings` too. Sets Name,
+// Offset and Size of slots 1 to ImageCount in `settings`; does not save the
+// project file. After NAME.SCR, the Windows screensaver: what became of it is
+// returned, for the caller to tell.
+TCompiled CompileScreenSaver(SaverSettings& settings, const QString& screenSaverName, const QString& programFolder);
+
+// The same for a project: its record, its name and its program folder. The
+// main window and the command line compile this way.
+TCompiled CompileProject(ProjectState& project);
 
 // The distinct non-empty names of slots 1 to 10 in order of first occurrence,
 // compared exactly (letter case included).

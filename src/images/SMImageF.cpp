@@ -190,7 +190,7 @@ void TSSAddForm::BitBtn2Click()
     // short-named twin instead, or stays as it was. Only a picture of the
     // project folder itself gets one; a typed path leads nowhere.
     const QString folder = IncludeTrailingPathDelimiter(Project().ProjectFolder);
-    if (!RunCommand([] { CheckProjectFolder(); }))
+    if (!RunCommand([] { CheckProjectFolder(Project()); }))
         return;
     if (!ProjectPictureExists(name)) {
         ShowError(QStringLiteral("The graphic ") + name + QStringLiteral(" was not found."));
@@ -284,9 +284,9 @@ QString DroppedPicturesText(const QStringList& names)
 
 QStringList ConfirmImageSlots()
 {
-    CheckProjectFolder();
+    CheckProjectFolder(Project());
     const QStringList dropped = CompactImageSlots();
-    SaveProject();
+    SaveProject(Project());
     return dropped;
 }
 
@@ -296,9 +296,9 @@ void EditImageSlots()
     if (form.exec() != QDialog::Accepted)
         return;
     // A folder renamed meanwhile would make every picture look gone.
-    CheckProjectFolder();
+    CheckProjectFolder(Project());
     const QStringList dropped = CompactImageSlots();
     if (!dropped.isEmpty())
         ShowWarning(DroppedPicturesText(dropped));
-    SaveProject();
+    SaveProject(Project());
 }

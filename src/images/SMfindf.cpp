@@ -195,14 +195,14 @@ void TSMFindForm::BitBtn3Click()
     // that it is there already). By its whole path: the conversion outlasts
     // this call.
     if (IsConvertedPhotoName(n)) {
-        if (RunCommand([] { CheckProjectFolder(); }))
+        if (RunCommand([] { CheckProjectFolder(Project()); }))
             convertPhoto(source.startsWith(QLatin1Char('/')) ? source : GetCurrentDir() + source, n, folder);
         return;
     }
     // Any name taken by another picture gets the next free short one.
     QString target;
     if (!RunCommand([&] {
-            CheckProjectFolder();
+            CheckProjectFolder(Project());
             target = CopyTargetFor(folder, n, source);
         }))
         return;
@@ -272,7 +272,7 @@ void TSMFindForm::conversionDone(const QString& shownName, const QString& folder
 void TSMFindForm::FormClose()
 {
     errno = 0;
-    if (EnterProjectFolder())
+    if (EnterProjectFolder(Project()))
         return;
     const int err = errno != 0 ? errno : ENOENT;
     // Reported, but the dialog still closes: the user must never be kept in it.

@@ -36,23 +36,21 @@ QString ProjectState::ScreenSaverName() const { return ChangeFileExt(ExtractFile
 
 QString ProjectState::ProjectBase() const { return ProjectFolder + ScreenSaverName(); }
 
-void HoldProjectFolder()
+void HoldProjectFolder(ProjectState& project)
 {
-    Project().Folder = TFolderHandle(QStringLiteral("."));
-    Project().ProjectFolder = GetCurrentDir();
+    project.Folder = TFolderHandle(QStringLiteral("."));
+    project.ProjectFolder = GetCurrentDir();
 }
 
-bool EnterProjectFolder()
+bool EnterProjectFolder(const ProjectState& p)
 {
-    const ProjectState& p = Project();
     if (p.Folder.IsOpen())
         return p.Folder.Enter();
     return SetCurrentDir(p.ProjectFolder);
 }
 
-void CheckProjectFolder()
+void CheckProjectFolder(const ProjectState& p)
 {
-    const ProjectState& p = Project();
     if (!p.IsOpen() || !p.Folder.IsOpen() || p.Folder.IsAt(p.ProjectFolder))
         return;
     QString shown = DisplayPath(p.ProjectFolder);
@@ -69,37 +67,37 @@ bool IsPlainName(const QString& name)
 
 bool ProjectPictureExists(const QString& name) { return IsPlainName(name) && PlainFileExists(name); }
 
-void NewProjectDefaults() { Project().Settings = NewProjectSettings(); }
+void NewProjectDefaults(ProjectState& project) { project.Settings = NewProjectSettings(); }
 
-void LoadProject()
+void LoadProject(ProjectState& project)
 {
     SettingsBytes bytes{};
-    TFileStream f(FollowLinkOfSameKind(Project().ProjectFile), TFileStream::fmOpenRead);
+    TFileStream f(FollowLinkOfSameKind(project.ProjectFile), TFileStream::fmOpenRead);
     f.ReadBuffer(bytes.data(), bytes.size());
     f.Close();
     SaverSettings s = SaverSettings::Decode(bytes);
     // A damaged file must never lead a command past the tenth slot or the
     // twelfth character of a name.
     s.Normalize();
-    Project().Settings = s;
+    project.Settings = s;
 }
 
-void SaveProject()
+void SaveProject(const ProjectState& project)
 {
     // Saves that were killed before they could tidy up left their temporary
     // files; so did those of earlier versions, under another name.
-    RemoveStaleTemporaries(QLatin1Char('.') + Project().ProjectFile + QLatin1Char('-'), SaverSettingsSize);
+    RemoveStaleTemporaries(QLatin1Char('.') + project.ProjectFile + QLatin1Char('-'), SaverSettingsSize);
     RemoveStaleTemporaries(QStringLiteral(".glimmer-"), SaverSettingsSize);
-    const SettingsBytes bytes = Project().Settings.Encode();
-    WriteFileReplacing(Project().ProjectFile, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+    const SettingsBytes bytes = project.Settings.Encode();
+    WriteFileReplacing(project.ProjectFile, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
 }
 
-void OpenProject()
+void OpenProject(ProjectState& project)
 {
-    if (FileExists(Project().ProjectFile)) {
-        LoadProject();
+    if (FileExists(project.ProjectFile)) {
+        LoadProject(project);
     } else {
-        NewProjectDefaults();
-        SaveProject();
+        NewProjectDefaults(project);
+        SaveProject(project);
     }
 }

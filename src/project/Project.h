@@ -1,6 +1,7 @@
 #pragma once
-// The one current project: its folder, file and names, and its settings
-// record, which every window reads and changes in place.
+// A screensaver project: its folder, file and names, and its settings
+// record. The program has one (Project()), which the main window hands to
+// each command; the operations here act on the project they are given.
 #include "project/SaverSettings.h"
 #include "toolkit/Files.h"
 
@@ -21,6 +22,8 @@ struct ProjectState {
     QString ProjectBase() const;       // ProjectFolder + ScreenSaverName
 };
 
+// The program's one project. Only the main window and the command line
+// reach for it; everything below them is handed the project it works on.
 ProjectState& Project();
 
 // The project file name for a screensaver name as entered: the part after its
@@ -30,14 +33,14 @@ QString ProjectFileFor(const QString& screenSaverName);
 QString ScreenSaverNameOf(const QString& projectFile);
 
 // Opens the current folder as the project's folder (Folder and ProjectFolder).
-void HoldProjectFolder();
+void HoldProjectFolder(ProjectState& project);
 // Makes the project folder the current folder again after a dialog browsed
 // elsewhere. False when that cannot be done (errno set).
-bool EnterProjectFolder();
+bool EnterProjectFolder(const ProjectState& project);
 // Throws EGlimmerError ("The project folder ... is no longer there.") when
 // the open project's folder was renamed, moved or removed since it was
 // opened: nothing may then be saved as if its pictures had gone.
-void CheckProjectFolder();
+void CheckProjectFolder(const ProjectState& project);
 
 // A slot name as a name of the project folder: plain (no folder part, no "."
 // or "..", no zero character, not empty).
@@ -48,11 +51,12 @@ bool IsPlainName(const QString& name);
 // lead the show, the compile or the slot editor elsewhere, nor make them wait.
 bool ProjectPictureExists(const QString& name);
 
-void NewProjectDefaults();
+void NewProjectDefaults(ProjectState& project);
 // Reads the first 235 bytes of the project file in the current folder. On
 // failure (EInOutError) the record in memory is left as it was.
-void LoadProject();
+void LoadProject(ProjectState& project);
 // Writes the record to the project file in the current folder; a failure
 // leaves the old file as it was.
-void SaveProject();
-void OpenProject();
+void SaveProject(const ProjectState& project);
+// Loads the project file, or makes a new one with the defaults when there is none.
+void OpenProject(ProjectState& project);

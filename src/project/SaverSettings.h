@@ -21,3 +21,10 @@ QString SlotName(const ImageEntry& entry);
 // Keeps the longest beginning of `name` that fits (FitSlotName); bytes after
 // it keep what they held.
 void SetSlotName(ImageEntry& entry, const QString& name);
+
+// "The graphic NAME was not found." (the record's MissingGraphicText), the
+// name as it is, whatever bytes it stands for.
+inline QString MissingGraphicText(const QString& name)
+{
+    return QString::fromStdString(MissingGraphicText(std::string_view("%1"))).arg(name);
+}

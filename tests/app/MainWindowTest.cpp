@@ -421,7 +421,7 @@ TEST_F(MainWindowTest, ASlotRemovedInAnEditorLeftByItsCloseBoxIsLeftOutOfViewAnd
     WriteAll(t.File("PRJ/B.BMP"), BlankBitmap(40, 30, qRgb(10, 20, 30)));
     Project().Settings.ImageCount = 2;
     SetSlotName(Project().Settings.Slot(2), "B.BMP");
-    SaveProject();
+    SaveProject(Project());
     const QByteArray saved = ReadAll(t.File("PRJ/SUNSET.SSJ"));
     MessageRecorder rec;
     OnNextModal([](QWidget* w) { qobject_cast<TSSAddForm*>(w)->BitBtn4->click(), w->close(); });   // slot 1

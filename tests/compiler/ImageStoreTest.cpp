@@ -133,7 +133,7 @@ protected:
     {
         bool ok = false, ran = true;
         try {
-            const TWindowsSaver w = CompileScreenSaver().Windows;
+            const TWindowsSaver w = CompileProject(Project()).Windows;
             if (windows)
                 *windows = w;
             ok = true;

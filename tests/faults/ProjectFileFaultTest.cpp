@@ -225,7 +225,7 @@ protected:
     QString SaveError()
     {
         try {
-            SaveProject();
+            SaveProject(Project());
         } catch (const std::exception& e) {
             return QString::fromUtf8(e.what());
         }
@@ -311,7 +311,7 @@ TEST_F(ProjectSave, ALinkIsWrittenThroughOnlyToAnotherProjectFileBesideIt)
     WriteAll(t.File("ELSEWHERE/REAL.SSJ"), theirs);
     ASSERT_EQ(::unlink(QFile::encodeName(File()).constData()), 0);
     ASSERT_EQ(::symlink("../ELSEWHERE/REAL.SSJ", QFile::encodeName(File()).constData()), 0);
-    EXPECT_THROW(LoadProject(), EInOutError);
+    EXPECT_THROW(LoadProject(Project()), EInOutError);
     EXPECT_EQ(SaveError(), "File access denied");
     EXPECT_EQ(ReadAll(t.File("ELSEWHERE/REAL.SSJ")), theirs);
     EXPECT_EQ(QDir(t.File("ELSEWHERE")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"REAL.SSJ"});
@@ -323,7 +323,7 @@ TEST_F(ProjectSave, ALinkIsWrittenThroughOnlyToAnotherProjectFileBesideIt)
     ASSERT_EQ(::unlink(QFile::encodeName(File()).constData()), 0);
     ASSERT_EQ(::symlink("../ELSEWHERE/.profile", QFile::encodeName(File()).constData()), 0);
     EXPECT_EQ(SaveError(), "File access denied");
-    EXPECT_THROW(LoadProject(), EInOutError);
+    EXPECT_THROW(LoadProject(Project()), EInOutError);
     // Nor one that leads nowhere: the save would create its target.
     ASSERT_EQ(::unlink(QFile::encodeName(File()).constData()), 0);
     ASSERT_EQ(::symlink("../ELSEWHERE/NEW.SSJ", QFile::encodeName(File()).constData()), 0);

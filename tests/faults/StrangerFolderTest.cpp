@@ -557,7 +557,7 @@ TEST_F(StrangerFolder, AFolderNameThatIsNotUtf8IsKeptByteForByte)
     Project().Settings = SaverSettings::Decode(reinterpret_cast<const std::uint8_t*>(ProjectRecord({"A.BMP"}).constData()));
     Project().ProgramFolder = t.File("PROG/");
     SetCurrentDir(t.Path());
-    EXPECT_TRUE(EnterProjectFolder());
+    EXPECT_TRUE(EnterProjectFolder(Project()));
     EXPECT_EQ(NativePath(GetCurrentDir()), bytes + '/');
     m.CompileBtnClick();
     ASSERT_EQ(rec.Messages.size(), 1);

@@ -32,7 +32,7 @@ struct SlotEditorTest : ::testing::Test {
         Project().ProjectFolder = folder.Path();
         Project().ProjectFile = "TEST.SSJ";
         Project().Settings = NewProjectSettings();
-        SaveProject();
+        SaveProject(Project());
     }
     void TearDown() override { Project() = ProjectState{}; }
 
@@ -269,7 +269,7 @@ TEST_F(SlotEditorTest, TheCloseBoxKeepsChangesInMemoryAndWritesNothing)
     Fill(2, "B.BMP");
     Fill(3, "C.BMP");
     S().ImageCount = 3;
-    SaveProject();
+    SaveProject(Project());
     const QByteArray before = ReadAll(folder.File("TEST.SSJ"));
     RunEditor([](TSSAddForm* f) {
         f->Radios[1]->click();

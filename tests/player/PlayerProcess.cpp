@@ -92,7 +92,7 @@ QString CompileScreensaver(TempFolder& t, const QString& name, const QVector<Pic
     if (tweak)
         tweak(Project().Settings);
     try {
-        CompileScreenSaver();
+        CompileProject(Project());
     } catch (const std::exception&) {
         return QString();
     }

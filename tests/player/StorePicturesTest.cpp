@@ -42,7 +42,7 @@ QByteArray compileTwoPictures(TempFolder& t, QByteArray* storeOut = nullptr)
     SetSlotName(Project().Settings.Slot(1), "RED.BMP");
     SetSlotName(Project().Settings.Slot(2), "BLUE.JPEG");
     MessageRecorder rec;
-    EXPECT_NO_THROW(CompileScreenSaver());
+    EXPECT_NO_THROW(CompileProject(Project()));
     const QByteArray scr = ReadAll(t.File("TWO.SCR"));
     if (storeOut)
         *storeOut = scr.mid(playerFile().size());
@@ -204,7 +204,7 @@ TEST(PlayerStore, NamesOfEveryScriptAreFoundAndShownAsTheyAre)
     SetSlotName(Project().Settings.Slot(1), holiday);
     SetSlotName(Project().Settings.Slot(2), cafe);
     MessageRecorder rec;
-    ASSERT_NO_THROW(CompileScreenSaver());
+    ASSERT_NO_THROW(CompileProject(Project()));
     const QByteArray scr = ReadAll(t.File("HOLIDAY.SCR"));
     const int S = playerFile().size();
     // The bytes of the names as the slots keep them.

@@ -162,7 +162,7 @@ TEST(ProjectFile, OpeningANewNameWritesTheDefaultsAtOnce)
 {
     TempFolder t;
     openProjectNamed("SUNSET.SSJ");
-    OpenProject();
+    OpenProject(Project());
     EXPECT_EQ(ReadAll(t.File("SUNSET.SSJ")), bytesOf(NewProjectSettings()));
     EXPECT_EQ(Project().Settings, NewProjectSettings());
 }
@@ -172,7 +172,7 @@ TEST(ProjectFile, OpeningAnExistingFileLoadsEverySlotAsStored)
     TempFolder t;
     WriteAll(t.File("SUNSET.SSJ"), goldenRecord());
     openProjectNamed("SUNSET.SSJ");
-    OpenProject();
+    OpenProject(Project());
     EXPECT_EQ(Project().Settings, goldenSettings());
     EXPECT_EQ(SlotName(Project().Settings.Slot(10)), QString("Z.B"));
     // Opening does not write.
@@ -184,10 +184,10 @@ TEST(ProjectFile, AFileOfAnotherLetterCaseIsTheSameProject)
     TempFolder t;
     WriteAll(t.File("sunset.ssj"), goldenRecord());
     openProjectNamed("SUNSET.SSJ");
-    OpenProject();
+    OpenProject(Project());
     EXPECT_EQ(Project().Settings, goldenSettings());
     // Saving writes the file that is there, not a second one beside it.
-    SaveProject();
+    SaveProject(Project());
     EXPECT_FALSE(QFile::exists(t.File("SUNSET.SSJ")));
     EXPECT_EQ(ReadAll(t.File("sunset.ssj")), goldenRecord());
 }
@@ -199,7 +199,7 @@ TEST(ProjectFile, ShortFileFailsAndLeavesTheRecordAsItWas)
     openProjectNamed("S.SSJ");
     Project().Settings = NewProjectSettings();
     try {
-        LoadProject();
+        LoadProject(Project());
         FAIL() << "a short project file loaded";
     } catch (const EInOutError& e) {
         EXPECT_EQ(e.Text(), QString("Read beyond end of file"));
@@ -212,9 +212,9 @@ TEST(ProjectFile, LongFileReadsTheFirst235BytesAndTheNextSaveCutsIt)
     TempFolder t;
     WriteAll(t.File("L.SSJ"), goldenRecord() + QByteArray(100, 'x'));
     openProjectNamed("L.SSJ");
-    LoadProject();
+    LoadProject(Project());
     EXPECT_EQ(Project().Settings, goldenSettings());
-    SaveProject();
+    SaveProject(Project());
     EXPECT_EQ(ReadAll(t.File("L.SSJ")), goldenRecord());
 }
 
@@ -227,7 +227,7 @@ TEST(ProjectFile, DamagedFileLoadsInRange)
     bad[4] = char(9);
     WriteAll(t.File("D.SSJ"), bad);
     openProjectNamed("D.SSJ");
-    LoadProject();
+    LoadProject(Project());
     EXPECT_EQ(Project().Settings.ImageCount, 10);
     EXPECT_EQ(Project().Settings.Slot(1).NameLength, 12);
     EXPECT_EQ(Project().Settings.DisplayMode, 1);
@@ -238,9 +238,9 @@ TEST(ProjectFile, SavingTwiceWritesIdenticalFiles)
     TempFolder t;
     openProjectNamed("T.SSJ");
     Project().Settings = goldenSettings();
-    SaveProject();
+    SaveProject(Project());
     const QByteArray first = ReadAll(t.File("T.SSJ"));
-    SaveProject();
+    SaveProject(Project());
     EXPECT_EQ(ReadAll(t.File("T.SSJ")), first);
     EXPECT_EQ(first, goldenRecord());
 }
@@ -258,7 +258,7 @@ TEST(ProjectFile, AFailedSaveKeepsTheOldFile)
     setrlimit(RLIMIT_FSIZE, &small);
     bool threw = false;
     try {
-        SaveProject();
+        SaveProject(Project());
     } catch (const EInOutError& e) {
         threw = e.Text() == "Disk full";
     }

@@ -39,7 +39,7 @@ protected:
         s.ImageCount = 1;
         SetSlotName(s.Slot(1), QStringLiteral("A.BMP"));
         Project().Settings = s;
-        SaveProject();
+        SaveProject(Project());
         fileBefore = ReadAll(folder.File(QStringLiteral("SUNSET.SSJ")));
         ASSERT_EQ(fileBefore.size(), SaverSettingsSize);
     }
