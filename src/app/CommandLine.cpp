@@ -116,7 +116,7 @@ int RunCommandLine(int argc, char** argv)
     int status = compiled.Windows.State == TWindowsSaver::Failed ? 3 : 0;
     if (!printed) {
         Print(stderr, QStringLiteral("The screensaver was written, but its path could not be printed: %1.")
-                          .arg(haveOutput ? QString::fromLocal8Bit(std::strerror(cause ? cause : EIO)) : QStringLiteral("standard output is closed")));
+                          .arg(haveOutput ? MessageText(std::strerror(cause ? cause : EIO)) : QStringLiteral("standard output is closed")));
         if (status == 0)
             status = 1;
     }

@@ -2,39 +2,29 @@
 
 #include "decode/DecodeError.h"
 #include "decode/Exif.h"
+#include "decode/JpegErrors.h"
 #include "decode/Transform.h"
 
 #include <algorithm>
-#include <csetjmp>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <string>
 
 extern "C" {
 #include <jerror.h>
-#include <jpeglib.h>
 }
 
-// libjpeg reports fatal errors by calling back into us and expects never to
-// be returned to; we leave it with longjmp. C++ allows that only when no
-// object with a destructor is jumped over, so everything below that runs
-// between a setjmp and the library is plain C-style code on the plain
-// Session struct, and every C++ object (the pixels, the shrinker, a source's
-// exception) lives in the caller's frame, outside the jump. The same way out
-// serves the budget and cancellation, checked in the library's progress
-// monitor between rows and between scans.
+// Everything below that runs between a setjmp and the library is plain
+// C-style code on the plain Session struct (JpegErrors.h says why); every
+// C++ object (the pixels, the shrinker, a source's exception) lives in the
+// caller's frame, outside the jump. The same way out serves the budget and
+// cancellation, checked in the library's progress monitor between rows and
+// between scans.
 
 namespace {
 
 // Why a decode stopped early, beside the library's own errors.
-enum class Stop { None, Library, Source, Cancelled, Scans, Work };
-
-struct ErrorManager {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX + 64];
-};
+enum class Stop { None, Source, Cancelled, Scans, Work };
 
 struct SourceManager {
     jpeg_source_mgr pub;
@@ -45,7 +35,7 @@ struct SourceManager {
 
 struct Session {
     jpeg_decompress_struct cinfo;
-    ErrorManager err;
+    JpegErrorManager err;
     jpeg_progress_mgr progress;
     Stop stop;
     std::exception_ptr* sourceFailure;   // lives in the caller's frame
@@ -62,24 +52,9 @@ Session* sessionOf(j_decompress_ptr c) { return static_cast<Session*>(c->client_
 
 [[noreturn]] void stopDecoding(j_common_ptr c, Stop why, const char* message)
 {
-    Session* s = sessionOf(c);
-    s->stop = why;
-    std::snprintf(s->err.message, sizeof s->err.message, "%s", message);
-    std::longjmp(s->err.jump, 1);
+    sessionOf(c)->stop = why;
+    leaveJpeg(c, message);
 }
-
-// Every message that reaches the output ends the decode: fatal errors
-// (through error_exit) and the first warning (through the library's own
-// emit_message, which outputs the first warning and counts later ones).
-void outputMessage(j_common_ptr c)
-{
-    Session* s = sessionOf(c);
-    (*c->err->format_message)(c, s->err.message);
-    s->stop = Stop::Library;
-    std::longjmp(s->err.jump, 1);
-}
-
-void errorExit(j_common_ptr c) { (*c->err->output_message)(c); }
 
 // Between rows and between scans: cancellation, and the budget of scans.
 void monitorProgress(j_common_ptr common)
@@ -250,10 +225,7 @@ constexpr J_COLOR_SPACE nativePixels = JCS_EXT_ARGB;
 void initSession(Session& s, const DecodeControl* control, std::exception_ptr* sourceFailure)
 {
     std::memset(&s, 0, sizeof s);
-    jpeg_std_error(&s.err.pub);
-    s.err.pub.error_exit = errorExit;
-    s.err.pub.output_message = outputMessage;
-    s.cinfo.err = &s.err.pub;
+    useJpegErrorManager(reinterpret_cast<j_common_ptr>(&s.cinfo), s.err);
     s.cinfo.client_data = &s;
     s.progress.progress_monitor = monitorProgress;
     s.control = control;

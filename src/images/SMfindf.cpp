@@ -235,7 +235,7 @@ void TSMFindForm::convertPhoto(const QString& source, const QString& shownName, 
         } catch (const EGlimmerError& e) {
             problem = e.Text();
         } catch (const std::exception& e) {
-            problem = QString::fromLocal8Bit(e.what());
+            problem = MessageText(e.what());
         }
         QMetaObject::invokeMethod(
             this, [=, this] { conversionDone(shownName, folder, photo, problem); }, Qt::QueuedConnection);

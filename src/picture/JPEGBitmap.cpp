@@ -1,68 +1,26 @@
 #include "picture/JPEGBitmap.h"
 
 #include "decode/Jpeg.h"
+#include "decode/JpegErrors.h"
 #include "decode/PixelBuffer.h"
 #include "picture/TransferImage.h"
 #include "toolkit/Cursor.h"
 
 #include <algorithm>
-#include <csetjmp>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 
 extern "C" {
 #include <jerror.h>
-#include <jpeglib.h>
 }
 
-// Decoding is decode/Jpeg's; what is left here is the encoder. libjpeg
-// reports fatal errors by calling back into us and expects never to be
-// returned to; we leave it with longjmp. C++ allows that only when no object
-// with a destructor is jumped over, so everything below that runs between a
-// setjmp and the library is plain C-style code on plain structs, and every
-// C++ object (the picture being filled, the transfer image, a stream's
-// exception) lives in the caller's frame, outside the jump.
+// Decoding is decode/Jpeg's; what is left here is the encoder. Everything
+// below that runs between a setjmp and the library is plain C-style code on
+// plain structs (decode/JpegErrors.h says why); every C++ object (the
+// transfer image, a stream's exception) lives in the caller's frame, outside
+// the jump.
 
 namespace {
-
-struct ErrorManager {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
-};
-
-// Every message that reaches the output ends the load or save: fatal errors
-// (through error_exit) and the first warning (through the library's own
-// emit_message, which outputs the first warning and counts later ones).
-void OutputMessage(j_common_ptr cinfo)
-{
-    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-    (*err->pub.format_message)(cinfo, err->message);
-    std::longjmp(err->jump, 1);
-}
-
-void ErrorExit(j_common_ptr cinfo)
-{
-    (*cinfo->err->output_message)(cinfo);
-}
-
-void InitErrorManager(ErrorManager& err)
-{
-    jpeg_std_error(&err.pub);
-    err.pub.error_exit = ErrorExit;
-    err.pub.output_message = OutputMessage;
-    err.message[0] = '\0';
-}
-
-// Leaves the library after the stream itself failed; the stream's exception
-// has already been kept by the caller's frame.
-[[noreturn]] void StreamFailed(j_common_ptr cinfo)
-{
-    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-    std::snprintf(err->message, sizeof err->message, "%s", "stream error");
-    std::longjmp(err->jump, 1);
-}
 
 // Calls into the stream with every exception caught here, so that none
 // travels through the library. Returns false after a failure.
@@ -102,8 +60,9 @@ void WriteOrFail(j_compress_ptr cinfo, std::size_t n)
 {
     auto* dest = reinterpret_cast<StreamDestination*>(cinfo->dest);
     std::size_t put = 0;
+    // The stream's exception is kept by the caller's frame already.
     if (!WriteStream(dest->stream, dest->buffer, n, put, dest->failure))
-        StreamFailed(reinterpret_cast<j_common_ptr>(cinfo));
+        leaveJpeg(reinterpret_cast<j_common_ptr>(cinfo), "stream error");
     if (put != n)
         ERREXIT(cinfo, JERR_FILE_WRITE);
 }
@@ -149,7 +108,7 @@ void UseStreamDestination(j_compress_ptr cinfo, TStream* stream, std::exception_
 
 struct Encoder {
     jpeg_compress_struct cinfo;
-    ErrorManager err;
+    JpegErrorManager err;
 };
 
 // Where the coder takes line y (top first) from: a pointer to its red,
@@ -213,7 +172,7 @@ void TJPEGBitmap::LoadFromStream(TStream& stream)
     try {
         picture = ImageFromPixels(decodeJpeg(source, 0, DecodeControl()).pixels);
     } catch (const DecodeError& e) {
-        throw EJPEGError(QString::fromLocal8Bit(e.what()));
+        throw EJPEGError(MessageText(e.what()));
     }
     if (picture.isNull())   // not reached: JPEG stops at 65500 pixels a side
         throw EJPEGError(QStringLiteral("Picture too large"));
@@ -228,15 +187,14 @@ void EncodeRows(TStream& stream, RowSource rowAt, const void* picture, int width
     std::exception_ptr streamFailure;
     Encoder e;
     std::memset(&e, 0, sizeof e);
-    InitErrorManager(e.err);
-    e.cinfo.err = &e.err.pub;
+    useJpegErrorManager(reinterpret_cast<j_common_ptr>(&e.cinfo), e.err);
     const bool ok = Encode(e, &stream, &streamFailure, rowAt, picture, width, height, quality, optimize);
     jpeg_destroy_compress(&e.cinfo);
 
     if (streamFailure)
         std::rethrow_exception(streamFailure);
     if (!ok)
-        throw EJPEGError(QString::fromLocal8Bit(e.err.message));
+        throw EJPEGError(MessageText(e.err.message));
 }
 
 } // namespace

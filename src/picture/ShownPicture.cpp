@@ -19,8 +19,8 @@ TShownPicture LoadShownPicture(TStream& stream, bool jpeg, QSize area, FitRule r
         return shown;
     } catch (const DecodeError& e) {
         if (jpeg)
-            throw EJPEGError(QString::fromLocal8Bit(e.what()));
-        throw EGlimmerError(QString::fromLocal8Bit(e.what()));
+            throw EJPEGError(MessageText(e.what()));
+        throw EGlimmerError(MessageText(e.what()));
     }
 }
 

@@ -160,7 +160,7 @@ void TSMViewForm::tellNotices()
         if (notice->kind == ShowNotice::Missing)
             ShowError(QStringLiteral("The graphic ") + SlotName(settings_.Slot(notice->slot)) + QStringLiteral(" was not found."));
         else
-            ShowErrorReport(QString::fromLocal8Bit(notice->message.c_str()));
+            ShowErrorReport(MessageText(notice->message));
         telling_ = false;
         if (ended_)
             return;

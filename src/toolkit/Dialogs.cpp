@@ -93,7 +93,7 @@ void ShowExceptionReport(const std::exception& e)
     if (const auto* own = dynamic_cast<const EGlimmerError*>(&e))
         ShowErrorReport(own->Text());
     else
-        ShowErrorReport(QString::fromStdString(e.what()));
+        ShowErrorReport(MessageText(e.what()));
 }
 
 TDialogHidden::TDialogHidden(QDialog* d) : d_(d), wasVisible_(d->isVisible())

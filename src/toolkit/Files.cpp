@@ -16,6 +16,8 @@
 
 EGlimmerError::EGlimmerError(const QString& text) : std::runtime_error(text.toStdString()), text_(text) {}
 
+QString MessageText(std::string_view message) { return QString::fromUtf8(message.data(), qsizetype(message.size())); }
+
 EInOutError::EInOutError(int code) : EGlimmerError(IOErrorText(code)), ErrorCode(code) {}
 
 EInOutError::EInOutError(int code, const QString& text) : EGlimmerError(text), ErrorCode(code) {}

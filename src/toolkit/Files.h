@@ -10,6 +10,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 // An error that ends the current command; shown by the standard error report.
 class EGlimmerError : public std::runtime_error {
@@ -22,6 +23,11 @@ public:
 private:
     QString text_;
 };
+
+// A message from beneath the program (the system's, a decoder's, the
+// standard library's; all UTF-8 here) as the text a message box shows: the
+// one way such a message becomes text.
+QString MessageText(std::string_view message);
 
 // A failed file operation with its old error number (2 File not found,
 // 3 Invalid filename, 4 Too many open files, 5 File access denied,

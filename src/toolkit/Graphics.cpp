@@ -262,7 +262,7 @@ void TBitmap::LoadFromStream(TStream& stream)
     try {
         image = ImageFromPixels(decodeBitmap(source, 0, DecodeControl()));
     } catch (const DecodeError& e) {
-        throw EGlimmerError(QString::fromLocal8Bit(e.what()));
+        throw EGlimmerError(MessageText(e.what()));
     }
     if (image.isNull())
         throw EGlimmerError(QString::fromLatin1(SInvalidBitmap));
@@ -276,7 +276,7 @@ void TBitmap::SaveToStream(TStream& stream) const
     QImageWriter writer(&device, "bmp");
     const bool ok = writer.write(image_.isNull() ? QImage(0, 0, QImage::Format_RGB32) : image_.convertToFormat(QImage::Format_RGB888));
     if (!device.StreamError().empty())
-        throw EGlimmerError(QString::fromStdString(device.StreamError()));
+        throw EGlimmerError(MessageText(device.StreamError()));
     if (!ok)
         throw EInOutError(101);
 }
