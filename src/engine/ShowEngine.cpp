@@ -67,16 +67,16 @@ void ShowEngine::start(std::uint32_t seed, std::int64_t nowMs)
     rng_.seed(seed);
     started_ = true;
     now_ = nowMs;
-    TickCount = 0;
-    ShownCount = 1;
-    SecondCount = 0;
+    tickCount_ = 0;
+    shownCount_ = 1;
+    secondCount_ = 0;
     timer1Due_ = nowMs + settings_.timer1Interval();
     timer2Due_ = nowMs + 1000;
     frame_.visible = false;
-    ImageIndex = 1;
+    imageIndex_ = 1;
     loadPicture(Pending::First);
-    MoveUp = true;
-    MoveLeft = true;
+    moveUp_ = true;
+    moveLeft_ = true;
 }
 
 // ------------------------------------------------------------ time
@@ -118,7 +118,7 @@ std::int64_t ShowEngine::nextTickAt() const { return std::min(timer1Due_, timer2
 void ShowEngine::timer2Tick()
 {
     if (!ended_)
-        ++SecondCount;
+        ++secondCount_;
 }
 
 void ShowEngine::timer1Tick()
@@ -127,38 +127,38 @@ void ShowEngine::timer1Tick()
         return;
     const int count = std::max(1, settings_.pictureCount);
     if (!settings_.floatMode) {
-        ++TickCount;
-        if (TickCount < settings_.displaySeconds)
+        ++tickCount_;
+        if (tickCount_ < settings_.displaySeconds)
             return;
-        if (ShownCount != settings_.displayTimes) {
-            TickCount = 0;
+        if (shownCount_ != settings_.displayTimes) {
+            tickCount_ = 0;
             PlaceAtRandom();
             return;
         }
-        if (++ImageIndex > count)
-            ImageIndex = 1;
+        if (++imageIndex_ > count)
+            imageIndex_ = 1;
         if (count > 1)
             loadPicture(Pending::Place);
         if (ended_)
             return;
-        ShownCount = 0;
-        TickCount = 0;
+        shownCount_ = 0;
+        tickCount_ = 0;
         // Its next tick comes a full interval after the new place.
         timer1Due_ = now_ + settings_.timer1Interval();
         if (pending_ == Pending::Place)
-            ++ShownCount;   // placed the moment it is decoded
+            ++shownCount_;   // placed the moment it is decoded
         else
             PlaceAtRandom();
         return;
     }
     // Float mode has no use for TickCount, and would run it past its range
     // in weeks of fast ticks.
-    if (SecondCount >= settings_.changeEvery) {
+    if (secondCount_ >= settings_.changeEvery) {
         // Its next second starts now.
         timer2Due_ = now_ + 1000;
-        SecondCount = 0;
-        if (++ImageIndex > count)
-            ImageIndex = 1;
+        secondCount_ = 0;
+        if (++imageIndex_ > count)
+            imageIndex_ = 1;
         if (count > 1)
             loadPicture(Pending::InPlace);
         if (ended_)
@@ -171,7 +171,7 @@ void ShowEngine::timer1Tick()
 
 void ShowEngine::PlaceAtRandom()
 {
-    ++ShownCount;
+    ++shownCount_;
     if (pending_ == Pending::First)
         return;
     placeRandomly();
@@ -193,15 +193,15 @@ void ShowEngine::FloatStep()
     // after it: each axis turns on its own tick.
     PictureRect& r = frame_.rect;
     if (r.left <= 0)
-        MoveLeft = false;
+        moveLeft_ = false;
     if (r.top <= 0)
-        MoveUp = false;
-    r.left += MoveLeft ? -5 : 5;
-    r.top += MoveUp ? -5 : 5;
+        moveUp_ = false;
+    r.left += moveLeft_ ? -5 : 5;
+    r.top += moveUp_ ? -5 : 5;
     if (r.left > areaWidth_ - r.width)
-        MoveLeft = true;
+        moveLeft_ = true;
     if (r.top > areaHeight_ - r.height)
-        MoveUp = true;
+        moveUp_ = true;
 }
 
 // ------------------------------------------------------------ pictures
@@ -214,30 +214,30 @@ void ShowEngine::loadPicture(Pending how)
     // A picture that cannot be decoded is reported once; the show goes on
     // with the next one that can.
     for (int tries = 0; tries < count; ++tries) {
-        if (!pictures_.exists(ImageIndex)) {
-            notify({ShowNotice::Missing, ImageIndex, {}});
+        if (!pictures_.exists(imageIndex_)) {
+            notify({ShowNotice::Missing, imageIndex_, {}});
             end();
             return;
         }
-        if (!undecodable_[std::size_t(ImageIndex)]) {
+        if (!undecodable_[std::size_t(imageIndex_)]) {
             pending_ = how;
             std::optional<DecodeResult> result;
-            if (ahead_ && ahead_->slot == ImageIndex) {
+            if (ahead_ && ahead_->slot == imageIndex_) {
                 result = std::move(ahead_);
                 ahead_.reset();
-            } else if (decoding_ == ImageIndex) {
+            } else if (decoding_ == imageIndex_) {
                 result = takeFinished();
             } else {
                 ahead_.reset();
-                result = requestDecode(ImageIndex);
+                result = requestDecode(imageIndex_);
             }
             if (!result)
                 return;   // shown the moment it is decoded
             if (show(*result, true))
                 return;
         }
-        if (++ImageIndex > count)
-            ImageIndex = 1;
+        if (++imageIndex_ > count)
+            imageIndex_ = 1;
     }
     pending_ = Pending::None;
 }
@@ -278,11 +278,11 @@ void ShowEngine::pollDecode()
     std::optional<DecodeResult> result = takeFinished();
     if (!result)
         return;
-    if (pending_ != Pending::None && result->slot == ImageIndex) {
+    if (pending_ != Pending::None && result->slot == imageIndex_) {
         const Pending how = pending_;
         if (!show(*result, false)) {
-            if (++ImageIndex > std::max(1, settings_.pictureCount))
-                ImageIndex = 1;
+            if (++imageIndex_ > std::max(1, settings_.pictureCount))
+                imageIndex_ = 1;
             loadPicture(how);
         }
         return;
@@ -330,7 +330,7 @@ void ShowEngine::decodeAhead()
     // A single picture is never loaded again.
     if (ended_ || settings_.pictureCount <= 1)
         return;
-    const int next = nextSlot(ImageIndex);
+    const int next = nextSlot(imageIndex_);
     if (next == 0 || (ahead_ && ahead_->slot == next) || decoding_ == next)
         return;
     // At most two pictures held: the one shown and the next.

@@ -112,13 +112,20 @@ public:
     // True while a picture is due but still decoding.
     bool waitingForPicture() const { return pending_ != Pending::None; }
 
-    // The show's own state, by the names the program has always used.
-    int ImageIndex = 1;
-    int ShownCount = 0;
-    int TickCount = 0;
-    int SecondCount = 0;
-    bool MoveLeft = true;
-    bool MoveUp = true;
+    // The show's own state, by the names the program has always used: the
+    // slot shown, the places it has had (Random), the seconds of this place
+    // (Random) or picture (Float), the direction it floats in.
+    int ImageIndex() const { return imageIndex_; }
+    int ShownCount() const { return shownCount_; }
+    int TickCount() const { return tickCount_; }
+    int SecondCount() const { return secondCount_; }
+    bool MoveLeft() const { return moveLeft_; }
+    bool MoveUp() const { return moveUp_; }
+    // A moment of the show, for a test to start from.
+    void SetImageIndex(int slot) { imageIndex_ = slot; }
+    void SetSecondCount(int seconds) { secondCount_ = seconds; }
+    void SetMoveLeft(bool left) { moveLeft_ = left; }
+    void SetMoveUp(bool up) { moveUp_ = up; }
 
     // The steps of the show, each as its own operation.
     // Shows the picture of slot ImageIndex where the shown one stands.
@@ -148,6 +155,12 @@ private:
     void placeRandomly();
     void notify(ShowNotice notice);
 
+    int imageIndex_ = 1;
+    int shownCount_ = 0;
+    int tickCount_ = 0;
+    int secondCount_ = 0;
+    bool moveLeft_ = true;
+    bool moveUp_ = true;
     ShowSettings settings_;
     ShowPictures& pictures_;
     DecodeWorker worker_;

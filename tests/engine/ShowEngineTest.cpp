@@ -99,7 +99,7 @@ TEST(ShowEngine, FloatTurnsAtTheLeftAndRightEdges)
     Show show(Settings(1, true), pics);
     show.engine.start(1);
     show.moveTo(3, 300);
-    show.engine.MoveLeft = true;
+    show.engine.SetMoveLeft(true);
     std::vector<int> xs;
     for (int i = 0; i < 3; ++i) {
         show.engine.FloatStep();
@@ -107,7 +107,7 @@ TEST(ShowEngine, FloatTurnsAtTheLeftAndRightEdges)
     }
     EXPECT_EQ(xs, (std::vector<int>{-2, 3, 8}));
     show.moveTo(98, 300);
-    show.engine.MoveLeft = false;
+    show.engine.SetMoveLeft(false);
     xs.clear();
     for (int i = 0; i < 3; ++i) {
         show.engine.FloatStep();
@@ -126,17 +126,17 @@ TEST(ShowEngine, FloatChangesPictureInPlaceAndALargerOneTravelsBack)
     Show show(s, pics);
     show.engine.start(1);
     show.moveTo(920, 300);   // 4 pixels inside the right edge
-    show.engine.MoveLeft = false;
-    show.engine.MoveUp = false;
-    show.engine.SecondCount = 5;
+    show.engine.SetMoveLeft(false);
+    show.engine.SetMoveUp(false);
+    show.engine.SetSecondCount(5);
     show.engine.timer1Tick();
-    EXPECT_EQ(show.engine.ImageIndex, 2);
-    EXPECT_EQ(show.engine.SecondCount, 0);
+    EXPECT_EQ(show.engine.ImageIndex(), 2);
+    EXPECT_EQ(show.engine.SecondCount(), 0);
     EXPECT_EQ(Size(show.rect()), std::make_pair(300, 100));
     // The new picture stands where the old one was and out past the right
     // edge: it turns and travels back 5 pixels a tick.
     EXPECT_EQ(std::make_pair(show.rect().left, show.rect().top), std::make_pair(925, 305));
-    EXPECT_TRUE(show.engine.MoveLeft);
+    EXPECT_TRUE(show.engine.MoveLeft());
     show.engine.timer1Tick();
     EXPECT_EQ(std::make_pair(show.rect().left, show.rect().top), std::make_pair(920, 310));
 }
@@ -179,9 +179,9 @@ TEST(ShowEngine, RandomTimelineThreeSecondsTwoTimesThreePictures)
     std::vector<std::pair<int, int>> places;
     for (int second = 1; second <= 18; ++second) {
         show.engine.timer1Tick();
-        seen.emplace_back(show.engine.ImageIndex, show.engine.ShownCount);
+        seen.emplace_back(show.engine.ImageIndex(), show.engine.ShownCount());
         places.emplace_back(show.rect().left, show.rect().top);
-        ASSERT_EQ(show.engine.frame().slot, show.engine.ImageIndex);
+        ASSERT_EQ(show.engine.frame().slot, show.engine.ImageIndex());
     }
     const std::vector<std::pair<int, int>> expected = {
         {1, 1}, {1, 1}, {1, 2},   // moves at 3 s
@@ -219,7 +219,7 @@ TEST(ShowEngine, OnePictureIsNeverLoadedAgain)
         floating.engine.timer1Tick();
     }
     EXPECT_EQ(pics.Opens, 2);
-    EXPECT_LT(floating.engine.SecondCount, 2);
+    EXPECT_LT(floating.engine.SecondCount(), 2);
 }
 
 TEST(ShowEngine, ThePlacesStayOnTheScreenAndAScreenSizedPictureStandsAtTheCorner)
@@ -235,7 +235,7 @@ TEST(ShowEngine, ThePlacesStayOnTheScreenAndAScreenSizedPictureStandsAtTheCorner
         ASSERT_TRUE(r.left >= 0 && r.left < 24 && r.top >= 0 && r.top < 68) << r.left << "," << r.top;
     }
     // Exactly the screen's size: full size, and random(0) places it at 0, 0.
-    show.engine.ImageIndex = 2;
+    show.engine.SetImageIndex(2);
     show.engine.LoadPicture();
     show.engine.PlaceAtRandom();
     EXPECT_EQ(show.rect(), (PictureRect{0, 0, 1024, 768}));
@@ -265,7 +265,7 @@ TEST(ShowEngine, EachHalvingStepHasTheShowsBoundary)
         Show show(Settings(2, true), pics);
         show.engine.start(1);
         EXPECT_EQ(Size(show.rect()), std::make_pair(1024, 64 >> k));
-        show.engine.ImageIndex = 2;
+        show.engine.SetImageIndex(2);
         show.engine.LoadPicture();
         EXPECT_EQ(Size(show.rect()), std::make_pair(512, 64 >> (k + 1)));
     }
@@ -326,12 +326,12 @@ TEST(ShowEngine, AnUndecodablePictureIsReportedOnceAtItsTurnAndTheNextComesAtOnc
     EXPECT_EQ(n->kind, ShowNotice::Undecodable);
     EXPECT_EQ(n->slot, 2);
     EXPECT_EQ(n->message, "Bitmap image is not valid");
-    EXPECT_EQ(show.engine.ImageIndex, 3);
+    EXPECT_EQ(show.engine.ImageIndex(), 3);
     EXPECT_EQ(show.rect().width, 60);
     EXPECT_FALSE(show.engine.ended());
     show.engine.timer1Tick();   // picture 1
     show.engine.timer1Tick();   // picture 2 again: skipped without a word
-    EXPECT_EQ(show.engine.ImageIndex, 3);
+    EXPECT_EQ(show.engine.ImageIndex(), 3);
     EXPECT_FALSE(show.engine.takeNotice());
 }
 
@@ -349,15 +349,15 @@ TEST(ShowEngine, TheClockRunsBothTimersAndRestartsThemAsTheShowSays)
     show.engine.start(1, 0);
     EXPECT_EQ(show.engine.nextTickAt(), 1000);
     show.engine.run(999);
-    EXPECT_EQ(show.engine.ImageIndex, 1);
+    EXPECT_EQ(show.engine.ImageIndex(), 1);
     show.engine.run(1000);   // picture 2, and Timer1 starts its second afresh
-    EXPECT_EQ(show.engine.ImageIndex, 2);
-    EXPECT_EQ(show.engine.SecondCount, 1);
+    EXPECT_EQ(show.engine.ImageIndex(), 2);
+    EXPECT_EQ(show.engine.SecondCount(), 1);
     EXPECT_EQ(show.engine.nextTickAt(), 2000);
     // A stall of a minute is not made up in a burst of sixty ticks: one
     // late tick of each timer, then the one due at the time.
     show.engine.run(61000);
-    EXPECT_EQ(show.engine.SecondCount, 3);
+    EXPECT_EQ(show.engine.SecondCount(), 3);
 
     // Float: every 10 ms a step; a new picture resets the seconds' count.
     Pictures fp;
@@ -373,17 +373,17 @@ TEST(ShowEngine, TheClockRunsBothTimersAndRestartsThemAsTheShowSays)
     EXPECT_EQ(floating.rect().left, 450) << "ten steps of five pixels up and left";
     for (int t = 110; t <= 2000; t += 10)
         floating.engine.run(t);
-    EXPECT_EQ(floating.engine.SecondCount, 2);
+    EXPECT_EQ(floating.engine.SecondCount(), 2);
     floating.engine.run(2010);   // the change, at the first step after 2 s
-    EXPECT_EQ(floating.engine.ImageIndex, 2);
-    EXPECT_EQ(floating.engine.SecondCount, 0);
+    EXPECT_EQ(floating.engine.ImageIndex(), 2);
+    EXPECT_EQ(floating.engine.SecondCount(), 0);
     EXPECT_EQ(floating.engine.nextTickAt(), 2020);
     for (int t = 2020; t <= 3000; t += 10)
         floating.engine.run(t);
     floating.engine.run(3009);
-    EXPECT_EQ(floating.engine.SecondCount, 0) << "the second starts at the change";
+    EXPECT_EQ(floating.engine.SecondCount(), 0) << "the second starts at the change";
     floating.engine.run(3010);
-    EXPECT_EQ(floating.engine.SecondCount, 1);
+    EXPECT_EQ(floating.engine.SecondCount(), 1);
 }
 
 TEST(ShowEngine, OnlyWhatChangedIsDrawnAgain)
@@ -436,7 +436,7 @@ TEST(ShowEngine, TheNextPictureIsDecodedAheadAndShownAtItsMomentWithoutWaiting)
     ASSERT_TRUE(WaitFor(engine, [&] { return pics.Opens == 2; }));
     QThread::msleep(300);
     engine.pollDecode();
-    engine.SecondCount = 1;
+    engine.SetSecondCount(1);
     QElapsedTimer clock;
     clock.start();
     engine.timer1Tick();
@@ -456,7 +456,7 @@ TEST(ShowEngine, APictureNotReadyAtItsMomentLetsTheMotionGoOnThenComes)
     engine.setArea(1024, 768);
     engine.start(5, 0);
     ASSERT_TRUE(WaitFor(engine, [&] { return engine.frame().visible; }));
-    engine.SecondCount = 1;
+    engine.SetSecondCount(1);
     const PictureRect before = engine.frame().rect;
     engine.timer1Tick();
     ASSERT_TRUE(engine.waitingForPicture());
@@ -483,7 +483,7 @@ TEST(ShowEngine, AChangeOfSizeDecodesTheNextPictureAgainForTheNewSize)
         engine.start(5, 0);
         ASSERT_EQ(engine.frame().slot, 1);
         engine.setArea(1024, 768);
-        engine.SecondCount = 1;
+        engine.SetSecondCount(1);
         engine.timer1Tick();
         ASSERT_EQ(engine.frame().slot, 2);
         EXPECT_EQ(Size(engine.frame().rect), std::make_pair(950, 500));
@@ -494,7 +494,7 @@ TEST(ShowEngine, AChangeOfSizeDecodesTheNextPictureAgainForTheNewSize)
     engine.setArea(1920, 1080);
     engine.start(5, 0);
     ASSERT_TRUE(WaitFor(engine, [&] { return engine.frame().visible; }));
-    engine.SecondCount = 1;
+    engine.SetSecondCount(1);
     engine.timer1Tick();
     ASSERT_TRUE(engine.waitingForPicture());
     engine.setArea(800, 600);

@@ -41,7 +41,7 @@ TEST_P(ShowFault, APictureDeletedDuringTheShowIsNamedAndTheShowEnds)
     OnNextModal([&](QWidget* w) {
         auto* show = qobject_cast<TSMViewForm*>(w);
         ASSERT_NE(show, nullptr);
-        ASSERT_EQ(show->Engine().ImageIndex, 1);
+        ASSERT_EQ(show->Engine().ImageIndex(), 1);
         // The first picture is decoded off the window's thread.
         for (int i = 0; i < 500 && !show->Engine().frame().visible; ++i)
             QTest::qWait(10);

@@ -108,13 +108,13 @@ TEST_F(ShowTest, PicturesLargerThanTheScreenAreHalvedUntilTheyFit)
     EXPECT_EQ(show.form.EnhImage1->ScaleStyle(), ssStretchXY);
     EXPECT_FALSE(show.form.EnhImage1->AutoSize());
     // Exactly the screen's size: full size, and random(0) places it at 0, 0.
-    show.form.Engine().ImageIndex = 2;
+    show.form.Engine().SetImageIndex(2);
     show.form.LoadPicture();
     show.form.PlaceAtRandom();
     EXPECT_EQ(show.form.PictureRect(), QRect(0, 0, 1024, 768));
     // Still larger than the screen after one halving: halved again, and it
     // then stands anywhere on the screen.
-    show.form.Engine().ImageIndex = 3;
+    show.form.Engine().SetImageIndex(3);
     show.form.LoadPicture();
     for (int i = 0; i < 50; ++i) {
         show.form.PlaceAtRandom();
@@ -123,7 +123,7 @@ TEST_F(ShowTest, PicturesLargerThanTheScreenAreHalvedUntilTheyFit)
         ASSERT_TRUE(r.left() >= 0 && r.left() < 1024 - 750 && r.top() >= 0 && r.top() < 768 - 500) << r.left() << "," << r.top();
     }
     // A picture that fits after a halved one is shown at its own size.
-    show.form.Engine().ImageIndex = 4;
+    show.form.Engine().SetImageIndex(4);
     show.form.LoadPicture();
     EXPECT_EQ(show.form.PictureRect().size(), QSize(10, 10));
     EXPECT_EQ(show.form.EnhImage1->ScaleStyle(), ssNormal);
@@ -216,13 +216,13 @@ TEST_F(ShowTest, AnUndecodablePictureIsReportedOnceAndTheShowGoesOn)
     show.form.Timer1Timer();   // picture 2 fails: picture 3 comes at once
     EXPECT_EQ(rec.Texts(), QStringList{"Bitmap image is not valid."});
     EXPECT_TRUE(timersStoppedDuringBox);
-    EXPECT_EQ(show.form.Engine().ImageIndex, 3);
+    EXPECT_EQ(show.form.Engine().ImageIndex(), 3);
     EXPECT_EQ(show.form.PictureRect().width(), 60);
     EXPECT_FALSE(show.form.ShowEnded());
     EXPECT_TRUE(show.form.Timer1.isActive()) << "the beat goes on after the box";
     show.form.Timer1Timer();   // picture 1
     show.form.Timer1Timer();   // picture 2 again: skipped without a new box
-    EXPECT_EQ(show.form.Engine().ImageIndex, 3);
+    EXPECT_EQ(show.form.Engine().ImageIndex(), 3);
     EXPECT_EQ(rec.Messages.size(), 1);
 }
 
@@ -286,7 +286,7 @@ TEST_F(ShowTest, ProjectFolderPicturesOfBothKindsLoad)
     form.StartShow(1);
     EXPECT_TRUE(form.IsJpeg);
     EXPECT_EQ(form.JpegPicture->Width(), 40);
-    form.Engine().ImageIndex = 2;
+    form.Engine().SetImageIndex(2);
     form.LoadPicture();
     EXPECT_TRUE(rec.Messages.isEmpty());
     EXPECT_FALSE(form.IsJpeg);
