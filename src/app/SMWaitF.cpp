@@ -2,7 +2,6 @@
 
 #include "toolkit/Look.h"
 
-#include <QApplication>
 #include <QLabel>
 
 TWaitForm::TWaitForm(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
@@ -27,11 +26,9 @@ TWaitForm::TWaitForm(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::Frameless
     panel->setFont(f);
 }
 
-void TWaitForm::ShowNow()
+void TWaitForm::ShowCentred()
 {
     CentreOnScreen(this);
     show();
     raise();
-    repaint();
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }

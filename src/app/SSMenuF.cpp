@@ -18,7 +18,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -43,18 +42,40 @@ QFont timesFont(int pixels)
     return f;
 }
 
+} // namespace
+
 // Hides the menu panel while a command's window is up, and shows it again
-// however the command ends.
-class MenuHidden {
+// however the command ends; a compile's message that came due meanwhile
+// follows then.
+class TSSMenuForm::MenuHidden {
 public:
-    explicit MenuHidden(QWidget* menu) : menu_(menu) { menu_->hide(); }
-    ~MenuHidden() { menu_->show(); }
+    explicit MenuHidden(TSSMenuForm* form) : form_(form)
+    {
+        ++form_->commandsOpen_;
+        form_->menuPnl->hide();
+    }
+    ~MenuHidden()
+    {
+        form_->menuPnl->show();
+        if (--form_->commandsOpen_ == 0 && form_->compiled_)
+            QMetaObject::invokeMethod(form_, &TSSMenuForm::finishCompile, Qt::QueuedConnection);
+    }
     MenuHidden(const MenuHidden&) = delete;
     MenuHidden& operator=(const MenuHidden&) = delete;
+
 private:
-    QWidget* menu_;
+    TSSMenuForm* form_;
 };
-} // namespace
+
+// What a compile on the worker came to, for the window to tell.
+struct TSSMenuForm::CompileOutcome {
+    QString ScreenSaverName;   // of the project compiled, whatever is open by the message
+    SaverSettings Settings;    // its slots as the compile located them
+    bool Compiled = false;
+    TWindowsSaver Windows;
+    QString CompileError;            // the compile's own message
+    std::exception_ptr Failure;      // anything else, for the standard report
+};
 
 QString CompileSuccessMessage(const QString& screenSaverName)
 {
@@ -75,7 +96,27 @@ TSSMenuForm::TSSMenuForm(QWidget* parent)
     lumTile1 = new TlumTile(this);
     lumTile1->setObjectName(QStringLiteral("lumTile1"));
     lumTile1->SetImage(MainWindowTile());
+    makeStrips();
+    makeMenu();
 
+    Timer1.setInterval(1);
+    Timer1.setSingleShot(false);
+    connect(&Timer1, &QTimer::timeout, this, &TSSMenuForm::Timer1Timer);
+    Timer2.setInterval(1000);
+    connect(&Timer2, &QTimer::timeout, this, &TSSMenuForm::Timer2Timer);
+
+    FormCreate();
+    UpdateCommands();
+    layoutStrips();
+    Timer1.start();
+
+    WaitForm = new TWaitForm();
+    WaitForm->hide();
+}
+
+// The status strip with the current screensaver's line, and the notice strip.
+void TSSMenuForm::makeStrips()
+{
     StatusPnl = new QLabel(this);
     StatusPnl->setObjectName(QStringLiteral("StatusPnl"));
     StatusPnl->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -95,7 +136,11 @@ TSSMenuForm::TSSMenuForm(QWidget* parent)
     NoticePnl = new QLabel(QStringLiteral("Glimmer makes a screensaver of your own photos: start with \"Start/Select a ScreenSaver\"."), this);
     NoticePnl->setObjectName(QStringLiteral("NoticePnl"));
     NoticePnl->setAlignment(Qt::AlignCenter);
+}
 
+// The menu panel on the background: title, commands, About, Help and Quit.
+void TSSMenuForm::makeMenu()
+{
     menuPnl = new QFrame(lumTile1);
     menuPnl->setObjectName(QStringLiteral("menuPnl"));
     menuPnl->setFixedSize(343, 336);
@@ -118,6 +163,31 @@ TSSMenuForm::TSSMenuForm(QWidget* parent)
     TitlePnl->setPalette(tp);
     TitlePnl->setFont(timesFont(24));
 
+    makeCommandButtons();
+
+    GroupBox2 = MakeGroupBox(menuPnl, QStringLiteral("GroupBox2"), QString());
+    GroupBox2->setGeometry(35, 230, 273, 59);
+    AboutBtn = MakeBitBtn(GroupBox2, QStringLiteral("AboutBtn"), QStringLiteral("&About"), TGlyph::Info);
+    AboutBtn->setGeometry(24, 20, 105, 27);
+    HelpBtn = MakeBitBtn(GroupBox2, QStringLiteral("HelpBtn"), QStringLiteral("&Help"), TGlyph::Help);
+    HelpBtn->setGeometry(144, 18, 105, 27);
+    QuitBtn = MakeBitBtn(menuPnl, QStringLiteral("QuitBtn"), QStringLiteral("&Quit"), TGlyph::Quit);
+    QuitBtn->setGeometry(96, 296, 151, 27);
+    QuitBtn->setFont(timesFont(16));
+    for (QPushButton* b : {AboutBtn, HelpBtn, QuitBtn})
+        SetHelpContext(b, 1);
+    connect(AboutBtn, &QPushButton::clicked, this, &TSSMenuForm::AboutBtnClick);
+    connect(HelpBtn, &QPushButton::clicked, this, &TSSMenuForm::HelpBtnClick);
+    connect(QuitBtn, &QPushButton::clicked, this, &TSSMenuForm::QuitBtnClick);
+
+    QWidget* order[] = {SelectBtn, ImageBtn, SettingsBtn, ViewBtn, CompileBtn, AboutBtn, HelpBtn, QuitBtn};
+    for (int i = 0; i + 1 < int(std::size(order)); ++i)
+        setTabOrder(order[i], order[i + 1]);
+}
+
+// The five project commands in their group, in their order.
+void TSSMenuForm::makeCommandButtons()
+{
     GroupBox1 = MakeGroupBox(menuPnl, QStringLiteral("GroupBox1"), QString());
     GroupBox1->setGeometry(35, 53, 273, 172);
     struct Cmd {
@@ -147,43 +217,14 @@ TSSMenuForm::TSSMenuForm(QWidget* parent)
         *c.button = b;
         top += 28;
     }
-
-    GroupBox2 = MakeGroupBox(menuPnl, QStringLiteral("GroupBox2"), QString());
-    GroupBox2->setGeometry(35, 230, 273, 59);
-    AboutBtn = MakeBitBtn(GroupBox2, QStringLiteral("AboutBtn"), QStringLiteral("&About"), TGlyph::Info);
-    AboutBtn->setGeometry(24, 20, 105, 27);
-    HelpBtn = MakeBitBtn(GroupBox2, QStringLiteral("HelpBtn"), QStringLiteral("&Help"), TGlyph::Help);
-    HelpBtn->setGeometry(144, 18, 105, 27);
-    QuitBtn = MakeBitBtn(menuPnl, QStringLiteral("QuitBtn"), QStringLiteral("&Quit"), TGlyph::Quit);
-    QuitBtn->setGeometry(96, 296, 151, 27);
-    QuitBtn->setFont(timesFont(16));
-    for (QPushButton* b : {AboutBtn, HelpBtn, QuitBtn})
-        SetHelpContext(b, 1);
-    connect(AboutBtn, &QPushButton::clicked, this, &TSSMenuForm::AboutBtnClick);
-    connect(HelpBtn, &QPushButton::clicked, this, &TSSMenuForm::HelpBtnClick);
-    connect(QuitBtn, &QPushButton::clicked, this, &TSSMenuForm::QuitBtnClick);
-
-    QWidget* order[] = {SelectBtn, ImageBtn, SettingsBtn, ViewBtn, CompileBtn, AboutBtn, HelpBtn, QuitBtn};
-    for (int i = 0; i + 1 < int(std::size(order)); ++i)
-        setTabOrder(order[i], order[i + 1]);
-
-    Timer1.setInterval(1);
-    Timer1.setSingleShot(false);
-    connect(&Timer1, &QTimer::timeout, this, &TSSMenuForm::Timer1Timer);
-    Timer2.setInterval(1000);
-    connect(&Timer2, &QTimer::timeout, this, &TSSMenuForm::Timer2Timer);
-
-    FormCreate();
-    UpdateCommands();
-    layoutStrips();
-    Timer1.start();
-
-    WaitForm = new TWaitForm();
-    WaitForm->hide();
 }
 
 TSSMenuForm::~TSSMenuForm()
 {
+    // A compile under way ends first: it reports to this window.
+    if (compiler_.joinable())
+        compiler_.join();
+    qApp->removeEventFilter(this);
     // The status strip goes with the window: no hint may reach it afterwards.
     SetHintHandler(nullptr);
     delete WaitForm;
@@ -284,11 +325,13 @@ void TSSMenuForm::Timer2Timer()
 {
     Timer2.stop();
     WaitElapsed = true;
+    if (compiled_ && commandsOpen_ == 0)
+        finishCompile();
 }
 
 void TSSMenuForm::SelectBtnClick()
 {
-    std::optional<MenuHidden> hidden(menuPnl);
+    std::optional<MenuHidden> hidden(this);
     QString folder, name;
     if (!ChooseProject(QStringLiteral("*.SSJ"), 70, QStringLiteral("Enter ScreenSaver Name"), folder, name)) {
         EnterProjectFolder(Project());
@@ -332,7 +375,7 @@ void TSSMenuForm::SelectBtnClick()
 void TSSMenuForm::ImageBtnClick()
 {
     {
-        MenuHidden hidden(menuPnl);
+        MenuHidden hidden(this);
         RunCommand([] {
             CheckProjectFolder(Project());
             EditImageSlots();
@@ -343,13 +386,13 @@ void TSSMenuForm::ImageBtnClick()
 
 void TSSMenuForm::SettingsBtnClick()
 {
-    MenuHidden hidden(menuPnl);
+    MenuHidden hidden(this);
     RunCommand([] { EditSettings(); });
 }
 
 void TSSMenuForm::ViewBtnClick()
 {
-    MenuHidden hidden(menuPnl);
+    MenuHidden hidden(this);
     RunCommand([] {
         CheckProjectFolder(Project());
         RunShow();
@@ -358,44 +401,97 @@ void TSSMenuForm::ViewBtnClick()
 
 void TSSMenuForm::CompileBtnClick()
 {
+    if (compiling_)
+        return;   // one compile at a time
+    compiling_ = true;
     WaitElapsed = false;
     Timer2.start();
-    WaitForm->ShowNow();
-    bool compiled = false;
-    // An error that ends the compile is reported once the wait window is
-    // gone; failures the compile reports itself come while it still stands.
-    std::exception_ptr failure;
-    TWindowsSaver windows;
-    try {
-        CheckProjectFolder(Project());
-        windows = CompileProject(Project()).Windows;
-        compiled = true;
-    } catch (const ECompileError& e) {
-        ShowError(e.Text());
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (compiled) {
-        // The buttons work during the wait: the message names what was compiled.
-        const QString name = Project().ScreenSaverName();
+    WaitForm->ShowCentred();
+    // The window takes no command while the compile runs, as it took none
+    // when the compile ran on its own thread; the wait window paints meanwhile.
+    qApp->installEventFilter(this);
+    compiler_ = std::thread([this, project = Project()]() mutable {
+        auto outcome = std::make_shared<CompileOutcome>();
+        outcome->ScreenSaverName = project.ScreenSaverName();
+        try {
+            CheckProjectFolder(project);
+            outcome->Windows = CompileProject(project).Windows;
+            outcome->Compiled = true;
+        } catch (const ECompileError& e) {
+            outcome->CompileError = e.Text();
+        } catch (...) {
+            outcome->Failure = std::current_exception();
+        }
+        outcome->Settings = project.Settings;
+        QMetaObject::invokeMethod(this, [this, outcome] { compileDone(outcome); }, Qt::QueuedConnection);
+    });
+}
+
+void TSSMenuForm::compileDone(std::shared_ptr<CompileOutcome> outcome)
+{
+    compiler_.join();
+    qApp->removeEventFilter(this);
+    Project().Settings = outcome->Settings;
+    if (outcome->Compiled) {
         // The wait window stays up at least a second, so that a quick compile
-        // is still seen to happen.
-        while (!WaitElapsed)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        ShowInformation(CompileSuccessMessage(name), 310);
+        // is still seen to happen; the buttons work meanwhile, and the
+        // message names what was compiled.
+        compiled_ = outcome;
+        if (WaitElapsed && commandsOpen_ == 0)
+            finishCompile();
+        return;
     }
+    // The compile's own failures are told while the wait window stands; any
+    // other error that ended it once the window is gone.
+    if (!outcome->CompileError.isEmpty())
+        ShowError(outcome->CompileError);
     WaitForm->hide();
+    compiling_ = false;
+    if (outcome->Failure)
+        RunCommand([&] { std::rethrow_exception(outcome->Failure); });
+}
+
+void TSSMenuForm::finishCompile()
+{
+    if (!compiled_ || !WaitElapsed || commandsOpen_ > 0)
+        return;
+    const std::shared_ptr<CompileOutcome> outcome = std::exchange(compiled_, nullptr);
+    ShowInformation(CompileSuccessMessage(outcome->ScreenSaverName), 310);
+    WaitForm->hide();
+    compiling_ = false;
     // NAME.SCR was made: the Windows file's failure is told on its own.
-    if (compiled && windows.State == TWindowsSaver::Failed)
-        ShowWarning(windows.Problem);
-    if (failure)
-        RunCommand([&] { std::rethrow_exception(failure); });
+    if (outcome->Windows.State == TWindowsSaver::Failed)
+        ShowWarning(outcome->Windows.Problem);
+}
+
+bool TSSMenuForm::eventFilter(QObject* o, QEvent* e)
+{
+    // Only while the compile runs: the window's own input, and its close box.
+    switch (e->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut:
+    case QEvent::Wheel:
+    case QEvent::Close:
+        if (o == this || (o->isWidgetType() && isAncestorOf(static_cast<QWidget*>(o)))) {
+            if (e->type() == QEvent::Close)
+                e->ignore();
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(o, e);
 }
 
 void TSSMenuForm::AboutBtnClick()
 {
     {
-        MenuHidden hidden(menuPnl);
+        MenuHidden hidden(this);
         TAboutBox box(this);
         box.exec();
     }

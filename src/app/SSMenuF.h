@@ -1,7 +1,11 @@
 #pragma once
-// The main window: the hub from which every command opens its window.
+// The main window (TSSMenuForm): the hub from which every command opens its
+// window.
 #include <QTimer>
 #include <QWidget>
+
+#include <memory>
+#include <thread>
 
 class QFrame;
 class QGroupBox;
@@ -59,13 +63,33 @@ public:
     // border that cannot be resized or maximised, and never off the screen.
     void FitToWorkArea();
 
+    // True from a Compile until its last message: the compile runs on a
+    // worker thread, and the window reacts when it is done.
+    bool Compiling() const { return compiling_; }
+
 protected:
     bool event(QEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 
 private:
+    struct CompileOutcome;
+    class MenuHidden;
+
+    void makeStrips();
+    void makeMenu();
+    void makeCommandButtons();
     void layoutStrips();
+    void compileDone(std::shared_ptr<CompileOutcome> outcome);
+    // The success message and what follows it, once the second is up and no
+    // command's window is open.
+    void finishCompile();
+
     bool fitting_ = false;
+    bool compiling_ = false;
+    int commandsOpen_ = 0;
+    std::thread compiler_;
+    std::shared_ptr<CompileOutcome> compiled_;   // waiting for its message
 };
 
 // The text of the message that reports a compiled screensaver; its line

@@ -301,6 +301,14 @@ TEST_F(MainWindowTest, HelpAndAbout)
 }
 
 namespace {
+// The Compile command to its end: the compile on its worker, the wait
+// window's second and the messages.
+void compileToTheEnd(TSSMenuForm& m, bool byClick = false)
+{
+    byClick ? m.CompileBtn->click() : m.CompileBtnClick();
+    QTRY_VERIFY_WITH_TIMEOUT(!m.Compiling(), 60000);
+}
+
 // A project with one picture and a player stub in a program folder of its own.
 void makeCompilableProject(TempFolder& t)
 {
@@ -330,7 +338,7 @@ TEST_F(MainWindowTest, CompileKeepsTheWaitWindowUpThenReportsSuccess)
         waitShownAtMessage = m.WaitForm->isVisible();
         secondPassed = m.WaitElapsed;
     };
-    m.CompileBtn->click();
+    compileToTheEnd(m, true);
     ASSERT_EQ(rec.Messages.size(), 1);
     EXPECT_EQ(rec.Messages[0].Text, CompileSuccessMessage("SUNSET"));
     EXPECT_EQ(rec.Messages[0].Kind, TMsgKind::Information);
@@ -351,7 +359,7 @@ TEST_F(MainWindowTest, AFailedCompileShowsItsMessageAndNoSuccess)
     MessageRecorder rec;
     bool waitShown = false;
     rec.OnMessage = [&](const TMessage&) { waitShown = m.WaitForm->isVisible(); };
-    m.CompileBtnClick();
+    compileToTheEnd(m);
     EXPECT_EQ(rec.Texts(), QStringList{"The graphic GONE.BMP was not found."});
     EXPECT_TRUE(waitShown);
     EXPECT_FALSE(m.WaitForm->isVisible());
@@ -372,7 +380,7 @@ TEST_F(MainWindowTest, AFailedWindowsScreensaverIsToldOnItsOwnAfterTheSuccess)
         if (msg.Kind == TMsgKind::Warning)
             waitShownAtWarning = m.WaitForm->isVisible();
     };
-    m.CompileBtnClick();
+    compileToTheEnd(m);
     ASSERT_EQ(rec.Messages.size(), 2);
     EXPECT_EQ(rec.Messages[0].Text, CompileSuccessMessage("SUNSET"));
     EXPECT_EQ(rec.Messages[1].Kind, TMsgKind::Warning);
@@ -391,7 +399,7 @@ TEST_F(MainWindowTest, AnInputOutputErrorIsReportedAfterTheWaitWindowIsGone)
     MessageRecorder rec;
     bool waitShown = true;
     rec.OnMessage = [&](const TMessage&) { waitShown = m.WaitForm->isVisible(); };
-    m.CompileBtnClick();
+    compileToTheEnd(m);
     EXPECT_EQ(rec.Texts(), QStringList{"File access denied."});
     EXPECT_FALSE(waitShown);
     EXPECT_FALSE(m.WaitForm->isVisible());
@@ -441,7 +449,7 @@ TEST_F(MainWindowTest, ASlotRemovedInAnEditorLeftByItsCloseBoxIsLeftOutOfViewAnd
     m.ImageBtnClick();
     OnNextModal([](QWidget* w) { w->close(); });
     m.ViewBtnClick();   // B.BMP is shown: any message would be recorded
-    m.CompileBtnClick();
+    compileToTheEnd(m);
     EXPECT_EQ(rec.Texts(), QStringList{CompileSuccessMessage("SUNSET")});
     EXPECT_EQ(ReadAll(t.File("PRJ/SUNSET.SSJ")), saved);
 }

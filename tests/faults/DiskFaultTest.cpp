@@ -143,7 +143,7 @@ TEST_P(FullDisk, ACompileOnAFullDiskKeepsTheOldScreensaver)
     p.Open(m);
     disk->LeaveRoom(0);
     const Snapshot before = TakeSnapshot(p.Prj());
-    m.CompileBtnClick();
+    CompileToTheEnd(m);
     EXPECT_EQ(rec.Texts(), QStringList{DiskFullCompileText});
     ExpectNoSuccess(rec);
     EXPECT_EQ(Differences(before, TakeSnapshot(p.Prj())), QStringList());
@@ -159,7 +159,7 @@ TEST_P(FullDisk, ADiskThatFillsWhileTheScreensaverIsWrittenKeepsTheOldOne)
     // the screensaver, which is the player (3000 bytes) and then the store.
     disk->LeaveRoom(20480);
     const Snapshot before = TakeSnapshot(p.Prj());
-    m.CompileBtnClick();
+    CompileToTheEnd(m);
     EXPECT_EQ(rec.Texts(),
               QStringList{"The file SUNSET.SCR could not be written completely. The disk may be full."});
     ExpectNoSuccess(rec);
@@ -167,7 +167,7 @@ TEST_P(FullDisk, ADiskThatFillsWhileTheScreensaverIsWrittenKeepsTheOldOne)
     // With room again the compile replaces the old screensaver.
     disk->MakeRoom();
     rec.Clear();
-    m.CompileBtnClick();
+    CompileToTheEnd(m);
     ASSERT_EQ(rec.Messages.size(), 1);
     EXPECT_EQ(rec.Messages[0].Text, CompileSuccessMessage("SUNSET"));
     EXPECT_EQ(ReadAll(p.Prj() + "SUNSET.SCR").size(),
@@ -219,7 +219,7 @@ TEST_P(ReadOnlyProjectFolder, EveryCommandThatWritesSaysSoAndChangesNothing)
     SaveSettingsDialog(m);
     EXPECT_EQ(rec.Texts(), QStringList{"File access denied."}) << "settings";
     rec.Clear();
-    m.CompileBtnClick();
+    CompileToTheEnd(m);
     EXPECT_EQ(rec.Texts(), QStringList{"File access denied."}) << "compile";
     rec.Clear();
     OpenProjectThroughDialog(m, p.Prj(), "WINTER");

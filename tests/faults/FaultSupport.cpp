@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include <cerrno>
 #include <cstring>
@@ -230,6 +231,12 @@ void SaveSettingsDialog(TSSMenuForm& m)
             form->BitBtn1->click();
     });
     m.SettingsBtnClick();
+}
+
+void CompileToTheEnd(TSSMenuForm& m)
+{
+    m.CompileBtnClick();
+    QTRY_VERIFY_WITH_TIMEOUT(!m.Compiling(), 60000);
 }
 
 // ---------------------------------------------------------------- files

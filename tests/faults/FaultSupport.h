@@ -91,6 +91,9 @@ QStringList Differences(const Snapshot& before, const Snapshot& after);
 void OpenProjectThroughDialog(TSSMenuForm& m, const QString& folder, const QString& name);
 void ConfirmSlotEditor(TSSMenuForm& m);
 void SaveSettingsDialog(TSSMenuForm& m);
+// The Compile command to its end: the compile on its worker, the wait
+// window's second and the messages.
+void CompileToTheEnd(TSSMenuForm& m);
 
 // A record with the given names in slots 1.. and ImageCount set to their number.
 QByteArray ProjectRecord(const QStringList& names, int displayMode = 0);

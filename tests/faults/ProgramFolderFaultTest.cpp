@@ -62,7 +62,7 @@ TEST_F(ProgramFolderFault, WithoutThePlayerTheCompileSaysWhichFileIsMissing)
     MessageRecorder rec;
     Open(m);
     const Snapshot before = TakeSnapshot(Prj());
-    m.CompileBtnClick();
+    CompileToTheEnd(m);
     EXPECT_EQ(rec.Texts(), QStringList{"The file " + Prog() + "GLIMMER.BIN' was not found."});
     ExpectNoSuccess(rec);
     EXPECT_EQ(Differences(before, TakeSnapshot(Prj())), QStringList());
@@ -71,7 +71,7 @@ TEST_F(ProgramFolderFault, WithoutThePlayerTheCompileSaysWhichFileIsMissing)
     // The program goes on: with the player in place the compile works.
     WriteAll(Prog() + "GLIMMER.BIN", "PLAYER");
     rec.Clear();
-    m.CompileBtnClick();
+    CompileToTheEnd(m);
     ASSERT_EQ(rec.Messages.size(), 1);
     EXPECT_EQ(rec.Messages[0].Text, CompileSuccessMessage("SUNSET"));
     EXPECT_EQ(ReadAll(Prj() + "SUNSET.SCR").left(6), QByteArray("PLAYER"));
@@ -89,7 +89,7 @@ TEST_F(ProgramFolderFault, WithoutTheHelpFileHelpSaysWhereItWasLookedFor)
     // nothing.
     WriteAll(Prog() + "GLIMMER.BIN", "PLAYER");
     rec.Clear();
-    m.CompileBtnClick();
+    CompileToTheEnd(m);
     ASSERT_EQ(rec.Messages.size(), 1);
     EXPECT_EQ(rec.Messages[0].HelpContext, 310);
     EXPECT_TRUE(m.menuPnl->isVisibleTo(&m));
@@ -106,7 +106,7 @@ TEST_F(ProgramFolderFault, AScreensaverNameTakenByAFolderIsNotReplaced)
     WriteAll(Prog() + "GLIMMER.BIN", "PLAYER");
     Open(m);
     const Snapshot before = TakeSnapshot(Prj());
-    m.CompileBtnClick();
+    CompileToTheEnd(m);
     EXPECT_EQ(rec.Texts(), QStringList{"File access denied."});
     ExpectNoSuccess(rec);
     EXPECT_EQ(Differences(before, TakeSnapshot(Prj())), QStringList());
@@ -128,7 +128,7 @@ TEST_F(ProgramFolderFault, AScreensaverOfAnotherUserInASharedFolderIsNotReplaced
     {
         WithoutFileOverride asAUser;
         ASSERT_TRUE(asAUser.Active());
-        m.CompileBtnClick();
+        CompileToTheEnd(m);
     }
     EXPECT_EQ(rec.Texts(), QStringList{"File access denied."});
     ExpectNoSuccess(rec);

@@ -109,7 +109,7 @@ TEST_F(ProjectFileFault, ADamagedProjectFileIsBroughtIntoRangeAndItsMissingPictu
     watch.Cancel();
     EXPECT_EQ(rec.Texts(), QStringList{"The graphic GONE.BMP was not found."});
     rec.Clear();
-    m.CompileBtnClick();
+    CompileToTheEnd(m);
     EXPECT_EQ(rec.Texts(), QStringList{"The graphic GONE.BMP was not found."});
     EXPECT_FALSE(FileExists(Prj() + "BAD.SCR"));
     EXPECT_FALSE(FileExists(Prj() + "BAD.SSC"));
@@ -176,7 +176,7 @@ TEST_F(ProjectFileFault, NamesThatLeaveTheFolderAreNeverFollowed)
 
         // The compile.
         rec.Clear();
-        m.CompileBtnClick();
+        CompileToTheEnd(m);
         EXPECT_EQ(rec.Texts(), QStringList{notFound}) << "compile";
         EXPECT_FALSE(FileExists(Prj() + "BAD.SCR"));
 

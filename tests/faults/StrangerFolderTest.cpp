@@ -147,7 +147,7 @@ TEST_F(StrangerFolder, AStoreNameThatIsALinkIsNeverWrittenThrough)
     Link(t.File("HOME/.bashrc"), "SUNSET.SSC");
     const Snapshot home = TakeSnapshot(t.File("HOME"));
     OpenWatch watch(t.File("HOME"));
-    m.CompileBtnClick();
+    CompileToTheEnd(m);
     ASSERT_EQ(rec.Messages.size(), 1);
     EXPECT_EQ(rec.Messages[0].Kind, TMsgKind::Information);
     EXPECT_EQ(watch.Touched(), QStringList());
@@ -169,7 +169,7 @@ TEST_F(StrangerFolder, APictureThatIsALinkOutOfTheFolderIsMissingEverywhere)
     OpenWatch watch(t.File("HOME"));
     const QString notFound = "The graphic KEY.BMP was not found.";
 
-    m.CompileBtnClick();
+    CompileToTheEnd(m);
     EXPECT_EQ(rec.Texts(), QStringList{notFound}) << "compile";
     EXPECT_FALSE(QFile::exists(Prj() + "SUNSET.SCR"));
     rec.Clear();
@@ -208,7 +208,7 @@ TEST_F(StrangerFolder, PipesNamedLikeFilesNeverBlock)
         // The store: a pipe of that name is a leftover, replaced.
         PipeGuard store(Prj() + "SUNSET.SSC");
         ASSERT_TRUE(store.Ready());
-        m.CompileBtnClick();
+        CompileToTheEnd(m);
         EXPECT_FALSE(store.SomethingBlocked());
         ASSERT_EQ(rec.Messages.size(), 1);
         EXPECT_EQ(rec.Messages[0].Kind, TMsgKind::Information);
@@ -220,7 +220,7 @@ TEST_F(StrangerFolder, PipesNamedLikeFilesNeverBlock)
         ASSERT_TRUE(picture.Ready());
         SetSlotName(Project().Settings.Slot(2), "P.BMP");
         Project().Settings.ImageCount = 2;
-        m.CompileBtnClick();
+        CompileToTheEnd(m);
         EXPECT_EQ(rec.Texts(), QStringList{"The graphic P.BMP was not found."});
         rec.Clear();
         ModalWatch show = OnNextModal([](QWidget* w) { w->close(); });
@@ -271,7 +271,7 @@ TEST_F(StrangerFolder, ARenamedProjectFolderIsReportedAndNothingIsSaved)
     EXPECT_EQ(SlotName(Project().Settings.Slot(2)), QString("B.BMP"));
     // The other commands say the same and write nothing.
     rec.Clear();
-    m.CompileBtnClick();
+    CompileToTheEnd(m);
     SaveSettingsDialog(m);
     EXPECT_EQ(rec.Texts(), (QStringList{gone, gone}));
     EXPECT_EQ(QDir(t.File("PRJ-2023")).entryList(QDir::Files | QDir::Hidden), (QStringList{"A.BMP", "B.BMP", "SUNSET.SSJ"}));
@@ -309,7 +309,7 @@ TEST_F(StrangerFolder, LeftoversOfKilledRunsGoAndNothingElse)
     TSSMenuForm m;
     MessageRecorder rec;
     Open(m);
-    m.CompileBtnClick();
+    CompileToTheEnd(m);
     SaveSettingsDialog(m);
     ASSERT_EQ(rec.Messages.size(), 1);
     QStringList left = QDir(Prj()).entryList(QDir::Files | QDir::Hidden);
@@ -559,7 +559,7 @@ TEST_F(StrangerFolder, AFolderNameThatIsNotUtf8IsKeptByteForByte)
     SetCurrentDir(t.Path());
     EXPECT_TRUE(EnterProjectFolder(Project()));
     EXPECT_EQ(NativePath(GetCurrentDir()), bytes + '/');
-    m.CompileBtnClick();
+    CompileToTheEnd(m);
     ASSERT_EQ(rec.Messages.size(), 1);
     EXPECT_EQ(rec.Messages[0].Kind, TMsgKind::Information) << rec.Messages[0].Text.toStdString();
     EXPECT_EQ(::stat((bytes + "/SUNSET.SCR").constData(), &st), 0);

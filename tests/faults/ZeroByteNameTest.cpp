@@ -61,7 +61,7 @@ TEST(ZeroByteName, EveryCommandTreatsItAsMissing)
     EXPECT_EQ(rec.Texts(), QStringList{notFound});
 
     rec.Clear();
-    m.CompileBtnClick();
+    CompileToTheEnd(m);
     EXPECT_EQ(rec.Texts(), QStringList{notFound});
     EXPECT_FALSE(FileExists(t.File("ZERO.SCR")));
 
