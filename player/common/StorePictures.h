@@ -15,8 +15,9 @@ namespace player {
 // this only says which decoder names the fault of a picture that is neither.
 PictureFormat pictureFormatOf(const std::string& name);
 
-// "The graphic NAME was not found.", the name as a person can read it.
-std::string missingPictureText(const std::string& nameBytes);
+// "The graphic NAME was not found." (MissingGraphicText), the name as a
+// person can read it.
+std::string missingPictureText(const std::string& name);
 
 class StorePictures final : public ShowPictures {
 public:

@@ -199,7 +199,7 @@ void SaverWindow::changed(const ShowFrame& before)
 void SaverWindow::report(const ShowNotice& notice)
 {
     std::string text = notice.kind == ShowNotice::Missing
-                           ? "The graphic " + printableName(store_.Settings.Slot(notice.slot).Name()) + " was not found."
+                           ? missingPictureText(store_.Settings.Slot(notice.slot).Name())
                            : notice.message;
     if (!text.empty() && text.back() != '.')
         text += '.';

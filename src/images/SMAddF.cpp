@@ -1,6 +1,7 @@
 #include "images/SMAddF.h"
 
 #include "project/Project.h"
+#include "project/SaverSettings.h"
 #include "show/SMTestF.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/FileControls.h"
@@ -66,7 +67,7 @@ void TGetGraphicForm::BitBtn1Click()
     // A name of the project folder must name a picture there, not a link
     // that leads elsewhere.
     if (IsPlainName(name) && !ProjectPictureExists(name)) {
-        ShowError(QStringLiteral("The graphic ") + name + QStringLiteral(" was not found."));
+        ShowError(MissingGraphicText(name));
         return;
     }
     RunCommand([&] { ViewPicture(name); });

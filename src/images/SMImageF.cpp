@@ -4,6 +4,7 @@
 #include "images/SMfindf.h"
 #include "images/ShortNamedCopy.h"
 #include "project/Project.h"
+#include "project/SaverSettings.h"
 #include "show/PictureSource.h"
 #include "show/SMTestF.h"
 #include "toolkit/Dialogs.h"
@@ -193,7 +194,7 @@ void TSSAddForm::BitBtn2Click()
     if (!RunCommand([] { CheckProjectFolder(Project()); }))
         return;
     if (!ProjectPictureExists(name)) {
-        ShowError(QStringLiteral("The graphic ") + name + QStringLiteral(" was not found."));
+        ShowError(MissingGraphicText(name));
         return;
     }
     QString twin;
@@ -218,7 +219,7 @@ void TSSAddForm::BitBtn3Click()
     // A slot names a picture of the project folder: a name from a damaged
     // project file that leads elsewhere is not followed.
     if (!ProjectPictureExists(name)) {
-        ShowError(QStringLiteral("The graphic ") + name + QStringLiteral(" was not found."));
+        ShowError(MissingGraphicText(name));
         return;
     }
     RunCommand([&] { ViewPicture(name); });

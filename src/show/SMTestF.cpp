@@ -4,6 +4,7 @@
 #include "picture/JPEGBitmap.h"
 #include "picture/PhotoConverter.h"
 #include "project/Project.h"
+#include "project/SaverSettings.h"
 #include "show/PictureLoad.h"
 #include "show/PictureSource.h"
 #include "toolkit/Dialogs.h"
@@ -80,7 +81,7 @@ static void viewPicture(const QString& fileName)
     TSMTestForm form;
     if (!FileExists(fileName)) {
         form.FormClose();
-        ShowError(QStringLiteral("The graphic ") + fileName + QStringLiteral(" was not found."));
+        ShowError(MissingGraphicText(fileName));
         return;
     }
     try {

@@ -158,7 +158,7 @@ void TSMViewForm::tellNotices()
         Timer1.stop();
         ReleaseInput();
         if (notice->kind == ShowNotice::Missing)
-            ShowError(QStringLiteral("The graphic ") + SlotName(settings_.Slot(notice->slot)) + QStringLiteral(" was not found."));
+            ShowError(MissingGraphicText(SlotName(settings_.Slot(notice->slot))));
         else
             ShowErrorReport(MessageText(notice->message));
         telling_ = false;
@@ -220,7 +220,7 @@ bool CheckShowPictures(TSMViewForm& form)
         const QString name = SlotName(s.Slot(k));
         if (!form.Source().Exists(name)) {
             form.FormClose();
-            ShowError(QStringLiteral("The graphic ") + name + QStringLiteral(" was not found."));
+            ShowError(MissingGraphicText(name));
             return false;
         }
     }
