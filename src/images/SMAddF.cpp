@@ -70,7 +70,7 @@ void TGetGraphicForm::BitBtn1Click()
         ShowError(MissingGraphicText(name));
         return;
     }
-    RunCommand([&] { ViewPicture(name); });
+    RunCommand([&] { ViewPicture(name, Project().Settings.BackgroundColor); });
 }
 
 void TGetGraphicForm::FileListBox1Click() { BitBtn1->setEnabled(true); }

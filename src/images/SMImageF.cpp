@@ -222,7 +222,7 @@ void TSSAddForm::BitBtn3Click()
         ShowError(MissingGraphicText(name));
         return;
     }
-    RunCommand([&] { ViewPicture(name); });
+    RunCommand([&] { ViewPicture(name, Project().Settings.BackgroundColor); });
 }
 
 void TSSAddForm::BitBtn4Click()

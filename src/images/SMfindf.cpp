@@ -151,7 +151,7 @@ void TSMFindForm::BitBtn1Click()
     if (name.isEmpty())
         return;
     TDialogHidden hidden(this);
-    ViewPicture(name);
+    ViewPicture(name, Project().Settings.BackgroundColor);
 }
 
 // The bare name in the box: what follows its last folder separator or drive

@@ -134,7 +134,6 @@ bool TFullScreenForm::eventFilter(QObject* o, QEvent* e)
 
 void TFullScreenForm::done(int r)
 {
-    StopLoading = true;
     FormClose();
     QDialog::done(r);
 }

@@ -5,7 +5,6 @@
 // button. Sizes and places are in device pixels: one picture pixel is one
 // screen pixel, whatever the screen's scale.
 #include <QDialog>
-#include <atomic>
 #include <memory>
 
 class TBitmap;
@@ -29,9 +28,6 @@ public:
     // The holder for a file of that name, as its name suggests (".JPG").
     TBitmap& PictureFor(const QString& name);
     TBitmap& CurrentPicture();
-
-    // Set when the window ends: a picture still decoding for it stops.
-    std::atomic<bool> StopLoading{false};
 
     QSize ScreenSize() const;
     QRect PictureRect() const;

@@ -1,111 +1,135 @@
 #include "show/PictureLoad.h"
 
-#include "picture/JPEGBitmap.h"
 #include "picture/PhotoConverter.h"
 #include "toolkit/Graphics.h"
 
-#include <QEventLoop>
-#include <QTimer>
-
-#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <optional>
 #include <thread>
 
-namespace {
-// How long a decode may keep the window's thread from its input before the
-// event loop runs beside it.
-constexpr std::chrono::milliseconds quietWait{200};
-
-// What the window's thread and the decoding thread share; the decoding
-// thread keeps it alive when the window stops waiting first.
-struct Loading {
-    std::mutex mutex;
-    std::condition_variable doneSignal;
-    bool done = false;
+struct TPictureLoad::Job {
+    Decode decode;
     std::atomic<bool> cancel{false};
+    // The rest is the loads' shared mutex's.
+    bool ended = false;
     std::optional<TShownPicture> picture;
     std::exception_ptr failure;
+    QObject* receiver = nullptr;   // nullptr once its load went
+    std::function<void()> whenEnded;
 };
 
-using Decode = std::function<TShownPicture(const std::atomic<bool>& cancel)>;
+namespace {
 
-TShownPicture loadBeside(Decode decode, std::atomic<bool>& stop, const std::function<void()>& whenSlow)
+using Job = TPictureLoad::Job;
+
+// What every load shares: the worker at work, and the one load that waits
+// for it. Never destroyed: a photo's decode may outlast the program's end.
+struct Loads {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool working = false;
+    std::shared_ptr<Job> next;
+};
+
+Loads& loads()
 {
-    auto loading = std::make_shared<Loading>();
-    std::thread thread([loading, decode = std::move(decode)] {
-        std::optional<TShownPicture> picture;
-        std::exception_ptr failure;
-        try {
-            picture = decode(loading->cancel);
-        } catch (...) {
-            failure = std::current_exception();
-        }
+    static Loads* shared = new Loads;
+    return *shared;
+}
+
+void run(Job& job)
+{
+    try {
+        if (job.cancel)
+            throw DecodeCancelled();
+        TShownPicture picture = job.decode(job.cancel);
+        std::lock_guard<std::mutex> lock(loads().mutex);
+        job.picture = std::move(picture);
+    } catch (...) {
+        std::lock_guard<std::mutex> lock(loads().mutex);
+        job.failure = std::current_exception();
+    }
+}
+
+// The worker: the job it was started for, then each one that waited for it.
+void work(std::shared_ptr<Job> job)
+{
+    Loads& l = loads();
+    while (job) {
+        run(*job);
         {
-            std::lock_guard<std::mutex> lock(loading->mutex);
-            loading->picture = std::move(picture);
-            loading->failure = failure;
-            loading->done = true;
+            std::lock_guard<std::mutex> lock(l.mutex);
+            job->ended = true;
+            // Under the lock: a load that goes meanwhile waits for this.
+            if (job->receiver)
+                QMetaObject::invokeMethod(job->receiver, job->whenEnded, Qt::QueuedConnection);
+            job = std::exchange(l.next, nullptr);
+            l.working = job != nullptr;
         }
-        loading->doneSignal.notify_all();
-    });
-    auto done = [&] {
-        std::lock_guard<std::mutex> lock(loading->mutex);
-        return loading->done;
-    };
-    bool finished;
-    {
-        std::unique_lock<std::mutex> lock(loading->mutex);
-        finished = loading->doneSignal.wait_for(lock, quietWait, [&] { return loading->done; });
+        l.ended.notify_all();
     }
-    if (!finished) {
-        if (whenSlow)
-            whenSlow();
-        // Whoever ends the window sets `stop`; the program's end ends the loop.
-        QEventLoop loop;
-        QTimer watch;
-        QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
-            if (stop || done())
-                loop.quit();
-        });
-        watch.start(10);
-        loop.exec();
-    }
-    if (!done() || stop) {
-        // A JPEG or a bitmap stops within a row or so; a photo of another
-        // format ends on its own, and nobody waits for it.
-        loading->cancel = true;
-        thread.detach();
-        throw DecodeCancelled();
-    }
-    thread.join();
-    if (loading->failure)
-        std::rethrow_exception(loading->failure);
-    return std::move(*loading->picture);
 }
 
 } // namespace
 
-TShownPicture LoadForScreen(std::unique_ptr<TStream> stream, bool jpeg, QSize area, FitRule rule,
-                            std::atomic<bool>& stop, const std::function<void()>& whenSlow)
+TPictureLoad::TPictureLoad(Decode decode, QObject* receiver, std::function<void()> ended)
+    : job_(std::make_shared<Job>())
 {
-    std::shared_ptr<TStream> source(std::move(stream));
-    return loadBeside([=](const std::atomic<bool>& cancel) { return LoadShownPicture(*source, jpeg, area, rule, &cancel); },
-                      stop, whenSlow);
+    job_->decode = std::move(decode);
+    job_->receiver = receiver;
+    job_->whenEnded = std::move(ended);
+    Loads& l = loads();
+    std::lock_guard<std::mutex> lock(l.mutex);
+    if (l.working) {
+        l.next = job_;   // only one view is ever open: no other load waits
+        return;
+    }
+    l.working = true;
+    // The worker ends on its own; the program's end does not wait for it.
+    std::thread(work, job_).detach();
 }
 
-TShownPicture LoadPhotoForScreen(const QString& fileName, quint32 background, QSize area, FitRule rule,
-                                 std::atomic<bool>& stop, const std::function<void()>& whenSlow)
+TPictureLoad::~TPictureLoad()
 {
-    return loadBeside(
-        [=](const std::atomic<bool>&) {
-            TShownPicture shown;
-            shown.Image = ReadPhoto(fileName, background, fileName);
-            shown.Halvings = halvingsToFit(shown.Image.width(), shown.Image.height(), area.width(), area.height(), rule);
-            shown.Size = QSize(shown.Image.width() >> shown.Halvings, shown.Image.height() >> shown.Halvings);
-            return shown;
-        },
-        stop, whenSlow);
+    Loads& l = loads();
+    std::lock_guard<std::mutex> lock(l.mutex);
+    job_->receiver = nullptr;
+    job_->cancel = true;
+    if (l.next == job_)
+        l.next = nullptr;
+}
+
+bool TPictureLoad::WaitFor(std::chrono::milliseconds most)
+{
+    Loads& l = loads();
+    std::unique_lock<std::mutex> lock(l.mutex);
+    return l.ended.wait_for(lock, most, [&] { return job_->ended; });
+}
+
+TShownPicture TPictureLoad::Take()
+{
+    std::lock_guard<std::mutex> lock(loads().mutex);
+    if (!job_->ended)
+        throw DecodeCancelled();
+    if (job_->failure)
+        std::rethrow_exception(job_->failure);
+    return std::move(*job_->picture);
+}
+
+TPictureLoad::Decode DecodeOfFile(std::shared_ptr<TStream> stream, bool jpeg, QSize area, FitRule rule)
+{
+    return [=](const std::atomic<bool>& cancel) { return LoadShownPicture(*stream, jpeg, area, rule, &cancel); };
+}
+
+TPictureLoad::Decode DecodeOfPhoto(const QString& fileName, quint32 background, QSize area, FitRule rule)
+{
+    return [=](const std::atomic<bool>&) {
+        TShownPicture shown;
+        shown.Image = ReadPhoto(fileName, background, fileName);
+        shown.Halvings = halvingsToFit(shown.Image.width(), shown.Image.height(), area.width(), area.height(), rule);
+        shown.Size = QSize(shown.Image.width() >> shown.Halvings, shown.Image.height() >> shown.Halvings);
+        return shown;
+    };
 }

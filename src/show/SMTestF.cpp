@@ -3,7 +3,6 @@
 #include "controls/EnhImage.h"
 #include "picture/JPEGBitmap.h"
 #include "picture/PhotoConverter.h"
-#include "project/Project.h"
 #include "project/SaverSettings.h"
 #include "show/PictureLoad.h"
 #include "show/PictureSource.h"
@@ -11,34 +10,61 @@
 #include "toolkit/Files.h"
 #include "toolkit/Graphics.h"
 
-TSMTestForm::TSMTestForm(QWidget* parent) : TFullScreenForm(Project().Settings.BackgroundColor, true, parent)
+namespace {
+// How long a decode may keep the window's thread before the window shows,
+// empty, beside it: a photo is usually done by then, and one that fails at
+// once is reported without a window.
+constexpr std::chrono::milliseconds quietWait{200};
+} // namespace
+
+TSMTestForm::TSMTestForm(quint32 backgroundColor, QWidget* parent)
+    : TFullScreenForm(backgroundColor, true, parent), background_(backgroundColor)
 {
     setObjectName(QStringLiteral("SMTestForm"));
 }
 
+// A decode still under way goes on unseen, or stops.
+TSMTestForm::~TSMTestForm() = default;
+
 void TSMTestForm::LoadPictureFile(const QString& fileName)
 {
     PictureFileName = fileName;
-    TBitmap& holder = PictureFor(fileName);
-    // A decode that takes long shows the window, empty, so that a key can
-    // end it; one that fails at once never shows it.
-    const auto showEmpty = [this] {
-        setWindowModality(Qt::ApplicationModal);
-        show();
-    };
+    PictureFor(fileName);
     // Locate shows a photo of another format as it will come in.
-    const TShownPicture shown =
+    load_ = std::make_unique<TPictureLoad>(
         IsConvertedPhotoName(fileName)
-            ? LoadPhotoForScreen(fileName, Project().Settings.BackgroundColor, ScreenSize(), FitRule::AtLeastAsLarge,
-                                 StopLoading, showEmpty)
-            : LoadForScreen(std::make_unique<THandleStream>(fileName, TFileStream::fmOpenRead), IsJpeg, ScreenSize(),
-                            FitRule::AtLeastAsLarge, StopLoading, showEmpty);
-    holder.SetImage(shown.Image);
+            ? DecodeOfPhoto(fileName, background_, ScreenSize(), FitRule::AtLeastAsLarge)
+            : DecodeOfFile(std::make_shared<THandleStream>(fileName, TFileStream::fmOpenRead), IsJpeg, ScreenSize(),
+                           FitRule::AtLeastAsLarge),
+        this, [this] { pictureDecoded(); });
+    if (load_->WaitFor(quietWait))
+        takePicture();
+}
+
+void TSMTestForm::takePicture()
+{
+    const std::unique_ptr<TPictureLoad> load = std::move(load_);
+    const TShownPicture shown = load->Take();
+    CurrentPicture().SetImage(shown.Image);
     shownSize_ = shown.Size;
     halvings_ = shown.Halvings;
     loaded_ = true;
     if (isVisible())
         activateOnce();
+}
+
+void TSMTestForm::pictureDecoded()
+{
+    if (!load_)
+        return;   // taken already, within the quiet wait
+    try {
+        takePicture();
+    } catch (...) {
+        // Told once the window is gone: the report must not lie beneath it.
+        failure_ = std::current_exception();
+        hide();
+        done(QDialog::Rejected);
+    }
 }
 
 void TSMTestForm::FormActivate()
@@ -76,33 +102,37 @@ void TSMTestForm::keyPressEvent(QKeyEvent*) { reject(); }
 
 void TSMTestForm::FormMouseDown() { reject(); }
 
-static void viewPicture(const QString& fileName)
+void TSMTestForm::done(int r)
 {
-    TSMTestForm form;
+    load_.reset();   // a decode still under way is no longer wanted
+    TFullScreenForm::done(r);
+}
+
+static void viewPicture(const QString& fileName, quint32 backgroundColor)
+{
+    TSMTestForm form(backgroundColor);
     if (!FileExists(fileName)) {
         form.FormClose();
         ShowError(MissingGraphicText(fileName));
         return;
     }
+    std::exception_ptr failure;
     try {
         form.LoadPictureFile(fileName);
-    } catch (const DecodeCancelled&) {
-        form.FormClose();   // a key ended it while it was still decoding
-        return;
-    } catch (const std::exception& e) {
-        form.hide();   // had a slow decode shown it, the report must not lie beneath it
-        form.FormClose();
-        ShowExceptionReport(e);
-        return;
+        form.exec();
+        failure = form.Failure();
+    } catch (...) {
+        failure = std::current_exception();
     }
-    if (form.StopLoading)
-        return;   // ended by a key just as the decode finished
-    form.exec();
+    if (!failure)
+        return;
+    form.FormClose();
+    RunCommand([&] { std::rethrow_exception(failure); });
 }
 
-void ViewPicture(const QString& fileName)
+void ViewPicture(const QString& fileName, quint32 backgroundColor)
 {
-    viewPicture(fileName);
+    viewPicture(fileName, backgroundColor);
     // The picture went with the window; its memory need not wait for the next.
     ReleaseSparePictureMemory();
 }

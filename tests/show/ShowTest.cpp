@@ -322,7 +322,7 @@ struct View {
         form.LoadPictureFile(name);
         form.FormActivate();
     }
-    TSMTestForm form;
+    TSMTestForm form{0};
 };
 } // namespace
 
@@ -344,7 +344,7 @@ TEST_F(ShowTest, ThePortraitPhotoInTheViewStandsUprightAndCentred)
 {
     TempFolder t;
     WriteAll(t.File("PHONE.JPG"), OrientedJpeg(StoredOnItsSide(), 6));
-    TSMTestForm form;
+    TSMTestForm form{0};
     form.Panel1->setGeometry(0, 0, 1024, 768);
     form.LoadPictureFile("PHONE.JPG");
     form.FormActivate();
@@ -352,7 +352,7 @@ TEST_F(ShowTest, ThePortraitPhotoInTheViewStandsUprightAndCentred)
     EXPECT_TRUE(Reddish(form.JpegPicture->Image().pixel(270, 10)));
     // Turned the other way (8), the corner is at the bottom left.
     WriteAll(t.File("OTHER.JPG"), OrientedJpeg(StoredOnItsSide(), 8));
-    TSMTestForm other;
+    TSMTestForm other{0};
     other.Panel1->setGeometry(0, 0, 1024, 768);
     other.LoadPictureFile("OTHER.JPG");
     other.FormActivate();
@@ -388,7 +388,7 @@ TEST_F(ShowTest, ASlowDecodeShowsTheEmptyViewThenThePictureAndAKeyCloses)
         }
     });
     poll->start(20);
-    ViewPicture("SLOW.JPG");
+    ViewPicture("SLOW.JPG", 0);
     EXPECT_TRUE(emptyFirst) << "the view waited unseen";
     EXPECT_TRUE(pictureThen) << "the picture never came, or the view was not modal";
     EXPECT_TRUE(rec.Messages.isEmpty()) << rec.Texts().join("; ").toStdString();
@@ -405,8 +405,8 @@ TEST_F(ShowTest, ViewReportsMissingAndUndecodableFilesAndReturns)
         opened = true;
         w->close();
     });
-    ViewPicture("*.BMP;*.JPG");
-    ViewPicture("BAD.BMP");
+    ViewPicture("*.BMP;*.JPG", 0);
+    ViewPicture("BAD.BMP", 0);
     watch.Cancel();
     EXPECT_FALSE(opened);
     ASSERT_EQ(rec.Messages.size(), 2);
@@ -430,9 +430,9 @@ TEST_F(ShowTest, ViewOpensByPathOrBareNameAndAnyKeyCloses)
         QTest::keyClick(w, Qt::Key_Control);
     };
     OnNextModal(closeByKey);
-    ViewPicture("PIC.BMP");
+    ViewPicture("PIC.BMP", 0);
     OnNextModal(closeByKey);
-    ViewPicture(t.File("pic.bmp"));
+    ViewPicture(t.File("pic.bmp"), 0);
     EXPECT_EQ(views, 2);
     EXPECT_TRUE(rec.Messages.isEmpty());
 }
