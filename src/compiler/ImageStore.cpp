@@ -1,6 +1,7 @@
 #include "compiler/ImageStore.h"
 
 #include "project/Project.h"
+#include "toolkit/FileCopy.h"
 
 #include <QFile>
 
@@ -57,79 +58,6 @@ void WriteRecord(TFileStream& store, const SaverSettings& settings, const QStrin
     const SettingsBytes bytes = settings.Encode();
     if (store.Write(bytes.data(), bytes.size()) != bytes.size())
         throw ECompileError(ShortWriteText(storeName));
-}
-
-// Bytes handed to the kernel per call: large, so that a copy takes a call or
-// two, and no more than one call may move.
-constexpr std::size_t KernelCopyChunk = std::size_t(1) << 30;
-
-// The write failed for want of room (disk full, quota, file-size limit).
-bool OutOfRoom(int err) { return err == ENOSPC || err == EFBIG || err == EDQUOT; }
-
-// The system offers no kernel copy between these two files (an old kernel, a
-// filter, two file systems, one that cannot): the plain loop does it.
-bool NoKernelCopy(int err)
-{
-    return err == ENOSYS || err == EXDEV || err == EINVAL || err == EOPNOTSUPP || err == EPERM
-        || err == ETXTBSY;
-}
-
-int CopyBlocks(int from, int to, std::int64_t limit)
-{
-    const std::unique_ptr<char[]> block(new char[CopyBlockSize]);
-    while (limit > 0) {
-        const ssize_t got = ::read(from, block.get(), std::size_t(std::min<std::int64_t>(CopyBlockSize, limit)));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            throw EInOutError(IOCodeFromErrno(errno));
-        if (got == 0)
-            break;
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t w = ::write(to, block.get() + done, std::size_t(got - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w == 0 || (w < 0 && OutOfRoom(errno)))
-                return cfShortWrite;
-            if (w < 0)
-                throw EInOutError(IOCodeFromErrno(errno));
-            done += w;
-        }
-        limit -= got;
-    }
-    return cfOK;
-}
-
-// Copies from `from`'s position to its end, but no more than `limit` bytes,
-// to `to` at its position; both positions move past the bytes copied. The
-// kernel copies where it can: no byte passes through this process, and file
-// systems that can share blocks copy none at all.
-int CopyRest(int from, int to, std::int64_t limit = std::numeric_limits<std::int64_t>::max())
-{
-    bool copied = false;
-    while (limit > 0) {
-        const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr,
-                                            std::size_t(std::min<std::int64_t>(limit, KernelCopyChunk)), 0);
-        if (n > 0) {
-            copied = true;
-            limit -= n;
-        } else if (n == 0) {
-            // The end; though some file systems read as empty through this
-            // call alone, so where it copied nothing the loop looks again.
-            if (copied)
-                return cfOK;
-            break;
-        } else if (errno == EINTR) {
-            continue;
-        } else if (OutOfRoom(errno)) {
-            return cfShortWrite;
-        } else if (NoKernelCopy(errno)) {
-            break;
-        } else {
-            throw EInOutError(IOCodeFromErrno(errno));
-        }
-    }
-    return CopyBlocks(from, to, limit);
 }
 
 // The copy helpers answer with their codes alone; why their last open
@@ -240,7 +168,7 @@ BuiltSaver BuildSaverBeside(const QString& player, const QString& saverName,
         const std::unique_ptr<TFileStream> saver = TryOpen(temp, TFileStream::fmOpenReadWrite);
         if (!saver)
             throw SaverNotWritten{false, lastOpenFailure};
-        if (CopyRest(from->Handle(), saver->Handle()) != cfOK)
+        if (!CopyFileRange(from->Handle(), saver->Handle()))
             throw SaverNotWritten{true, 101};
         writeRest(*saver);
         struct stat playerInfo;
@@ -279,7 +207,7 @@ void WriteWindowsSaver(const QString& player, int source, qint64 storeAt, const 
     const BuiltSaver built = BuildSaverBeside(player, saverName, [&](TFileStream& saver) {
         if (::lseek(source, storeAt, SEEK_SET) < 0)
             throw EInOutError(IOCodeFromErrno(errno));
-        if (CopyRest(source, saver.Handle()) != cfOK)
+        if (!CopyFileRange(source, saver.Handle()))
             throw SaverNotWritten{true, 101};
     });
     if (::renameat(AT_FDCWD, native(built.Temp).constData(), dir.get(), native(saverName).constData()) != 0) {
@@ -354,7 +282,7 @@ void WriteStore(SaverSettings& settings, const QStringList& pictureList, const O
         ImageEntry& entry = scratch[i];
         SetSlotName(entry, pictureList[qsizetype(i)].left(MaxNameLength));
         const qint64 offset = target.Position() - start;
-        if (CopyRest(pictures[i]->Handle(), target.Handle(), MaxStoreSize - offset + 1) != cfOK)
+        if (!CopyFileRange(pictures[i]->Handle(), target.Handle(), MaxStoreSize - offset + 1))
             throw ECompileError(ShortWriteText(targetName));
         const qint64 end = target.Position() - start;
         if (end > MaxStoreSize)
@@ -412,7 +340,7 @@ int AppendFileTo(const QString& source, TFileStream& target)
     const std::unique_ptr<TFileStream> from = TryOpen(source, TFileStream::fmOpenRead);
     if (!from)
         return cfCannotOpen;
-    const int result = CopyRest(from->Handle(), target.Handle());
+    const int result = CopyFileRange(from->Handle(), target.Handle()) ? cfOK : cfShortWrite;
     from->Close();
     return result;
 }
@@ -427,7 +355,7 @@ int CopyWholeFile(const QString& source, const QString& target)
     const std::unique_ptr<TFileStream> to = TryOpen(target, TFileStream::fmCreate);
     if (!to)
         return cfCannotCreate;
-    const int result = CopyRest(from->Handle(), to->Handle());
+    const int result = CopyFileRange(from->Handle(), to->Handle()) ? cfOK : cfShortWrite;
     to->Close();
     from->Close();
     return result;

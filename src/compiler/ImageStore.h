@@ -9,6 +9,7 @@
 // store, nothing else.
 #include "project/Project.h"
 #include "project/SaverSettings.h"
+#include "toolkit/FileCopy.h"
 #include "toolkit/Files.h"
 
 #include <QString>
@@ -29,12 +30,6 @@ enum : int {
     cfCannotCreate = 3,   // the target cannot be created
     cfShortWrite = 4,     // a block was written shorter than it was read
 };
-
-// Block size of the copy helpers. The copies used to go in 2048-byte blocks;
-// at one read and one write per block a compile of 100 MB spent most of its
-// time in system calls (four times as long as `cat`). The block size changes
-// nothing in the files written.
-constexpr int CopyBlockSize = 1024 * 1024;
 
 // The Windows screensaver, WINDOWS/NAME.SCR in the project folder: the
 // Windows player GLIMMER.EXE followed by the same image store. Made by a
@@ -94,12 +89,12 @@ std::optional<QString> FirstMissingPicture(const SaverSettings& settings);
 // Whatever was written stays on disk; the caller removes it.
 void PackImageStore(SaverSettings& settings, const QStringList& pictureList, const QString& storeName);
 
-// Copies `source` to `target` (created or truncated) in blocks of
-// CopyBlockSize bytes. Returns one of the cf codes; read and write errors
-// other than a full disk throw EInOutError.
+// Copies `source` to `target` (created or truncated), by CopyFileRange.
+// Returns one of the cf codes; read and write errors other than a full disk
+// throw EInOutError.
 int CopyWholeFile(const QString& source, const QString& target);
 
-// Appends the whole of `source` to `target` at its current position, in
-// blocks of CopyBlockSize bytes. Returns cfOK, cfCannotOpen or cfShortWrite;
-// `target` stays open.
+// Appends the whole of `source` to `target` at its current position, by
+// CopyFileRange. Returns cfOK, cfCannotOpen or cfShortWrite; `target` stays
+// open.
 int AppendFileTo(const QString& source, TFileStream& target);

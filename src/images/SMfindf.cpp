@@ -8,6 +8,7 @@
 #include "show/SMTestF.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/FileControls.h"
+#include "toolkit/FileCopy.h"
 #include "toolkit/FileTwins.h"
 #include "toolkit/Files.h"
 #include "toolkit/Help.h"
@@ -26,13 +27,11 @@
 #include <functional>
 #include <memory>
 #include <utility>
-#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 static constexpr int HelpBrowseAndCopy = 110;
-static constexpr std::size_t CopyBufferSize = 8192;
 
 static void writeNewFile(const QString& destination, const std::function<void(TFileStream&)>& fill);
 
@@ -329,6 +328,8 @@ static void writeNewFile(const QString& destination, const std::function<void(TF
 
 void CopyPictureFile(const QString& source, const QString& sourceText, const QString& destination)
 {
+    // Opened once and checked (an ordinary file, opened without waiting);
+    // the copy is read from what was opened.
     std::unique_ptr<TFileStream> in;
     try {
         in = std::make_unique<TFileStream>(source, TFileStream::fmOpenRead);
@@ -336,14 +337,8 @@ void CopyPictureFile(const QString& source, const QString& sourceText, const QSt
         throw EGlimmerError(QStringLiteral("Cannot open file %1").arg(sourceText));
     }
     writeNewFile(destination, [&](TFileStream& out) {
-        std::vector<char> buffer(CopyBufferSize);
-        for (;;) {
-            const std::size_t n = in->Read(buffer.data(), buffer.size());
-            if (n > 0)
-                out.WriteBuffer(buffer.data(), n);
-            if (n < buffer.size())
-                break;
-        }
+        if (!CopyFileRange(in->Handle(), out.Handle()))
+            throw EInOutError(101);
     });
 }
 

@@ -1,5 +1,6 @@
 #include "toolkit/FileTwins.h"
 
+#include "toolkit/FileCopy.h"
 #include "toolkit/Files.h"
 
 #include <cerrno>
@@ -42,9 +43,8 @@ void MakeTwin(TFileStream& source, const QString& newName)
     const QByteArray created = NativePath(out->FileName());
     try {
         source.Seek(0, SEEK_SET);
-        std::vector<char> block(BlockSize);
-        while (const std::size_t n = source.Read(block.data(), block.size()))
-            out->WriteBuffer(block.data(), n);
+        if (!CopyFileRange(source.Handle(), out->Handle()))
+            throw EInOutError(101);
         out->Close();
     } catch (...) {
         out.reset();
