@@ -9,13 +9,13 @@
 namespace {
 void checkStore(const player::StoreView& s, const std::uint8_t* data, std::size_t size)
 {
-    PLAIN_CHECK(s.Data >= data && s.Size <= size && std::uint64_t(s.Data - data) <= size - s.Size);
-    PLAIN_CHECK(s.Settings.ImageCount >= 1 && s.Settings.ImageCount <= player::MaxImages);
-    PLAIN_CHECK(s.Settings.FloatSpeed >= player::MinFloatSpeed && s.Settings.FloatSpeed <= player::MaxFloatSpeed);
-    for (int k = 1; k <= s.Settings.ImageCount; ++k) {
-        PLAIN_CHECK(s.PictureData(k) >= s.Data + player::SaverSettingsSize);
-        PLAIN_CHECK(std::uint64_t(s.PictureData(k) - s.Data) + s.PictureSize(k) <= s.Size);
-        PLAIN_CHECK(!s.Settings.Slot(k).Name().empty());
+    PLAIN_CHECK(s.data >= data && s.size <= size && std::uint64_t(s.data - data) <= size - s.size);
+    PLAIN_CHECK(s.settings.ImageCount >= 1 && s.settings.ImageCount <= MaxImages);
+    PLAIN_CHECK(s.settings.FloatSpeed >= MinFloatSpeed && s.settings.FloatSpeed <= MaxFloatSpeed);
+    for (int k = 1; k <= s.settings.ImageCount; ++k) {
+        PLAIN_CHECK(s.pictureData(k) >= s.data + SaverSettingsSize);
+        PLAIN_CHECK(std::uint64_t(s.pictureData(k) - s.data) + s.pictureSize(k) <= s.size);
+        PLAIN_CHECK(!s.settings.Slot(k).Name().empty());
     }
     const std::string text = player::describeStore(s, "FUZZ");
     for (const char c : text)
@@ -26,7 +26,7 @@ void checkStore(const player::StoreView& s, const std::uint8_t* data, std::size_
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const player::ImageSize image = player::executableImageSize(data, size);
-    PLAIN_CHECK(image.Ok() ? image.End <= size : image.End == 0);
+    PLAIN_CHECK(image.ok() ? image.end <= size : image.end == 0);
     try {
         checkStore(player::readAttachedStore(data, size), data, size);
     } catch (const player::StoreError&) {

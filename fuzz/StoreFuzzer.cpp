@@ -12,16 +12,16 @@ namespace {
 
 void checkStore(const player::StoreView& store, const std::uint8_t* data, std::size_t size)
 {
-    PLAIN_CHECK(store.Data >= data && store.Size <= size && std::uint64_t(store.Data - data) <= size - store.Size);
-    const player::SaverSettings& s = store.Settings;
-    PLAIN_CHECK(s.ImageCount >= 1 && s.ImageCount <= player::MaxImages);
+    PLAIN_CHECK(store.data >= data && store.size <= size && std::uint64_t(store.data - data) <= size - store.size);
+    const SaverSettings& s = store.settings;
+    PLAIN_CHECK(s.ImageCount >= 1 && s.ImageCount <= MaxImages);
     const ShowSettings show = showSettingsOf(s);
     PLAIN_CHECK(show.timer1Interval() >= 1 && show.timer1Interval() <= 1000);
     player::StorePictures pictures(store);
     for (int k = 1; k <= s.ImageCount; ++k) {
-        const player::ImageEntry& e = s.Slot(k);
-        PLAIN_CHECK(e.Offset >= player::SaverSettingsSize && e.Size >= 0);
-        PLAIN_CHECK(std::uint64_t(e.Offset) + std::uint64_t(e.Size) <= store.Size);
+        const ImageEntry& e = s.Slot(k);
+        PLAIN_CHECK(e.Offset >= SaverSettingsSize && e.Size >= 0);
+        PLAIN_CHECK(std::uint64_t(e.Offset) + std::uint64_t(e.Size) <= store.size);
         PLAIN_CHECK(pictures.exists(k));
         // Smaller budgets than the show's keep each input quick.
         DecodeBudget budget;

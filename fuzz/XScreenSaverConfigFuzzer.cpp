@@ -10,15 +10,15 @@
 namespace {
 const std::string program = "/home/fuzz/My Savers/SUNSET.SCR";
 
-bool ours(const player::ProgramEntry& e) { return player::commandProgram(e.Command) == program; }
+bool ours(const player::ProgramEntry& e) { return player::commandProgram(e.command) == program; }
 
 std::vector<std::string> others(const std::string& text)
 {
     std::vector<std::string> commands;
     if (const auto r = player::findPrograms(text))
-        for (const auto& e : r->Entries)
+        for (const auto& e : r->entries)
             if (!ours(e))
-                commands.push_back(e.Command);
+                commands.push_back(e.command);
     return commands;
 }
 } // namespace
@@ -28,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string before(reinterpret_cast<const char*>(data), size);
     const auto list = player::findPrograms(before);
     if (list)
-        for (const auto& e : list->Entries)
-            PLAIN_CHECK(e.Begin <= e.End && e.End <= before.size());
+        for (const auto& e : list->entries)
+            PLAIN_CHECK(e.begin <= e.end && e.end <= before.size());
     std::string text = before;
     const std::string line = player::entryLine("Sunset (Glimmer)", player::entryCommand(program));
     const player::Change added = player::addProgram(text, line, ours);
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A list whose reading the new line changes (a stray quote, a dangling
     // escape at the end) is not held to the rest.
     if (added == player::Change::Added && others(text) == others(before)) {
-        PLAIN_CHECK(ours(after->Entries.back()) && after->Entries.back().Enabled);
+        PLAIN_CHECK(ours(after->entries.back()) && after->entries.back().enabled);
         std::string removed = text;
         PLAIN_CHECK(player::removePrograms(removed, ours) == player::Change::Removed);
         PLAIN_CHECK(others(removed) == others(before));

@@ -32,8 +32,8 @@ std::string lower(std::string_view s)
 PlayerArgs usage(std::string problem)
 {
     PlayerArgs a;
-    a.Mode = RunMode::Usage;
-    a.Problem = std::move(problem);
+    a.mode = RunMode::Usage;
+    a.problem = std::move(problem);
     return a;
 }
 
@@ -77,110 +77,165 @@ bool parseWindowId(std::string_view text, std::uint64_t& id)
     return true;
 }
 
-PlayerArgs parseCommandLine(const std::vector<std::string_view>& args)
-{
-    // What was asked, gathered first: the order of options does not matter.
+namespace {
+
+// What the arguments asked for, gathered before anything is decided: the
+// order of options does not matter.
+struct Asked {
     bool fullScreen = false, config = false, install = false, uninstall = false, help = false;
     bool haveWindowId = false;
     int rootOrWindow = 0;   // the last of --root (1) and --window (2), as X resources go
     int windowsOptions = 0;
-    PlayerArgs a;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
+};
+
+// The arguments one at a time, and each option's value when it takes one.
+class Arguments {
+public:
+    explicit Arguments(const std::vector<std::string_view>& args) : args_(args) {}
+    bool next(std::string_view& arg)
+    {
+        if (at_ >= args_.size())
+            return false;
+        arg = args_[at_++];
+        return true;
+    }
+    bool value(std::string_view& out) { return next(out); }
+
+private:
+    const std::vector<std::string_view>& args_;
+    std::size_t at_ = 0;
+};
+
+// One of Windows' options (/s, /c[:N], /p N, /p:N), `low` in lower case with
+// "/" for its dash; false when `arg` is none. `problem` says what was wrong.
+bool takeWindowsOption(std::string_view arg, const std::string& low, Arguments& in, Asked& asked, PlayerArgs& a,
+                       std::string& problem)
+{
+    if (low == "/s") {
+        asked.fullScreen = true;
+    } else if (low == "/c" || low.rfind("/c:", 0) == 0) {
+        asked.config = true;
+        if (low.size() > 3 && !parseWindowId(arg.substr(3), a.windowId))
+            problem = "not a window: " + std::string(arg.substr(3));
+    } else if (low == "/p" || low.rfind("/p:", 0) == 0) {
+        std::string_view id = arg.substr(std::min<std::size_t>(3, arg.size()));
+        if (low == "/p" && !in.value(id))
+            problem = "/p needs a window";
+        else if (!parseWindowId(id, a.windowId))
+            problem = "not a window: " + std::string(id);
+        asked.haveWindowId = true;
+    } else {
+        return false;
+    }
+    ++asked.windowsOptions;
+    return true;
+}
+
+// One X option, `x` its name without dashes; what was wrong, or nothing.
+std::string takeXOption(std::string_view arg, std::string_view x, Arguments& in, Asked& asked, PlayerArgs& a)
+{
+    std::string_view v;
+    if (x == "window-id") {
+        if (!in.value(v))
+            return std::string(arg) + " needs a window";
+        if (!parseWindowId(v, a.windowId))
+            return "not a window: " + std::string(v);
+        asked.haveWindowId = true;
+    } else if (x == "x11" || x == "wayland") {
+        const Windowing w = x == "x11" ? Windowing::X11 : Windowing::Wayland;
+        if (a.through != Windowing::Either && a.through != w)
+            return "--x11 and --wayland do not go together";
+        a.through = w;
+    } else if (x == "root") {
+        asked.rootOrWindow = 1;
+    } else if (x == "window") {
+        asked.rootOrWindow = 2;
+    } else if (x == "display") {
+        if (!in.value(v))
+            return std::string(arg) + " needs a display";
+        a.displayName = std::string(v);
+    } else if (among(ignoredWithValue, x)) {
+        if (!in.value(v))
+            return std::string(arg) + " needs a value";
+    } else if (!among(ignoredFlags, x)) {
+        return "unknown option " + std::string(arg);
+    }
+    return {};
+}
+
+// Every argument into `asked` and `a`; what was wrong, or nothing.
+std::string gather(Arguments in, Asked& asked, PlayerArgs& a)
+{
+    std::string_view arg;
+    while (in.next(arg)) {
         std::string low = lower(arg);
         // Windows' own options come with "-" as well as "/" from some
         // launchers; none of them is an X option.
         if (low == "-s" || low == "-c" || low == "-p" || low.rfind("-c:", 0) == 0 || low.rfind("-p:", 0) == 0)
             low[0] = '/';
-        auto value = [&](std::string_view& out) {
-            if (i + 1 >= args.size())
-                return false;
-            out = args[++i];
-            return true;
-        };
-        if (low == "/s") {
-            fullScreen = true, ++windowsOptions;
-        } else if (low == "/c" || low.rfind("/c:", 0) == 0) {
-            config = true, ++windowsOptions;
-            if (low.size() > 3 && !parseWindowId(arg.substr(3), a.WindowId))
-                return usage("not a window: " + std::string(arg.substr(3)));
-        } else if (low == "/p" || low.rfind("/p:", 0) == 0) {
-            std::string_view id = arg.substr(std::min<std::size_t>(3, arg.size()));
-            if (low == "/p" && !value(id))
-                return usage("/p needs a window");
-            if (!parseWindowId(id, a.WindowId))
-                return usage("not a window: " + std::string(id));
-            haveWindowId = true, ++windowsOptions;
+        std::string problem;
+        if (takeWindowsOption(arg, low, in, asked, a, problem)) {
+            if (!problem.empty())
+                return problem;
         } else if (arg == "--install") {
-            install = true;
+            asked.install = true;
         } else if (arg == "--uninstall") {
-            uninstall = true;
+            asked.uninstall = true;
         } else if (arg == "--help" || arg == "-help" || arg == "-h") {
-            help = true;
+            asked.help = true;
         } else if (const std::string_view x = xOption(arg); !x.empty()) {
-            std::string_view v;
-            if (x == "window-id") {
-                if (!value(v))
-                    return usage(std::string(arg) + " needs a window");
-                if (!parseWindowId(v, a.WindowId))
-                    return usage("not a window: " + std::string(v));
-                haveWindowId = true;
-            } else if (x == "x11" || x == "wayland") {
-                const Windowing w = x == "x11" ? Windowing::X11 : Windowing::Wayland;
-                if (a.Through != Windowing::Either && a.Through != w)
-                    return usage("--x11 and --wayland do not go together");
-                a.Through = w;
-            } else if (x == "root") {
-                rootOrWindow = 1;
-            } else if (x == "window") {
-                rootOrWindow = 2;
-            } else if (x == "display") {
-                if (!value(v))
-                    return usage(std::string(arg) + " needs a display");
-                a.DisplayName = std::string(v);
-            } else if (among(ignoredWithValue, x)) {
-                if (!value(v))
-                    return usage(std::string(arg) + " needs a value");
-            } else if (!among(ignoredFlags, x)) {
-                return usage("unknown option " + std::string(arg));
-            }
-        } else if (arg == "+rv" || arg == "+synchronous") {
-            // X Toolkit flags that turn an option off.
-        } else {
-            return usage("unknown option " + std::string(arg));
+            if (std::string problem = takeXOption(arg, x, in, asked, a); !problem.empty())
+                return problem;
+        } else if (arg != "+rv" && arg != "+synchronous") {   // X Toolkit flags that turn an option off
+            return "unknown option " + std::string(arg);
         }
     }
-    const int standalone = int(config) + int(install) + int(uninstall) + int(help) + int(fullScreen);
-    if (windowsOptions > 1 || standalone > 1 || (standalone && (haveWindowId || rootOrWindow)))
+    return {};
+}
+
+RunMode modeOf(const Asked& asked)
+{
+    if (asked.help)
+        return RunMode::Help;
+    if (asked.install)
+        return RunMode::Install;
+    if (asked.uninstall)
+        return RunMode::Uninstall;
+    if (asked.config)
+        return RunMode::Config;
+    if (asked.haveWindowId)
+        return RunMode::IntoWindow;
+    if (asked.rootOrWindow == 1)
+        return RunMode::Root;
+    if (asked.rootOrWindow == 2)
+        return RunMode::Window;
+    return RunMode::FullScreen;
+}
+
+} // namespace
+
+PlayerArgs parseCommandLine(const std::vector<std::string_view>& args)
+{
+    Asked asked;
+    PlayerArgs a;
+    if (std::string problem = gather(Arguments(args), asked, a); !problem.empty())
+        return usage(std::move(problem));
+    const int standalone = int(asked.config) + int(asked.install) + int(asked.uninstall) + int(asked.help) + int(asked.fullScreen);
+    if (asked.windowsOptions > 1 || standalone > 1 || (standalone && (asked.haveWindowId || asked.rootOrWindow)))
         return usage("these options do not go together");
-    if (a.Through == Windowing::Wayland && (haveWindowId || rootOrWindow == 1 || !a.DisplayName.empty()))
+    if (a.through == Windowing::Wayland && (asked.haveWindowId || asked.rootOrWindow == 1 || !a.displayName.empty()))
         return usage("--wayland does not go with an X window or display");
-    if (help)
-        a.Mode = RunMode::Help;
-    else if (install)
-        a.Mode = RunMode::Install;
-    else if (uninstall)
-        a.Mode = RunMode::Uninstall;
-    else if (config)
-        a.Mode = RunMode::Config;
-    else if (haveWindowId)
-        a.Mode = RunMode::IntoWindow;
-    else if (rootOrWindow == 1)
-        a.Mode = RunMode::Root;
-    else if (rootOrWindow == 2)
-        a.Mode = RunMode::Window;
-    else
-        a.Mode = RunMode::FullScreen;
-    if (a.Mode != RunMode::IntoWindow && a.Mode != RunMode::Config)
-        a.WindowId = 0;
+    a.mode = modeOf(asked);
+    if (a.mode != RunMode::IntoWindow && a.mode != RunMode::Config)
+        a.windowId = 0;
     return a;
 }
 
 bool usesWayland(const PlayerArgs& args, const char* waylandDisplay)
 {
-    if (args.Through != Windowing::Either)
-        return args.Through == Windowing::Wayland;
-    if (args.Mode == RunMode::IntoWindow || args.Mode == RunMode::Root || !args.DisplayName.empty())
+    if (args.through != Windowing::Either)
+        return args.through == Windowing::Wayland;
+    if (args.mode == RunMode::IntoWindow || args.mode == RunMode::Root || !args.displayName.empty())
         return false;
     return waylandDisplay && *waylandDisplay;
 }

@@ -27,11 +27,11 @@ enum class RunMode { FullScreen, Config, IntoWindow, Root, Window, Install, Unin
 enum class Windowing { Either, X11, Wayland };
 
 struct PlayerArgs {
-    RunMode Mode = RunMode::FullScreen;
-    Windowing Through = Windowing::Either;
-    std::uint64_t WindowId = 0;    // IntoWindow; Config when a parent was given (/c:N)
-    std::string DisplayName;       // -display D, when given
-    std::string Problem;           // Usage: what was wrong
+    RunMode mode = RunMode::FullScreen;
+    Windowing through = Windowing::Either;
+    std::uint64_t windowId = 0;    // IntoWindow; Config when a parent was given (/c:N)
+    std::string displayName;       // -display D, when given
+    std::string problem;           // Usage: what was wrong
 };
 
 // `args` without the program's name.

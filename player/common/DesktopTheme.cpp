@@ -85,13 +85,13 @@ std::string themeStem(const std::string& program)
 // of one name never run each other: glimmer-sunset-1f2e3d4c.scr.
 std::string linkOf(const ThemeRequest& r)
 {
-    const auto folder = std::find_if(r.HackFolders.begin(), r.HackFolders.end(), isFolder);
+    const auto folder = std::find_if(r.hackFolders.begin(), r.hackFolders.end(), isFolder);
     std::uint32_t hash = 2166136261u;   // FNV-1a
-    for (const char c : r.ProgramPath)
+    for (const char c : r.programPath)
         hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
     char hex[9];
     std::snprintf(hex, sizeof hex, "%08x", unsigned(hash));
-    return (folder == r.HackFolders.end() ? r.HackFolders.front() : *folder) + "/" + themeStem(r.ProgramPath) + "-" + hex + ".scr";
+    return (folder == r.hackFolders.end() ? r.hackFolders.front() : *folder) + "/" + themeStem(r.programPath) + "-" + hex + ".scr";
 }
 
 // What stands at `link` when it is there and does not lead to `program`.
@@ -123,7 +123,7 @@ std::optional<std::string> ownerOf(const std::string& file)
     return owner;
 }
 
-std::string themeFolder(const ThemeRequest& r) { return r.DataHome + "/applications/screensavers"; }
+std::string themeFolder(const ThemeRequest& r) { return r.dataHome + "/applications/screensavers"; }
 
 // The theme files (names without a folder) that run `program`.
 std::vector<std::string> themesOf(const ThemeRequest& r)
@@ -137,7 +137,7 @@ std::vector<std::string> themesOf(const ThemeRequest& r)
         if (name.rfind("glimmer-", 0) != 0 || name.size() < 8 || name.substr(name.size() - 8) != ".desktop")
             continue;
         const auto owner = ownerOf(themeFolder(r) + "/" + name);
-        if (owner && sameFile(*owner, r.ProgramPath))
+        if (owner && sameFile(*owner, r.programPath))
             out.push_back(name);
     }
     ::closedir(dir);
@@ -169,12 +169,12 @@ std::string escapedValue(const std::string& text)
 std::string hostsText(const ThemeRequest& r)
 {
     std::string out;
-    for (std::size_t i = 0; i < r.Hosts.size(); ++i)
-        out += (i == 0 ? "" : i + 1 == r.Hosts.size() ? " and " : ", ") + r.Hosts[i];
+    for (std::size_t i = 0; i < r.hosts.size(); ++i)
+        out += (i == 0 ? "" : i + 1 == r.hosts.size() ? " and " : ", ") + r.hosts[i];
     return out;
 }
 
-bool hosts(const ThemeRequest& r, const char* name) { return std::find(r.Hosts.begin(), r.Hosts.end(), name) != r.Hosts.end(); }
+bool hosts(const ThemeRequest& r, const char* name) { return std::find(r.hosts.begin(), r.hosts.end(), name) != r.hosts.end(); }
 
 std::string choosingAdvice(const ThemeRequest& r, const std::string& id)
 {
@@ -217,23 +217,23 @@ std::string themeExec(const std::vector<std::string>& arguments)
 
 InstallResult installDesktopTheme(const ThemeRequest& r)
 {
-    if (r.ProgramPath.empty() || r.ProgramPath[0] != '/')
+    if (r.programPath.empty() || r.programPath[0] != '/')
         return failed("The screensaver cannot tell where its own file is.");
-    if (r.DataHome.empty() || r.DataHome[0] != '/')
+    if (r.dataHome.empty() || r.dataHome[0] != '/')
         return failed("There is no home folder (HOME is not set), so the screensaver themes cannot be found.");
     // Glimmer's launcher where it is installed; else a link of this file in
     // a hack folder, which only root can make.
-    std::string program = r.Launcher, link;
-    std::vector<std::string> command = {r.Launcher, r.ProgramPath, "--root"};
-    if (!exists(r.Launcher)) {
+    std::string program = r.launcher, link;
+    std::vector<std::string> command = {r.launcher, r.programPath, "--root"};
+    if (!exists(r.launcher)) {
         program = link = linkOf(r);
         command = {link, "--root"};
-        if (const auto other = somethingElseAt(link, r.ProgramPath))
+        if (const auto other = somethingElseAt(link, r.programPath))
             return failed("The screensaver theme was not written: " + link + " is there already, " + *other +
                           ", not to this screensaver. Rename this screensaver or move it to another folder, then run --install again.");
     }
     const std::string exec = themeExec(command);
-    if (exec.empty() || themeExec({r.ProgramPath}).empty())
+    if (exec.empty() || themeExec({r.programPath}).empty())
         return failed("The path of this screensaver holds a character that a theme file cannot pass on (a line break, another "
                       "control character, a % or bytes that are not UTF-8). Move it to a plainly named folder and run --install again.");
 
@@ -243,16 +243,16 @@ InstallResult installDesktopTheme(const ThemeRequest& r)
     // The theme of this file, when there is one; else the first free name.
     std::vector<std::string> ours = themesOf(r);
     std::string name = ours.empty() ? std::string() : ours.front();
-    const std::string stem = themeStem(r.ProgramPath);
+    const std::string stem = themeStem(r.programPath);
     for (int n = 1; name.empty(); ++n) {
         const std::string candidate = stem + (n == 1 ? "" : "-" + std::to_string(n)) + ".desktop";
         if (!exists(themeFolder(r) + "/" + candidate))
             name = candidate;
     }
     const std::string file = themeFolder(r) + "/" + name;
-    std::string title = SlotNameText(entryName(r.ProgramPath));
+    std::string title = SlotNameText(entryName(r.programPath));
     // A second screensaver of that name is told apart by its folder: "Sunset (Glimmer, old)".
-    if (const std::string folder = SlotNameText(baseName(folderOf(r.ProgramPath))); name != stem + ".desktop" && !folder.empty())
+    if (const std::string folder = SlotNameText(baseName(folderOf(r.programPath))); name != stem + ".desktop" && !folder.empty())
         title.insert(title.size() - 1, ", " + folder);
     const std::string text = "[Desktop Entry]\n"
                              "Type=Application\n"
@@ -264,21 +264,21 @@ InstallResult installDesktopTheme(const ThemeRequest& r)
                              "OnlyShowIn=MATE;XFCE;\n"
                              "StartupNotify=false\n"
                              "Terminal=false\n" +
-                             ownerKey + escapedValue(r.ProgramPath) + "\n";
+                             ownerKey + escapedValue(r.programPath) + "\n";
     if (!replaceFile(file, file, text, 0644, problem))
         return failed("The screensaver theme cannot be written: " + problem + ".");
     const std::string id = "screensavers-" + name.substr(0, name.size() - 8);
     std::string message = "Added \"" + title + "\" to the screensaver themes of " + hostsText(r) + " in " + file + " (the theme " + id + ").\n";
-    if (!link.empty() && !sameFile(link, r.ProgramPath)) {
+    if (!link.empty() && !sameFile(link, r.programPath)) {
         message += hostsText(r) + " runs only programs in its own folders. Glimmer's launcher, which would run this screensaver from there, ";
-        message += r.LauncherElsewhere.empty()
-                       ? "is not in " + folderOf(r.Launcher) + " (Glimmer is not installed, or not with the prefix /usr). Run"
-                       : "is in " + folderOf(r.LauncherElsewhere) + ", where " + hostsText(r) +
+        message += r.launcherElsewhere.empty()
+                       ? "is not in " + folderOf(r.launcher) + " (Glimmer is not installed, or not with the prefix /usr). Run"
+                       : "is in " + folderOf(r.launcherElsewhere) + ", where " + hostsText(r) +
                              " does not look. Install Glimmer with \"sudo make install PREFIX=/usr\" and run --install again, or run";
         message += " this once as root to let it run this screensaver:\n";
         if (!isFolder(folderOf(link)))
             message += "sudo mkdir -p " + quoted(folderOf(link)) + " && ";
-        message += "sudo ln -s " + quoted(r.ProgramPath) + " " + quoted(link) + "\n";
+        message += "sudo ln -s " + quoted(r.programPath) + " " + quoted(link) + "\n";
     }
     return {0, message + choosingAdvice(r, id)};
 }
@@ -286,7 +286,7 @@ InstallResult installDesktopTheme(const ThemeRequest& r)
 InstallResult uninstallDesktopTheme(const ThemeRequest& r)
 {
     const std::vector<std::string> ours = themesOf(r);
-    const std::string title = SlotNameText(entryName(r.ProgramPath));
+    const std::string title = SlotNameText(entryName(r.programPath));
     if (ours.empty())
         return {0, "\"" + title + "\" is not among the screensaver themes in " + themeFolder(r) + ".\n"};
     std::string message;
@@ -296,7 +296,7 @@ InstallResult uninstallDesktopTheme(const ThemeRequest& r)
             return failed("The screensaver theme " + file + " cannot be removed (" + std::strerror(errno) + ").");
         message += "Removed \"" + title + "\" from the screensaver themes: " + file + ".\n";
     }
-    if (const std::string link = linkOf(r); sameFile(link, r.ProgramPath))
+    if (const std::string link = linkOf(r); sameFile(link, r.programPath))
         message += "The link that root made for it stays; root removes it with:\nsudo rm " + quoted(link) + "\n";
     return {0, message};
 }
@@ -306,27 +306,27 @@ InstallResult changeEveryHost(const InstallRequest& request, bool add)
     ThemeRequest theme;
     for (const char* host : {"mate-screensaver", "xfce4-screensaver"})
         if (onPath(host))
-            theme.Hosts.push_back(host);
+            theme.hosts.push_back(host);
     InstallResult out;
     // Where only a theme host is there, XScreenSaver's list is no concern.
-    const bool xscreensaver = onPath("xscreensaver") || exists(request.Home + "/.xscreensaver");
-    if (theme.Hosts.empty() || xscreensaver)
+    const bool xscreensaver = onPath("xscreensaver") || exists(request.home + "/.xscreensaver");
+    if (theme.hosts.empty() || xscreensaver)
         out = add ? installInXScreenSaver(request) : uninstallFromXScreenSaver(request);
-    if (theme.Hosts.empty())
+    if (theme.hosts.empty())
         return out;
-    theme.ProgramPath = request.ProgramPath;
+    theme.programPath = request.programPath;
     // make install puts the launcher under its prefix (PREFIX/bin/glimmer,
     // PREFIX/libexec/xscreensaver/glimmer-scr), which is /usr/local unless told.
     if (const std::string glimmer = foundOnPath("glimmer"); !glimmer.empty()) {
         const std::string launcher = folderOf(folderOf(glimmer)) + "/libexec/xscreensaver/glimmer-scr";
-        if (exists(launcher) && !sameFile(launcher, theme.Launcher))
-            theme.LauncherElsewhere = launcher;
+        if (exists(launcher) && !sameFile(launcher, theme.launcher))
+            theme.launcherElsewhere = launcher;
     }
     const char* dataHome = std::getenv("XDG_DATA_HOME");
-    theme.DataHome = dataHome && *dataHome == '/' ? dataHome : request.Home.empty() ? "" : request.Home + "/.local/share";
+    theme.dataHome = dataHome && *dataHome == '/' ? dataHome : request.home.empty() ? "" : request.home + "/.local/share";
     const InstallResult done = add ? installDesktopTheme(theme) : uninstallDesktopTheme(theme);
-    out.Message += done.Message;
-    out.ExitCode = std::max(out.ExitCode, done.ExitCode);
+    out.message += done.message;
+    out.exitCode = std::max(out.exitCode, done.exitCode);
     return out;
 }
 

@@ -14,16 +14,16 @@
 namespace player {
 
 struct ThemeRequest {
-    std::vector<std::string> Hosts;   // "mate-screensaver", "xfce4-screensaver": for the messages
-    std::string ProgramPath;   // absolute path of the .SCR
-    std::string DataHome;      // $XDG_DATA_HOME, else ~/.local/share
-    std::string Launcher = "/usr/libexec/xscreensaver/glimmer-scr";
+    std::vector<std::string> hosts;   // "mate-screensaver", "xfce4-screensaver": for the messages
+    std::string programPath;   // absolute path of the .SCR
+    std::string dataHome;      // $XDG_DATA_HOME, else ~/.local/share
+    std::string launcher = "/usr/libexec/xscreensaver/glimmer-scr";
     // Glimmer's launcher where it was installed under another prefix, which
     // these screensavers do not search; empty when there is none.
-    std::string LauncherElsewhere;
+    std::string launcherElsewhere;
     // Where a link may go when there is no launcher: the hack folders that
     // those screensavers search, the shared ones first.
-    std::vector<std::string> HackFolders = {"/usr/libexec/xscreensaver", "/usr/lib/xscreensaver",
+    std::vector<std::string> hackFolders = {"/usr/libexec/xscreensaver", "/usr/lib/xscreensaver",
                                             "/usr/lib/mate-screensaver/mate-screensaver", "/usr/libexec/mate-screensaver"};
 };
 

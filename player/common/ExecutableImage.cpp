@@ -28,8 +28,8 @@ public:
         end_ = std::max(end_, off + len);
         return true;
     }
-    std::uint64_t End() const { return end_; }
-    std::uint64_t Size() const { return size_; }
+    std::uint64_t end() const { return end_; }
+    std::uint64_t size() const { return size_; }
 
 private:
     const std::uint8_t* d_;
@@ -80,7 +80,7 @@ ImageSize elfImageSize(const std::uint8_t* d, std::uint64_t size)
         if (type != noBits && !r.extend(off, sz))
             return refused("section " + std::to_string(i) + " lies outside the file");
     }
-    return {r.End(), {}};
+    return {r.end(), {}};
 }
 
 ImageSize peImageSize(const std::uint8_t* d, std::uint64_t size)
@@ -139,7 +139,7 @@ ImageSize peImageSize(const std::uint8_t* d, std::uint64_t size)
         if (len && !r.extend(at, len))
             return refused("its certificate table lies outside the file");
     }
-    return {r.End(), {}};
+    return {r.end(), {}};
 }
 
 } // namespace

@@ -10,9 +10,9 @@
 namespace player {
 
 struct ImageSize {
-    std::uint64_t End = 0;   // first byte after the image; valid when Problem is empty
-    std::string Problem;     // why the headers cannot be read, for a person
-    bool Ok() const { return Problem.empty(); }
+    std::uint64_t end = 0;   // first byte after the image; valid when problem is empty
+    std::string problem;     // why the headers cannot be read, for a person
+    bool ok() const { return problem.empty(); }
 };
 
 // ELF: the furthest of the program headers' file data, the sections' data and

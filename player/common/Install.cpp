@@ -111,10 +111,10 @@ ReadOutcome readSmallFile(const std::string& path, const std::string& shown, std
 // ~/.xscreensaver as the user has it: the name in the home folder, which
 // every message names, and the file it leads to, which is read and written.
 struct Preferences {
-    std::string Shown;
-    std::string Real;
-    bool Exists = false;
-    struct stat Info {};
+    std::string shown;
+    std::string real;
+    bool exists = false;
+    struct stat info {};
 };
 
 // Where the settings are, or why they may not be changed. A link is
@@ -122,24 +122,24 @@ struct Preferences {
 // user's own: a link to a file such as /etc/passwd is no settings file.
 std::string locatePreferences(Preferences& p)
 {
-    p.Real = p.Shown;
-    if (::lstat(p.Shown.c_str(), &p.Info) != 0)
-        return errno == ENOENT ? std::string() : systemError(p.Shown + " cannot be read");
-    if (S_ISLNK(p.Info.st_mode)) {
+    p.real = p.shown;
+    if (::lstat(p.shown.c_str(), &p.info) != 0)
+        return errno == ENOENT ? std::string() : systemError(p.shown + " cannot be read");
+    if (S_ISLNK(p.info.st_mode)) {
         char real[PATH_MAX];
-        if (!::realpath(p.Shown.c_str(), real) || ::stat(real, &p.Info) != 0 || !S_ISREG(p.Info.st_mode) ||
-            p.Info.st_uid != ::geteuid())
-            return p.Shown + " is a link to something other than a settings file of yours, and is left as it is";
-        p.Real = real;
-    } else if (!S_ISREG(p.Info.st_mode)) {
-        return p.Shown + " is not an ordinary file";
+        if (!::realpath(p.shown.c_str(), real) || ::stat(real, &p.info) != 0 || !S_ISREG(p.info.st_mode) ||
+            p.info.st_uid != ::geteuid())
+            return p.shown + " is a link to something other than a settings file of yours, and is left as it is";
+        p.real = real;
+    } else if (!S_ISREG(p.info.st_mode)) {
+        return p.shown + " is not an ordinary file";
     }
-    p.Exists = true;
+    p.exists = true;
     // As the project file: what the user may not write is not replaced.
-    const int probe = ::open(p.Real.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    const int probe = ::open(p.real.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (probe < 0)
-        return errno == EACCES || errno == EPERM || errno == EROFS ? p.Shown + " is read-only, and is left as it is"
-                                                                    : systemError(p.Shown + " cannot be written");
+        return errno == EACCES || errno == EPERM || errno == EROFS ? p.shown + " is read-only, and is left as it is"
+                                                                    : systemError(p.shown + " cannot be written");
     ::close(probe);
     return {};
 }
@@ -191,7 +191,7 @@ std::string backupOf(const std::string& shown) { return shown + ".glimmer-backup
 // when it has other names or another owner.
 bool writeInPlace(const Preferences& p, const std::string& text, std::string& problem)
 {
-    const int fd = ::open(p.Real.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    const int fd = ::open(p.real.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     InPlaceOutcome done{fd < 0 ? errno : 0};
     if (fd >= 0) {
         done = WriteInPlace(fd, text, std::size_t(largestPreferences));
@@ -200,9 +200,9 @@ bool writeInPlace(const Preferences& p, const std::string& text, std::string& pr
     }
     errno = done.Error;
     if (done.Damaged)
-        problem = systemError(p.Shown + " cannot be written") + ", and what it held could not be put back: it may be damaged, the old file is kept as " + backupOf(p.Shown);
+        problem = systemError(p.shown + " cannot be written") + ", and what it held could not be put back: it may be damaged, the old file is kept as " + backupOf(p.shown);
     else if (done.Error)
-        problem = systemError(p.Shown + " cannot be written");
+        problem = systemError(p.shown + " cannot be written");
     return !done.Error;
 }
 
@@ -210,12 +210,12 @@ bool writeInPlace(const Preferences& p, const std::string& text, std::string& pr
 // would split its hard links, change its owner, or cannot be done.
 bool writePreferences(const Preferences& p, const std::string& text, mode_t mode, std::string& problem)
 {
-    if (p.Exists && (p.Info.st_nlink > 1 || p.Info.st_uid != ::geteuid()))
+    if (p.exists && (p.info.st_nlink > 1 || p.info.st_uid != ::geteuid()))
         return writeInPlace(p, text, problem);
     bool noRoom = false;
-    if (replaceFile(p.Real, p.Shown, text, mode, problem, &noRoom))
+    if (replaceFile(p.real, p.shown, text, mode, problem, &noRoom))
         return true;
-    return p.Exists && noRoom && writeInPlace(p, text, problem);
+    return p.exists && noRoom && writeInPlace(p, text, problem);
 }
 
 // An ordinary file to lock, made when missing; -1 where there is none.
@@ -281,7 +281,7 @@ bool sameFile(const std::string& a, const std::string& b)
 IsOurs entryOf(const std::string& program)
 {
     return [program](const ProgramEntry& e) {
-        const std::string p = commandProgram(e.Command);
+        const std::string p = commandProgram(e.command);
         return p == program || (!p.empty() && p[0] == '/' && sameFile(p, program));
     };
 }
@@ -291,11 +291,11 @@ IsOurs entryOf(const std::string& program)
 bool daemonReadsIt(const Preferences& p, const IsOurs& ours, bool add)
 {
     std::string text, problem;
-    if (readSmallFile(p.Real, p.Shown, text, problem, O_NOFOLLOW) != ReadOutcome::Read)
+    if (readSmallFile(p.real, p.shown, text, problem, O_NOFOLLOW) != ReadOutcome::Read)
         return false;
     const auto list = findPrograms(text);
-    const bool there = list && std::any_of(list->Entries.begin(), list->Entries.end(),
-                                           [&](const ProgramEntry& e) { return ours(e) && e.Enabled; });
+    const bool there = list && std::any_of(list->entries.begin(), list->entries.end(),
+                                           [&](const ProgramEntry& e) { return ours(e) && e.enabled; });
     return there == add;
 }
 
@@ -308,28 +308,28 @@ InstallResult failed(std::string message) { return {1, std::move(message) + "\n"
 
 InstallResult change(const InstallRequest& r, bool add)
 {
-    if (r.ProgramPath.empty() || r.ProgramPath[0] != '/')
+    if (r.programPath.empty() || r.programPath[0] != '/')
         return failed("The screensaver cannot tell where its own file is.");
-    if (r.Home.empty())
+    if (r.home.empty())
         return failed("There is no home folder (HOME is not set), so XScreenSaver's settings cannot be found.");
     Preferences p;
-    p.Shown = r.Home + (r.Home.back() == '/' ? "" : "/") + ".xscreensaver";
-    const PreferencesLock lock(p.Shown);
+    p.shown = r.home + (r.home.back() == '/' ? "" : "/") + ".xscreensaver";
+    const PreferencesLock lock(p.shown);
     if (lock.Busy())
-        return failed("Another program is changing " + p.Shown + " and has not finished. Run it again in a moment.");
+        return failed("Another program is changing " + p.shown + " and has not finished. Run it again in a moment.");
     const char* option = add ? "--install" : "--uninstall";
     std::string text, problem = locatePreferences(p);
-    if (problem.empty() && p.Exists && readSmallFile(p.Real, p.Shown, text, problem, O_NOFOLLOW) == ReadOutcome::Missing)
-        problem = p.Shown + " cannot be read";
+    if (problem.empty() && p.exists && readSmallFile(p.real, p.shown, text, problem, O_NOFOLLOW) == ReadOutcome::Missing)
+        problem = p.shown + " cannot be read";
     if (!problem.empty())
         return failed("XScreenSaver's settings cannot be changed: " + problem + ".");
-    mode_t mode = p.Exists ? p.Info.st_mode & 07777 : 0644 & ~[] { const mode_t m = ::umask(0); ::umask(m); return m; }();
-    const std::string& file = p.Shown;
-    const std::string name = entryName(r.ProgramPath);
-    const IsOurs ours = entryOf(r.ProgramPath);
+    mode_t mode = p.exists ? p.info.st_mode & 07777 : 0644 & ~[] { const mode_t m = ::umask(0); ::umask(m); return m; }();
+    const std::string& file = p.shown;
+    const std::string name = entryName(r.programPath);
+    const IsOurs ours = entryOf(r.programPath);
     const std::string backup = backupOf(file);
     if (!add) {
-        if (!p.Exists)
+        if (!p.exists)
             return {0, "\"" + name + "\" is not in XScreenSaver's list: there is no " + file + ".\n"};
         std::string changed = text;
         if (removePrograms(changed, ours) != Change::Removed)
@@ -341,13 +341,13 @@ InstallResult change(const InstallRequest& r, bool add)
         return {0, "Removed \"" + name + "\" from XScreenSaver's list in " + file + "; the old file is kept as " + backup + ".\n"};
     }
 
-    const std::string command = entryCommand(r.ProgramPath);
+    const std::string command = entryCommand(r.programPath);
     if (command.empty())
         return failed("The path of this screensaver holds a line break or another control character, which XScreenSaver's list cannot hold. Move it to a plainly named folder and run " + std::string(option) + " again.");
     const std::string line = entryLine(name, command);
     // The daemon's own list comes first, so that our entry is added after it.
     std::string defaults, defaultsFile;
-    for (const std::string& d : r.Defaults) {
+    for (const std::string& d : r.defaults) {
         std::string unused;
         if (readSmallFile(d, d, defaults, unused) == ReadOutcome::Read) {
             defaultsFile = d;
@@ -355,12 +355,12 @@ InstallResult change(const InstallRequest& r, bool add)
         }
         defaults.clear();
     }
-    const bool created = !p.Exists;
+    const bool created = !p.exists;
     if (created) {
         const auto fresh = defaultsFile.empty() ? std::nullopt : preferencesFromDefaults(defaults, defaultsFile);
         if (!fresh)
             return failed("There is no " + file + " yet, and XScreenSaver's defaults were not found to make one. " +
-                          runSettingsAdvice(file, r.ProgramPath, option));
+                          runSettingsAdvice(file, r.programPath, option));
         text = *fresh;
     }
     std::string changed = text;
@@ -376,17 +376,17 @@ InstallResult change(const InstallRequest& r, bool add)
     if (done == Change::AlreadyThere)
         return {0, "\"" + name + "\" is already in XScreenSaver's list in " + file + ".\n"};
     if (done != Change::Added && done != Change::TurnedOn)
-        return failed("XScreenSaver's settings in " + file + " could not be read. " + runSettingsAdvice(file, r.ProgramPath, option));
+        return failed("XScreenSaver's settings in " + file + " could not be read. " + runSettingsAdvice(file, r.programPath, option));
     if ((!created && !replaceFile(backup, backup, text, mode, problem)) || !writePreferences(p, changed, mode, problem)) {
         return failed("XScreenSaver's settings cannot be changed: " + problem + ". Add this line to the programs: list in " +
                       file + " yourself:\n" + line + " \\n\\");
     }
     if (!daemonReadsIt(p, ours, true))
         return failed("\"" + name + "\" was written into " + file + ", but XScreenSaver would not read it there. Was the file changed meanwhile? " +
-                      runSettingsAdvice(file, r.ProgramPath, option));
+                      runSettingsAdvice(file, r.programPath, option));
     std::size_t index = 0;
     if (const auto list = findPrograms(changed)) {
-        const auto& e = list->Entries;
+        const auto& e = list->entries;
         index = std::size_t(std::find_if(e.begin(), e.end(), ours) - e.begin()) + 1;
     }
     std::string message = std::string(done == Change::TurnedOn ? "Turned on" : "Added") + " \"" + name + "\" in XScreenSaver's list in " + file;

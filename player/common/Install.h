@@ -14,17 +14,17 @@
 namespace player {
 
 struct InstallRequest {
-    std::string ProgramPath;    // absolute path of the .SCR
-    std::string Home;           // the folder that holds .xscreensaver
+    std::string programPath;    // absolute path of the .SCR
+    std::string home;           // the folder that holds .xscreensaver
     // XScreenSaver's app-defaults files, the first that exists serves when
     // there is no ~/.xscreensaver yet.
-    std::vector<std::string> Defaults = {"/etc/X11/app-defaults/XScreenSaver", "/usr/share/X11/app-defaults/XScreenSaver",
+    std::vector<std::string> defaults = {"/etc/X11/app-defaults/XScreenSaver", "/usr/share/X11/app-defaults/XScreenSaver",
                                          "/usr/lib/X11/app-defaults/XScreenSaver"};
 };
 
 struct InstallResult {
-    int ExitCode = 0;          // 0 done or nothing to do, 1 failed (not "Status": Xlib makes that a macro)
-    std::string Message;       // for standard output (0) or standard error (1)
+    int exitCode = 0;          // 0 done or nothing to do, 1 failed (not "Status": Xlib makes that a macro)
+    std::string message;       // for standard output (0) or standard error (1)
 };
 
 InstallResult installInXScreenSaver(const InstallRequest& request);

@@ -17,10 +17,10 @@ public:
     MappedFile(const MappedFile&) = delete;
     MappedFile& operator=(const MappedFile&) = delete;
 
-    bool Ok() const { return data_ != nullptr || (problem_.empty() && size_ == 0); }
-    const std::uint8_t* Data() const { return data_; }
-    std::uint64_t Size() const { return size_; }
-    const std::string& Problem() const { return problem_; }
+    bool ok() const { return data_ != nullptr || (problem_.empty() && size_ == 0); }
+    const std::uint8_t* data() const { return data_; }
+    std::uint64_t size() const { return size_; }
+    const std::string& problem() const { return problem_; }
 
 private:
     const std::uint8_t* data_ = nullptr;

@@ -21,7 +21,7 @@ const ShowFrame nothingShown;
 } // namespace
 
 ShowRunner::ShowRunner(const StoreView& store, std::function<void()> wake)
-    : pictures_(store, true), settings_(showSettingsOf(store.Settings)), wake_(std::move(wake))
+    : pictures_(store, true), settings_(showSettingsOf(store.settings)), wake_(std::move(wake))
 {
 }
 
@@ -61,7 +61,7 @@ void ShowRunner::run(std::int64_t now, const std::function<void(const std::strin
         return;
     engine_->run(now);
     while (std::optional<ShowNotice> n = engine_->takeNotice()) {
-        const std::string name = n->slot >= 1 && n->slot <= MaxImages ? pictures_.store().Settings.Slot(n->slot).Name() : "";
+        const std::string name = n->slot >= 1 && n->slot <= MaxImages ? pictures_.store().settings.Slot(n->slot).Name() : "";
         if (n->kind == ShowNotice::Missing) {
             failed_ = true;
             tell(missingPictureText(name), true);

@@ -23,14 +23,14 @@ StoreView readImageStore(const std::uint8_t* store, std::uint64_t size)
     if (size < std::uint64_t(SaverSettingsSize))
         damaged("its settings are cut short (" + std::to_string(size) + " of " + std::to_string(SaverSettingsSize) + " bytes)");
     StoreView s;
-    s.Data = store;
-    s.Size = size;
-    s.Settings = SaverSettings::Decode(store);
-    const std::int32_t count = s.Settings.ImageCount;
+    s.data = store;
+    s.size = size;
+    s.settings = SaverSettings::Decode(store);
+    const std::int32_t count = s.settings.ImageCount;
     if (count < 1 || count > MaxImages)
         damaged("it names " + std::to_string(count) + " pictures, not 1 to " + std::to_string(MaxImages));
     for (int k = 1; k <= count; ++k) {
-        const ImageEntry& e = s.Settings.Slot(k);
+        const ImageEntry& e = s.settings.Slot(k);
         if (e.NameLength == 0 || e.NameLength > MaxNameLength)
             damaged("picture " + std::to_string(k) + " has no proper name");
         const std::int64_t off = e.Offset, len = e.Size;
@@ -38,23 +38,23 @@ StoreView readImageStore(const std::uint8_t* store, std::uint64_t size)
             damaged("picture " + std::to_string(k) + " (" + printableName(e.Name()) + ") lies outside the file");
     }
     // Timings out of range would make the show race or stand still.
-    s.Settings.Normalize();
+    s.settings.Normalize();
     return s;
 }
 
 StoreView readAttachedStore(const std::uint8_t* file, std::uint64_t size)
 {
     const ImageSize image = executableImageSize(file, size);
-    if (!image.Ok())
-        throw StoreError("This screensaver file is damaged: its program part cannot be read (" + image.Problem + ")");
-    return readImageStore(file + image.End, size - image.End);
+    if (!image.ok())
+        throw StoreError("This screensaver file is damaged: its program part cannot be read (" + image.problem + ")");
+    return readImageStore(file + image.end, size - image.end);
 }
 
 std::string printableName(const std::string& bytes) { return PrintableText(SlotNameText(bytes)); }
 
 std::string describeContents(const StoreView& store, std::string_view name)
 {
-    const SaverSettings& s = store.Settings;
+    const SaverSettings& s = store.settings;
     std::string pictures;
     for (int k = 1; k <= s.ImageCount; ++k)
         pictures += (k > 1 ? ", " : "") + printableName(s.Slot(k).Name());

@@ -18,13 +18,13 @@ public:
 
 // A checked store, viewing bytes that the caller keeps alive.
 struct StoreView {
-    SaverSettings Settings;
-    const std::uint8_t* Data = nullptr;   // first byte of the store
-    std::uint64_t Size = 0;
+    SaverSettings settings;
+    const std::uint8_t* data = nullptr;   // first byte of the store
+    std::uint64_t size = 0;
 
     // The bytes of slot k (1..ImageCount), inside the store.
-    const std::uint8_t* PictureData(int k) const { return Data + Settings.Slot(k).Offset; }
-    std::uint64_t PictureSize(int k) const { return std::uint64_t(Settings.Slot(k).Size); }
+    const std::uint8_t* pictureData(int k) const { return data + settings.Slot(k).Offset; }
+    std::uint64_t pictureSize(int k) const { return std::uint64_t(settings.Slot(k).Size); }
 };
 
 // At least 235 bytes, ImageCount 1 to 10, and every slot 1..ImageCount with a

@@ -55,27 +55,27 @@ private:
 
 bool StorePictures::exists(int slot)
 {
-    if (slot < 1 || slot > store_.Settings.ImageCount)
+    if (slot < 1 || slot > store_.settings.ImageCount)
         return false;
-    const ImageEntry& e = store_.Settings.Slot(slot);
-    return e.NameLength > 0 && e.Offset >= SaverSettingsSize && e.Size >= 0 && std::uint64_t(e.Offset) <= store_.Size &&
-           std::uint64_t(e.Size) <= store_.Size - std::uint64_t(e.Offset);
+    const ImageEntry& e = store_.settings.Slot(slot);
+    return e.NameLength > 0 && e.Offset >= SaverSettingsSize && e.Size >= 0 && std::uint64_t(e.Offset) <= store_.size &&
+           std::uint64_t(e.Size) <= store_.size - std::uint64_t(e.Offset);
 }
 
 std::unique_ptr<ByteSource> StorePictures::open(int slot)
 {
     if (!exists(slot))
-        throw std::runtime_error(missingPictureText(slot >= 1 && slot <= MaxImages ? store_.Settings.Slot(slot).Name() : ""));
+        throw std::runtime_error(missingPictureText(slot >= 1 && slot <= MaxImages ? store_.settings.Slot(slot).Name() : ""));
     if (!fromMappedFile_)
-        return std::make_unique<MemorySource>(store_.PictureData(slot), std::size_t(store_.PictureSize(slot)));
-    return std::make_unique<StoreBytes>(store_.PictureData(slot), std::size_t(store_.PictureSize(slot)));
+        return std::make_unique<MemorySource>(store_.pictureData(slot), std::size_t(store_.pictureSize(slot)));
+    return std::make_unique<StoreBytes>(store_.pictureData(slot), std::size_t(store_.pictureSize(slot)));
 }
 
 PictureFormat StorePictures::format(int slot)
 {
-    if (slot < 1 || slot > store_.Settings.ImageCount)
+    if (slot < 1 || slot > store_.settings.ImageCount)
         return PictureFormat::Bitmap;
-    return pictureFormatOf(store_.Settings.Slot(slot).Name());
+    return pictureFormatOf(store_.settings.Slot(slot).Name());
 }
 
 } // namespace player

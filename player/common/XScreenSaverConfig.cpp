@@ -8,14 +8,14 @@ namespace {
 
 // One character of a logical line, and the bytes of the file it came from.
 struct LogicalChar {
-    char C;
-    std::size_t From, To;
+    char c;
+    std::size_t from, to;
 };
 
 struct LogicalLine {
-    std::vector<LogicalChar> Chars;
-    std::size_t LastLineBegin = 0;   // first byte of its last physical line
-    std::size_t TextEnd = 0;         // end of that line's text (before the newline)
+    std::vector<LogicalChar> chars;
+    std::size_t lastLineBegin = 0;   // first byte of its last physical line
+    std::size_t textEnd = 0;         // end of that line's text (before the newline)
 };
 
 bool blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -31,16 +31,16 @@ std::vector<LogicalLine> logicalLines(std::string_view text)
         LogicalLine line;
         std::vector<LogicalChar> raw;
         while (true) {
-            line.LastLineBegin = pos;
+            line.lastLineBegin = pos;
             std::size_t eol = text.find('\n', pos);
             const bool newline = eol != std::string_view::npos;
             if (!newline)
                 eol = text.size();
             for (std::size_t i = pos; i < eol; ++i)
                 raw.push_back({text[i], i, i + 1});
-            line.TextEnd = eol;
+            line.textEnd = eol;
             pos = newline ? eol + 1 : eol;
-            if (newline && raw.size() + 1 > 2 && raw.back().C == '\\') {
+            if (newline && raw.size() + 1 > 2 && raw.back().c == '\\') {
                 // Backslash-newline is swallowed, at the end of the file too.
                 raw.pop_back();
                 if (pos < text.size())
@@ -52,15 +52,15 @@ std::vector<LogicalLine> logicalLines(std::string_view text)
             break;
         }
         for (std::size_t i = 0; i < raw.size(); ++i) {
-            if (raw[i].C != '\\') {
-                line.Chars.push_back(raw[i]);
+            if (raw[i].c != '\\') {
+                line.chars.push_back(raw[i]);
                 continue;
             }
             if (i + 1 == raw.size())
                 break;   // a lone backslash at the very end ends the text
-            const char next = raw[i + 1].C;
+            const char next = raw[i + 1].c;
             const char c = next == 'n' ? '\n' : next == 'r' ? '\r' : next == 't' ? '\t' : next;
-            line.Chars.push_back({c, raw[i].From, raw[i + 1].To});
+            line.chars.push_back({c, raw[i].from, raw[i + 1].to});
             ++i;
         }
         lines.push_back(std::move(line));
@@ -79,7 +79,7 @@ std::string textOf(const std::vector<LogicalChar>& chars, std::size_t from, std:
 {
     std::string s;
     for (std::size_t i = from; i < to; ++i)
-        s += chars[i].C;
+        s += chars[i].c;
     return s;
 }
 
@@ -88,30 +88,30 @@ ProgramEntry parseEntry(const std::vector<LogicalChar>& chars, std::size_t from,
 {
     ProgramEntry e;
     std::size_t i = from;
-    auto space = [&](std::size_t k) { return std::isspace(static_cast<unsigned char>(chars[k].C)) != 0; };
+    auto space = [&](std::size_t k) { return std::isspace(static_cast<unsigned char>(chars[k].c)) != 0; };
     while (i < to && space(i))
         ++i;
-    if (i < to && chars[i].C == '-') {
-        e.Enabled = false;
-        e.Dash = chars[i].From;
+    if (i < to && chars[i].c == '-') {
+        e.enabled = false;
+        e.dash = chars[i].from;
         ++i;
         while (i < to && space(i))
             ++i;
     }
     std::size_t k = i;
-    while (k < to && chars[k].C != ':' && chars[k].C != '"' && !space(k))
+    while (k < to && chars[k].c != ':' && chars[k].c != '"' && !space(k))
         ++k;
-    if (k < to && chars[k].C == ':') {
-        e.Visual = textOf(chars, i, k);
+    if (k < to && chars[k].c == ':') {
+        e.visual = textOf(chars, i, k);
         i = k + 1;
         while (i < to && space(i))
             ++i;
     }
-    if (i < to && chars[i].C == '"') {
+    if (i < to && chars[i].c == '"') {
         std::size_t q = i + 1;
-        while (q < to && chars[q].C != '"')
+        while (q < to && chars[q].c != '"')
             ++q;
-        e.Name = textOf(chars, i + 1, q);
+        e.name = textOf(chars, i + 1, q);
         i = q < to ? q + 1 : q;
         while (i < to && space(i))
             ++i;
@@ -119,7 +119,7 @@ ProgramEntry parseEntry(const std::vector<LogicalChar>& chars, std::size_t from,
     std::size_t end = to;
     while (end > i && space(end - 1))
         --end;
-    e.Command = textOf(chars, i, end);
+    e.command = textOf(chars, i, end);
     return e;
 }
 
@@ -132,14 +132,14 @@ std::optional<ProgramsResource> findPrograms(std::string_view text, std::string_
     std::optional<ProgramsResource> found;
     const bool xrm = !key.empty() && key.front() == '*';
     for (const LogicalLine& line : logicalLines(text)) {
-        const auto& c = line.Chars;
+        const auto& c = line.chars;
         std::size_t b = 0;
-        while (b < c.size() && blank(c[b].C))
+        while (b < c.size() && blank(c[b].c))
             ++b;
-        if (b == c.size() || c[b].C == '#' || c[b].C == '!' || c[b].C == ';')
+        if (b == c.size() || c[b].c == '#' || c[b].c == '!' || c[b].c == ';')
             continue;
         std::size_t colon = b;
-        while (colon < c.size() && c[colon].C != ':')
+        while (colon < c.size() && c[colon].c != ':')
             ++colon;
         if (colon == c.size())
             continue;
@@ -148,50 +148,50 @@ std::optional<ProgramsResource> findPrograms(std::string_view text, std::string_
         // list is never run. Xrm, which reads the app-defaults file, allows
         // blanks there.
         std::size_t keyEnd = colon;
-        while (xrm && keyEnd > b && blank(c[keyEnd - 1].C))
+        while (xrm && keyEnd > b && blank(c[keyEnd - 1].c))
             --keyEnd;
         if (!sameKey(textOf(c, b, keyEnd), key))
             continue;
         ProgramsResource r;
-        r.ValueBegin = c[colon].To;
-        r.LineBegin = line.LastLineBegin;
-        r.End = line.TextEnd;
-        r.LastLineBlank = r.LineBegin > r.ValueBegin &&
-                          std::all_of(text.begin() + std::ptrdiff_t(r.LineBegin), text.begin() + std::ptrdiff_t(r.End),
+        r.valueBegin = c[colon].to;
+        r.lineBegin = line.lastLineBegin;
+        r.end = line.textEnd;
+        r.lastLineBlank = r.lineBegin > r.valueBegin &&
+                          std::all_of(text.begin() + std::ptrdiff_t(r.lineBegin), text.begin() + std::ptrdiff_t(r.end),
                                       [](char ch) { return ch == ' ' || ch == '\t'; });
         // The value: stripped at both ends, then split at its line breaks.
         std::size_t v = colon + 1, vEnd = c.size();
-        while (v < vEnd && blank(c[v].C))
+        while (v < vEnd && blank(c[v].c))
             ++v;
-        while (vEnd > v && blank(c[vEnd - 1].C))
+        while (vEnd > v && blank(c[vEnd - 1].c))
             --vEnd;
-        r.Empty = v == vEnd;
+        r.empty = v == vEnd;
         // Whether the last entry already ends with \n: the daemon's strip
         // drops it from the value, but it is there in the file.
         std::size_t last = c.size();
-        while (last > colon + 1 && (c[last - 1].C == ' ' || c[last - 1].C == '\t' || c[last - 1].C == '\r' ||
-                                    (c[last - 1].C == '\n' && c[last - 1].To - c[last - 1].From == 1)))
+        while (last > colon + 1 && (c[last - 1].c == ' ' || c[last - 1].c == '\t' || c[last - 1].c == '\r' ||
+                                    (c[last - 1].c == '\n' && c[last - 1].to - c[last - 1].from == 1)))
             --last;
-        r.EndsWithNewline = last > colon + 1 && c[last - 1].C == '\n';
+        r.endsWithNewline = last > colon + 1 && c[last - 1].c == '\n';
         std::size_t start = v;
-        std::size_t previousEnd = c[colon].To;   // where the bytes of the next entry begin
+        std::size_t previousEnd = c[colon].to;   // where the bytes of the next entry begin
         while (start < vEnd) {
-            while (start < vEnd && (c[start].C == ' ' || c[start].C == '\t' || c[start].C == '\n'))
+            while (start < vEnd && (c[start].c == ' ' || c[start].c == '\t' || c[start].c == '\n'))
                 ++start;
             if (start >= vEnd)
                 break;
             std::size_t end = start;
-            while (end < vEnd && c[end].C != '\n')
+            while (end < vEnd && c[end].c != '\n')
                 ++end;
             ProgramEntry e = parseEntry(c, start, end);
-            e.Begin = previousEnd;
+            e.begin = previousEnd;
             // Through the \n that ends it, also where the value's strip cut it off.
             std::size_t stop = end;
-            while (stop < c.size() && stop < last && c[stop].C != '\n')
+            while (stop < c.size() && stop < last && c[stop].c != '\n')
                 ++stop;
-            e.End = stop < last ? c[stop].To : c[end - 1].To;
-            previousEnd = e.End;
-            r.Entries.push_back(std::move(e));
+            e.end = stop < last ? c[stop].to : c[end - 1].to;
+            previousEnd = e.end;
+            r.entries.push_back(std::move(e));
             start = end + 1;
         }
         found = std::move(r);
@@ -273,32 +273,32 @@ Change addProgram(std::string& text, std::string_view line, const IsOurs& isOurs
     const auto r = findPrograms(text);
     if (!r)
         return Change::NoList;
-    const auto ours = std::find_if(r->Entries.begin(), r->Entries.end(), isOurs);
-    if (ours != r->Entries.end()) {
-        if (ours->Enabled)
+    const auto ours = std::find_if(r->entries.begin(), r->entries.end(), isOurs);
+    if (ours != r->entries.end()) {
+        if (ours->enabled)
             return Change::AlreadyThere;
-        text.erase(ours->Dash, 1);
+        text.erase(ours->dash, 1);
         return Change::TurnedOn;
     }
     // A last entry without its "\n" would run on into ours.
-    const bool separate = !r->Empty && !r->EndsWithNewline;
+    const bool separate = !r->empty && !r->endsWithNewline;
     std::string changed = text;
-    if (r->LastLineBlank) {
+    if (r->lastLineBlank) {
         // The daemon's own layout: every entry on a line of its own ending in
         // "\n\", and a blank line after the last.
-        changed.insert(r->LineBegin, (separate ? "\\n\\\n" : "") + std::string(line) + " \\n\\\n");
+        changed.insert(r->lineBegin, (separate ? "\\n\\\n" : "") + std::string(line) + " \\n\\\n");
     } else {
-        changed.insert(r->End, (separate ? " \\n" : "") + std::string("\\\n") + std::string(line) + " \\n");
+        changed.insert(r->end, (separate ? " \\n" : "") + std::string("\\\n") + std::string(line) + " \\n");
     }
     // Read back as the daemon reads it: every entry of the user's as it was,
     // and ours once, after them. Anything else is not written.
     const auto after = findPrograms(changed);
-    if (!after || after->Entries.size() != r->Entries.size() + 1 || !isOurs(after->Entries.back()) ||
-        std::count_if(after->Entries.begin(), after->Entries.end(), isOurs) != 1)
+    if (!after || after->entries.size() != r->entries.size() + 1 || !isOurs(after->entries.back()) ||
+        std::count_if(after->entries.begin(), after->entries.end(), isOurs) != 1)
         return Change::Unsure;
-    for (std::size_t k = 0; k < r->Entries.size(); ++k) {
-        const ProgramEntry &was = r->Entries[k], &is = after->Entries[k];
-        if (was.Enabled != is.Enabled || was.Visual != is.Visual || was.Name != is.Name || was.Command != is.Command)
+    for (std::size_t k = 0; k < r->entries.size(); ++k) {
+        const ProgramEntry &was = r->entries[k], &is = after->entries[k];
+        if (was.enabled != is.enabled || was.visual != is.visual || was.name != is.name || was.command != is.command)
             return Change::Unsure;
     }
     text = std::move(changed);
@@ -311,10 +311,10 @@ Change removePrograms(std::string& text, const IsOurs& isOurs)
     if (!r)
         return Change::NoList;
     bool removed = false;
-    for (auto e = r->Entries.rbegin(); e != r->Entries.rend(); ++e) {
+    for (auto e = r->entries.rbegin(); e != r->entries.rend(); ++e) {
         if (!isOurs(*e))
             continue;
-        text.erase(e->Begin, e->End - e->Begin);
+        text.erase(e->begin, e->end - e->begin);
         removed = true;
     }
     return removed ? Change::Removed : Change::NotThere;
@@ -329,7 +329,7 @@ std::optional<std::string> preferencesFromDefaults(std::string_view appDefaults,
                        "# Made by Glimmer from the daemon's defaults (" + std::string(source) + ").\n"
                        "# Every setting not named here keeps its default.\n\n";
     text += "programs:";
-    text += appDefaults.substr(r->ValueBegin, r->End - r->ValueBegin);
+    text += appDefaults.substr(r->valueBegin, r->end - r->valueBegin);
     text += "\n";
     return text;
 }

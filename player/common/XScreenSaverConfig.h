@@ -15,24 +15,24 @@
 namespace player {
 
 struct ProgramEntry {
-    bool Enabled = true;
-    std::string Visual;    // "GL" in "GL: command", else empty
-    std::string Name;      // the quoted name, else empty
-    std::string Command;   // the rest, whitespace at its ends removed
+    bool enabled = true;
+    std::string visual;    // "GL" in "GL: command", else empty
+    std::string name;      // the quoted name, else empty
+    std::string command;   // the rest, whitespace at its ends removed
     // Where the entry lies in the file: its first byte, and the first byte
     // after the \n that ends it (after its last byte when nothing ends it).
-    std::size_t Begin = 0, End = 0;
-    std::size_t Dash = std::string::npos;   // the "-" that turns it off
+    std::size_t begin = 0, end = 0;
+    std::size_t dash = std::string::npos;   // the "-" that turns it off
 };
 
 struct ProgramsResource {
-    std::size_t ValueBegin = 0;   // just after "programs:"
-    std::size_t LineBegin = 0;    // the first byte of its last physical line
-    std::size_t End = 0;          // after its last physical line's text (before the newline)
-    bool LastLineBlank = false;   // that line holds only blanks (the daemon's own style)
-    bool EndsWithNewline = false; // the value's last entry ends with \n
-    bool Empty = true;
-    std::vector<ProgramEntry> Entries;
+    std::size_t valueBegin = 0;   // just after "programs:"
+    std::size_t lineBegin = 0;    // the first byte of its last physical line
+    std::size_t end = 0;          // after its last physical line's text (before the newline)
+    bool lastLineBlank = false;   // that line holds only blanks (the daemon's own style)
+    bool endsWithNewline = false; // the value's last entry ends with \n
+    bool empty = true;
+    std::vector<ProgramEntry> entries;
 };
 
 // The last "programs:" resource of the file (the one that counts), if any.

@@ -15,7 +15,7 @@ using x11::Wakeup;
 
 Show::Show(const player::StoreView& store, bool fullScreen, std::string title, std::string program)
     : connection_(*this), fullScreen_(fullScreen), title_(std::move(title)), program_(std::move(program)),
-      background_(x11::pixelOfColorRef(x11::PixelLayout{}, store.Settings.BackgroundColor)), runner_(store, [] { Wakeup::wake(); })
+      background_(x11::pixelOfColorRef(x11::PixelLayout{}, store.settings.BackgroundColor)), runner_(store, [] { Wakeup::wake(); })
 {
 }
 

@@ -84,9 +84,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     const std::vector<std::string_view> views(args.begin(), args.end());
     const PlayerArgs a = parseCommandLine(views);
 
-    switch (a.Mode) {
+    switch (a.mode) {
     case RunMode::Usage:
-        return message(nullptr, a.Problem + ".\n\n" + usage(name + ".SCR"), MB_ICONERROR, 2);
+        return message(nullptr, a.problem + ".\n\n" + usage(name + ".SCR"), MB_ICONERROR, 2);
     case RunMode::Help:
         return message(nullptr, usage(name + ".SCR"), MB_ICONINFORMATION, 0);
     case RunMode::Root:
@@ -102,23 +102,23 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 
     // In the preview no box ever appears: the Control Panel starts the
     // preview each time the screensaver is chosen in its list.
-    const bool preview = a.Mode == RunMode::IntoWindow;
-    HWND parent = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(a.WindowId));
+    const bool preview = a.mode == RunMode::IntoWindow;
+    HWND parent = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(a.windowId));
     auto fail = [&](const std::string& text) {
         OutputDebugStringW((L"Glimmer screensaver: " + wide(text) + L"\n").c_str());
         return preview ? 1 : message(nullptr, text, MB_ICONERROR, 1);
     };
     const MappedFile file(self);
-    if (self.empty() || !file.Ok())
-        return fail("The screensaver cannot read its own file" + (file.Problem().empty() ? std::string() : ": " + file.Problem()) + ".");
+    if (self.empty() || !file.ok())
+        return fail("The screensaver cannot read its own file" + (file.problem().empty() ? std::string() : ": " + file.problem()) + ".");
     StoreView store;
     try {
-        store = readAttachedStore(file.Data(), file.Size());
+        store = readAttachedStore(file.data(), file.size());
     } catch (const StoreError& e) {
         return fail(std::string(e.what()) + ".");
     }
 
-    if (a.Mode == RunMode::Config) {
+    if (a.mode == RunMode::Config) {
         HWND owner = parent && IsWindow(parent) ? parent : nullptr;
         return message(owner,
                        describeContents(store, name) +
@@ -126,8 +126,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
                        MB_ICONINFORMATION, 0);
     }
     if (preview && !IsWindow(parent))
-        return fail("The preview window " + std::to_string(a.WindowId) + " is not there.");
-    const ShowPlace place = preview ? ShowPlace::Preview : a.Mode == RunMode::Window ? ShowPlace::OwnWindow : ShowPlace::FullScreen;
+        return fail("The preview window " + std::to_string(a.windowId) + " is not there.");
+    const ShowPlace place = preview ? ShowPlace::Preview : a.mode == RunMode::Window ? ShowPlace::OwnWindow : ShowPlace::FullScreen;
     try {
         SaverWindow show(store, place, preview ? parent : nullptr, wide(name));
         // A decode still under way (WIC cannot be stopped inside a row) is

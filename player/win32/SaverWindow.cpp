@@ -49,14 +49,14 @@ std::int64_t nowMs()
 
 SaverWindow::SaverWindow(const StoreView& store, ShowPlace place, HWND parent, const std::wstring& title)
     : store_(store), pictures_(store),
-      engine_(showSettingsOf(store.Settings), pictures_,
+      engine_(showSettingsOf(store.settings), pictures_,
               [this] {
                   if (HWND h = hwnd_.load())
                       PostMessageW(h, decodedMessage, 0, 0);
               }),
       place_(place), parent_(parent), title_(title)
 {
-    background_ = CreateSolidBrush(COLORREF(store.Settings.BackgroundColor & 0xFFFFFFu));
+    background_ = CreateSolidBrush(COLORREF(store.settings.BackgroundColor & 0xFFFFFFu));
 }
 
 SaverWindow::~SaverWindow()
@@ -199,7 +199,7 @@ void SaverWindow::changed(const ShowFrame& before)
 void SaverWindow::report(const ShowNotice& notice)
 {
     std::string text = notice.kind == ShowNotice::Missing
-                           ? missingPictureText(store_.Settings.Slot(notice.slot).Name())
+                           ? missingPictureText(store_.settings.Slot(notice.slot).Name())
                            : notice.message;
     if (!text.empty() && text.back() != '.')
         text += '.';

@@ -76,7 +76,7 @@ int onDisplayLost(Display*)
 // had, while an X display can).
 std::optional<int> runOnWayland(const player::PlayerArgs& args, const player::StoreView& store, const std::string& program)
 {
-    const bool fullScreen = args.Mode != player::RunMode::Window;
+    const bool fullScreen = args.mode != player::RunMode::Window;
     // Never destroyed when it runs: endProcess does not return.
     auto* show = new wayland::Show(store, fullScreen, fullScreen ? "Glimmer screensaver" : screensaverName(program), program);
     const std::string problem = show->open();
@@ -84,7 +84,7 @@ std::optional<int> runOnWayland(const player::PlayerArgs& args, const player::St
         endProcess(nullptr, show->run());
     delete show;
     const char* x = std::getenv("DISPLAY");
-    if (args.Through == player::Windowing::Wayland || !x || !*x)
+    if (args.through == player::Windowing::Wayland || !x || !*x)
         return fail(program, "The screensaver cannot show itself on Wayland: " + problem + ".");
     PrintLines(stderr, program + ": Wayland cannot be used (" + problem + "); the screensaver shows through X11.");
     return std::nullopt;
@@ -95,18 +95,18 @@ int runShow(const player::PlayerArgs& args, const player::StoreView& store, cons
     if (player::usesWayland(args, std::getenv("WAYLAND_DISPLAY")))
         if (const std::optional<int> status = runOnWayland(args, store, program))
             return *status;
-    Display* display = XOpenDisplay(args.DisplayName.empty() ? nullptr : args.DisplayName.c_str());
+    Display* display = XOpenDisplay(args.displayName.empty() ? nullptr : args.displayName.c_str());
     if (!display)
-        return fail(program, noDisplayText(args.DisplayName));
+        return fail(program, noDisplayText(args.displayName));
     programForIoError = program;
     XSetIOErrorHandler(onDisplayLost);
     x11::noteErrorsQuietly();
     const int screen = DefaultScreen(display);
 
     x11::ShowTarget target;
-    switch (args.Mode) {
+    switch (args.mode) {
     case player::RunMode::IntoWindow:
-        target.window = ::Window(args.WindowId);
+        target.window = ::Window(args.windowId);
         break;
     case player::RunMode::Root:
         target.window = x11::rootTarget(display, screen, target.desktop);
@@ -130,13 +130,13 @@ int runShow(const player::PlayerArgs& args, const player::StoreView& store, cons
 int runPlayer(int argc, char** argv, const std::string& program)
 {
     const player::PlayerArgs args = player::parseCommandLine(argc, argv);
-    if (args.Mode == player::RunMode::Usage) {
-        if (!args.Problem.empty())
-            PrintLines(stderr, program + ": " + args.Problem);
+    if (args.mode == player::RunMode::Usage) {
+        if (!args.problem.empty())
+            PrintLines(stderr, program + ": " + args.problem);
         PrintLines(stderr, player::usageText(program));
         return 2;
     }
-    if (args.Mode == player::RunMode::Help) {
+    if (args.mode == player::RunMode::Help) {
         PrintLines(stdout, player::usageText(program));
         return 0;
     }
@@ -146,25 +146,25 @@ int runPlayer(int argc, char** argv, const std::string& program)
 
     // The store lies after this program's own image, in its own file.
     const player::MappedFile self("/proc/self/exe");
-    if (!self.Ok())
-        return fail(program, "The screensaver cannot read its own file: " + self.Problem() + ".");
+    if (!self.ok())
+        return fail(program, "The screensaver cannot read its own file: " + self.problem() + ".");
     player::StoreView store;
     try {
-        store = player::readAttachedStore(self.Data(), self.Size());
+        store = player::readAttachedStore(self.data(), self.size());
     } catch (const player::StoreError& e) {
         return fail(program, std::string(e.what()) + ".");
     }
 
-    switch (args.Mode) {
+    switch (args.mode) {
     case player::RunMode::Install:
     case player::RunMode::Uninstall: {
         player::InstallRequest request;
-        request.ProgramPath = player::ownExecutablePath();
-        request.Home = player::homeFolder();
-        const player::InstallResult r = player::changeEveryHost(request, args.Mode == player::RunMode::Install);
+        request.programPath = player::ownExecutablePath();
+        request.home = player::homeFolder();
+        const player::InstallResult r = player::changeEveryHost(request, args.mode == player::RunMode::Install);
         // What was done names the files changed, which a script may use; a failure is a message.
-        r.ExitCode == 0 ? PrintData(stdout, r.Message) : PrintLines(stderr, r.Message);
-        return r.ExitCode;
+        r.exitCode == 0 ? PrintData(stdout, r.message) : PrintLines(stderr, r.message);
+        return r.exitCode;
     }
     case player::RunMode::Config:
         PrintLines(stdout, player::describeStore(store, screensaverName(program)));

@@ -23,7 +23,7 @@ constexpr std::int64_t refreshEveryMs = 500;
 } // namespace
 
 Show::Show(Display* display, ShowTarget target, const player::StoreView& store, std::string program)
-    : display_(display), target_(target), runner_(store, [] { Wakeup::wake(); }), colorRef_(store.Settings.BackgroundColor),
+    : display_(display), target_(target), runner_(store, [] { Wakeup::wake(); }), colorRef_(store.settings.BackgroundColor),
       program_(std::move(program))
 {
 }

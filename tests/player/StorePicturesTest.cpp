@@ -82,13 +82,13 @@ TEST(PlayerStore, TheExecutableImageEndsWhereThePlayerFileEnds)
     const QByteArray bin = playerFile();
     ASSERT_GT(bin.size(), 1000);
     const player::ImageSize size = player::executableImageSize(u8(bin), std::uint64_t(bin.size()));
-    ASSERT_TRUE(size.Ok()) << size.Problem;
-    EXPECT_EQ(size.End, std::uint64_t(bin.size()));
+    ASSERT_TRUE(size.ok()) << size.problem;
+    EXPECT_EQ(size.end, std::uint64_t(bin.size()));
     // The test program itself, with its debug sections, also reads right.
     const QByteArray self = ReadAll(QCoreApplication::applicationFilePath());
-    EXPECT_EQ(player::executableImageSize(u8(self), std::uint64_t(self.size())).End, std::uint64_t(self.size()));
+    EXPECT_EQ(player::executableImageSize(u8(self), std::uint64_t(self.size())).end, std::uint64_t(self.size()));
     const QByteArray junk("not an executable at all, not at all.............................");
-    EXPECT_FALSE(player::executableImageSize(u8(junk), std::uint64_t(junk.size())).Ok());
+    EXPECT_FALSE(player::executableImageSize(u8(junk), std::uint64_t(junk.size())).ok());
 }
 
 TEST(PlayerStore, ReadsWhatTheCompilerWrites)
@@ -97,9 +97,9 @@ TEST(PlayerStore, ReadsWhatTheCompilerWrites)
     QByteArray store;
     const QByteArray scr = compileTwoPictures(t, &store);
     const player::StoreView s = attached(scr);
-    EXPECT_EQ(s.Size, std::uint64_t(store.size()));
-    EXPECT_EQ(s.Settings.ImageCount, 2);
-    EXPECT_EQ(s.Settings.Slot(2).Name(), "BLUE.JPEG");
+    EXPECT_EQ(s.size, std::uint64_t(store.size()));
+    EXPECT_EQ(s.settings.ImageCount, 2);
+    EXPECT_EQ(s.settings.Slot(2).Name(), "BLUE.JPEG");
     player::StorePictures pictures(s);
     EXPECT_TRUE(pictures.exists(1));
     EXPECT_TRUE(pictures.exists(2));
@@ -124,7 +124,7 @@ TEST(PlayerStore, TheEngineShowsTheStoresPicturesHalvedToFitTheWindow)
     const QByteArray scr = compileTwoPictures(t);
     const player::StoreView s = attached(scr);
     player::StorePictures pictures(s);
-    ShowEngine engine(showSettingsOf(s.Settings), pictures, {}, DecodeWorker::Mode::Inline);
+    ShowEngine engine(showSettingsOf(s.settings), pictures, {}, DecodeWorker::Mode::Inline);
     // A preview window smaller than the first picture.
     engine.setArea(20, 15);
     engine.start(7, 0);
@@ -177,7 +177,7 @@ TEST(PlayerStore, TimingsAreBroughtIntoRange)
     put32(scr, S + 5, 5000);   // FloatSpeed
     put32(scr, S + 13, 0);     // DisplaySeconds
     scr[S + 4] = 7;            // DisplayMode: anything but 0 is Float
-    const ShowSettings show = showSettingsOf(attached(scr).Settings);
+    const ShowSettings show = showSettingsOf(attached(scr).settings);
     EXPECT_TRUE(show.floatMode);
     EXPECT_EQ(show.floatSpeed, 999);
     EXPECT_EQ(show.timer1Interval(), 1);
@@ -217,8 +217,8 @@ TEST(PlayerStore, NamesOfEveryScriptAreFoundAndShownAsTheyAre)
     EXPECT_EQ(pictures.format(2), PictureFormat::Bitmap);
     EXPECT_EQ(decodeSlot(pictures, 1).shownWidth(), 10);
     EXPECT_EQ(decodeSlot(pictures, 2).shownWidth(), 10);
-    EXPECT_EQ(player::missingPictureText(s.Settings.Slot(1).Name()), "The graphic ОТП~1.JPG was not found.");
-    EXPECT_EQ(player::missingPictureText(s.Settings.Slot(2).Name()), "The graphic CAFÉ.BMP was not found.");
+    EXPECT_EQ(player::missingPictureText(s.settings.Slot(1).Name()), "The graphic ОТП~1.JPG was not found.");
+    EXPECT_EQ(player::missingPictureText(s.settings.Slot(2).Name()), "The graphic CAFÉ.BMP was not found.");
     EXPECT_EQ(player::describeStore(s, "HOLIDAY%2"),
               "Screensaver: HOLIDAY%2\nPictures: 2 (ОТП~1.JPG, CAFÉ.BMP)\n"
               "Mode: Random, each picture 2 times for 3 seconds\n\n"

@@ -12,55 +12,55 @@ PlayerArgs parse(std::vector<std::string_view> args) { return parseCommandLine(a
 
 TEST(PlayerCommandLine, WindowsOptions)
 {
-    EXPECT_EQ(parse({}).Mode, RunMode::FullScreen);
-    EXPECT_EQ(parse({"/s"}).Mode, RunMode::FullScreen);
-    EXPECT_EQ(parse({"/S"}).Mode, RunMode::FullScreen);
-    EXPECT_EQ(parse({"/c"}).Mode, RunMode::Config);
+    EXPECT_EQ(parse({}).mode, RunMode::FullScreen);
+    EXPECT_EQ(parse({"/s"}).mode, RunMode::FullScreen);
+    EXPECT_EQ(parse({"/S"}).mode, RunMode::FullScreen);
+    EXPECT_EQ(parse({"/c"}).mode, RunMode::Config);
     const PlayerArgs c = parse({"/c:1234"});
-    EXPECT_EQ(c.Mode, RunMode::Config);
-    EXPECT_EQ(c.WindowId, 1234u);
+    EXPECT_EQ(c.mode, RunMode::Config);
+    EXPECT_EQ(c.windowId, 1234u);
     const PlayerArgs p = parse({"/p", "4567"});
-    EXPECT_EQ(p.Mode, RunMode::IntoWindow);
-    EXPECT_EQ(p.WindowId, 4567u);
-    EXPECT_EQ(parse({"/P:89"}).WindowId, 89u);
-    EXPECT_EQ(parse({"/p"}).Mode, RunMode::Usage);
-    EXPECT_EQ(parse({"/p:"}).Mode, RunMode::Usage);
-    EXPECT_EQ(parse({"/c:x"}).Mode, RunMode::Usage);
-    EXPECT_EQ(parse({"/s", "/c"}).Mode, RunMode::Usage);
+    EXPECT_EQ(p.mode, RunMode::IntoWindow);
+    EXPECT_EQ(p.windowId, 4567u);
+    EXPECT_EQ(parse({"/P:89"}).windowId, 89u);
+    EXPECT_EQ(parse({"/p"}).mode, RunMode::Usage);
+    EXPECT_EQ(parse({"/p:"}).mode, RunMode::Usage);
+    EXPECT_EQ(parse({"/c:x"}).mode, RunMode::Usage);
+    EXPECT_EQ(parse({"/s", "/c"}).mode, RunMode::Usage);
     // The same with "-", as some launchers pass them.
-    EXPECT_EQ(parse({"-S"}).Mode, RunMode::FullScreen);
-    EXPECT_EQ(parse({"-c:12"}).WindowId, 12u);
-    EXPECT_EQ(parse({"-p", "0x1f"}).WindowId, 0x1Fu);
-    EXPECT_EQ(parse({"-p:7"}).Mode, RunMode::IntoWindow);
+    EXPECT_EQ(parse({"-S"}).mode, RunMode::FullScreen);
+    EXPECT_EQ(parse({"-c:12"}).windowId, 12u);
+    EXPECT_EQ(parse({"-p", "0x1f"}).windowId, 0x1Fu);
+    EXPECT_EQ(parse({"-p:7"}).mode, RunMode::IntoWindow);
 }
 
 TEST(PlayerCommandLine, XScreenSaverOptionsInAnyOrder)
 {
-    EXPECT_EQ(parse({"--root"}).Mode, RunMode::Root);
-    EXPECT_EQ(parse({"-root"}).Mode, RunMode::Root);
-    EXPECT_EQ(parse({"--window"}).Mode, RunMode::Window);
+    EXPECT_EQ(parse({"--root"}).mode, RunMode::Root);
+    EXPECT_EQ(parse({"-root"}).mode, RunMode::Root);
+    EXPECT_EQ(parse({"--window"}).mode, RunMode::Window);
     const PlayerArgs preview = parse({"--root", "--window-id", "0x2c00007"});
-    EXPECT_EQ(preview.Mode, RunMode::IntoWindow) << "--window-id wins over --root";
-    EXPECT_EQ(preview.WindowId, 0x2c00007u);
+    EXPECT_EQ(preview.mode, RunMode::IntoWindow) << "--window-id wins over --root";
+    EXPECT_EQ(preview.windowId, 0x2c00007u);
     const PlayerArgs before = parse({"-window-id", "46137351", "-root"});
-    EXPECT_EQ(before.Mode, RunMode::IntoWindow);
-    EXPECT_EQ(before.WindowId, 46137351u);
-    EXPECT_EQ(parse({"--window", "--root"}).Mode, RunMode::Root) << "the later of the two, as X resources go";
-    EXPECT_EQ(parse({"--root", "--window"}).Mode, RunMode::Window);
-    EXPECT_EQ(parse({"--window-id"}).Mode, RunMode::Usage);
-    EXPECT_EQ(parse({"--window-id", "--root"}).Mode, RunMode::Usage);
+    EXPECT_EQ(before.mode, RunMode::IntoWindow);
+    EXPECT_EQ(before.windowId, 46137351u);
+    EXPECT_EQ(parse({"--window", "--root"}).mode, RunMode::Root) << "the later of the two, as X resources go";
+    EXPECT_EQ(parse({"--root", "--window"}).mode, RunMode::Window);
+    EXPECT_EQ(parse({"--window-id"}).mode, RunMode::Usage);
+    EXPECT_EQ(parse({"--window-id", "--root"}).mode, RunMode::Usage);
 }
 
 TEST(PlayerCommandLine, StandardHackOptionsAreAcceptedAndChangeNothing)
 {
     const PlayerArgs a = parse({"-fps", "--root", "-visual", "default", "-install", "--no-fps", "-mono", "-geometry", "640x480"});
-    EXPECT_EQ(a.Mode, RunMode::Root) << a.Problem;
-    EXPECT_EQ(parse({"-install"}).Mode, RunMode::FullScreen) << "-install is XScreenSaver's colormap option";
-    EXPECT_EQ(parse({"--install"}).Mode, RunMode::Install);
-    EXPECT_EQ(parse({"--uninstall"}).Mode, RunMode::Uninstall);
-    EXPECT_EQ(parse({"-visual"}).Mode, RunMode::Usage) << "-visual needs its value";
-    EXPECT_EQ(parse({"-display", ":3", "--window-id", "12"}).DisplayName, ":3");
-    EXPECT_EQ(parse({"--help"}).Mode, RunMode::Help);
+    EXPECT_EQ(a.mode, RunMode::Root) << a.problem;
+    EXPECT_EQ(parse({"-install"}).mode, RunMode::FullScreen) << "-install is XScreenSaver's colormap option";
+    EXPECT_EQ(parse({"--install"}).mode, RunMode::Install);
+    EXPECT_EQ(parse({"--uninstall"}).mode, RunMode::Uninstall);
+    EXPECT_EQ(parse({"-visual"}).mode, RunMode::Usage) << "-visual needs its value";
+    EXPECT_EQ(parse({"-display", ":3", "--window-id", "12"}).displayName, ":3");
+    EXPECT_EQ(parse({"--help"}).mode, RunMode::Help);
 }
 
 TEST(PlayerCommandLine, AnythingElseIsAUsageError)
@@ -69,8 +69,8 @@ TEST(PlayerCommandLine, AnythingElseIsAUsageError)
              {"--bogus"}, {"x"}, {"-"}, {"--"}, {"/x"}, {"/s", "extra"}, {"--install", "--root"}, {"--install", "--uninstall"},
              {"/c", "--window-id", "5"}, {"--INSTALL"}, {"-ROOT"}}) {
         const PlayerArgs a = parse(args);
-        EXPECT_EQ(a.Mode, RunMode::Usage) << args[0];
-        EXPECT_FALSE(a.Problem.empty());
+        EXPECT_EQ(a.mode, RunMode::Usage) << args[0];
+        EXPECT_FALSE(a.problem.empty());
     }
     EXPECT_NE(usageText("SUNSET.SCR").find("usage: SUNSET.SCR [/s | /c[:N] | /p N | --window-id N | --root"), std::string::npos);
 }
@@ -112,12 +112,12 @@ TEST(PlayerCommandLine, WaylandWhenTheSessionIsOneAndNoXWindowOrDisplayIsNamed)
              {{"-wayland", "--window"}, nullptr, true},
          }) {
         const PlayerArgs a = parse(c.args);
-        ASSERT_NE(a.Mode, RunMode::Usage) << c.args.size();
+        ASSERT_NE(a.mode, RunMode::Usage) << c.args.size();
         EXPECT_EQ(usesWayland(a, c.waylandDisplay), c.wayland)
             << (c.args.empty() ? "" : c.args[0]) << " with " << (c.waylandDisplay ? c.waylandDisplay : "null");
     }
-    EXPECT_EQ(parse({"--x11", "--root"}).Mode, RunMode::Root);
+    EXPECT_EQ(parse({"--x11", "--root"}).mode, RunMode::Root);
     for (const std::vector<std::string_view>& bad : std::vector<std::vector<std::string_view>>{
              {"--wayland", "--root"}, {"--wayland", "--window-id", "5"}, {"--wayland", "-display", ":1"}, {"--wayland", "--x11"}})
-        EXPECT_EQ(parse(bad).Mode, RunMode::Usage) << bad[1];
+        EXPECT_EQ(parse(bad).mode, RunMode::Usage) << bad[1];
 }

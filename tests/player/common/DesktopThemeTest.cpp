@@ -33,7 +33,7 @@ TEST(DesktopTheme, EachThemeRunsItsOwnScreensaverWhateverItsName)
     const fs::path top = ::mkdtemp(t.data()), hacks = top / "hack folder (root's)", ran = top / "ran";
     fs::create_directories(hacks);
     ThemeRequest r;
-    r.Hosts = {"mate-screensaver"}, r.DataHome = top / "share", r.Launcher = hacks / "glimmer-scr", r.HackFolders = {hacks};
+    r.hosts = {"mate-screensaver"}, r.dataHome = top / "share", r.launcher = hacks / "glimmer-scr", r.hackFolders = {hacks};
     const fs::path elsewhere = top / "local/libexec/xscreensaver/glimmer-scr";
     enum Launcher { None, There, Elsewhere };
     const struct { const char* file; Launcher launcher; } rows[] = {{"a/SUNSET.SCR", Elsewhere}, {"b/SUNSET.SCR", None}, {"a/MY \"OWN\" SAVER (IT'S).SCR", None}, {"a/MY \"OWN\" SAVER (IT'S).SCR", There}};
@@ -45,21 +45,21 @@ TEST(DesktopTheme, EachThemeRunsItsOwnScreensaverWhateverItsName)
         std::ofstream(scr) << "#!/bin/sh\nprintf '%s\\n' \"$(readlink -f \"$0\")\" \"$@\" >'" << ran.string() << ".new' && mv '"
                            << ran.string() << ".new' '" << ran.string() << "'\n";
         fs::permissions(scr, fs::perms::owner_all);
-        fs::remove(r.Launcher);
+        fs::remove(r.launcher);
         if (row.launcher == There)
-            fs::copy_file(GLIMMER_SOURCE_DIR "/player/glimmer-scr", r.Launcher);
-        r.LauncherElsewhere = row.launcher == Elsewhere ? elsewhere.string() : "";
-        r.ProgramPath = scr;
+            fs::copy_file(GLIMMER_SOURCE_DIR "/player/glimmer-scr", r.launcher);
+        r.launcherElsewhere = row.launcher == Elsewhere ? elsewhere.string() : "";
+        r.programPath = scr;
         const InstallResult done = installDesktopTheme(r);
-        ASSERT_EQ(done.ExitCode, 0) << done.Message;
+        ASSERT_EQ(done.exitCode, 0) << done.message;
         if (row.launcher == Elsewhere) {
-            EXPECT_NE(done.Message.find("is in " + elsewhere.parent_path().string() + ", where"), std::string::npos) << done.Message;
+            EXPECT_NE(done.message.find("is in " + elsewhere.parent_path().string() + ", where"), std::string::npos) << done.message;
         }
-        if (const std::string link = after(done.Message, "sudo ln -s "); !link.empty()) {
-            ASSERT_EQ(std::system(("ln -s " + link).c_str()), 0) << done.Message;
+        if (const std::string link = after(done.message, "sudo ln -s "); !link.empty()) {
+            ASSERT_EQ(std::system(("ln -s " + link).c_str()), 0) << done.message;
         }
-        const std::string id = after(done.Message, "themes \"['screensavers-");
-        const fs::path theme = r.DataHome + "/applications/screensavers/" + id.substr(0, id.find('\'')) + ".desktop";
+        const std::string id = after(done.message, "themes \"['screensavers-");
+        const fs::path theme = r.dataHome + "/applications/screensavers/" + id.substr(0, id.find('\'')) + ".desktop";
         fs::remove(ran);
         // No session bus, and none started for it.
         ASSERT_EQ(std::system(("env -u DISPLAY DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent gio launch '" + theme.string() + "'").c_str()), 0)
@@ -69,14 +69,14 @@ TEST(DesktopTheme, EachThemeRunsItsOwnScreensaverWhateverItsName)
         EXPECT_EQ(readAll(ran), fs::canonical(scr).string() + "\n--root\n") << readAll(theme);
     }
     // A link of that name that leads elsewhere is told, and no theme runs it.
-    fs::remove(r.Launcher);
+    fs::remove(r.launcher);
     for (const auto& e : fs::directory_iterator(hacks))
         if (fs::equivalent(e.path(), top / "a/SUNSET.SCR"))
             fs::remove(e.path()), fs::create_symlink(top / "b/SUNSET.SCR", e.path());
-    r.ProgramPath = top / "a/SUNSET.SCR";
+    r.programPath = top / "a/SUNSET.SCR";
     const InstallResult done = installDesktopTheme(r);
-    EXPECT_EQ(done.ExitCode, 1);
-    EXPECT_NE(done.Message.find("is there already, a link to " + (top / "b/SUNSET.SCR").string() + ", not to this"), std::string::npos)
-        << done.Message;
+    EXPECT_EQ(done.exitCode, 1);
+    EXPECT_NE(done.message.find("is there already, a link to " + (top / "b/SUNSET.SCR").string() + ", not to this"), std::string::npos)
+        << done.message;
     fs::remove_all(top);
 }

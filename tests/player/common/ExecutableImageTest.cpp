@@ -111,15 +111,15 @@ TEST(ExecutableImage, AnElfImageEndsAfterItsFurthestPart)
 {
     Bytes b = elf64();
     append(b, 300);   // a store
-    EXPECT_EQ(of(b).End, 0x280u) << of(b).Problem;
+    EXPECT_EQ(of(b).end, 0x280u) << of(b).problem;
     Bytes be = elf32BigEndian();
     append(be, 10);
-    EXPECT_EQ(of(be).End, 0x178u) << "a SHT_NOBITS section takes no bytes: " << of(be).Problem;
+    EXPECT_EQ(of(be).end, 0x178u) << "a SHT_NOBITS section takes no bytes: " << of(be).problem;
     // Segments reaching further than the section table move the end.
     Bytes far = elf64();
     put(far, 64 + 32, 0x300, 8);
     append(far, 0x100);
-    EXPECT_EQ(of(far).End, 0x300u);
+    EXPECT_EQ(of(far).end, 0x300u);
 }
 
 TEST(ExecutableImage, TheRunningTestProgramEndsWhereItsFileEnds)
@@ -127,52 +127,52 @@ TEST(ExecutableImage, TheRunningTestProgramEndsWhereItsFileEnds)
     std::ifstream in("/proc/self/exe", std::ios::binary);
     const Bytes self((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_GT(self.size(), 1000u);
-    EXPECT_EQ(of(self).End, self.size()) << of(self).Problem;
+    EXPECT_EQ(of(self).end, self.size()) << of(self).problem;
 }
 
 TEST(ExecutableImage, DamagedElfHeadersAreRefusedWithAReason)
 {
     Bytes b = elf64();
-    EXPECT_TRUE(of(Bytes(b.begin(), b.begin() + 40)).Problem.find("cut short") != std::string::npos);
+    EXPECT_TRUE(of(Bytes(b.begin(), b.begin() + 40)).problem.find("cut short") != std::string::npos);
     Bytes badClass = b;
     badClass[4] = 3;
-    EXPECT_FALSE(of(badClass).Ok());
+    EXPECT_FALSE(of(badClass).ok());
     Bytes table = b;
     put(table, 40, 0x7FFFFFFFFFFFFFF0ull, 8);   // e_shoff near the top: no overflow
-    EXPECT_EQ(of(table).Problem, "its section header table lies outside the file");
+    EXPECT_EQ(of(table).problem, "its section header table lies outside the file");
     Bytes segment = b;
     put(segment, 64 + 8, 0xFFFFFFFFFFFFFF00ull, 8);
     put(segment, 64 + 32, 0x200, 8);
-    EXPECT_EQ(of(segment).Problem, "program segment 0 lies outside the file");
+    EXPECT_EQ(of(segment).problem, "program segment 0 lies outside the file");
     Bytes section = b;
     put(section, 0x240 + 32, 0x1000, 8);
-    EXPECT_EQ(of(section).Problem, "section 1 lies outside the file");
+    EXPECT_EQ(of(section).problem, "section 1 lies outside the file");
     Bytes overlapping = b;
     put(overlapping, 54, 8, 2);   // program headers of 8 bytes cannot hold their fields
-    EXPECT_EQ(of(overlapping).Problem, "its program header table lies outside the file");
+    EXPECT_EQ(of(overlapping).problem, "its program header table lies outside the file");
     Bytes cut = b;
     cut.resize(0x27F);
-    EXPECT_FALSE(of(cut).Ok()) << "the section table runs past the end";
+    EXPECT_FALSE(of(cut).ok()) << "the section table runs past the end";
 }
 
 TEST(ExecutableImage, APeImageEndsAfterItsLastSectionsRawData)
 {
     Bytes b = pe32plus();
     append(b, 500);
-    EXPECT_EQ(of(b).End, 0x800u) << of(b).Problem;
+    EXPECT_EQ(of(b).end, 0x800u) << of(b).problem;
     Bytes small = pe32();
     append(small, 1);
-    EXPECT_EQ(of(small).End, 0x400u) << of(small).Problem;
+    EXPECT_EQ(of(small).end, 0x400u) << of(small).problem;
     // Sections in any order: the furthest counts, not the last in the table.
     Bytes swapped = pe32plus();
     put(swapped, 0x188 + 20, 0x600, 4);
     put(swapped, 0x1B0 + 20, 0x400, 4);
-    EXPECT_EQ(of(swapped).End, 0x800u);
+    EXPECT_EQ(of(swapped).end, 0x800u);
     // A section without raw data (.bss) is not in the file.
     Bytes bss = pe32plus();
     put(bss, 0x1B0 + 16, 0, 4);
     put(bss, 0x1B0 + 20, 0xFFFFFFFF, 4);
-    EXPECT_EQ(of(bss).End, 0x600u);
+    EXPECT_EQ(of(bss).end, 0x600u);
 }
 
 TEST(ExecutableImage, APeCertificateTableOrSymbolTableExtendsTheImage)
@@ -181,14 +181,14 @@ TEST(ExecutableImage, APeCertificateTableOrSymbolTableExtendsTheImage)
     put(signedFile, 0x98 + 112 + 4 * 8, 0x800, 4);       // certificate table: a file offset
     put(signedFile, 0x98 + 112 + 4 * 8 + 4, 0x108, 4);
     append(signedFile, 0x108 + 40);
-    EXPECT_EQ(of(signedFile).End, 0x908u) << of(signedFile).Problem;
+    EXPECT_EQ(of(signedFile).end, 0x908u) << of(signedFile).problem;
 
     Bytes symbols = pe32plus();
     put(symbols, 0x8C, 0x800, 4);   // PointerToSymbolTable
     put(symbols, 0x90, 3, 4);       // NumberOfSymbols: 54 bytes
     put(symbols, 0x800 + 54, 11, 4);   // string table of 11 bytes, its length included
     append(symbols, 7);
-    EXPECT_EQ(of(symbols).End, 0x800u + 54 + 11) << of(symbols).Problem;
+    EXPECT_EQ(of(symbols).end, 0x800u + 54 + 11) << of(symbols).problem;
 }
 
 TEST(ExecutableImage, DamagedPeHeadersAreRefusedWithAReason)
@@ -197,7 +197,7 @@ TEST(ExecutableImage, DamagedPeHeadersAreRefusedWithAReason)
     auto with = [&](std::size_t at, std::uint64_t v, int width) {
         Bytes c = b;
         put(c, at, v, width);
-        return of(c).Problem;
+        return of(c).problem;
     };
     EXPECT_EQ(with(0x3C, 0xFFFFFFF0, 4), "it has no PE header");
     EXPECT_EQ(with(0x80, 0, 1), "it has no PE header");
@@ -212,7 +212,7 @@ TEST(ExecutableImage, DamagedPeHeadersAreRefusedWithAReason)
         Bytes c = b;
         put(c, at1, v1, 4);
         put(c, at2, v2, 4);
-        return of(c).Problem;
+        return of(c).problem;
     };
     EXPECT_EQ(with2(0x98 + 112 + 32, 0x7F8, 0x98 + 112 + 36, 0x10), "its certificate table lies outside the file");
     EXPECT_EQ(with2(0x98 + 112 + 32, 0xFFFFFFFF, 0x98 + 112 + 36, 0xFFFFFFFF), "its certificate table lies outside the file");
@@ -220,7 +220,7 @@ TEST(ExecutableImage, DamagedPeHeadersAreRefusedWithAReason)
     EXPECT_EQ(with2(0x8C, 0x700, 0x90, 0xFFFFFFFF), "its symbol table lies outside the file");
     EXPECT_EQ(with(0x90, 0xFFFFFFFF, 4), "") << "a symbol count without a table means nothing";
     EXPECT_EQ(with(0x98 + 108, 4, 4), "") << "no certificate directory: nothing to add";
-    EXPECT_EQ(of(Bytes{'M', 'Z'}).Problem, "its DOS header is cut short");
-    EXPECT_EQ(of(Bytes{'#', '!', '/', 'b'}).Problem, "it is neither an ELF nor a PE program");
-    EXPECT_EQ(of(Bytes{}).Problem, "it is neither an ELF nor a PE program");
+    EXPECT_EQ(of(Bytes{'M', 'Z'}).problem, "its DOS header is cut short");
+    EXPECT_EQ(of(Bytes{'#', '!', '/', 'b'}).problem, "it is neither an ELF nor a PE program");
+    EXPECT_EQ(of(Bytes{}).problem, "it is neither an ELF nor a PE program");
 }

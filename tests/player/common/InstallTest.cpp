@@ -55,9 +55,9 @@ const std::string appDefaults = "*timeout: 0:10:00\n"
 InstallRequest request(const TempHome& home, const std::string& program)
 {
     InstallRequest r;
-    r.ProgramPath = program;
-    r.Home = home.Path();
-    r.Defaults = {home.File("no-such-defaults"), home.File("XScreenSaver")};
+    r.programPath = program;
+    r.home = home.Path();
+    r.defaults = {home.File("no-such-defaults"), home.File("XScreenSaver")};
     write(home.File("XScreenSaver"), appDefaults);
     return r;
 }
@@ -90,15 +90,15 @@ TEST(XScreenSaverInstall, WithoutSettingsTheFileIsMadeFromTheDaemonsDefaults)
     TempHome home;
     const InstallRequest r = request(home, "/opt/savers/SUNSET.SCR");
     const InstallResult done = installInXScreenSaver(r);
-    EXPECT_EQ(done.ExitCode, 0) << done.Message;
-    EXPECT_NE(done.Message.find("Added \"Sunset (Glimmer)\""), std::string::npos) << done.Message;
-    EXPECT_NE(done.Message.find("xscreensaver-command -select 3"), std::string::npos) << done.Message;
+    EXPECT_EQ(done.exitCode, 0) << done.message;
+    EXPECT_NE(done.message.find("Added \"Sunset (Glimmer)\""), std::string::npos) << done.message;
+    EXPECT_NE(done.message.find("xscreensaver-command -select 3"), std::string::npos) << done.message;
     const std::string text = readAll(home.File(".xscreensaver"));
     const auto list = findPrograms(text);
     ASSERT_TRUE(list);
-    ASSERT_EQ(list->Entries.size(), 3u);
-    EXPECT_EQ(list->Entries[0].Command, "maze --root");
-    EXPECT_EQ(list->Entries[2].Command, "/opt/savers/SUNSET.SCR --root");
+    ASSERT_EQ(list->entries.size(), 3u);
+    EXPECT_EQ(list->entries[0].command, "maze --root");
+    EXPECT_EQ(list->entries[2].command, "/opt/savers/SUNSET.SCR --root");
     EXPECT_EQ(text.find('~'), std::string::npos);
     struct stat st {};
     ASSERT_EQ(::stat(home.File(".xscreensaver").c_str(), &st), 0);
@@ -113,7 +113,7 @@ TEST(XScreenSaverInstall, InstallIsIdempotentKeepsABackupAndUninstallRestores)
     write(home.File(".xscreensaver"), before);
     ::chmod(home.File(".xscreensaver").c_str(), 0600);
     const InstallRequest r = request(home, "/opt/My Savers/SUNSET.SCR");
-    ASSERT_EQ(installInXScreenSaver(r).ExitCode, 0);
+    ASSERT_EQ(installInXScreenSaver(r).exitCode, 0);
     const std::string once = readAll(home.File(".xscreensaver"));
     EXPECT_EQ(readAll(home.File(".xscreensaver.glimmer-backup")), before);
     EXPECT_EQ(once.substr(0, before.size() - 1), before.substr(0, before.size() - 1));
@@ -123,16 +123,16 @@ TEST(XScreenSaverInstall, InstallIsIdempotentKeepsABackupAndUninstallRestores)
     EXPECT_EQ(st.st_mode & 0777, 0600u) << "the file keeps its permissions";
 
     const InstallResult again = installInXScreenSaver(r);
-    EXPECT_EQ(again.ExitCode, 0);
-    EXPECT_NE(again.Message.find("already"), std::string::npos);
+    EXPECT_EQ(again.exitCode, 0);
+    EXPECT_NE(again.message.find("already"), std::string::npos);
     EXPECT_EQ(readAll(home.File(".xscreensaver")), once);
     EXPECT_EQ(count(readAll(home.File(".xscreensaver")), "SUNSET.SCR"), 1u);
 
     const InstallResult removed = uninstallFromXScreenSaver(r);
-    EXPECT_EQ(removed.ExitCode, 0) << removed.Message;
+    EXPECT_EQ(removed.exitCode, 0) << removed.message;
     EXPECT_EQ(readAll(home.File(".xscreensaver")), before);
     EXPECT_EQ(readAll(home.File(".xscreensaver.glimmer-backup")), once);
-    EXPECT_NE(uninstallFromXScreenSaver(r).Message.find("is not in"), std::string::npos);
+    EXPECT_NE(uninstallFromXScreenSaver(r).message.find("is not in"), std::string::npos);
     // No temporary file is left beside it (the lock, without $XDG_RUNTIME_DIR, stays for the next change).
     for (const auto& e : fs::directory_iterator(home.Path()))
         EXPECT_EQ(e.path().filename().string().find(".glimmer-") == std::string::npos ||
@@ -145,13 +145,13 @@ TEST(XScreenSaverInstall, SettingsWithoutAListGetTheDefaultsListAndOurs)
 {
     TempHome home;
     write(home.File(".xscreensaver"), "timeout: 0:05:00\nlock: False");
-    ASSERT_EQ(installInXScreenSaver(request(home, "/s/A.SCR")).ExitCode, 0);
+    ASSERT_EQ(installInXScreenSaver(request(home, "/s/A.SCR")).exitCode, 0);
     const std::string text = readAll(home.File(".xscreensaver"));
     EXPECT_EQ(text.rfind("timeout: 0:05:00\nlock: False\n", 0), 0u);
     const auto list = findPrograms(text);
     ASSERT_TRUE(list);
-    ASSERT_EQ(list->Entries.size(), 3u);
-    EXPECT_EQ(list->Entries[2].Name, "A (Glimmer)");
+    ASSERT_EQ(list->entries.size(), 3u);
+    EXPECT_EQ(list->entries[2].name, "A (Glimmer)");
 }
 
 TEST(XScreenSaverInstall, TheSameFileByAnotherPathIsTheSameEntry)
@@ -161,9 +161,9 @@ TEST(XScreenSaverInstall, TheSameFileByAnotherPathIsTheSameEntry)
     fs::create_symlink(home.File("SUNSET.SCR"), home.File("link.SCR"));
     write(home.File(".xscreensaver"), "programs: \\\n  \"Old\" " + home.File("link.SCR") + " --root \\n\\\n\n");
     const InstallRequest r = request(home, home.File("SUNSET.SCR"));
-    EXPECT_NE(installInXScreenSaver(r).Message.find("already"), std::string::npos);
-    EXPECT_EQ(uninstallFromXScreenSaver(r).ExitCode, 0);
-    EXPECT_EQ(findPrograms(readAll(home.File(".xscreensaver")))->Entries.size(), 0u);
+    EXPECT_NE(installInXScreenSaver(r).message.find("already"), std::string::npos);
+    EXPECT_EQ(uninstallFromXScreenSaver(r).exitCode, 0);
+    EXPECT_EQ(findPrograms(readAll(home.File(".xscreensaver")))->entries.size(), 0u);
 }
 
 TEST(XScreenSaverInstall, ALinkedSettingsFileIsChangedWhereItIs)
@@ -172,7 +172,7 @@ TEST(XScreenSaverInstall, ALinkedSettingsFileIsChangedWhereItIs)
     fs::create_directory(home.File("dotfiles"));
     write(home.File("dotfiles/xscreensaver"), "programs: \\\n  maze --root \\n\\\n\n");
     fs::create_symlink(home.File("dotfiles/xscreensaver"), home.File(".xscreensaver"));
-    ASSERT_EQ(installInXScreenSaver(request(home, "/s/A.SCR")).ExitCode, 0);
+    ASSERT_EQ(installInXScreenSaver(request(home, "/s/A.SCR")).exitCode, 0);
     EXPECT_TRUE(fs::is_symlink(home.File(".xscreensaver"))) << "the link stays a link";
     EXPECT_NE(readAll(home.File("dotfiles/xscreensaver")).find("/s/A.SCR --root"), std::string::npos);
 }
@@ -181,18 +181,18 @@ TEST(XScreenSaverInstall, FailuresSayWhatToDo)
 {
     TempHome home;
     InstallRequest r = request(home, "/s/A.SCR");
-    r.Defaults = {home.File("none")};
+    r.defaults = {home.File("none")};
     InstallResult noDefaults = installInXScreenSaver(r);
-    EXPECT_EQ(noDefaults.ExitCode, 1);
-    EXPECT_NE(noDefaults.Message.find("Run xscreensaver-settings once (it writes " + home.File(".xscreensaver") + "), then run '/s/A.SCR' --install again."),
+    EXPECT_EQ(noDefaults.exitCode, 1);
+    EXPECT_NE(noDefaults.message.find("Run xscreensaver-settings once (it writes " + home.File(".xscreensaver") + "), then run '/s/A.SCR' --install again."),
               std::string::npos)
-        << noDefaults.Message;
+        << noDefaults.message;
     EXPECT_FALSE(fs::exists(home.File(".xscreensaver")));
 
     fs::create_directory(home.File(".xscreensaver"));
     InstallResult folder = installInXScreenSaver(request(home, "/s/A.SCR"));
-    EXPECT_EQ(folder.ExitCode, 1);
-    EXPECT_NE(folder.Message.find("is not an ordinary file"), std::string::npos) << folder.Message;
+    EXPECT_EQ(folder.exitCode, 1);
+    EXPECT_NE(folder.message.find("is not an ordinary file"), std::string::npos) << folder.message;
     fs::remove(home.File(".xscreensaver"));
 
     if (::geteuid() != 0) {
@@ -201,17 +201,17 @@ TEST(XScreenSaverInstall, FailuresSayWhatToDo)
         fs::permissions(home.Path(), fs::perms::owner_read | fs::perms::owner_exec);
         InstallResult readOnly = installInXScreenSaver(request(home, "/s/A.SCR"));
         fs::permissions(home.Path(), fs::perms::owner_all);
-        EXPECT_EQ(readOnly.ExitCode, 1);
-        EXPECT_NE(readOnly.Message.find("\"A (Glimmer)\"  /s/A.SCR --root \\n\\"), std::string::npos) << readOnly.Message;
+        EXPECT_EQ(readOnly.exitCode, 1);
+        EXPECT_NE(readOnly.message.find("\"A (Glimmer)\"  /s/A.SCR --root \\n\\"), std::string::npos) << readOnly.message;
     }
 
-    r.ProgramPath = "/s/line\nbreak.SCR";
-    EXPECT_EQ(installInXScreenSaver(r).ExitCode, 1);
-    r.ProgramPath = "relative/A.SCR";
-    EXPECT_EQ(installInXScreenSaver(r).ExitCode, 1);
-    r.Home = "";
-    r.ProgramPath = "/s/A.SCR";
-    EXPECT_EQ(installInXScreenSaver(r).ExitCode, 1);
+    r.programPath = "/s/line\nbreak.SCR";
+    EXPECT_EQ(installInXScreenSaver(r).exitCode, 1);
+    r.programPath = "relative/A.SCR";
+    EXPECT_EQ(installInXScreenSaver(r).exitCode, 1);
+    r.home = "";
+    r.programPath = "/s/A.SCR";
+    EXPECT_EQ(installInXScreenSaver(r).exitCode, 1);
 }
 
 TEST(XScreenSaverInstall, TenInstallsAtOnceAllGoWhereTheDaemonReadsThem)
@@ -232,7 +232,7 @@ TEST(XScreenSaverInstall, TenInstallsAtOnceAllGoWhereTheDaemonReadsThem)
         if (runs.emplace_back(::fork()) == 0) {
             ::close(go[1]);
             (void)::read(go[0], &i, 1);   // all start together
-            ::_exit(installInXScreenSaver(r).ExitCode);
+            ::_exit(installInXScreenSaver(r).exitCode);
         }
     }
     ::close(go[1]);
@@ -242,7 +242,7 @@ TEST(XScreenSaverInstall, TenInstallsAtOnceAllGoWhereTheDaemonReadsThem)
     ::close(compile);
     // The list the daemon runs, after the last line keyed "programs": the defaults' two and our ten.
     const std::string text = readAll(home.File(".xscreensaver"));
-    EXPECT_EQ(findPrograms(text.substr(std::min(text.size(), text.rfind("\nprograms:")))).value_or(ProgramsResource{}).Entries.size(), 12u);
+    EXPECT_EQ(findPrograms(text.substr(std::min(text.size(), text.rfind("\nprograms:")))).value_or(ProgramsResource{}).entries.size(), 12u);
     EXPECT_TRUE(fs::exists(run.File("glimmer-xscreensaver.lock")));
 }
 
@@ -265,9 +265,9 @@ TEST(XScreenSaverInstall, ReadOnlyHardLinkedOrLinkedSettingsAreTreatedAsTheProje
         const InstallResult done = installInXScreenSaver(request(home, "/s/A.SCR"));
         Failing = {};
         const bool added = kind == "hard-linked";
-        EXPECT_EQ(done.ExitCode, added ? 0 : 1) << kind;
-        EXPECT_TRUE(done.Message.find(file) != std::string::npos && done.Message.find(other) == std::string::npos) << done.Message;
-        EXPECT_EQ(done.Message.find("may be damaged, the old file is kept as " + file + ".glimmer-") != std::string::npos, kind.ends_with("fills"));
+        EXPECT_EQ(done.exitCode, added ? 0 : 1) << kind;
+        EXPECT_TRUE(done.message.find(file) != std::string::npos && done.message.find(other) == std::string::npos) << done.message;
+        EXPECT_EQ(done.message.find("may be damaged, the old file is kept as " + file + ".glimmer-") != std::string::npos, kind.ends_with("fills"));
         EXPECT_EQ(readAll(other).find("/s/A.SCR --root") != std::string::npos, added) << kind;
         EXPECT_EQ(readAll(file) == before, !added) << kind;
     }
@@ -285,7 +285,7 @@ TEST(XScreenSaverInstall, TheInstalledDefaultsOfThisMachineServeIfPresent)
 {
     const InstallRequest standard;
     std::string defaults;
-    for (const std::string& d : standard.Defaults)
+    for (const std::string& d : standard.defaults)
         if (fs::exists(d)) {
             defaults = d;
             break;
@@ -296,5 +296,5 @@ TEST(XScreenSaverInstall, TheInstalledDefaultsOfThisMachineServeIfPresent)
     ASSERT_TRUE(made);
     const auto list = findPrograms(*made);
     ASSERT_TRUE(list);
-    EXPECT_GT(list->Entries.size(), 100u);
+    EXPECT_GT(list->entries.size(), 100u);
 }

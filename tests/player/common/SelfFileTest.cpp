@@ -17,9 +17,9 @@ TEST(SelfFile, TheRunningProgramMapsWholeAndItsImageEndsAtItsEnd)
     ASSERT_FALSE(self.empty());
     EXPECT_EQ(self, fs::canonical("/proc/self/exe").string());
     const MappedFile file("/proc/self/exe");
-    ASSERT_TRUE(file.Ok()) << file.Problem();
-    EXPECT_EQ(file.Size(), fs::file_size(self));
-    EXPECT_EQ(executableImageSize(file.Data(), file.Size()).End, file.Size());
+    ASSERT_TRUE(file.ok()) << file.problem();
+    EXPECT_EQ(file.size(), fs::file_size(self));
+    EXPECT_EQ(executableImageSize(file.data(), file.size()).end, file.size());
 }
 
 TEST(SelfFile, WhatCannotBeMappedSaysWhy)
@@ -27,16 +27,16 @@ TEST(SelfFile, WhatCannotBeMappedSaysWhy)
     const std::string dir = (fs::temp_directory_path() / ("glimmer-self-" + std::to_string(::getpid()))).string();
     fs::create_directories(dir);
     const MappedFile missing(dir + "/none");
-    EXPECT_FALSE(missing.Ok());
-    EXPECT_NE(missing.Problem().find("cannot be opened"), std::string::npos);
+    EXPECT_FALSE(missing.ok());
+    EXPECT_NE(missing.problem().find("cannot be opened"), std::string::npos);
     const MappedFile folder(dir);
-    EXPECT_EQ(folder.Problem(), "it is not an ordinary file");
+    EXPECT_EQ(folder.problem(), "it is not an ordinary file");
     ASSERT_EQ(::mkfifo((dir + "/pipe").c_str(), 0600), 0);
     const MappedFile pipe(dir + "/pipe");   // must not wait for a writer
-    EXPECT_EQ(pipe.Problem(), "it is not an ordinary file");
+    EXPECT_EQ(pipe.problem(), "it is not an ordinary file");
     std::ofstream(dir + "/empty").close();
     const MappedFile empty(dir + "/empty");
-    EXPECT_TRUE(empty.Ok());
-    EXPECT_EQ(empty.Size(), 0u);
+    EXPECT_TRUE(empty.ok());
+    EXPECT_EQ(empty.size(), 0u);
     fs::remove_all(dir);
 }

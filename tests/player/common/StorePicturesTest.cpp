@@ -77,7 +77,7 @@ TEST(StorePictures, TheShowReadsTheStoresSettings)
     b[4] = 1;
     put(b, 5, 995, 4);
     put(b, 9, 7, 4);
-    const ShowSettings s = showSettingsOf(readImageStore(b.data(), b.size()).Settings);
+    const ShowSettings s = showSettingsOf(readImageStore(b.data(), b.size()).settings);
     EXPECT_TRUE(s.floatMode);
     EXPECT_EQ(s.timer1Interval(), 5);
     EXPECT_EQ(s.changeEvery, 7);
@@ -94,7 +94,7 @@ TEST(StorePictures, AShowRunsOnTheStoresPicturesHalvedToFit)
     std::copy(bmp.begin(), bmp.end(), b.begin() + 235);
     const StoreView store = readImageStore(b.data(), b.size());
     StorePictures pictures(store);
-    ShowEngine engine(showSettingsOf(store.Settings), pictures, {}, DecodeWorker::Mode::Inline);
+    ShowEngine engine(showSettingsOf(store.settings), pictures, {}, DecodeWorker::Mode::Inline);
     engine.setArea(200, 150);
     engine.start(7, 0);
     const ShowFrame& f = engine.frame();
@@ -124,9 +124,9 @@ TEST(StorePictures, APictureReadsTheSameEveryTimeWhereverItsBytesLie)
     ::close(fd);
     const MappedFile file(path);
     ::unlink(path);
-    ASSERT_TRUE(file.Ok()) << file.Problem();
+    ASSERT_TRUE(file.ok()) << file.problem();
     const StoreView inMemory = readImageStore(b.data(), b.size());
-    const StoreView mapped = readImageStore(file.Data(), file.Size());
+    const StoreView mapped = readImageStore(file.data(), file.size());
     for (const auto& [store, fromFile] : {std::pair{inMemory, false}, std::pair{mapped, true}}) {
         StorePictures pictures(store, fromFile);
         for (int round = 0; round < 2; ++round) {

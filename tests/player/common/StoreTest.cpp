@@ -22,10 +22,10 @@ TEST(SharedStore, AGoodStoreGivesEachPicturesBytes)
 {
     const Bytes b = storeOf(3, 7);
     const StoreView s = readImageStore(b.data(), b.size());
-    EXPECT_EQ(s.Settings.ImageCount, 3);
-    EXPECT_EQ(s.PictureData(2), b.data() + 235 + 7);
-    EXPECT_EQ(s.PictureSize(3), 7u);
-    EXPECT_EQ(s.Settings.Slot(2).Name(), "B.JPG");
+    EXPECT_EQ(s.settings.ImageCount, 3);
+    EXPECT_EQ(s.pictureData(2), b.data() + 235 + 7);
+    EXPECT_EQ(s.pictureSize(3), 7u);
+    EXPECT_EQ(s.settings.Slot(2).Name(), "B.JPG");
 }
 
 TEST(SharedStore, DamagedStoresAreRefusedWithTheProgramsTexts)
@@ -70,8 +70,8 @@ TEST(SharedStore, TheStoreIsFoundAfterThePlayersImage)
     const Bytes store = storeOf(1, 3);
     file.insert(file.end(), store.begin(), store.end());
     const StoreView s = readAttachedStore(file.data(), file.size());
-    EXPECT_EQ(s.Data, file.data() + 64);
-    EXPECT_EQ(s.Size, store.size());
+    EXPECT_EQ(s.data, file.data() + 64);
+    EXPECT_EQ(s.size, store.size());
     file[0] = 'X';
     try {
         readAttachedStore(file.data(), file.size());
@@ -88,9 +88,9 @@ TEST(SharedStore, TimingsOutOfRangeAreBroughtIntoRange)
     put(b, 13, 0, 4);
     b[4] = 9;
     const StoreView s = readImageStore(b.data(), b.size());
-    EXPECT_EQ(s.Settings.FloatSpeed, 999);
-    EXPECT_EQ(s.Settings.DisplaySeconds, 1);
-    EXPECT_EQ(s.Settings.DisplayMode, 1);
+    EXPECT_EQ(s.settings.FloatSpeed, 999);
+    EXPECT_EQ(s.settings.DisplaySeconds, 1);
+    EXPECT_EQ(s.settings.DisplayMode, 1);
 }
 
 TEST(SharedStore, ConfigTextSaysWhatTheScreensaverHolds)

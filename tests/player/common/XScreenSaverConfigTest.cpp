@@ -31,7 +31,7 @@ const std::string path = "/home/someone/savers/SUNSET.SCR";
 
 IsOurs byProgram(const std::string& program)
 {
-    return [program](const ProgramEntry& e) { return commandProgram(e.Command) == program; };
+    return [program](const ProgramEntry& e) { return commandProgram(e.command) == program; };
 }
 
 std::string ourLine() { return entryLine("Sunset (Glimmer)", entryCommand(path)); }
@@ -41,25 +41,25 @@ TEST(XScreenSaverPrograms, EntriesAreReadAsTheDaemonReadsThem)
 {
     const auto r = findPrograms(daemonWritten);
     ASSERT_TRUE(r);
-    ASSERT_EQ(r->Entries.size(), 4u);
-    EXPECT_EQ(r->Entries[0].Command, "maze --root");
-    EXPECT_TRUE(r->Entries[0].Enabled);
-    EXPECT_EQ(r->Entries[1].Visual, "GL");
-    EXPECT_EQ(r->Entries[1].Command, "superquadrics --root");
-    EXPECT_FALSE(r->Entries[2].Enabled);
-    EXPECT_EQ(r->Entries[2].Command, "attraction --root");
-    EXPECT_EQ(r->Entries[3].Name, "Qix (solid)");
-    EXPECT_EQ(r->Entries[3].Command, "qix -root -solid");
-    EXPECT_TRUE(r->LastLineBlank);
+    ASSERT_EQ(r->entries.size(), 4u);
+    EXPECT_EQ(r->entries[0].command, "maze --root");
+    EXPECT_TRUE(r->entries[0].enabled);
+    EXPECT_EQ(r->entries[1].visual, "GL");
+    EXPECT_EQ(r->entries[1].command, "superquadrics --root");
+    EXPECT_FALSE(r->entries[2].enabled);
+    EXPECT_EQ(r->entries[2].command, "attraction --root");
+    EXPECT_EQ(r->entries[3].name, "Qix (solid)");
+    EXPECT_EQ(r->entries[3].command, "qix -root -solid");
+    EXPECT_TRUE(r->lastLineBlank);
     // Several entries on one line, a long one over two lines, a key in other letters.
     const auto packed = findPrograms("Programs: a -root \\n b \\\n  -x \\n \"N\" c\n");
     ASSERT_TRUE(packed);
-    ASSERT_EQ(packed->Entries.size(), 3u);
-    EXPECT_EQ(packed->Entries[1].Command, "b   -x");
-    EXPECT_EQ(packed->Entries[2].Name, "N");
+    ASSERT_EQ(packed->entries.size(), 3u);
+    EXPECT_EQ(packed->entries[1].command, "b   -x");
+    EXPECT_EQ(packed->entries[2].name, "N");
     EXPECT_FALSE(findPrograms("# programs: nothing\n! programs: neither\ntimeout: 1\n"));
     // The last of two lists is the one that counts.
-    EXPECT_EQ(findPrograms("programs: a\nprograms: b\n")->Entries[0].Command, "b");
+    EXPECT_EQ(findPrograms("programs: a\nprograms: b\n")->entries[0].command, "b");
 }
 
 TEST(XScreenSaverPrograms, OurEntryGoesAfterTheOthersAndTheRestStaysByteForByte)
@@ -70,10 +70,10 @@ TEST(XScreenSaverPrograms, OurEntryGoesAfterTheOthersAndTheRestStaysByteForByte)
     const std::size_t at = daemonWritten.find("\n\n\npointerHysteresis") + 1;
     EXPECT_EQ(text, daemonWritten.substr(0, at) + inserted + daemonWritten.substr(at));
     const auto r = findPrograms(text);
-    ASSERT_EQ(r->Entries.size(), 5u);
-    EXPECT_EQ(r->Entries[2].Command, "attraction --root") << "the indexes that selected: counts stay";
-    EXPECT_EQ(r->Entries[4].Name, "Sunset (Glimmer)");
-    EXPECT_EQ(r->Entries[4].Command, path + " --root");
+    ASSERT_EQ(r->entries.size(), 5u);
+    EXPECT_EQ(r->entries[2].command, "attraction --root") << "the indexes that selected: counts stay";
+    EXPECT_EQ(r->entries[4].name, "Sunset (Glimmer)");
+    EXPECT_EQ(r->entries[4].command, path + " --root");
     // Again: nothing changes.
     const std::string once = text;
     EXPECT_EQ(addProgram(text, ourLine(), byProgram(path)), Change::AlreadyThere);
@@ -97,17 +97,17 @@ TEST(XScreenSaverPrograms, ListsWrittenByHandTakeTheEntryToo)
         ASSERT_EQ(addProgram(text, ourLine(), byProgram(path)), Change::Added);
         const auto r = findPrograms(text);
         ASSERT_TRUE(r);
-        const std::size_t others = findPrograms(before)->Entries.size();
-        ASSERT_EQ(r->Entries.size(), others + 1);
-        EXPECT_EQ(r->Entries.back().Command, path + " --root");
+        const std::size_t others = findPrograms(before)->entries.size();
+        ASSERT_EQ(r->entries.size(), others + 1);
+        EXPECT_EQ(r->entries.back().command, path + " --root");
         for (std::size_t i = 0; i < others; ++i)
-            EXPECT_EQ(r->Entries[i].Command, findPrograms(before)->Entries[i].Command);
+            EXPECT_EQ(r->entries[i].command, findPrograms(before)->entries[i].command);
         if (before.find("timeout") != std::string::npos) {
             EXPECT_EQ(text, "programs: \\\n  a --root \\n\\\n  b --root \\n\\\n" + ourLine() + " \\n\ntimeout: 5\n");
         }
         ASSERT_EQ(removePrograms(text, byProgram(path)), Change::Removed);
         const auto back = findPrograms(text);
-        ASSERT_EQ(back->Entries.size(), others);
+        ASSERT_EQ(back->entries.size(), others);
     }
     std::string none = "timeout: 5\n";
     EXPECT_EQ(addProgram(none, ourLine(), byProgram(path)), Change::NoList);
@@ -117,11 +117,11 @@ TEST(XScreenSaverPrograms, ATurnedOffEntryIsTurnedOnAndEveryCopyIsRemoved)
 {
     std::string text = "programs: \\\n-  \"Sunset\"  " + path + " --root \\n\\\n  maze --root \\n\\\n  " + path + " -root\\n\\\n\n";
     EXPECT_EQ(addProgram(text, ourLine(), byProgram(path)), Change::TurnedOn);
-    EXPECT_TRUE(findPrograms(text)->Entries[0].Enabled);
+    EXPECT_TRUE(findPrograms(text)->entries[0].enabled);
     EXPECT_EQ(removePrograms(text, byProgram(path)), Change::Removed);
     const auto r = findPrograms(text);
-    ASSERT_EQ(r->Entries.size(), 1u);
-    EXPECT_EQ(r->Entries[0].Command, "maze --root");
+    ASSERT_EQ(r->entries.size(), 1u);
+    EXPECT_EQ(r->entries[0].command, "maze --root");
 }
 
 TEST(XScreenSaverPrograms, PathsAreQuotedForTheDaemonAndItsShell)
@@ -138,8 +138,8 @@ TEST(XScreenSaverPrograms, PathsAreQuotedForTheDaemonAndItsShell)
     for (const std::string p : {"/home/u/My Savers/SUNSET.SCR", "/home/u/it's/A.SCR", "/x/\"q\"/\\b/A.SCR", "/a/$HOME/~x"}) {
         std::string text = "programs: \\\n" + entryLine("N", entryCommand(p)) + " \\n\\\n\n";
         const auto r = findPrograms(text);
-        ASSERT_EQ(r->Entries.size(), 1u) << p;
-        EXPECT_EQ(commandProgram(r->Entries[0].Command), p);
+        ASSERT_EQ(r->entries.size(), 1u) << p;
+        EXPECT_EQ(commandProgram(r->entries[0].command), p);
     }
     EXPECT_EQ(entryLine("Say \"hi\"\\\n", "x"), "  \"Say 'hi'\\\\\"  x") << "a quote or line break in the name would end it";
 }
@@ -163,9 +163,9 @@ TEST(XScreenSaverPrograms, ANewFileTakesTheDefaultsListAsItIs)
     std::string text = *made;
     ASSERT_EQ(addProgram(text, ourLine(), byProgram(path)), Change::Added);
     const auto r = findPrograms(text);
-    ASSERT_EQ(r->Entries.size(), 4u);
-    EXPECT_FALSE(r->Entries[2].Enabled);
-    EXPECT_EQ(r->Entries[2].Visual, "GL");
-    EXPECT_EQ(r->Entries[3].Name, "Sunset (Glimmer)");
+    ASSERT_EQ(r->entries.size(), 4u);
+    EXPECT_FALSE(r->entries[2].enabled);
+    EXPECT_EQ(r->entries[2].visual, "GL");
+    EXPECT_EQ(r->entries[3].name, "Sunset (Glimmer)");
     EXPECT_FALSE(preferencesFromDefaults("*timeout: 1\n", "x"));
 }

@@ -19,7 +19,7 @@ TEST(SharedHeaders, CompileAndWorkAfterXlib)
     // A declaration that Xlib's macros bent rather than broke would answer
     // wrongly here: the X11 player reads its options after Xlib.
     const player::PlayerArgs a = player::parseCommandLine({"--root", "-display", ":3"});
-    EXPECT_EQ(a.Mode, player::RunMode::Root);
-    EXPECT_EQ(a.DisplayName, ":3");
+    EXPECT_EQ(a.mode, player::RunMode::Root);
+    EXPECT_EQ(a.displayName, ":3");
     EXPECT_EQ(player::entryName("/savers/SUNSET.SCR"), "Sunset (Glimmer)");
 }
