@@ -158,7 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // The slot editor's confirm.
-    ConfirmImageSlots();
+    ConfirmImageSlots(Project());
     const SaverSettings& c = Project().Settings;
     FUZZ_CHECK(c.ImageCount >= 0 && c.ImageCount <= MaxImages);
     for (int k = 1; k <= MaxImages; ++k) {

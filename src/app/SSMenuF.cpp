@@ -378,7 +378,7 @@ void TSSMenuForm::ImageBtnClick()
         MenuHidden hidden(this);
         RunCommand([] {
             CheckProjectFolder(Project());
-            EditImageSlots();
+            EditImageSlots(Project());
         });
         UpdateCommands();
     }
@@ -387,7 +387,7 @@ void TSSMenuForm::ImageBtnClick()
 void TSSMenuForm::SettingsBtnClick()
 {
     MenuHidden hidden(this);
-    RunCommand([] { EditSettings(); });
+    RunCommand([] { EditSettings(Project()); });
 }
 
 void TSSMenuForm::ViewBtnClick()
@@ -395,7 +395,7 @@ void TSSMenuForm::ViewBtnClick()
     MenuHidden hidden(this);
     RunCommand([] {
         CheckProjectFolder(Project());
-        RunShow();
+        RunShow(Project().Settings);
     });
 }
 

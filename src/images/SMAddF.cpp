@@ -14,7 +14,7 @@
 
 constexpr int PickerHelpContext = 120;
 
-TGetGraphicForm::TGetGraphicForm(QWidget* parent) : QDialog(parent)
+TGetGraphicForm::TGetGraphicForm(quint32 backgroundColor, QWidget* parent) : QDialog(parent), background_(backgroundColor)
 {
     setObjectName(QStringLiteral("GetGraphicForm"));
     SetupFixedDialog(this, 253, 229, QStringLiteral("Press F1 for Help"));
@@ -70,7 +70,7 @@ void TGetGraphicForm::BitBtn1Click()
         ShowError(MissingGraphicText(name));
         return;
     }
-    RunCommand([&] { ViewPicture(name, Project().Settings.BackgroundColor); });
+    RunCommand([&] { ViewPicture(name, background_); });
 }
 
 void TGetGraphicForm::FileListBox1Click() { BitBtn1->setEnabled(true); }
@@ -91,11 +91,11 @@ void TGetGraphicForm::done(int r)
     QDialog::done(r);
 }
 
-bool PickProjectGraphic(QString& name)
+bool PickProjectGraphic(const ProjectState& project, QString& name)
 {
-    TGetGraphicForm form;
+    TGetGraphicForm form(project.Settings.BackgroundColor);
     form.FileListBox1->SetMask(QLatin1String(SlotPictureMask), QStringLiteral("*.BMP;*.JPG"));
-    form.FileListBox1->SetDirectory(Project().ProjectFolder);
+    form.FileListBox1->SetDirectory(project.ProjectFolder);
     // Reading the folder puts the mask into the name box; the caller's name
     // replaces it.
     form.Edit1->setText(name);

@@ -31,13 +31,26 @@ int TagOf(const QObject* o) { return o ? o->property(TagProperty).toInt() : 0; }
 
 } // namespace
 
-TSSAddForm::TSSAddForm(QWidget* parent) : QDialog(parent)
+TSSAddForm::TSSAddForm(ProjectState& project, QWidget* parent) : QDialog(parent), project_(project)
 {
     setObjectName(QStringLiteral("SSAddForm"));
     SetupFixedDialog(this, 482, 216, QStringLiteral("Press F1 for Help"));
     SetHint(this, QStringLiteral(" Press F1 for Help"));
     SetHelpContext(this, EditorHelpContext);
 
+    makeSlots();
+    makeButtons();
+
+    CurrentSlot = 1;
+    Radios[0]->setChecked(true);
+    Radios[0]->setFocus();
+    LastPicked.clear();
+    FillNameBoxes();
+}
+
+// The ten slots in two columns: a label, a radio button and a name box each.
+void TSSAddForm::makeSlots()
+{
     GroupBox1 = MakeGroupBox(this, QStringLiteral("GroupBox1"), QString());
     GroupBox1->setGeometry(8, 4, 466, 164);
 
@@ -86,7 +99,11 @@ TSSAddForm::TSSAddForm(QWidget* parent) : QDialog(parent)
                                            &TSSAddForm::rb10Click};
     for (int i = 0; i < 10; ++i)
         connect(Radios[i], &QRadioButton::clicked, this, rbHandlers[i]);
+}
 
+// Locate, Remove, View, Select and OK, and the tab order through everything.
+void TSSAddForm::makeButtons()
+{
     BitBtn5 = MakeBitBtn(this, QStringLiteral("BitBtn5"), QStringLiteral("Locate"), TGlyph::Locate);
     BitBtn4 = MakeBitBtn(this, QStringLiteral("BitBtn4"), QStringLiteral("Remove"), TGlyph::Remove);
     BitBtn3 = MakeBitBtn(this, QStringLiteral("BitBtn3"), QStringLiteral("View"), TGlyph::View);
@@ -112,17 +129,11 @@ TSSAddForm::TSSAddForm(QWidget* parent) : QDialog(parent)
                           Radios[8], Radios[9], BitBtn5, BitBtn4, BitBtn3, BitBtn2, BitBtn1};
     for (int i = 0; i + 1 < 15; ++i)
         setTabOrder(order[i], order[i + 1]);
-
-    CurrentSlot = 1;
-    Radios[0]->setChecked(true);
-    Radios[0]->setFocus();
-    LastPicked.clear();
-    FillNameBoxes();
 }
 
 void TSSAddForm::FillNameBoxes()
 {
-    const SaverSettings& s = Project().Settings;
+    const SaverSettings& s = project_.Settings;
     for (int k = 1; k <= 10; ++k)
         Edits[k - 1]->setText(s.Slot(k).IsEmpty() ? QString() : SlotName(s.Slot(k)));
 }
@@ -177,21 +188,21 @@ void TSSAddForm::BitBtn2Click()
     bool picked = false;
     {
         TDialogHidden hidden(this);
-        RunCommand([&] { picked = PickProjectGraphic(name); });
+        RunCommand([&] { picked = PickProjectGraphic(project_, name); });
     }
     if (!picked)
         return;
     LastPicked = name;
     if (FitsSlot(name)) {
-        SetSlotName(Project().Settings.Slot(CurrentSlot), name);
+        SetSlotName(project_.Settings.Slot(CurrentSlot), name);
         FillNameBoxes();
         return;
     }
     // A name cut to fit would name no file: the slot takes the picture's
     // short-named twin instead, or stays as it was. Only a picture of the
     // project folder itself gets one; a typed path leads nowhere.
-    const QString folder = IncludeTrailingPathDelimiter(Project().ProjectFolder);
-    if (!RunCommand([] { CheckProjectFolder(Project()); }))
+    const QString folder = IncludeTrailingPathDelimiter(project_.ProjectFolder);
+    if (!RunCommand([this] { CheckProjectFolder(project_); }))
         return;
     if (!ProjectPictureExists(name)) {
         ShowError(MissingGraphicText(name));
@@ -200,7 +211,7 @@ void TSSAddForm::BitBtn2Click()
     QString twin;
     if (!RunCommand([&] { twin = MakeShortNamedTwin(folder, name); }))
         return;
-    SetSlotName(Project().Settings.Slot(CurrentSlot), twin);
+    SetSlotName(project_.Settings.Slot(CurrentSlot), twin);
     FillNameBoxes();
     ShowInformation(QStringLiteral("The name %1 is too long for a slot. The slot holds the same picture as %2, "
                                    "its short name in the project folder.")
@@ -210,7 +221,7 @@ void TSSAddForm::BitBtn2Click()
 
 void TSSAddForm::BitBtn3Click()
 {
-    const ImageEntry& slot = Project().Settings.Slot(CurrentSlot);
+    const ImageEntry& slot = project_.Settings.Slot(CurrentSlot);
     if (slot.IsEmpty())
         return;
     const QString name = SlotName(slot);
@@ -222,24 +233,24 @@ void TSSAddForm::BitBtn3Click()
         ShowError(MissingGraphicText(name));
         return;
     }
-    RunCommand([&] { ViewPicture(name, Project().Settings.BackgroundColor); });
+    RunCommand([&] { ViewPicture(name, project_.Settings.BackgroundColor); });
 }
 
 void TSSAddForm::BitBtn4Click()
 {
-    Project().Settings.Slot(CurrentSlot).NameLength = 0;
+    project_.Settings.Slot(CurrentSlot).NameLength = 0;
     FillNameBoxes();
 }
 
 void TSSAddForm::BitBtn5Click()
 {
     TDialogHidden hidden(this);
-    RunCommand([] { BrowseAndCopyImage(); });
+    RunCommand([this] { BrowseAndCopyImage(project_); });
 }
 
-QStringList CompactImageSlots()
+QStringList CompactImageSlots(ProjectState& project)
 {
-    SaverSettings& s = Project().Settings;
+    SaverSettings& s = project.Settings;
     QString kept[MaxImages];
     QStringList dropped;
     int n = 0;
@@ -283,23 +294,23 @@ QString DroppedPicturesText(const QStringList& names)
         .arg(shown.join(QStringLiteral(", ")));
 }
 
-QStringList ConfirmImageSlots()
+QStringList ConfirmImageSlots(ProjectState& project)
 {
-    CheckProjectFolder(Project());
-    const QStringList dropped = CompactImageSlots();
-    SaveProject(Project());
+    CheckProjectFolder(project);
+    const QStringList dropped = CompactImageSlots(project);
+    SaveProject(project);
     return dropped;
 }
 
-void EditImageSlots()
+void EditImageSlots(ProjectState& project)
 {
-    TSSAddForm form;
+    TSSAddForm form(project);
     if (form.exec() != QDialog::Accepted)
         return;
     // A folder renamed meanwhile would make every picture look gone.
-    CheckProjectFolder(Project());
-    const QStringList dropped = CompactImageSlots();
+    CheckProjectFolder(project);
+    const QStringList dropped = CompactImageSlots(project);
     if (!dropped.isEmpty())
         ShowWarning(DroppedPicturesText(dropped));
-    SaveProject(Project());
+    SaveProject(project);
 }

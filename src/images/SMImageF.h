@@ -1,8 +1,10 @@
 #pragma once
-// The image slot editor: the ten picture slots of the open project, filled
-// with names of pictures in the project folder.
+// The image slot editor (TSSAddForm): the ten picture slots of a project,
+// filled with names of pictures in the project folder.
 #include <QDialog>
 #include <QStringList>
+
+struct ProjectState;
 
 class QGroupBox;
 class QLabel;
@@ -13,7 +15,8 @@ class QRadioButton;
 class TSSAddForm : public QDialog {
     Q_OBJECT
 public:
-    explicit TSSAddForm(QWidget* parent = nullptr);
+    // Edits `project`'s slots in place (not owned).
+    explicit TSSAddForm(ProjectState& project, QWidget* parent = nullptr);
 
     QGroupBox* GroupBox1;
     QLabel* Labels[10];        // slot k: Labels[k - 1] (Label2 .. Label6, Label1, Label7 .. Label10)
@@ -55,18 +58,22 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void makeSlots();
+    void makeButtons();
     void checkRadioOfCurrentSlot();
+
+    ProjectState& project_;
 };
 
 // Closes the gaps between filled slots, drops every name whose file is not in
 // the project folder and sets ImageCount, in memory. Only names move; Offset
 // and Size stay with their slot. Returns the names dropped, each once.
-QStringList CompactImageSlots();
+QStringList CompactImageSlots(ProjectState& project);
 // What OK tells the user about the names it dropped.
 QString DroppedPicturesText(const QStringList& names);
 // CompactImageSlots, then writes the project file. A failed write throws
 // EInOutError, with the record already compacted.
-QStringList ConfirmImageSlots();
+QStringList ConfirmImageSlots(ProjectState& project);
 
-// Opens the image slot editor for the open project and returns when it closes.
-void EditImageSlots();
+// Opens the image slot editor for `project` and returns when it closes.
+void EditImageSlots(ProjectState& project);

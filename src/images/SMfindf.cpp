@@ -42,7 +42,7 @@ static QLabel* placeLabel(QWidget* parent, const QString& name, const QString& c
     return l;
 }
 
-TSMFindForm::TSMFindForm(QWidget* parent) : QDialog(parent)
+TSMFindForm::TSMFindForm(ProjectState& project, QWidget* parent) : QDialog(parent), project_(project)
 {
     setObjectName(QStringLiteral("SMFindForm"));
     SetupFixedDialog(this, 350, 268, QStringLiteral("Press F1 for Help"));
@@ -150,7 +150,7 @@ void TSMFindForm::BitBtn1Click()
     if (name.isEmpty())
         return;
     TDialogHidden hidden(this);
-    ViewPicture(name, Project().Settings.BackgroundColor);
+    ViewPicture(name, project_.Settings.BackgroundColor);
 }
 
 // The bare name in the box: what follows its last folder separator or drive
@@ -187,21 +187,21 @@ void TSMFindForm::BitBtn3Click()
     if (text.isEmpty() || converting_)
         return;
     const QString n = bareName(text);
-    const QString folder = IncludeTrailingPathDelimiter(Project().ProjectFolder);
+    const QString folder = IncludeTrailingPathDelimiter(project_.ProjectFolder);
     const QString source = ResolveName(text);
     // A photo of another format goes in as a JPEG: it is converted first, so
     // that the question names where it will really go (or the user learns
     // that it is there already). By its whole path: the conversion outlasts
     // this call.
     if (IsConvertedPhotoName(n)) {
-        if (RunCommand([] { CheckProjectFolder(Project()); }))
+        if (RunCommand([this] { CheckProjectFolder(project_); }))
             convertPhoto(source.startsWith(QLatin1Char('/')) ? source : GetCurrentDir() + source, n, folder);
         return;
     }
     // Any name taken by another picture gets the next free short one.
     QString target;
     if (!RunCommand([&] {
-            CheckProjectFolder(Project());
+            CheckProjectFolder(project_);
             target = CopyTargetFor(folder, n, source);
         }))
         return;
@@ -225,7 +225,7 @@ void TSMFindForm::convertPhoto(const QString& source, const QString& shownName, 
     converting_ = true;
     cursor_ = ScreenCursor();
     SetScreenCursor(TCursorShape::HourGlass);
-    const quint32 background = Project().Settings.BackgroundColor;
+    const quint32 background = project_.Settings.BackgroundColor;
     worker_ = std::thread([=, this] {
         TConvertedPhoto photo;
         QString problem;
@@ -271,7 +271,7 @@ void TSMFindForm::conversionDone(const QString& shownName, const QString& folder
 void TSMFindForm::FormClose()
 {
     errno = 0;
-    if (EnterProjectFolder(Project()))
+    if (EnterProjectFolder(project_))
         return;
     const int err = errno != 0 ? errno : ENOENT;
     // Reported, but the dialog still closes: the user must never be kept in it.
@@ -385,9 +385,9 @@ TConvertedPhoto ConvertForProjectFolder(const QString& source, const QString& sh
     return photo;
 }
 
-void BrowseAndCopyImage()
+void BrowseAndCopyImage(ProjectState& project)
 {
-    TSMFindForm form;
+    TSMFindForm form(project);
     form.DriveComboBox1->setFocus();
     form.exec();
 }

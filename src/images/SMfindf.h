@@ -1,5 +1,5 @@
 #pragma once
-// The browse-and-copy dialog: walks through any drive and folder, shows BMP
+// The browse-and-copy dialog, Locate (TSMFindForm): walks through any drive and folder, shows BMP
 // and JPEG pictures full screen and copies one picture at a time into the
 // project folder, where the slots can use it; a photo of another format
 // (PNG, HEIC/HEIF, WebP, TIFF, GIF) goes in as a JPEG. It changes no slot.
@@ -11,6 +11,7 @@
 
 #include <thread>
 
+struct ProjectState;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -30,8 +31,9 @@ struct TConvertedPhoto {
 class TSMFindForm : public QDialog {
     Q_OBJECT
 public:
-    // Starts at the current folder (the project folder) and its drive.
-    explicit TSMFindForm(QWidget* parent = nullptr);
+    // Starts at the current folder (`project`'s folder) and its drive, and
+    // copies into `project`'s folder (not owned).
+    explicit TSMFindForm(ProjectState& project, QWidget* parent = nullptr);
     ~TSMFindForm() override;
 
     void BitBtn1Click();   // "View"
@@ -62,6 +64,8 @@ public:
     QPushButton* BitBtn2;   // "&Cancel"
 
 private:
+    ProjectState& project_;
+
     void openDrive(const QString& folder);
     void convertPhoto(const QString& source, const QString& shownName, const QString& folder);
     void conversionDone(const QString& shownName, const QString& folder, const TConvertedPhoto& photo,
@@ -94,6 +98,6 @@ TConvertedPhoto ConvertForProjectFolder(const QString& source, const QString& sh
 // its name only when whole, and never replaces a file.
 void CopyPictureFile(const QString& source, const QString& sourceText, const QString& destination);
 
-// Runs the browse-and-copy dialog; the project folder is the current folder
-// again when it returns.
-void BrowseAndCopyImage();
+// Runs the browse-and-copy dialog for `project`; its folder is the current
+// folder again when it returns.
+void BrowseAndCopyImage(ProjectState& project);

@@ -213,20 +213,20 @@ void TSMSetForm::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-void EditSettings()
+void EditSettings(ProjectState& project)
 {
     TSMSetForm form;
-    form.LoadFrom(Project().Settings);
+    form.LoadFrom(project.Settings);
     if (form.exec() != QDialog::Accepted)
         return;
     // Whatever the boxes still show, the values stored are in range.
     for (TSpinEdit* s : {form.SpinEdit1, form.SpinEdit2, form.SpinEdit3})
         s->Normalize();
-    form.StoreInto(Project().Settings);
+    form.StoreInto(project.Settings);
     // The new values stay in effect for the show and the compiler even when
     // the file cannot be written, or its folder is gone.
-    RunCommand([] {
-        CheckProjectFolder(Project());
-        SaveProject(Project());
+    RunCommand([&] {
+        CheckProjectFolder(project);
+        SaveProject(project);
     });
 }

@@ -1,11 +1,12 @@
 #pragma once
-// The settings dialog: the screen's background colour and the display mode
-// with its values. It works on its controls alone; the project's record
+// The settings dialog (TSMSetForm): the screen's background colour and the
+// display mode with its values. It works on its controls alone; the project's record
 // changes only when the dialog is closed with Save.
 #include "project/SaverSettings.h"
 
 #include <QDialog>
 
+struct ProjectState;
 class QColorDialog;
 class QFrame;
 class QGroupBox;
@@ -57,6 +58,6 @@ private:
     quint32 backColor_ = 0;
 };
 
-// Runs the settings dialog; on Save stores the values into the project's
-// record and writes the project file (a failure is reported, the values stay).
-void EditSettings();
+// Runs the settings dialog over `project`; on Save stores the values into its
+// record and writes its file (a failure is reported, the values stay).
+void EditSettings(ProjectState& project);

@@ -238,8 +238,8 @@ void RunShowWith(const SaverSettings& settings, TPictureSource& source, TShowOpt
     ReleaseSparePictureMemory();
 }
 
-void RunShow()
+void RunShow(const SaverSettings& settings)
 {
     TFolderPictureSource source;
-    RunShowWith(Project().Settings, source);
+    RunShowWith(settings, source);
 }

@@ -83,7 +83,7 @@ private:
 // again and reports the first missing one, or that none is left.
 bool CheckShowPictures(TSMViewForm& form);
 
-// Runs the show of the open project from the project folder.
-void RunShow();
+// Runs the show of `settings` from the project folder (the current folder).
+void RunShow(const SaverSettings& settings);
 // Runs the show with any source (the player uses it).
 void RunShowWith(const SaverSettings& settings, TPictureSource& source, TShowOptions options = {});

@@ -98,7 +98,7 @@ TEST_F(ShortNameFault, AReadOnlyProjectFolderLeavesTheSlotAsItWasAndSaysWhy)
         if (!MakeReadOnly(kind))
             continue;
         ++tried;
-        TSSAddForm form;
+        TSSAddForm form(Project());
         Select(form, LongName);
         EXPECT_EQ(rec.Texts(), QStringList{"Cannot create file " + prj + "IMG_20~1.JPG."});
         EXPECT_EQ(rec.Messages.value(0).Kind, TMsgKind::Error);
@@ -107,7 +107,7 @@ TEST_F(ShortNameFault, AReadOnlyProjectFolderLeavesTheSlotAsItWasAndSaysWhy)
 
         // Locate says where the copy would have gone, then why it did not.
         rec.Clear();
-        TSMFindForm find;
+        TSMFindForm find(Project());
         find.FileListBox1->SelectName(LongName);
         find.BitBtn3Click();
         EXPECT_EQ(rec.Texts(), QStringList({"Copy the file IMG_20230514_123456.JPG to the Project directory as IMG_20~1.JPG?",
@@ -136,7 +136,7 @@ TEST_F(ShortNameFault, WhereNoHardLinkIsAllowedTheTwinIsACopyOfWhatWasOpened)
     if (::link(path.constData(), QFile::encodeName(prj + "PROBE").constData()) == 0)
         GTEST_SKIP() << "the file system links it all the same";
 
-    TSSAddForm form;
+    TSSAddForm form(Project());
     Select(form, LongName);
     EXPECT_EQ(SlotName(Project().Settings.Slot(1)), QString("IMG_20~1.JPG"));
     EXPECT_EQ(ReadAll(prj + "IMG_20~1.JPG"), PictureBytes(3000, 4));

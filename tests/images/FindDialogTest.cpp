@@ -109,7 +109,7 @@ protected:
 
 TEST_F(FindDialog, OpensInTheProjectFolderWithAnEmptyBox)
 {
-    TSMFindForm f;
+    TSMFindForm f(Project());
     EXPECT_EQ(f.Edit2->text(), "");
     EXPECT_EQ(IncludeTrailingPathDelimiter(f.DirectoryListBox1->Directory()), project.Path());
     EXPECT_EQ(IncludeTrailingPathDelimiter(f.Edit1->text()), project.Path());
@@ -121,7 +121,7 @@ TEST_F(FindDialog, OpensInTheProjectFolderWithAnEmptyBox)
 
 TEST_F(FindDialog, HasItsTitleSizeButtonsAndHelpTopic)
 {
-    TSMFindForm f;
+    TSMFindForm f(Project());
     EXPECT_EQ(f.windowTitle(), "Press F1 for Help");
     EXPECT_EQ(f.size(), QSize(350, 268));
     EXPECT_EQ(HelpContextOf(&f), 110);
@@ -141,7 +141,7 @@ TEST_F(FindDialog, HasItsTitleSizeButtonsAndHelpTopic)
 TEST_F(FindDialog, AnotherFolderListsItsPicturesAndPutsTheMaskInTheBox)
 {
     WriteAll(photos + "IMG_4512.HEIC", "x");
-    TSMFindForm f;
+    TSMFindForm f(Project());
     ASSERT_TRUE(f.DirectoryListBox1->SetDirectory(photos));
     EXPECT_EQ(f.Edit2->text(), Mask);
     EXPECT_EQ(IncludeTrailingPathDelimiter(f.Edit1->text()), photos);
@@ -151,7 +151,7 @@ TEST_F(FindDialog, AnotherFolderListsItsPicturesAndPutsTheMaskInTheBox)
 
 TEST_F(FindDialog, ClickingAFilePutsItsNameInCapitalsInTheBox)
 {
-    TSMFindForm f;
+    TSMFindForm f(Project());
     pick(f, "sunset.jpg");
     EXPECT_EQ(f.Edit2->text(), "SUNSET.JPG");
 }
@@ -160,7 +160,7 @@ TEST_F(FindDialog, ClickingAFilePutsItsNameInCapitalsInTheBox)
 
 TEST_F(FindDialog, WithAnEmptyBoxViewAndCopyDoNothing)
 {
-    TSMFindForm f;
+    TSMFindForm f(Project());
     f.show();
     const QStringList before = projectFiles();
     WriteAll(project.File("LATE.BMP"), "x");   // would be listed by a reading of the list
@@ -181,7 +181,7 @@ TEST_F(FindDialog, WithAnEmptyBoxViewAndCopyDoNothing)
 
 TEST_F(FindDialog, YesCopiesThePictureUnderItsNameInCapitals)
 {
-    TSMFindForm f;
+    TSMFindForm f(Project());
     pick(f, "sunset.jpg");
     f.BitBtn3Click();
     ASSERT_EQ(messages.Messages.size(), 1);
@@ -195,7 +195,7 @@ TEST_F(FindDialog, YesCopiesThePictureUnderItsNameInCapitals)
 TEST_F(FindDialog, ALongNameIsCopiedUnderTheShortNameTheQuestionShows)
 {
     WriteAll(photos + "IMG_20230514_123456.jpg", patterned(5000, 3));
-    TSMFindForm f;
+    TSMFindForm f(Project());
     pick(f, "IMG_20230514_123456.jpg");
     f.BitBtn3Click();
     EXPECT_EQ(messages.Texts(),
@@ -210,7 +210,7 @@ TEST_F(FindDialog, AnotherPictureOfTheSameShortNameTakesTheNextNumber)
     WriteAll(photos + "IMG_20230514_123456.jpg", patterned(5000, 3));
     WriteAll(project.File("img_20~1.jpg"), "another picture");   // letter case does not matter
     WriteAll(project.File("IMG_20~2.JPG"), patterned(4999, 3));   // nor does a near likeness
-    TSMFindForm f;
+    TSMFindForm f(Project());
     pick(f, "IMG_20230514_123456.jpg");
     f.BitBtn3Click();
     EXPECT_EQ(messages.Texts(),
@@ -255,7 +255,7 @@ TEST_F(FindDialog, ATakenNameGetsAShortNameAndTheSamePictureAWord)
 {
     WriteAll(project.File("Sunset.Jpg"), "the project's own");
     TestPicture(40, 30).save(photos + "Screen Shot.png", "PNG");
-    TSMFindForm f;
+    TSMFindForm f(Project());
     f.show();
     for (const QString name : {"sunset.jpg", "sunset.jpg", "Beach.bmp", "Beach.bmp"}) {
         pick(f, name);
@@ -294,7 +294,7 @@ TEST_F(FindDialog, NonLatinNamesAreCopiedWholeWhenTheyFitAndShortWhenNot)
     const QString photo = QString::fromUtf8("фото.jpg"), holiday = QString::fromUtf8("Отпуск 2023.jpg");
     WriteAll(photos + photo, "twelve bytes");
     WriteAll(photos + holiday, "the holiday");
-    TSMFindForm f;
+    TSMFindForm f(Project());
     pick(f, photo);
     f.BitBtn3Click();
     pick(f, holiday);
@@ -309,7 +309,7 @@ TEST_F(FindDialog, NonLatinNamesAreCopiedWholeWhenTheyFitAndShortWhenNot)
 TEST_F(FindDialog, ANameWithSharpSIsFoundAndCopied)
 {
     WriteAll(photos + QString::fromUtf8("straße.jpg"), "a street");
-    TSMFindForm f;
+    TSMFindForm f(Project());
     pick(f, QString::fromUtf8("straße.jpg"));
     f.BitBtn3Click();
     EXPECT_EQ(messages.Texts(), QStringList{QString::fromUtf8("Copy the file STRAßE.JPG to the Project directory?")});
@@ -319,7 +319,7 @@ TEST_F(FindDialog, ANameWithSharpSIsFoundAndCopied)
 TEST_F(FindDialog, LargePicturesAreCopiedWhole)
 {
     WriteAll(photos + "EXACT.BMP", patterned(8192 * 3, 2));   // ends on a buffer's edge
-    TSMFindForm f;
+    TSMFindForm f(Project());
     pick(f, "BIG.BMP");
     f.BitBtn3Click();
     pick(f, "EXACT.BMP");
@@ -330,7 +330,7 @@ TEST_F(FindDialog, LargePicturesAreCopiedWhole)
 
 TEST_F(FindDialog, NoCopiesNothingAndReadsTheListAgain)
 {
-    TSMFindForm f;
+    TSMFindForm f(Project());
     pick(f, "Beach.bmp");
     WriteAll(photos + "LATE.JPG", "x");
     messages.Answers = {false};
@@ -343,7 +343,7 @@ TEST_F(FindDialog, NoCopiesNothingAndReadsTheListAgain)
 
 TEST_F(FindDialog, YesReadsTheListAgain)
 {
-    TSMFindForm f;
+    TSMFindForm f(Project());
     pick(f, "Beach.bmp");
     WriteAll(photos + "LATE.JPG", "x");
     f.BitBtn3Click();
@@ -354,7 +354,7 @@ TEST_F(FindDialog, YesReadsTheListAgain)
 TEST_F(FindDialog, CopyingFromTheProjectFolderItselfChangesNothing)
 {
     WriteAll(project.File("OWN.BMP"), "mine");
-    TSMFindForm f;
+    TSMFindForm f(Project());
     f.FileListBox1->SelectName("OWN.BMP");
     ASSERT_EQ(f.Edit2->text(), "OWN.BMP");
     const QStringList before = projectFiles();
@@ -366,7 +366,7 @@ TEST_F(FindDialog, CopyingFromTheProjectFolderItselfChangesNothing)
 
 TEST_F(FindDialog, TheMaskTextCannotBeOpened)
 {
-    TSMFindForm f;
+    TSMFindForm f(Project());
     ASSERT_TRUE(f.DirectoryListBox1->SetDirectory(photos));
     ASSERT_EQ(f.Edit2->text(), Mask);
     const QStringList before = projectFiles();
@@ -384,7 +384,7 @@ TEST_F(FindDialog, TheMaskTextCannotBeOpened)
 TEST_F(FindDialog, ADestinationThatCannotBeCreatedIsReported)
 {
     ASSERT_TRUE(QDir(project.Path()).mkdir("BEACH.BMP"));   // a folder is not a file of that name
-    TSMFindForm f;
+    TSMFindForm f(Project());
     pick(f, "Beach.bmp");
     f.BitBtn3Click();
     ASSERT_EQ(messages.Messages.size(), 2);
@@ -395,7 +395,7 @@ TEST_F(FindDialog, ADestinationThatCannotBeCreatedIsReported)
 
 TEST_F(FindDialog, AFailedWriteIsReportedAndLeavesNoFile)
 {
-    TSMFindForm f;
+    TSMFindForm f(Project());
     pick(f, "BIG.BMP");
     {
         FileSizeLimit limit(5000);
@@ -436,7 +436,7 @@ TEST_F(FindDialog, AFailedReadIsReportedAndLeavesNoFile)
     if (!probe.open(QIODevice::ReadOnly))
         GTEST_SKIP() << "this system does not let a process open its own memory file";
     probe.close();
-    TSMFindForm f;
+    TSMFindForm f(Project());
     pick(f, "MEM.BMP");
     f.BitBtn3Click();
     ASSERT_EQ(messages.Messages.size(), 2);
@@ -474,7 +474,7 @@ TEST_F(FindDialog, EveryWayOfClosingMakesTheProjectFolderCurrentAgain)
                 f->reject();
             }
         });
-        BrowseAndCopyImage();
+        BrowseAndCopyImage(Project());
         EXPECT_TRUE(driven);
         EXPECT_EQ(GetCurrentDir(), project.Path());
     }
@@ -503,7 +503,7 @@ TEST_F(FindDialog, AVanishedProjectFolderIsReportedAndTheDialogStillCloses)
             f->done(QDialog::Rejected);
         }
     });
-    BrowseAndCopyImage();
+    BrowseAndCopyImage(Project());
     EXPECT_TRUE(driven);
     ASSERT_EQ(messages.Messages.size(), 1);
     EXPECT_EQ(messages.Messages[0].Kind, TMsgKind::Error);
@@ -513,7 +513,7 @@ TEST_F(FindDialog, AVanishedProjectFolderIsReportedAndTheDialogStillCloses)
 
 TEST_F(FindDialog, TheDialogComesBackAfterAView)
 {
-    TSMFindForm f;
+    TSMFindForm f(Project());
     f.show();
     pick(f, "sunset.jpg");
     // The picture view is modal and ends with a key or a click: end it at once.

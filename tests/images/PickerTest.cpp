@@ -82,7 +82,7 @@ TEST_F(PickerTest, ListsTheBmpAndJpegFilesOfTheProjectFolderInAnyCase)
         mask = f->FileListBox1->Mask();
     });
     QString name;
-    EXPECT_FALSE(PickProjectGraphic(name));
+    EXPECT_FALSE(PickProjectGraphic(Project(), name));
     EXPECT_EQ(listed, QStringList({"B.BMP", "c.Jpg", "old.JPE", "photo.jpg", "wide.jpeg"}));
     EXPECT_EQ(mask, QString("*.bmp;*.jpg;*.jpeg;*.jpe"));
 }
@@ -98,7 +98,7 @@ TEST_F(PickerTest, AClickedEntryIsHandedBackInCapitals)
         f->BitBtn2->click();
     });
     QString name;
-    EXPECT_TRUE(PickProjectGraphic(name));
+    EXPECT_TRUE(PickProjectGraphic(Project(), name));
     EXPECT_EQ(boxAfterClick, QString("PHOTO.JPG"));
     EXPECT_EQ(name, QString("PHOTO.JPG"));
     EXPECT_TRUE(messages.Messages.isEmpty());
@@ -117,7 +117,7 @@ TEST_F(PickerTest, OkWithAnEmptyBoxIsRefused)
         f->BitBtn3->click();
     });
     QString name;
-    EXPECT_FALSE(PickProjectGraphic(name));
+    EXPECT_FALSE(PickProjectGraphic(Project(), name));
     EXPECT_EQ(boxAtStart, QString());
     EXPECT_TRUE(stayed);
     EXPECT_TRUE(focusInBox);
@@ -145,7 +145,7 @@ TEST_F(PickerTest, CancelEscapeAndTheCloseBoxAreNeverRefused)
             closed = !f->isVisible();
         });
         QString name = "keep.bmp";
-        EXPECT_FALSE(PickProjectGraphic(name)) << i;
+        EXPECT_FALSE(PickProjectGraphic(Project(), name)) << i;
         EXPECT_TRUE(closed) << i;
         EXPECT_EQ(name, QString("keep.bmp")) << i;
     }
@@ -161,7 +161,7 @@ TEST_F(PickerTest, TheGivenNameIsShownAndHandedBackInCapitals)
         f->BitBtn2->click();
     });
     QString name = "last.jpg";
-    EXPECT_TRUE(PickProjectGraphic(name));
+    EXPECT_TRUE(PickProjectGraphic(Project(), name));
     EXPECT_EQ(shown, QString("LAST.JPG"));
     EXPECT_EQ(name, QString("LAST.JPG"));
 }
@@ -174,7 +174,7 @@ TEST_F(PickerTest, ATypedNameWithoutAFileIsHandedBackAllTheSame)
         f->BitBtn2->click();
     });
     QString name;
-    EXPECT_TRUE(PickProjectGraphic(name));
+    EXPECT_TRUE(PickProjectGraphic(Project(), name));
     EXPECT_EQ(name, QString("NOWHERE.BMP"));
 }
 
@@ -198,7 +198,7 @@ TEST_F(PickerTest, ViewBringsThePickerBackStillRunning)
         });
     });
     QString name;
-    const bool ok = PickProjectGraphic(name);
+    const bool ok = PickProjectGraphic(Project(), name);
     first.Cancel();
     second.Cancel();
     EXPECT_TRUE(ok);
@@ -212,10 +212,10 @@ TEST_F(PickerTest, LayoutFocusAndHelp)
     bool focusInBox = false;
     WhilePickerUp([&](TGetGraphicForm* f) { focusInBox = f->focusWidget() == f->Edit1; });
     QString name;
-    PickProjectGraphic(name);
+    PickProjectGraphic(Project(), name);
     EXPECT_TRUE(focusInBox);
 
-    TGetGraphicForm form;
+    TGetGraphicForm form(Project().Settings.BackgroundColor);
     EXPECT_EQ(form.size(), QSize(253, 229));
     EXPECT_EQ(form.windowTitle(), QString("Press F1 for Help"));
     EXPECT_EQ(HelpContextOf(&form), 120);
@@ -242,6 +242,6 @@ TEST_F(PickerTest, EnterInTheNameBoxIsOk)
         QApplication::sendEvent(f->Edit1, &enter);
     });
     QString name;
-    EXPECT_TRUE(PickProjectGraphic(name));
+    EXPECT_TRUE(PickProjectGraphic(Project(), name));
     EXPECT_EQ(name, QString("TYPED.BMP"));
 }

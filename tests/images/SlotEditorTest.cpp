@@ -116,7 +116,7 @@ void RunEditor(std::function<void(TSSAddForm*)> act, bool ok)
         else
             form->close();
     });
-    EditImageSlots();
+    EditImageSlots(Project());
 }
 
 } // namespace
@@ -148,7 +148,7 @@ TEST_F(SlotEditorTest, OnlyNamesMoveOffsetAndSizeStayWithTheirSlot)
     }
     Fill(4, "A.BMP");
     Fill(7, "B.BMP");
-    ConfirmImageSlots();
+    ConfirmImageSlots(Project());
     EXPECT_EQ(Names(), Padded({"A.BMP", "B.BMP"}));
     for (int k = 1; k <= 10; ++k) {
         EXPECT_EQ(S().Slot(k).Offset, 1000 * k) << k;
@@ -214,7 +214,7 @@ TEST_F(SlotEditorTest, NamesInCapitalsFindFilesOfAnyCase)
 {
     Touch("photo.jpg");
     Fill(3, "PHOTO.JPG");
-    ConfirmImageSlots();
+    ConfirmImageSlots(Project());
     EXPECT_EQ(Names(), Padded({"PHOTO.JPG"}));
     EXPECT_EQ(S().ImageCount, 1);
 }
@@ -225,7 +225,7 @@ TEST_F(SlotEditorTest, TheSamePictureInSeveralSlotsStays)
     Fill(2, "SUN.JPG");
     Fill(3, "SUN.JPG");
     Fill(10, "SUN.JPG");
-    ConfirmImageSlots();
+    ConfirmImageSlots(Project());
     EXPECT_EQ(Names(), Padded({"SUN.JPG", "SUN.JPG", "SUN.JPG"}));
     EXPECT_EQ(S().ImageCount, 3);
 }
@@ -236,7 +236,7 @@ TEST_F(SlotEditorTest, ANameReachingIntoAnotherFolderIsDropped)
     Touch("SUB/X.BMP");
     Fill(1, "SUB/X.BMP");
     Fill(2, "../X.BMP");
-    ConfirmImageSlots();
+    ConfirmImageSlots(Project());
     EXPECT_EQ(S().ImageCount, 0);
     EXPECT_TRUE(S().Slot(1).IsEmpty());
 }
@@ -251,7 +251,7 @@ TEST_F(SlotEditorTest, AFailedSaveEndsTheCommandWithTheRecordCompacted)
         closed = true;
         qobject_cast<TSSAddForm*>(w)->BitBtn1->click();
     });
-    EXPECT_THROW(EditImageSlots(), EInOutError);
+    EXPECT_THROW(EditImageSlots(Project()), EInOutError);
     EXPECT_TRUE(closed);
     EXPECT_EQ(Names(), Padded({"A.BMP"}));
     EXPECT_EQ(S().ImageCount, 1);
@@ -310,7 +310,7 @@ TEST_F(SlotEditorTest, SelectReplacesTheCurrentSlotInPlace)
     Fill(1, "ONE.BMP");
     Fill(3, "OLD.BMP");
     Fill(4, "FOUR.BMP");
-    TSSAddForm form;
+    TSSAddForm form(Project());
     form.Radios[2]->click();
     EXPECT_EQ(form.CurrentSlot, 3);
     AnswerPicker("new.jpg");
@@ -323,7 +323,7 @@ TEST_F(SlotEditorTest, SelectReplacesTheCurrentSlotInPlace)
 TEST_F(SlotEditorTest, ACancelledPickChangesNothing)
 {
     Fill(1, "ONE.BMP");
-    TSSAddForm form;
+    TSSAddForm form(Project());
     form.LastPicked = "PREV.BMP";
     AnswerPicker(QString());
     form.BitBtn2Click();
@@ -337,18 +337,18 @@ TEST_F(SlotEditorTest, ALongNameIsCutToTwelveBytesInTheRecord)
     // is cut, and kept at OK only when a file of the cut name is there.
     Fill(5, "ABCDEFGHIJKLMNOP.JPG");
     EXPECT_EQ(SlotName(S().Slot(5)), QString("ABCDEFGHIJKL"));
-    ConfirmImageSlots();
+    ConfirmImageSlots(Project());
     EXPECT_EQ(S().ImageCount, 0);
     Touch("ABCDEFGHIJKL");
     SetSlotName(S().Slot(5), "ABCDEFGHIJKLMNOP.JPG");
-    ConfirmImageSlots();
+    ConfirmImageSlots(Project());
     EXPECT_EQ(Names(), Padded({"ABCDEFGHIJKL"}));
 }
 
 TEST_F(SlotEditorTest, ALongNameWithoutAFileLeavesTheSlotAndSaysSo)
 {
     Fill(5, "OLD.BMP");
-    TSSAddForm form;
+    TSSAddForm form(Project());
     form.Radios[4]->click();
     AnswerPicker("abcdefghijklmnop.jpg");
     form.BitBtn2Click();
@@ -363,7 +363,7 @@ TEST_F(SlotEditorTest, ALongTypedPathGetsNoTwinOfAFileElsewhere)
 {
     QDir(folder.Path()).mkdir("SUB");
     WriteAll(folder.File("SUB/IMG_20230514_123456.JPG"), "not the project's");
-    TSSAddForm form;
+    TSSAddForm form(Project());
     AnswerPicker("SUB/IMG_20230514_123456.JPG");
     form.BitBtn2Click();
     EXPECT_EQ(messages.Texts(), QStringList{"The graphic SUB/IMG_20230514_123456.JPG was not found."});
@@ -374,7 +374,7 @@ TEST_F(SlotEditorTest, ALongTypedPathGetsNoTwinOfAFileElsewhere)
 TEST_F(SlotEditorTest, ALongNamedPictureGoesIntoTheSlotUnderItsShortName)
 {
     WriteAll(folder.File("IMG_20230514_123456.jpg"), "the photo");
-    TSSAddForm form;
+    TSSAddForm form(Project());
     form.Radios[2]->click();
     AnswerPicker("IMG_20230514_123456.jpg");
     form.BitBtn2Click();
@@ -393,7 +393,7 @@ TEST_F(SlotEditorTest, ALongNamedPictureGoesIntoTheSlotUnderItsShortName)
               "IMG_20~1.JPG, its short name in the project folder.");
 
     // OK keeps it.
-    ConfirmImageSlots();
+    ConfirmImageSlots(Project());
     EXPECT_EQ(Names(), Padded({"IMG_20~1.JPG"}));
     EXPECT_EQ(S().ImageCount, 1);
 }
@@ -402,7 +402,7 @@ TEST_F(SlotEditorTest, TheSameLongNamedPictureAgainUsesItsShortNameAgain)
 {
     WriteAll(folder.File("IMG_20230514_123456.jpg"), "the photo");
     WriteAll(folder.File("IMG_20~1.JPG"), "another photo");   // already taken by another picture
-    TSSAddForm form;
+    TSSAddForm form(Project());
     AnswerPicker("IMG_20230514_123456.JPG");
     form.BitBtn2Click();
     form.Radios[1]->click();
@@ -420,7 +420,7 @@ TEST_F(SlotEditorTest, NonLatinNamesThatFitAreKeptAndLongOnesShortened)
 {
     WriteAll(folder.File(QString::fromUtf8("фото.jpg")), "twelve bytes");
     WriteAll(folder.File(QString::fromUtf8("Отпуск 2023.jpg")), "the holiday");
-    TSSAddForm form;
+    TSSAddForm form(Project());
     AnswerPicker(QString::fromUtf8("фото.jpg"));
     form.BitBtn2Click();
     EXPECT_TRUE(messages.Messages.isEmpty());
@@ -433,7 +433,7 @@ TEST_F(SlotEditorTest, NonLatinNamesThatFitAreKeptAndLongOnesShortened)
     EXPECT_EQ(ReadAll(folder.File(QString::fromUtf8("ОТП~1.JPG"))), "the holiday");
     EXPECT_EQ(messages.Messages.size(), 1);
 
-    ConfirmImageSlots();
+    ConfirmImageSlots(Project());
     EXPECT_EQ(S().ImageCount, 2);
     const QByteArray saved = ReadAll(folder.File("TEST.SSJ"));
     EXPECT_EQ(saved.mid(25, 13), QByteArray("\x0C\xD0\xA4\xD0\x9E\xD0\xA2\xD0\x9E.JPG"));
@@ -443,7 +443,7 @@ TEST_F(SlotEditorTest, NonLatinNamesThatFitAreKeptAndLongOnesShortened)
 TEST_F(SlotEditorTest, TheNameLastViewedOrPickedOpensThePicker)
 {
     Fill(4, "MISSING.BMP");
-    TSSAddForm form;
+    TSSAddForm form(Project());
     QString seen = "not asked";
     AnswerPicker(QString(), &seen);
     form.BitBtn2Click();
@@ -464,7 +464,7 @@ TEST_F(SlotEditorTest, TheNameLastViewedOrPickedOpensThePicker)
 
 TEST_F(SlotEditorTest, ViewOnAnEmptySlotDoesNothing)
 {
-    TSSAddForm form;
+    TSSAddForm form(Project());
     form.LastPicked = "KEEP.BMP";
     form.Radios[6]->click();
     form.BitBtn3Click();
@@ -477,7 +477,7 @@ TEST_F(SlotEditorTest, RemoveEmptiesOnlyTheCurrentSlot)
     Fill(1, "A.BMP");
     Fill(2, "B.BMP");
     Fill(3, "C.BMP");
-    TSSAddForm form;
+    TSSAddForm form(Project());
     form.Radios[1]->click();
     form.BitBtn4->click();
     EXPECT_EQ(Names(), Padded({"A.BMP", "", "C.BMP"}));
@@ -531,7 +531,7 @@ TEST_F(SlotEditorTest, SubDialogsLeaveTheEditorRunning)
             });
         });
     });
-    EditImageSlots();
+    EditImageSlots(Project());
     for (ModalWatch& m : watches)
         m.Cancel();
     EXPECT_EQ(steps, QStringList({"view", "select", "locate", "ok"}));
@@ -544,7 +544,7 @@ TEST_F(SlotEditorTest, OpensOnSlotOneWithTheNamesShown)
 {
     Fill(2, "TWO.BMP");
     Fill(10, "TEN.JPG");
-    TSSAddForm form;
+    TSSAddForm form(Project());
     EXPECT_EQ(form.CurrentSlot, 1);
     EXPECT_TRUE(form.Radios[0]->isChecked());
     EXPECT_EQ(form.LastPicked, QString());
@@ -556,7 +556,7 @@ TEST_F(SlotEditorTest, OpensOnSlotOneWithTheNamesShown)
 
 TEST_F(SlotEditorTest, ClickingALabelOrNameBoxChoosesItsSlot)
 {
-    TSSAddForm form;
+    TSSAddForm form(Project());
     Press(form.findChild<QLabel*>("Label1"));   // slot 6's label
     EXPECT_EQ(form.CurrentSlot, 6);
     EXPECT_TRUE(form.findChild<QRadioButton*>("rb6")->isChecked());
@@ -574,7 +574,7 @@ TEST_F(SlotEditorTest, ClickingALabelOrNameBoxChoosesItsSlot)
 
 TEST_F(SlotEditorTest, EveryControlOfASlotCarriesItsNumber)
 {
-    TSSAddForm form;
+    TSSAddForm form(Project());
     const char* labels[10] = {"Label2", "Label3", "Label4", "Label5", "Label6", "Label1", "Label7", "Label8", "Label9", "Label10"};
     for (int k = 1; k <= 10; ++k) {
         auto* l = form.findChild<QLabel*>(labels[k - 1]);
@@ -593,7 +593,7 @@ TEST_F(SlotEditorTest, EveryControlOfASlotCarriesItsNumber)
 
 TEST_F(SlotEditorTest, TheKeyboardReachesEverySlotAndButton)
 {
-    TSSAddForm form;
+    TSSAddForm form(Project());
     // Tab: the ten slots, then the buttons from left to right.
     QStringList chain;
     QWidget* w = form.Radios[0];
@@ -622,7 +622,7 @@ TEST_F(SlotEditorTest, TheKeyboardReachesEverySlotAndButton)
 
 TEST_F(SlotEditorTest, LayoutTitleAndHelp)
 {
-    TSSAddForm form;
+    TSSAddForm form(Project());
     EXPECT_EQ(form.size(), QSize(482, 216));
     EXPECT_EQ(form.windowTitle(), QString("Press F1 for Help"));
     EXPECT_EQ(HelpContextOf(&form), 100);

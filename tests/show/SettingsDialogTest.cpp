@@ -62,7 +62,7 @@ protected:
                 form->reject();
             }
         });
-        EditSettings();
+        EditSettings(Project());
         ASSERT_TRUE(driven) << "the settings dialog did not come up";
     }
 
