@@ -10,9 +10,9 @@
 // is the number of steps per second the show reaches at FloatSpeed 999 (a
 // step every millisecond asked for) when its own timers drive it.
 #include "picture/JPEGBitmap.h"
-#include "project/SaverSettings.h"
+#include "project/SlotNames.h"
 #include "show/PictureSource.h"
-#include "show/SMViewF.h"
+#include "show/ShowWindow.h"
 #include "controls/EnhImage.h"
 #include "picture/Registration.h"
 #include "toolkit/Dialogs.h"

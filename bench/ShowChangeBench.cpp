@@ -9,9 +9,9 @@
 
 #include "picture/JPEGBitmap.h"
 #include "picture/Registration.h"
-#include "project/SaverSettings.h"
+#include "project/SlotNames.h"
 #include "show/PictureSource.h"
-#include "show/SMViewF.h"
+#include "show/ShowWindow.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Files.h"
 #include "toolkit/Toolkit.h"

@@ -7,10 +7,10 @@
 #include "FuzzSupport.h"
 
 #include "compiler/ImageStore.h"
-#include "images/SMImageF.h"
+#include "images/SlotEditor.h"
 #include "project/Project.h"
 #include "show/PictureSource.h"
-#include "show/SMViewF.h"
+#include "show/ShowWindow.h"
 #include "toolkit/Files.h"
 
 #include <QCoreApplication>

@@ -13,7 +13,7 @@
 #include "wayland/Show.h"
 #include "x11/Show.h"
 #include "x11/Wakeup.h"
-#include "x11/Windows.h"
+#include "x11/XWindows.h"
 
 #include <X11/Xlib.h>
 

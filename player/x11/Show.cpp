@@ -3,7 +3,7 @@
 #include "text/PrintableText.h"
 #include "x11/MessageBar.h"
 #include "x11/Wakeup.h"
-#include "x11/Windows.h"
+#include "x11/XWindows.h"
 
 #include <X11/Xutil.h>
 

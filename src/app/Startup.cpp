@@ -1,6 +1,6 @@
 #include "app/Startup.h"
 
-#include "app/SSMenuF.h"
+#include "app/MainWindow.h"
 #include "picture/Registration.h"
 #include "toolkit/Help.h"
 #include "toolkit/Toolkit.h"

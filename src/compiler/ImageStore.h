@@ -8,7 +8,7 @@
 // from the store's first byte. NAME.SCR: the bytes of GLIMMER.BIN, then the
 // store, nothing else.
 #include "project/Project.h"
-#include "project/SaverSettings.h"
+#include "project/SlotNames.h"
 #include "toolkit/FileCopy.h"
 #include "toolkit/Files.h"
 

@@ -1,6 +1,6 @@
 #include "images/ShortName.h"
 
-#include "project/SaverSettings.h"
+#include "project/SlotNames.h"
 
 #include <QList>
 

@@ -1,7 +1,7 @@
 #include "images/ShortNamedCopy.h"
 
 #include "images/ShortName.h"
-#include "project/SaverSettings.h"
+#include "project/SlotNames.h"
 #include "toolkit/FileTwins.h"
 #include "toolkit/Files.h"
 

@@ -2,7 +2,7 @@
 // A screensaver project: its folder, file and names, and its settings
 // record. The program has one (Project()), which the main window hands to
 // each command; the operations here act on the project they are given.
-#include "project/SaverSettings.h"
+#include "project/SlotNames.h"
 #include "toolkit/Files.h"
 
 #include <QString>

@@ -3,7 +3,7 @@
 // folder, the compiled screensaver's player from its own file. The show asks
 // by slot name only.
 #include "engine/ShowEngine.h"
-#include "project/SaverSettings.h"
+#include "project/SlotNames.h"
 
 #include <QString>
 #include <memory>

@@ -7,8 +7,8 @@
 #include "picture/JPEGBitmap.h"
 #include "project/Project.h"
 #include "show/PictureSource.h"
-#include "show/SMTestF.h"
-#include "show/SMViewF.h"
+#include "show/PictureView.h"
+#include "show/ShowWindow.h"
 #include "toolkit/Cursor.h"
 
 #include <QApplication>

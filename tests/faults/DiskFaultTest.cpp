@@ -4,8 +4,8 @@
 // command works once the fault is gone.
 #include "FaultSupport.h"
 #include "TestSupport.h"
-#include "app/SMWaitF.h"
-#include "app/SSMenuF.h"
+#include "app/WaitWindow.h"
+#include "app/MainWindow.h"
 #include "project/Project.h"
 #include "toolkit/Files.h"
 

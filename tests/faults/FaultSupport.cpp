@@ -1,10 +1,10 @@
 #include "FaultSupport.h"
 
 #include "TestSupport.h"
-#include "app/SSMenuF.h"
-#include "project/SMstartf.h"
-#include "project/SaverSettings.h"
-#include "show/SMSetF.h"
+#include "app/MainWindow.h"
+#include "project/ProjectDialog.h"
+#include "project/SlotNames.h"
+#include "show/SettingsDialog.h"
 #include "toolkit/FileControls.h"
 #include "toolkit/Files.h"
 

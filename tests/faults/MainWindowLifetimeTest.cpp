@@ -3,7 +3,7 @@
 // it took with it (found when a test showed a window after a main window had
 // ended; the sanitizer build reports it as a use after free).
 #include "TestSupport.h"
-#include "app/SSMenuF.h"
+#include "app/MainWindow.h"
 #include "project/Project.h"
 #include "toolkit/Hints.h"
 

@@ -3,8 +3,8 @@
 // and what the user had stays.
 #include "FaultSupport.h"
 #include "TestSupport.h"
-#include "app/SMWaitF.h"
-#include "app/SSMenuF.h"
+#include "app/WaitWindow.h"
+#include "app/MainWindow.h"
 #include "project/Project.h"
 #include "toolkit/Files.h"
 #include "toolkit/Help.h"

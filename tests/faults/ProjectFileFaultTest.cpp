@@ -4,8 +4,8 @@
 // the project folder is ever opened or written.
 #include "FaultSupport.h"
 #include "TestSupport.h"
-#include "app/SSMenuF.h"
-#include "images/SMImageF.h"
+#include "app/MainWindow.h"
+#include "images/SlotEditor.h"
 #include "project/Project.h"
 #include "toolkit/Files.h"
 

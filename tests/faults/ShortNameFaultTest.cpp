@@ -3,9 +3,9 @@
 // the slot stays) and a file that may not be hard-linked (a copy instead).
 #include "FaultSupport.h"
 #include "TestSupport.h"
-#include "images/SMAddF.h"
-#include "images/SMImageF.h"
-#include "images/SMfindf.h"
+#include "images/PicturePicker.h"
+#include "images/SlotEditor.h"
+#include "images/LocateDialog.h"
 #include "images/ShortNamedCopy.h"
 #include "project/Project.h"
 #include "toolkit/FileControls.h"

@@ -2,9 +2,9 @@
 // pointer comes back, the main window's menu returns, and the next show runs.
 #include "FaultSupport.h"
 #include "TestSupport.h"
-#include "app/SSMenuF.h"
+#include "app/MainWindow.h"
 #include "project/Project.h"
-#include "show/SMViewF.h"
+#include "show/ShowWindow.h"
 #include "toolkit/Cursor.h"
 #include "toolkit/Files.h"
 

@@ -5,11 +5,11 @@
 // nothing the user had is lost.
 #include "FaultSupport.h"
 #include "TestSupport.h"
-#include "app/SSMenuF.h"
-#include "images/SMfindf.h"
-#include "images/SMImageF.h"
+#include "app/MainWindow.h"
+#include "images/LocateDialog.h"
+#include "images/SlotEditor.h"
 #include "project/Project.h"
-#include "project/SMstartf.h"
+#include "project/ProjectDialog.h"
 #include "toolkit/FileControls.h"
 #include "toolkit/Files.h"
 

@@ -4,7 +4,7 @@
 // alike.
 #include "FaultSupport.h"
 #include "TestSupport.h"
-#include "app/SSMenuF.h"
+#include "app/MainWindow.h"
 #include "compiler/ImageStore.h"
 #include "project/Project.h"
 #include "show/PictureSource.h"

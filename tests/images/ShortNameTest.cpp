@@ -2,7 +2,7 @@
 // folder when its own does not fit a slot's 12 bytes.
 #include "images/ShortName.h"
 
-#include "project/SaverSettings.h"
+#include "project/SlotNames.h"
 
 #include <QSet>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
-#include "images/SMAddF.h"
-#include "images/SMImageF.h"
+#include "images/PicturePicker.h"
+#include "images/SlotEditor.h"
 #include "project/Project.h"
 #include "toolkit/FileControls.h"
 #include "toolkit/Files.h"

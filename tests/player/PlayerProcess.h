@@ -3,7 +3,7 @@
 // screensaver compiled by the real compiler around the built GLIMMER.BIN,
 // and the player run as a process of its own.
 #include "TestSupport.h"
-#include "project/SaverSettings.h"
+#include "project/SlotNames.h"
 
 #include <QImage>
 #include <QProcess>

@@ -1,5 +1,5 @@
 #include "TestSupport.h"
-#include "project/SMstartf.h"
+#include "project/ProjectDialog.h"
 #include "toolkit/FileControls.h"
 #include "toolkit/Files.h"
 #include "toolkit/Help.h"

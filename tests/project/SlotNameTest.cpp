@@ -1,7 +1,7 @@
 // How a slot keeps a picture's name: Latin-1 names one byte a character, as
 // project files have always held them, any other name in UTF-8; at most 12
 // bytes, never cut inside a character, and always read back as written.
-#include "project/SaverSettings.h"
+#include "project/SlotNames.h"
 
 #include <QByteArray>
 #include <QStringList>

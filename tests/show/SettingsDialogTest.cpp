@@ -1,6 +1,6 @@
 // The settings dialog: filled from the project's record, stored and written
 // only on Save, values always brought into range.
-#include "show/SMSetF.h"
+#include "show/SettingsDialog.h"
 
 #include "TestSupport.h"
 #include "project/Project.h"

@@ -1,4 +1,4 @@
-#include "project/SaverSettings.h"
+#include "project/SlotNames.h"
 
 #include <QStringDecoder>
 #include <QTextBoundaryFinder>

@@ -1,6 +1,7 @@
 #pragma once
-// The project dialog: choose a drive and a folder (or type the path of a new
-// one) and a screensaver name, with the project files of the folder listed.
+// The project dialog (TMakeDirForm): choose a drive and a folder (or type
+// the path of a new one) and a screensaver name, with the project files of
+// the folder listed.
 #include <QDialog>
 
 class QLabel;

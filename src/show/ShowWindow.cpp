@@ -1,4 +1,4 @@
-#include "show/SMViewF.h"
+#include "show/ShowWindow.h"
 
 #include "controls/EnhImage.h"
 #include "picture/JPEGBitmap.h"

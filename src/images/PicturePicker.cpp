@@ -1,8 +1,8 @@
-#include "images/SMAddF.h"
+#include "images/PicturePicker.h"
 
 #include "project/Project.h"
-#include "project/SaverSettings.h"
-#include "show/SMTestF.h"
+#include "project/SlotNames.h"
+#include "show/PictureView.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/FileControls.h"
 #include "toolkit/Help.h"

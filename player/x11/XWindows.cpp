@@ -1,4 +1,4 @@
-#include "x11/Windows.h"
+#include "x11/XWindows.h"
 
 #include "common/CommandLine.h"
 

@@ -1,4 +1,4 @@
-#include "show/PictureLoad.h"
+#include "show/PictureViewLoad.h"
 
 #include "picture/PhotoConverter.h"
 #include "toolkit/Graphics.h"

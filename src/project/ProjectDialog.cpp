@@ -1,4 +1,4 @@
-#include "project/SMstartf.h"
+#include "project/ProjectDialog.h"
 
 #include "project/Project.h"
 #include "toolkit/Dialogs.h"

@@ -1,10 +1,10 @@
 #pragma once
-// The full-screen show of the preview: the show engine's answers drawn on a
-// window over the whole screen, and the keys, mouse buttons and messages of
-// the show forwarded. The show itself (what to show where, and when) is the
+// The full-screen show of the preview (TSMViewForm): the show engine's
+// answers drawn on a window over the whole screen, and the keys, mouse
+// buttons and messages of the show forwarded. The show itself (what to show where, and when) is the
 // engine's; this window only draws it.
 #include "engine/ShowEngine.h"
-#include "project/SaverSettings.h"
+#include "project/SlotNames.h"
 #include "show/FullScreenForm.h"
 
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "show/SMSetF.h"
+#include "show/SettingsDialog.h"
 
 #include "project/Project.h"
 #include "toolkit/Dialogs.h"

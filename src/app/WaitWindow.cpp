@@ -1,4 +1,4 @@
-#include "app/SMWaitF.h"
+#include "app/WaitWindow.h"
 
 #include "toolkit/Look.h"
 

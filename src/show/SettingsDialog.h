@@ -2,7 +2,7 @@
 // The settings dialog (TSMSetForm): the screen's background colour and the
 // display mode with its values. It works on its controls alone; the project's record
 // changes only when the dialog is closed with Save.
-#include "project/SaverSettings.h"
+#include "project/SlotNames.h"
 
 #include <QDialog>
 

@@ -1,5 +1,5 @@
 #include "TestSupport.h"
-#include "images/SMAddF.h"
+#include "images/PicturePicker.h"
 #include "project/Project.h"
 #include "toolkit/FileControls.h"
 #include "toolkit/Help.h"

@@ -1,7 +1,7 @@
 // The browse-and-copy dialog: the linked lists, View and Copy on what the
 // selected-image box holds, the copy's failures, and the project folder made
 // current again however the dialog closes.
-#include "images/SMfindf.h"
+#include "images/LocateDialog.h"
 
 #include "BitmapWriter.h"
 #include "JpegFiles.h"

@@ -1,10 +1,10 @@
-#include "show/SMTestF.h"
+#include "show/PictureView.h"
 
 #include "controls/EnhImage.h"
 #include "picture/JPEGBitmap.h"
 #include "picture/PhotoConverter.h"
-#include "project/SaverSettings.h"
-#include "show/PictureLoad.h"
+#include "project/SlotNames.h"
+#include "show/PictureViewLoad.h"
 #include "show/PictureSource.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Files.h"
