@@ -2,6 +2,7 @@
 
 #include "picture/JPEGBitmap.h"
 #include "toolkit/Graphics.h"
+#include "toolkit/PictureFormats.h"
 
 void RegisterPictureFormats()
 {

@@ -5,6 +5,7 @@
 #include "picture/JPEGBitmap.h"
 #include "picture/TransferImage.h"
 #include "toolkit/Cursor.h"
+#include "toolkit/PictureFormats.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,7 @@
 #include "BitmapWriter.h"
 #include "TestSupport.h"
 #include "toolkit/Graphics.h"
+#include "toolkit/PictureFormats.h"
 
 #include <QBuffer>
 #include <QImageWriter>
