@@ -6,7 +6,9 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # On Debian the build takes the package's own flags (dpkg-buildflags, every
 # hardening feature on, as debian/rules asks): the tests run what the package
 # ships, and the package's build in make test finds the same compiles in the
-# compiler cache, which CCACHE_BASEDIR lets match wherever the folder lies.
+# compiler cache (when ccache is installed), which CCACHE_BASEDIR lets match
+# wherever the folder lies and CCACHE_NOHASHDIR whatever the build folder is
+# called (debug information may then name the other build's folder).
 ifneq ($(shell command -v dpkg-buildflags 2>/dev/null),)
 BUILDFLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=None \
@@ -16,6 +18,7 @@ else
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 endif
 export CCACHE_BASEDIR ?= $(CURDIR)
+export CCACHE_NOHASHDIR ?= 1
 PREFIX ?= /usr/local
 DESTDIR ?=
 

@@ -20,6 +20,7 @@ if(GLIMMER_WINDOWS AND GLIMMER_MINGW_CXX)
       # environment) are for ELF and this system's C library, not Windows:
       # the Windows build sets its own.
       -DCMAKE_CXX_FLAGS= -DCMAKE_EXE_LINKER_FLAGS=
+      -DCMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER}
     # Its own build knows when its sources changed.
     BUILD_ALWAYS ON
     BUILD_BYPRODUCTS ${GLIMMER_OUT}/GLIMMER.EXE
