@@ -55,18 +55,18 @@ struct Fixture {
         Project().ProgramFolder = program;
         Project().ProjectFolder = folder;
         Project().ProjectFile = QStringLiteral("BENCH.SSJ");
-        Project().Settings = NewProjectSettings();
+        Project().Settings = newProjectSettings();
         Project().Settings.ImageCount = Pictures;
         SetCurrentDir(folder);
         QString pics;
         for (int k = 1; k <= Pictures; ++k) {
             const QString name = QStringLiteral("PIC%1.JPG").arg(k, 2, 10, QLatin1Char('0'));
             WriteRandomFile(folder + name, PictureBytes, unsigned(100 + k));
-            SetSlotName(Project().Settings.Slot(k), name);
+            setSlotName(Project().Settings.Slot(k), name);
             pics += QLatin1Char(' ') + name;
         }
         // The record, as the compile writes it, for cat to take as one more file.
-        CompileProject(Project());
+        compileProject(Project());
         QFile saver(folder + QStringLiteral("BENCH.SCR"));
         QFile record(program + QStringLiteral("RECORD"));
         if (!saver.open(QIODevice::ReadOnly) || !saver.seek(StubBytes) || !record.open(QIODevice::WriteOnly)
@@ -87,7 +87,7 @@ void BM_CompileVsCat(benchmark::State& state)
     static Fixture fixture;
     const auto compile = [&] {
         try {
-            if (CompileProject(Project()).Windows.State != TWindowsSaver::Written)
+            if (compileProject(Project()).Windows.State != TWindowsSaver::Written)
                 state.SkipWithError("no Windows screensaver");
         } catch (const std::exception& e) {
             state.SkipWithError(e.what());

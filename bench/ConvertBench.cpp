@@ -1,6 +1,6 @@
 // What it costs to bring a 12-megapixel photo of today's formats into a
 // project: a HEIC as a phone writes it and a PNG as a screenshot tool or an
-// editor writes it, each made into a JPEG at quality 92 (PhotoToJpeg).
+// editor writes it, each made into a JPEG at quality 92 (photoToJpeg).
 //
 // Printed for each: the time of the whole conversion against the time its
 // library alone takes to decode the file (libheif's heif_decode_image, Qt's
@@ -85,7 +85,7 @@ bool WriteHeic(const QImage& photo, const QString& path)
 
 void Convert(const QString& path)
 {
-    const QByteArray jpeg = PhotoToJpeg(path, 0x00800000, QStringLiteral("PHOTO"));
+    const QByteArray jpeg = photoToJpeg(path, 0x00800000, QStringLiteral("PHOTO"));
     benchmark::DoNotOptimize(jpeg.constData());
 }
 

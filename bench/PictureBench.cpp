@@ -115,14 +115,14 @@ void BM_TJPEGBitmapLoadFreshMemory(benchmark::State& state)
 {
     for (auto _ : state) {
         DecodeWithProgram();
-        ReleaseSparePictureMemory();
+        releaseSparePictureMemory();
     }
 }
 
 QSize DecodeShown()
 {
     THandleStream stream(QString::fromStdString(photoPath), TFileStream::fmOpenRead);
-    const TShownPicture shown = LoadShownPicture(stream, true, QSize(1920, 1080), FitRule::LargerThan);
+    const TShownPicture shown = loadShownPicture(stream, true, QSize(1920, 1080), FitRule::LargerThan);
     benchmark::DoNotOptimize(shown.Image.constBits());
     return shown.Size;
 }

@@ -69,12 +69,12 @@ QImage MakePhoto()
 
 SaverSettings FloatSettings()
 {
-    SaverSettings s = NewProjectSettings();
+    SaverSettings s = newProjectSettings();
     s.DisplayMode = 1;
     s.FloatSpeed = MaxFloatSpeed;
     s.ChangeEvery = MaxChangeEvery;
     s.ImageCount = 1;
-    SetSlotName(s.Slot(1), QStringLiteral("PHOTO.JPG"));
+    setSlotName(s.Slot(1), QStringLiteral("PHOTO.JPG"));
     return s;
 }
 
@@ -137,7 +137,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     InitToolkit();
-    RegisterPictureFormats();
+    registerPictureFormats();
     StopAtAnyMessage();
     benchmark::Initialize(&argc, argv);
 

@@ -48,13 +48,13 @@ QImage MakePhoto(int seed)
 
 SaverSettings ThreePhotos()
 {
-    SaverSettings s = NewProjectSettings();
+    SaverSettings s = newProjectSettings();
     s.DisplayMode = 1;
     s.FloatSpeed = 1000 - StepMs;
     s.ChangeEvery = MinChangeEvery;
     s.ImageCount = 3;
     for (int k = 1; k <= 3; ++k)
-        SetSlotName(s.Slot(k), QStringLiteral("PHOTO%1.JPG").arg(k));
+        setSlotName(s.Slot(k), QStringLiteral("PHOTO%1.JPG").arg(k));
     return s;
 }
 
@@ -131,7 +131,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     InitToolkit();
-    RegisterPictureFormats();
+    registerPictureFormats();
     StopAtAnyMessage();
     QTemporaryDir folder;
     SetCurrentDir(folder.path());
@@ -140,10 +140,10 @@ int main(int argc, char** argv)
         photo.SetImage(MakePhoto(k));
         photo.SaveToFile(QStringLiteral("PHOTO%1.JPG").arg(k));
     }
-    ReleaseSparePictureMemory();
+    releaseSparePictureMemory();
 
     const Run inTick = RunShow(DecodeWorker::Mode::Inline);
-    ReleaseSparePictureMemory();
+    releaseSparePictureMemory();
     const Run ahead = RunShow(DecodeWorker::Mode::Thread);
 
     const double twoScreensKb = 2.0 * ScreenWidth * ScreenHeight * 4 / 1024;

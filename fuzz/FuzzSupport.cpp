@@ -24,7 +24,7 @@ void FuzzInit(int* argc, char*** argv)
     static char* qtArgv[] = {(argc && *argc > 0) ? (*argv)[0] : const_cast<char*>("fuzz"), nullptr};
     new QApplication(qtArgc, qtArgv);
     InitToolkit();
-    RegisterPictureFormats();
+    registerPictureFormats();
     SetMessageHook([](const TMessage& m) {
         ++messages;
         return m.Kind == TMsgKind::Confirm ? TMsgResult::No : TMsgResult::OK;

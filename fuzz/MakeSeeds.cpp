@@ -215,18 +215,18 @@ int main(int argc, char** argv)
     }
 
     // Project files: new, filled, with names that reach out, short and long.
-    SaverSettings s = NewProjectSettings();
+    SaverSettings s = newProjectSettings();
     Put(QStringLiteral("Project/new.ssj"), Record(s));
     s.ImageCount = 3;
-    SetSlotName(s.Slot(1), QStringLiteral("A.BMP"));
-    SetSlotName(s.Slot(2), QStringLiteral("B.JPG"));
-    SetSlotName(s.Slot(3), QStringLiteral("C.BMP"));
+    setSlotName(s.Slot(1), QStringLiteral("A.BMP"));
+    setSlotName(s.Slot(2), QStringLiteral("B.JPG"));
+    setSlotName(s.Slot(3), QStringLiteral("C.BMP"));
     Put(QStringLiteral("Project/three.ssj"), Record(s));
     Put(QStringLiteral("Project/short.ssj"), Record(s).left(100));
     Put(QStringLiteral("Project/long.ssj"), Record(s) + QByteArray(65, 'x'));
-    SetSlotName(s.Slot(4), QStringLiteral("../OUTSIDE.BMP"));
-    SetSlotName(s.Slot(5), QStringLiteral("SUB/X.BMP"));
-    SetSlotName(s.Slot(6), QStringLiteral(".."));
+    setSlotName(s.Slot(4), QStringLiteral("../OUTSIDE.BMP"));
+    setSlotName(s.Slot(5), QStringLiteral("SUB/X.BMP"));
+    setSlotName(s.Slot(6), QStringLiteral(".."));
     s.ImageCount = 6;
     Put(QStringLiteral("Project/reaching-out.ssj"), Record(s));
     s.ImageCount = 200;
@@ -251,10 +251,10 @@ int main(int argc, char** argv)
             return 1;
         }
     }
-    SaverSettings store = NewProjectSettings();
+    SaverSettings store = newProjectSettings();
     QStringList list;
     for (int i = 0; i < 2; ++i) {
-        SetSlotName(store.Slot(int(list.size()) + 1), names[i]);
+        setSlotName(store.Slot(int(list.size()) + 1), names[i]);
         list << names[i];
     }
     store.ImageCount = int(list.size());
@@ -276,9 +276,9 @@ int main(int argc, char** argv)
         TJPEGBitmap jpeg;
         jpeg.SetImage(Sample(8, 8));
         const QByteArray pic = Saved(jpeg);
-        SaverSettings one = NewProjectSettings();
+        SaverSettings one = newProjectSettings();
         one.ImageCount = 1;
-        SetSlotName(one.Slot(1), QStringLiteral("ONE.JPG"));
+        setSlotName(one.Slot(1), QStringLiteral("ONE.JPG"));
         one.Slot(1).Offset = SaverSettingsSize;
         one.Slot(1).Size = std::int32_t(pic.size());
         Put(QStringLiteral("Store/one.ssc"), Record(one) + pic);

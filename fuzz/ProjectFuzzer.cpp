@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(SetCurrentDir(projectFolder));
     const QByteArray file(reinterpret_cast<const char*>(data), qsizetype(size));
     Write(projectFolder + QStringLiteral("FUZZ.SSJ"), file);
-    Project().Settings = NewProjectSettings();
+    Project().Settings = newProjectSettings();
     const SaverSettings before = Project().Settings;
     try {
         LoadProject(Project());
@@ -112,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(list.size() <= MaxImages && distinct.removeDuplicates() == 0);
     for (const QString& name : list)
         FUZZ_CHECK(!name.isEmpty() && name.size() <= MaxNameLength);
-    const std::optional<QString> missing = FirstMissingPicture(s);
+    const std::optional<QString> missing = firstMissingPicture(s);
     if (!missing)
         for (const QString& name : list)
             FUZZ_CHECK(NamesAPictureOfTheFolder(name));
@@ -126,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         TSMViewForm form(s, source, options);
         const bool found = CheckShowPictures(form);
         for (int k = 1; k <= form.Settings().ImageCount; ++k) {
-            const QString name = SlotName(form.Settings().Slot(k));
+            const QString name = slotName(form.Settings().Slot(k));
             if (source.Exists(name))
                 FUZZ_CHECK(NamesAPictureOfTheFolder(name));
             else
@@ -140,7 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         TakeMessageCount();
         bool compiled = false;
         try {
-            CompileProject(Project());
+            compileProject(Project());
             compiled = true;
         } catch (const EGlimmerError&) {
             // for the caller to show
@@ -158,12 +158,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // The slot editor's confirm.
-    ConfirmImageSlots(Project());
+    confirmImageSlots(Project());
     const SaverSettings& c = Project().Settings;
     FUZZ_CHECK(c.ImageCount >= 0 && c.ImageCount <= MaxImages);
     for (int k = 1; k <= MaxImages; ++k) {
         if (k <= c.ImageCount)
-            FUZZ_CHECK(NamesAPictureOfTheFolder(SlotName(c.Slot(k))));
+            FUZZ_CHECK(NamesAPictureOfTheFolder(slotName(c.Slot(k))));
         else
             FUZZ_CHECK(c.Slot(k).IsEmpty());
     }

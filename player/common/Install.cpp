@@ -161,7 +161,7 @@ bool replaceFile(const std::string& path, const std::string& shown, const std::s
         problem = systemError("no new file can be made beside " + shown);
         return false;
     }
-    bool ok = ::fchmod(fd, mode) == 0 && (errno = WriteAtStart(fd, text)) == 0 && ::fsync(fd) == 0;
+    bool ok = ::fchmod(fd, mode) == 0 && (errno = writeAtStart(fd, text)) == 0 && ::fsync(fd) == 0;
     if (!ok)
         problem = systemError(shown + " cannot be written");
     if (::close(fd) != 0 && ok) {
@@ -189,12 +189,12 @@ std::string backupOf(const std::string& shown) { return shown + ".glimmer-backup
 
 // Writes `text` over the file where it is, as the project file is written
 // when it has other names or another owner.
-bool writeInPlace(const Preferences& p, const std::string& text, std::string& problem)
+bool rewritePreferences(const Preferences& p, const std::string& text, std::string& problem)
 {
     const int fd = ::open(p.real.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     InPlaceOutcome done{fd < 0 ? errno : 0};
     if (fd >= 0) {
-        done = WriteInPlace(fd, text, std::size_t(largestPreferences));
+        done = writeInPlace(fd, text, std::size_t(largestPreferences));
         if (::close(fd) != 0 && !done.Error)
             done.Error = errno;
     }
@@ -211,11 +211,11 @@ bool writeInPlace(const Preferences& p, const std::string& text, std::string& pr
 bool writePreferences(const Preferences& p, const std::string& text, mode_t mode, std::string& problem)
 {
     if (p.exists && (p.info.st_nlink > 1 || p.info.st_uid != ::geteuid()))
-        return writeInPlace(p, text, problem);
+        return rewritePreferences(p, text, problem);
     bool noRoom = false;
     if (replaceFile(p.real, p.shown, text, mode, problem, &noRoom))
         return true;
-    return p.exists && noRoom && writeInPlace(p, text, problem);
+    return p.exists && noRoom && rewritePreferences(p, text, problem);
 }
 
 // An ordinary file to lock, made when missing; -1 where there is none.

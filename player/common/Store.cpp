@@ -50,7 +50,7 @@ StoreView readAttachedStore(const std::uint8_t* file, std::uint64_t size)
     return readImageStore(file + image.end, size - image.end);
 }
 
-std::string printableName(const std::string& bytes) { return PrintableText(SlotNameText(bytes)); }
+std::string printableName(const std::string& bytes) { return printableText(slotNameText(bytes)); }
 
 std::string describeContents(const StoreView& store, std::string_view name)
 {

@@ -42,7 +42,7 @@ std::string describeStore(const StoreView& store, std::string_view name);
 // between the players).
 std::string describeContents(const StoreView& store, std::string_view name);
 
-// A slot's name for people: UTF-8 (SlotNameText), control characters as "?".
+// A slot's name for people: UTF-8 (slotNameText), control characters as "?".
 std::string printableName(const std::string& bytes);
 
 } // namespace player

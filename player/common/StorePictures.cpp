@@ -22,7 +22,7 @@ PictureFormat pictureFormatOf(const std::string& name)
     return ext == ".JPG" ? PictureFormat::Jpeg : PictureFormat::Bitmap;
 }
 
-std::string missingPictureText(const std::string& name) { return MissingGraphicText(printableName(name)); }
+std::string missingPictureText(const std::string& name) { return missingGraphicText(printableName(name)); }
 
 namespace {
 // A picture's bytes in the mapped file; its whole pages go back to the file

@@ -15,7 +15,7 @@ namespace player {
 // this only says which decoder names the fault of a picture that is neither.
 PictureFormat pictureFormatOf(const std::string& name);
 
-// "The graphic NAME was not found." (MissingGraphicText), the name as a
+// "The graphic NAME was not found." (missingGraphicText), the name as a
 // person can read it.
 std::string missingPictureText(const std::string& name);
 

@@ -56,7 +56,7 @@ const wl_interface* interfaceOf(wl_proxy* proxy)
     for (const wl_interface* i : knownInterfaces)
         if (name && std::strcmp(i->name, name) == 0)
             return i;
-    PrintLines(stderr, std::string("Glimmer: a request to a Wayland object of unknown kind ") + (name ? name : "?"));
+    printLines(stderr, std::string("Glimmer: a request to a Wayland object of unknown kind ") + (name ? name : "?"));
     std::abort();
 }
 

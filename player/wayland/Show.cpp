@@ -99,13 +99,13 @@ void Show::step(std::int64_t now)
         areaHeight_ = showScreen_->pixelHeight();
         runner_.setArea(areaWidth_, areaHeight_, now);
     }
-    runner_.run(now, [this](const std::string& text, bool) { PrintLines(stderr, program_ + ": " + text); });
+    runner_.run(now, [this](const std::string& text, bool) { printLines(stderr, program_ + ": " + text); });
     if (runner_.failed()) {
         outcome_ = Outcome::Failed;
         return;
     }
     const ShowFrame& f = runner_.frame();
-    if (showScreen_ && runner_.started() && (showScreen_->wantsDraw() || !ChangedAreas(drawn_, f).empty()) && showScreen_->draw(f))
+    if (showScreen_ && runner_.started() && (showScreen_->wantsDraw() || !changedAreas(drawn_, f).empty()) && showScreen_->draw(f))
         drawn_ = f;
 }
 
@@ -159,7 +159,7 @@ void Show::lost()
 {
     const char* why = wl_display_get_error(connection_.display()) == EPROTO ? "The Wayland compositor refused the screensaver"
                                                                             : "The Wayland compositor closed the connection";
-    PrintLines(stderr, program_ + ": " + why + "; the screensaver ends.");
+    printLines(stderr, program_ + ": " + why + "; the screensaver ends.");
     outcome_ = Outcome::Failed;
 }
 

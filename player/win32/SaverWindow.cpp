@@ -185,7 +185,7 @@ RECT SaverWindow::onWindow(const PictureRect& r) const
 
 void SaverWindow::changed(const ShowFrame& before)
 {
-    for (const PictureRect& r : ChangedAreas(before, engine_.frame())) {
+    for (const PictureRect& r : changedAreas(before, engine_.frame())) {
         const RECT rect = onWindow(r);
         InvalidateRect(hwnd_.load(), &rect, FALSE);
     }

@@ -40,7 +40,7 @@ std::string screensaverName(const std::string& file)
 
 int fail(const std::string& program, const std::string& message)
 {
-    PrintLines(stderr, program + ": " + message);
+    printLines(stderr, program + ": " + message);
     return 1;
 }
 
@@ -57,7 +57,7 @@ std::string programForIoError;
 
 int onDisplayLost(Display*)
 {
-    PrintLines(stderr, programForIoError + ": The X display was closed; the screensaver ends.");
+    printLines(stderr, programForIoError + ": The X display was closed; the screensaver ends.");
     ::_exit(1);
 }
 
@@ -86,7 +86,7 @@ std::optional<int> runOnWayland(const player::PlayerArgs& args, const player::St
     const char* x = std::getenv("DISPLAY");
     if (args.through == player::Windowing::Wayland || !x || !*x)
         return fail(program, "The screensaver cannot show itself on Wayland: " + problem + ".");
-    PrintLines(stderr, program + ": Wayland cannot be used (" + problem + "); the screensaver shows through X11.");
+    printLines(stderr, program + ": Wayland cannot be used (" + problem + "); the screensaver shows through X11.");
     return std::nullopt;
 }
 
@@ -132,12 +132,12 @@ int runPlayer(int argc, char** argv, const std::string& program)
     const player::PlayerArgs args = player::parseCommandLine(argc, argv);
     if (args.mode == player::RunMode::Usage) {
         if (!args.problem.empty())
-            PrintLines(stderr, program + ": " + args.problem);
-        PrintLines(stderr, player::usageText(program));
+            printLines(stderr, program + ": " + args.problem);
+        printLines(stderr, player::usageText(program));
         return 2;
     }
     if (args.mode == player::RunMode::Help) {
-        PrintLines(stdout, player::usageText(program));
+        printLines(stdout, player::usageText(program));
         return 0;
     }
     // A signal from here on ends the player with status 0, in every mode.
@@ -163,11 +163,11 @@ int runPlayer(int argc, char** argv, const std::string& program)
         request.home = player::homeFolder();
         const player::InstallResult r = player::changeEveryHost(request, args.mode == player::RunMode::Install);
         // What was done names the files changed, which a script may use; a failure is a message.
-        r.exitCode == 0 ? PrintData(stdout, r.message) : PrintLines(stderr, r.message);
+        r.exitCode == 0 ? printData(stdout, r.message) : printLines(stderr, r.message);
         return r.exitCode;
     }
     case player::RunMode::Config:
-        PrintLines(stdout, player::describeStore(store, screensaverName(program)));
+        printLines(stdout, player::describeStore(store, screensaverName(program)));
         return 0;
     default:
         return runShow(args, store, program);

@@ -48,12 +48,12 @@ std::optional<int> Show::prepare()
         takeXError();
         char window[32];
         std::snprintf(window, sizeof window, "0x%lx", static_cast<unsigned long>(target_.window));
-        PrintLines(stderr, program_ + ": The window " + window + " cannot be drawn into: there is no such window.");
+        printLines(stderr, program_ + ": The window " + window + " cannot be drawn into: there is no such window.");
         return 1;
     }
     painter_ = std::make_unique<Painter>(display_, target_.window, a, colorRef_, target_.desktop);
     if (!painter_->problem().empty()) {
-        PrintLines(stderr, program_ + ": " + painter_->problem());
+        printLines(stderr, program_ + ": " + painter_->problem());
         return 1;
     }
     width_ = a.width;
@@ -77,7 +77,7 @@ std::optional<int> Show::prepare()
         bar_ = std::make_unique<MessageBar>(display_, painter_->canvas());
         XMapRaised(display_, target_.window);
         if (target_.endOnInput && !grabInput(display_, target_.window, [] { return Wakeup::signalled(); }) && !Wakeup::signalled())
-            PrintLines(stderr, program_ + ": another program holds the keyboard or the mouse; a key or a button may not end the show.");
+            printLines(stderr, program_ + ": another program holds the keyboard or the mouse; a key or a button may not end the show.");
     }
     reshapeAt_ = 0;
     reshape(nowMs());
@@ -102,7 +102,7 @@ void Show::loop()
         if (reshapeAt_ != 0 && now >= reshapeAt_)
             reshape(now);
         runner_.run(now, [this, now](const std::string& text, bool ends) {
-            PrintLines(stderr, program_ + ": " + text);
+            printLines(stderr, program_ + ": " + text);
             if (bar_ && !ends)
                 bar_->show(text, area_, now);
         });

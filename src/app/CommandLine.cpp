@@ -19,11 +19,11 @@
 namespace {
 
 // One line: a line break in a name shows as "?" too.
-bool Print(std::FILE* to, const QString& text) { return PrintLines(to, PrintableText(NativePath(text).toStdString())); }
+bool Print(std::FILE* to, const QString& text) { return printLines(to, printableText(NativePath(text).toStdString())); }
 
 // A path written, for a script to use: its bytes as they are, masked only
 // for a terminal.
-bool PrintPath(const QString& path) { return PrintData(stdout, NativePath(path).toStdString()); }
+bool PrintPath(const QString& path) { return printData(stdout, NativePath(path).toStdString()); }
 
 // A standard stream that was closed would lend its number to the next file
 // opened, one of the project's own, and the path would be printed into it:
@@ -59,7 +59,7 @@ TCompiled Compile(const QString& path, ProjectState& project)
     const QString folder = ExtractFilePath(path);
     if (!folder.isEmpty() && !SetCurrentDir(folder))
         throw EGlimmerError(QStringLiteral("The folder %1 cannot be entered.").arg(DisplayPath(folder)));
-    HoldProjectFolder(project);
+    holdProjectFolder(project);
     // A Linux path, taken as it is: ':' and '\' are characters of its names,
     // not the drive and folder marks of a name typed into the project dialog.
     project.ProjectFile = ChangeFileExt(ExtractFileName(path), QStringLiteral(".SSJ"));
@@ -69,21 +69,21 @@ TCompiled Compile(const QString& path, ProjectState& project)
     LoadProject(project);
     if (project.Settings.ImageCount <= 0)
         throw EGlimmerError(QStringLiteral("The screensaver %1 has no pictures to compile.").arg(project.ScreenSaverName()));
-    TCompiled compiled = CompileProject(project);
+    TCompiled compiled = compileProject(project);
     // Renamed or moved meanwhile, the folder holds the files under a path
     // other than the one that would be printed.
-    CheckProjectFolder(project);
+    checkProjectFolder(project);
     return compiled;
 }
 
 } // namespace
 
-bool IsCommandLine(int argc, char** argv)
+bool isCommandLine(int argc, char** argv)
 {
     return argc >= 2 && std::strcmp(argv[1], "--compile") == 0;
 }
 
-int RunCommandLine(int argc, char** argv)
+int runCommandLine(int argc, char** argv)
 {
     KeepStandardStream(STDIN_FILENO);
     const bool haveOutput = KeepStandardStream(STDOUT_FILENO);
@@ -91,7 +91,7 @@ int RunCommandLine(int argc, char** argv)
     // A reader that went away is told on standard error, not by dying of it.
     std::signal(SIGPIPE, SIG_IGN);
     if (argc != 3 || argv[2][0] == '\0') {
-        PrintLines(stderr, std::string("usage: ") + argv[0] + " [--compile PATH/NAME.SSJ]");
+        printLines(stderr, std::string("usage: ") + argv[0] + " [--compile PATH/NAME.SSJ]");
         return 2;
     }
     const QString path = PathFromNative(QByteArray(argv[2]));

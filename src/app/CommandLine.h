@@ -4,9 +4,9 @@
 // (the same checks, files and lock), needing no display.
 
 // True when the arguments ask for the command line rather than the window.
-bool IsCommandLine(int argc, char** argv);
+bool isCommandLine(int argc, char** argv);
 // Runs it: 0 when NAME.SCR was written (its path on standard output), 1 when
 // the compile failed or the path could not be printed (the program's message
 // on standard error), 2 when the arguments are wrong, 3 when NAME.SCR was
 // written but the Windows screensaver was not.
-int RunCommandLine(int argc, char** argv);
+int runCommandLine(int argc, char** argv);

@@ -77,7 +77,7 @@ struct TSSMenuForm::CompileOutcome {
     std::exception_ptr Failure;      // anything else, for the standard report
 };
 
-QString CompileSuccessMessage(const QString& screenSaverName)
+QString compileSuccessMessage(const QString& screenSaverName)
 {
     const QString br = QStringLiteral("\n\r");
     return QStringLiteral("The ScreenSaver ") + screenSaverName + QStringLiteral(".SCR ") + QStringLiteral("has been created.")
@@ -95,7 +95,7 @@ TSSMenuForm::TSSMenuForm(QWidget* parent)
 
     lumTile1 = new TlumTile(this);
     lumTile1->setObjectName(QStringLiteral("lumTile1"));
-    lumTile1->SetImage(MainWindowTile());
+    lumTile1->SetImage(mainWindowTile());
     makeStrips();
     makeMenu();
 
@@ -106,7 +106,7 @@ TSSMenuForm::TSSMenuForm(QWidget* parent)
     connect(&Timer2, &QTimer::timeout, this, &TSSMenuForm::Timer2Timer);
 
     FormCreate();
-    UpdateCommands();
+    updateCommands();
     layoutStrips();
     Timer1.start();
 
@@ -264,7 +264,7 @@ void TSSMenuForm::resizeEvent(QResizeEvent* e)
     layoutStrips();
 }
 
-void TSSMenuForm::FitToWorkArea()
+void TSSMenuForm::fitToWorkArea()
 {
     QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
     if (!s || fitting_)
@@ -296,7 +296,7 @@ bool TSSMenuForm::event(QEvent* e)
     case QEvent::Show:
     case QEvent::WindowStateChange:
         if (isVisible())
-            QMetaObject::invokeMethod(this, &TSSMenuForm::FitToWorkArea, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, &TSSMenuForm::fitToWorkArea, Qt::QueuedConnection);
         break;
     default:
         break;
@@ -304,7 +304,7 @@ bool TSSMenuForm::event(QEvent* e)
     return QWidget::event(e);
 }
 
-void TSSMenuForm::UpdateCommands()
+void TSSMenuForm::updateCommands()
 {
     const bool open = Project().IsOpen();
     ImageBtn->setEnabled(open);
@@ -334,7 +334,7 @@ void TSSMenuForm::SelectBtnClick()
     std::optional<MenuHidden> hidden(this);
     QString folder, name;
     if (!ChooseProject(QStringLiteral("*.SSJ"), 70, QStringLiteral("Enter ScreenSaver Name"), folder, name)) {
-        EnterProjectFolder(Project());
+        enterProjectFolder(Project());
         hidden.reset();
         SelectBtn->setFocus();
         return;
@@ -346,7 +346,7 @@ void TSSMenuForm::SelectBtnClick()
     const bool entered = SetCurrentDir(folder);
     if (!entered) {
         ShowError(QStringLiteral("Unable to create the directory"));
-        EnterProjectFolder(Project());
+        enterProjectFolder(Project());
         hidden.reset();
         SelectBtn->setFocus();
         return;
@@ -354,17 +354,17 @@ void TSSMenuForm::SelectBtnClick()
     // A project whose file cannot be read or written is not opened: the
     // project that was open before stays open, with its folder current.
     const ProjectState previous = Project();
-    Project().ProjectFile = ProjectFileFor(name);
+    Project().ProjectFile = projectFileFor(name);
     Label1->setText(Project().ScreenSaverName());
     if (!RunCommand([] {
-            HoldProjectFolder(Project());
+            holdProjectFolder(Project());
             OpenProject(Project());
         })) {
         Project() = previous;
-        EnterProjectFolder(Project());
+        enterProjectFolder(Project());
         Label1->setText(Project().IsOpen() ? Project().ScreenSaverName() : QStringLiteral("None Selected"));
     }
-    UpdateCommands();
+    updateCommands();
     hidden.reset();
     if (ImageBtn->isEnabled())
         ImageBtn->setFocus();
@@ -377,10 +377,10 @@ void TSSMenuForm::ImageBtnClick()
     {
         MenuHidden hidden(this);
         RunCommand([] {
-            CheckProjectFolder(Project());
+            checkProjectFolder(Project());
             EditImageSlots(Project());
         });
-        UpdateCommands();
+        updateCommands();
     }
 }
 
@@ -394,7 +394,7 @@ void TSSMenuForm::ViewBtnClick()
 {
     MenuHidden hidden(this);
     RunCommand([] {
-        CheckProjectFolder(Project());
+        checkProjectFolder(Project());
         RunShow(Project().Settings);
     });
 }
@@ -414,8 +414,8 @@ void TSSMenuForm::CompileBtnClick()
         auto outcome = std::make_shared<CompileOutcome>();
         outcome->ScreenSaverName = project.ScreenSaverName();
         try {
-            CheckProjectFolder(project);
-            outcome->Windows = CompileProject(project).Windows;
+            checkProjectFolder(project);
+            outcome->Windows = compileProject(project).Windows;
             outcome->Compiled = true;
         } catch (const ECompileError& e) {
             outcome->CompileError = e.Text();
@@ -456,7 +456,7 @@ void TSSMenuForm::finishCompile()
     if (!compiled_ || !WaitElapsed || commandsOpen_ > 0)
         return;
     const std::shared_ptr<CompileOutcome> outcome = std::exchange(compiled_, nullptr);
-    ShowInformation(CompileSuccessMessage(outcome->ScreenSaverName), 310);
+    ShowInformation(compileSuccessMessage(outcome->ScreenSaverName), 310);
     WaitForm->hide();
     compiling_ = false;
     // NAME.SCR was made: the Windows file's failure is told on its own.

@@ -45,7 +45,7 @@ public:
     void FormCreate();
     void FormActivate();
     void DoShowHint(const QString& hint);
-    void UpdateCommands();
+    void updateCommands();
     void Timer1Timer();
     void Timer2Timer();
 
@@ -61,7 +61,7 @@ public:
     // Covers the screen's working area with a fixed size, its frame and title
     // bar included once a window manager has given it one: "maximised" with a
     // border that cannot be resized or maximised, and never off the screen.
-    void FitToWorkArea();
+    void fitToWorkArea();
 
     // True from a Compile until its last message: the compile runs on a
     // worker thread, and the window reacts when it is done.
@@ -94,4 +94,4 @@ private:
 
 // The text of the message that reports a compiled screensaver; its line
 // breaks are the byte pair 0x0A 0x0D.
-QString CompileSuccessMessage(const QString& screenSaverName);
+QString compileSuccessMessage(const QString& screenSaverName);

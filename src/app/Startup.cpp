@@ -25,20 +25,20 @@ protected:
 };
 } // namespace
 
-int RunGlimmer(int argc, char** argv)
+int runGlimmer(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Glimmer"));
     InitToolkit();
-    RegisterPictureFormats();
+    registerPictureFormats();
     InstallHelpKey();
     TSSMenuForm menu;
     // The window covers the working area itself, at a fixed size: a window
     // manager asked to maximise a window of fixed border may move it off the
     // screen to hide a title bar it cannot hide.
-    menu.FitToWorkArea();
+    menu.fitToWorkArea();
     if (QScreen* s = menu.screen())
-        QObject::connect(s, &QScreen::availableGeometryChanged, &menu, &TSSMenuForm::FitToWorkArea);
+        QObject::connect(s, &QScreen::availableGeometryChanged, &menu, &TSSMenuForm::fitToWorkArea);
     QuitAfterFirstPaint quitAfterPaint;
     if (qEnvironmentVariableIntValue("GLIMMER_QUIT_AFTER_SHOW") == 1)
         menu.installEventFilter(&quitAfterPaint);

@@ -1,2 +1,2 @@
 #pragma once
-int RunGlimmer(int argc, char** argv);
+int runGlimmer(int argc, char** argv);

@@ -3,7 +3,7 @@
 
 int main(int argc, char** argv)
 {
-    if (IsCommandLine(argc, argv))
-        return RunCommandLine(argc, argv);
-    return RunGlimmer(argc, argv);
+    if (isCommandLine(argc, argv))
+        return runCommandLine(argc, argv);
+    return runGlimmer(argc, argv);
 }

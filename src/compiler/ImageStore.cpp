@@ -280,7 +280,7 @@ void WriteStore(SaverSettings& settings, const QStringList& pictureList, const O
     WriteRecord(target, settings, targetName);
     for (std::size_t i = 0; i < pictures.size(); ++i) {
         ImageEntry& entry = scratch[i];
-        SetSlotName(entry, pictureList[qsizetype(i)].left(MaxNameLength));
+        setSlotName(entry, pictureList[qsizetype(i)].left(MaxNameLength));
         const qint64 offset = target.Position() - start;
         if (!CopyFileRange(pictures[i]->Handle(), target.Handle(), MaxStoreSize - offset + 1))
             throw ECompileError(ShortWriteText(targetName));
@@ -293,7 +293,7 @@ void WriteStore(SaverSettings& settings, const QStringList& pictureList, const O
 
     const int located = std::clamp<int>(settings.ImageCount, 0, MaxImages);
     for (int k = 1; k <= located; ++k) {
-        const qsizetype i = pictureList.indexOf(SlotName(settings.Slot(k)));
+        const qsizetype i = pictureList.indexOf(slotName(settings.Slot(k)));
         if (i >= 0 && std::size_t(i) < pictures.size())
             settings.Slot(k) = scratch[std::size_t(i)];
     }
@@ -318,18 +318,18 @@ QStringList PictureList(const SaverSettings& settings)
 {
     QStringList list;
     for (int k = 1; k <= MaxImages; ++k) {
-        const QString name = SlotName(settings.Slot(k));
+        const QString name = slotName(settings.Slot(k));
         if (!name.isEmpty() && !list.contains(name))
             list << name;
     }
     return list;
 }
 
-std::optional<QString> FirstMissingPicture(const SaverSettings& settings)
+std::optional<QString> firstMissingPicture(const SaverSettings& settings)
 {
     for (int k = 1; k <= MaxImages; ++k) {
-        const QString name = SlotName(settings.Slot(k));
-        if (!name.isEmpty() && !ProjectPictureExists(name))
+        const QString name = slotName(settings.Slot(k));
+        if (!name.isEmpty() && !projectPictureExists(name))
             return name;
     }
     return std::nullopt;
@@ -373,8 +373,8 @@ void PackImageStore(SaverSettings& settings, const QStringList& pictureList, con
 TCompiled CompileScreenSaver(SaverSettings& settings, const QString& screenSaverName, const QString& programFolder)
 {
     const SaverSettings closed = settings.WithoutEmptySlots();
-    if (const auto missing = FirstMissingPicture(closed))
-        throw ECompileError(MissingGraphicText(*missing));
+    if (const auto missing = firstMissingPicture(closed))
+        throw ECompileError(missingGraphicText(*missing));
     if (closed.ImageCount == 0)
         throw ECompileError(QStringLiteral("The screensaver %1 has no pictures to compile.").arg(screenSaverName));
     settings = closed;
@@ -433,7 +433,7 @@ TCompiled CompileScreenSaver(SaverSettings& settings, const QString& screenSaver
     }
 }
 
-TCompiled CompileProject(ProjectState& project)
+TCompiled compileProject(ProjectState& project)
 {
     return CompileScreenSaver(project.Settings, project.ScreenSaverName(), project.ProgramFolder);
 }

@@ -71,7 +71,7 @@ TCompiled CompileScreenSaver(SaverSettings& settings, const QString& screenSaver
 
 // The same for a project: its record, its name and its program folder. The
 // main window and the command line compile this way.
-TCompiled CompileProject(ProjectState& project);
+TCompiled compileProject(ProjectState& project);
 
 // The distinct non-empty names of slots 1 to 10 in order of first occurrence,
 // compared exactly (letter case included).
@@ -80,7 +80,7 @@ QStringList PictureList(const SaverSettings& settings);
 // The first slot name (slot order) that names no picture in the current
 // folder, or nothing when all are there; empty slots name nothing. A name
 // that could reach outside the folder ('/', ".", "..") never counts as there.
-std::optional<QString> FirstMissingPicture(const SaverSettings& settings);
+std::optional<QString> firstMissingPicture(const SaverSettings& settings);
 
 // Writes the image store `storeName` from `settings` and `pictureList` and
 // locates slots 1 to ImageCount of `settings`. Throws ECompileError when a

@@ -137,7 +137,7 @@ static void initTileResource()
     (void)done;
 }
 
-QImage MainWindowTile()
+QImage mainWindowTile()
 {
     initTileResource();
     QImageReader reader(QStringLiteral(":/controls/glimmer-tile.bmp"), "bmp");

@@ -70,4 +70,4 @@ private:
 
 // The main window's background tile (150 x 64, 24 bits per pixel), read from
 // the program's resources.
-QImage MainWindowTile();
+QImage mainWindowTile();

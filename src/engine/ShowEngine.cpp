@@ -364,7 +364,7 @@ std::optional<ShowNotice> ShowEngine::takeNotice()
 
 // ------------------------------------------------------------ drawing
 
-PictureRect CentredIn(int areaWidth, int areaHeight, int width, int height)
+PictureRect centredIn(int areaWidth, int areaHeight, int width, int height)
 {
     PictureRect r;
     r.width = width;
@@ -374,7 +374,7 @@ PictureRect CentredIn(int areaWidth, int areaHeight, int width, int height)
     return r;
 }
 
-std::vector<PictureRect> ChangedAreas(const ShowFrame& before, const ShowFrame& after)
+std::vector<PictureRect> changedAreas(const ShowFrame& before, const ShowFrame& after)
 {
     if (before.visible == after.visible && before.rect == after.rect && before.picture == after.picture)
         return {};

@@ -182,8 +182,8 @@ private:
 
 // Where a single picture stands when centred in an area: each half taken
 // on its own, rounded toward zero.
-PictureRect CentredIn(int areaWidth, int areaHeight, int width, int height);
+PictureRect centredIn(int areaWidth, int areaHeight, int width, int height);
 
 // The parts of the area to draw again when the picture moves or changes from
 // `before` to `after`: nothing when nothing changed.
-std::vector<PictureRect> ChangedAreas(const ShowFrame& before, const ShowFrame& after);
+std::vector<PictureRect> changedAreas(const ShowFrame& before, const ShowFrame& after);

@@ -84,7 +84,7 @@ TSMFindForm::TSMFindForm(ProjectState& project, QWidget* parent) : QDialog(paren
     FileListBox1->setGeometry(168, 152, 160, 60);   // three rows
     FileListBox1->SetFileEdit(Edit2);
     // Every JPEG name and today's photo formats; the box shows the old mask.
-    FileListBox1->SetMask(QLatin1String(SlotPictureMask) + QLatin1Char(';') + ConvertedPhotoMask(),
+    FileListBox1->SetMask(QLatin1String(SlotPictureMask) + QLatin1Char(';') + convertedPhotoMask(),
                           QStringLiteral("*.bmp;*.jpg"));
 
     BitBtn3 = MakeBitBtn(this, QStringLiteral("BitBtn3"), QStringLiteral("Copy"), TGlyph::Copy);
@@ -193,21 +193,21 @@ void TSMFindForm::BitBtn3Click()
     // that the question names where it will really go (or the user learns
     // that it is there already). By its whole path: the conversion outlasts
     // this call.
-    if (IsConvertedPhotoName(n)) {
-        if (RunCommand([this] { CheckProjectFolder(project_); }))
+    if (isConvertedPhotoName(n)) {
+        if (RunCommand([this] { checkProjectFolder(project_); }))
             convertPhoto(source.startsWith(QLatin1Char('/')) ? source : GetCurrentDir() + source, n, folder);
         return;
     }
     // Any name taken by another picture gets the next free short one.
     QString target;
     if (!RunCommand([&] {
-            CheckProjectFolder(project_);
-            target = CopyTargetFor(folder, n, source);
+            checkProjectFolder(project_);
+            target = copyTargetFor(folder, n, source);
         }))
         return;
     if (copyAgreed(n, folder, target)) {
         try {
-            CopyPictureFile(text, text, folder + target);
+            copyPictureFile(text, text, folder + target);
         } catch (const std::exception& e) {
             // The box keeps the name, so the user sees what failed.
             ShowExceptionReport(e);
@@ -230,7 +230,7 @@ void TSMFindForm::convertPhoto(const QString& source, const QString& shownName, 
         TConvertedPhoto photo;
         QString problem;
         try {
-            photo = ConvertForProjectFolder(source, shownName, folder, background);
+            photo = convertForProjectFolder(source, shownName, folder, background);
         } catch (const EGlimmerError& e) {
             problem = e.Text();
         } catch (const std::exception& e) {
@@ -271,7 +271,7 @@ void TSMFindForm::conversionDone(const QString& shownName, const QString& folder
 void TSMFindForm::FormClose()
 {
     errno = 0;
-    if (EnterProjectFolder(project_))
+    if (enterProjectFolder(project_))
         return;
     const int err = errno != 0 ? errno : ENOENT;
     // Reported, but the dialog still closes: the user must never be kept in it.
@@ -326,7 +326,7 @@ static void writeNewFile(const QString& destination, const std::function<void(TF
     }
 }
 
-void CopyPictureFile(const QString& source, const QString& sourceText, const QString& destination)
+void copyPictureFile(const QString& source, const QString& sourceText, const QString& destination)
 {
     // Opened once and checked (an ordinary file, opened without waiting);
     // the copy is read from what was opened.
@@ -342,7 +342,7 @@ void CopyPictureFile(const QString& source, const QString& sourceText, const QSt
     });
 }
 
-QString CopyTargetFor(const QString& folder, const QString& name, const QString& source)
+QString copyTargetFor(const QString& folder, const QString& name, const QString& source)
 {
     // Opened once, following a link (Locate lists them), but only an
     // ordinary file: what is compared is what will be copied.
@@ -353,22 +353,22 @@ QString CopyTargetFor(const QString& folder, const QString& name, const QString&
         // Nothing to compare: the copy reports it.
     }
     const auto samePicture = [&](const QString& there) { return in && SameFileContents(*in, there); };
-    if (!FitsSlot(name))
-        return ShortNameInProjectFolder(folder, name, samePicture);
+    if (!fitsSlot(name))
+        return shortNameInProjectFolder(folder, name, samePicture);
     const QString there = ResolveName(folder + name);   // letter case aside
     if (!FileExists(there))
         return name;
     if (samePicture(there))
         return ExtractFileName(there);
     // Another picture of that name (a second camera's IMG_0001.JPG).
-    return ShortNameInProjectFolder(folder, name, samePicture);
+    return shortNameInProjectFolder(folder, name, samePicture);
 }
 
-TConvertedPhoto ConvertForProjectFolder(const QString& source, const QString& shownName, const QString& folder,
+TConvertedPhoto convertForProjectFolder(const QString& source, const QString& shownName, const QString& folder,
                                         quint32 background)
 {
     TConvertedPhoto photo;
-    photo.Jpeg = PhotoToJpeg(source, background, shownName);
+    photo.Jpeg = photoToJpeg(source, background, shownName);
     const auto holdsIt = [&](const QString& twin) {
         if (FileSizeOf(twin) != photo.Jpeg.size())
             return false;
@@ -381,7 +381,7 @@ TConvertedPhoto ConvertForProjectFolder(const QString& source, const QString& sh
             return false;   // not a file to compare with
         }
     };
-    photo.Name = ShortNameInProjectFolder(folder, ChangeFileExt(shownName, QStringLiteral(".JPG")), holdsIt);
+    photo.Name = shortNameInProjectFolder(folder, ChangeFileExt(shownName, QStringLiteral(".JPG")), holdsIt);
     return photo;
 }
 

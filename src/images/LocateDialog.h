@@ -82,21 +82,21 @@ private:
 // of a file there that holds the same bytes (then nothing is copied); else
 // the next free short name, so that nothing is overwritten or lost. The
 // source is read once, through a link, but only an ordinary file.
-QString CopyTargetFor(const QString& folder, const QString& name, const QString& source);
+QString copyTargetFor(const QString& folder, const QString& name, const QString& source);
 
 // Makes the photo `source` a JPEG over `background` for the project folder
 // `folder`. Its name there is that of a short-named file that already holds
 // the same JPEG (the photo was brought in before, over the same colour), else
 // the first free short name. Throws EGlimmerError naming `shownName` when
 // the photo cannot be read. Writes nothing; safe on any thread.
-TConvertedPhoto ConvertForProjectFolder(const QString& source, const QString& shownName, const QString& folder,
+TConvertedPhoto convertForProjectFolder(const QString& source, const QString& shownName, const QString& folder,
                                         quint32 background);
 
 // Copies `source` (resolved against the current folder) to `destination`.
 // Throws "Cannot open file <sourceText>" or "Cannot create file
 // <destination>", or the error of a failed read or write. The copy takes
 // its name only when whole, and never replaces a file.
-void CopyPictureFile(const QString& source, const QString& sourceText, const QString& destination);
+void copyPictureFile(const QString& source, const QString& sourceText, const QString& destination);
 
 // Runs the browse-and-copy dialog for `project`; its folder is the current
 // folder again when it returns.

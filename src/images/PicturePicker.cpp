@@ -66,8 +66,8 @@ void TGetGraphicForm::BitBtn1Click()
     TDialogHidden hidden(this);
     // A name of the project folder must name a picture there, not a link
     // that leads elsewhere.
-    if (IsPlainName(name) && !ProjectPictureExists(name)) {
-        ShowError(MissingGraphicText(name));
+    if (isPlainName(name) && !projectPictureExists(name)) {
+        ShowError(missingGraphicText(name));
         return;
     }
     RunCommand([&] { ViewPicture(name, background_); });

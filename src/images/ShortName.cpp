@@ -42,7 +42,7 @@ NameParts split(const QString& name)
     if (ext == U"JPEG" || ext == U"JPE")
         ext = U"JPG";
     std::size_t k = std::min<std::size_t>(3, ext.size());
-    while (k > 0 && SlotNameBytes(head(ext, k)).size() > 3)
+    while (k > 0 && slotNameBytes(head(ext, k)).size() > 3)
         --k;
     if (k > 0)
         p.ext = QLatin1Char('.') + head(ext, k);
@@ -56,16 +56,16 @@ QString shortName(const NameParts& p, int number)
     // places; fewer letters when more would not fit the slot's bytes.
     const qsizetype places = 8 - (tail.size() - p.ext.size());
     std::size_t k = std::min<std::size_t>({6, std::size_t(std::max<qsizetype>(0, places)), p.base.size()});
-    while (k > 0 && !FitsSlot(head(p.base, k) + tail))
+    while (k > 0 && !fitsSlot(head(p.base, k) + tail))
         --k;
     return head(p.base, k) + tail;
 }
 
 } // namespace
 
-QString ShortNameWith(const QString& name, int number) { return shortName(split(name), number); }
+QString shortNameWith(const QString& name, int number) { return shortName(split(name), number); }
 
-int ShortNameNumber(const QString& name, const QString& shortName)
+int shortNameNumber(const QString& name, const QString& shortName)
 {
     const qsizetype tilde = shortName.lastIndexOf(QLatin1Char('~'));
     if (tilde < 0)
@@ -77,10 +77,10 @@ int ShortNameNumber(const QString& name, const QString& shortName)
     const int number = shortName.mid(tilde + 1, end - tilde - 1).toInt(&ok);
     if (!ok || number < 1 || number > MaxShortNameNumber)
         return 0;
-    return ShortNameWith(name, number).compare(shortName, Qt::CaseInsensitive) == 0 ? number : 0;
+    return shortNameWith(name, number).compare(shortName, Qt::CaseInsensitive) == 0 ? number : 0;
 }
 
-QString ShortNameFor(const QString& name, const std::function<bool(const QString&)>& taken)
+QString shortNameFor(const QString& name, const std::function<bool(const QString&)>& taken)
 {
     const NameParts p = split(name);
     for (int number = 1; number <= MaxShortNameNumber; ++number) {

@@ -12,12 +12,12 @@
 constexpr int MaxShortNameNumber = 999999;
 
 // The short name of `name` with the number `number` (1 to MaxShortNameNumber).
-QString ShortNameWith(const QString& name, int number);
+QString shortNameWith(const QString& name, int number);
 
 // The number in `shortName` when it is one of the short names of `name`
 // (letter case aside), else 0.
-int ShortNameNumber(const QString& name, const QString& shortName);
+int shortNameNumber(const QString& name, const QString& shortName);
 
 // The short name of `name` with the lowest number that `taken` does not
 // hold; empty when every number is taken.
-QString ShortNameFor(const QString& name, const std::function<bool(const QString&)>& taken);
+QString shortNameFor(const QString& name, const std::function<bool(const QString&)>& taken);

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-QString ShortNameInProjectFolder(const QString& folder, const QString& name,
+QString shortNameInProjectFolder(const QString& folder, const QString& name,
                                  const std::function<bool(const QString&)>& samePicture)
 {
     // Only names with a "~" can be short names; the rest of a big folder
@@ -23,7 +23,7 @@ QString ShortNameInProjectFolder(const QString& folder, const QString& name,
 
     std::vector<std::pair<int, QString>> own;
     for (const QString& e : entries)
-        if (const int number = ShortNameNumber(name, e))
+        if (const int number = shortNameNumber(name, e))
             own.emplace_back(number, e);
     std::sort(own.begin(), own.end());
     for (const auto& [number, e] : own)
@@ -33,13 +33,13 @@ QString ShortNameInProjectFolder(const QString& folder, const QString& name,
     QSet<QString> taken;
     for (const QString& e : entries)
         taken.insert(e.toCaseFolded());
-    const QString free = ShortNameFor(name, [&taken](const QString& c) { return taken.contains(c.toCaseFolded()); });
+    const QString free = shortNameFor(name, [&taken](const QString& c) { return taken.contains(c.toCaseFolded()); });
     if (free.isEmpty())
         throw EGlimmerError(QStringLiteral("The project folder has no short name left for %1").arg(name));
     return free;
 }
 
-QString MakeShortNamedTwin(const QString& folder, const QString& name)
+QString makeShortNamedTwin(const QString& folder, const QString& name)
 {
     // Opened once and checked: an ordinary file, not a link. The twin is
     // made from what was opened, whatever its name leads to by then, so a
@@ -52,7 +52,7 @@ QString MakeShortNamedTwin(const QString& folder, const QString& name)
         throw EGlimmerError(QStringLiteral("Cannot open file %1").arg(name));
     }
     const QString twin =
-        ShortNameInProjectFolder(folder, name, [&](const QString& other) { return SameFileContents(*source, other); });
+        shortNameInProjectFolder(folder, name, [&](const QString& other) { return SameFileContents(*source, other); });
     const QString destination = folder + twin;
     if (PlainFileExists(destination))
         return twin;

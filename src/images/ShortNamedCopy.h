@@ -10,7 +10,7 @@
 // short-named file there which `samePicture` (given its whole path) finds
 // to hold this very picture; else the first free short name. Throws
 // EGlimmerError when every short name is taken.
-QString ShortNameInProjectFolder(const QString& folder, const QString& name,
+QString shortNameInProjectFolder(const QString& folder, const QString& name,
                                  const std::function<bool(const QString&)>& samePicture);
 
 // Gives the picture `name` of the project folder, whose name does not fit a
@@ -19,4 +19,4 @@ QString ShortNameInProjectFolder(const QString& folder, const QString& name,
 // file system allows one, else a copy; a twin already there is used as it
 // is. Returns the short name. Throws EGlimmerError (or EInOutError) when no
 // twin can be made.
-QString MakeShortNamedTwin(const QString& folder, const QString& name);
+QString makeShortNamedTwin(const QString& folder, const QString& name);

@@ -135,7 +135,7 @@ void TSSAddForm::FillNameBoxes()
 {
     const SaverSettings& s = project_.Settings;
     for (int k = 1; k <= 10; ++k)
-        Edits[k - 1]->setText(s.Slot(k).IsEmpty() ? QString() : SlotName(s.Slot(k)));
+        Edits[k - 1]->setText(s.Slot(k).IsEmpty() ? QString() : slotName(s.Slot(k)));
 }
 
 void TSSAddForm::checkRadioOfCurrentSlot()
@@ -193,8 +193,8 @@ void TSSAddForm::BitBtn2Click()
     if (!picked)
         return;
     LastPicked = name;
-    if (FitsSlot(name)) {
-        SetSlotName(project_.Settings.Slot(CurrentSlot), name);
+    if (fitsSlot(name)) {
+        setSlotName(project_.Settings.Slot(CurrentSlot), name);
         FillNameBoxes();
         return;
     }
@@ -202,16 +202,16 @@ void TSSAddForm::BitBtn2Click()
     // short-named twin instead, or stays as it was. Only a picture of the
     // project folder itself gets one; a typed path leads nowhere.
     const QString folder = IncludeTrailingPathDelimiter(project_.ProjectFolder);
-    if (!RunCommand([this] { CheckProjectFolder(project_); }))
+    if (!RunCommand([this] { checkProjectFolder(project_); }))
         return;
-    if (!ProjectPictureExists(name)) {
-        ShowError(MissingGraphicText(name));
+    if (!projectPictureExists(name)) {
+        ShowError(missingGraphicText(name));
         return;
     }
     QString twin;
-    if (!RunCommand([&] { twin = MakeShortNamedTwin(folder, name); }))
+    if (!RunCommand([&] { twin = makeShortNamedTwin(folder, name); }))
         return;
-    SetSlotName(project_.Settings.Slot(CurrentSlot), twin);
+    setSlotName(project_.Settings.Slot(CurrentSlot), twin);
     FillNameBoxes();
     ShowInformation(QStringLiteral("The name %1 is too long for a slot. The slot holds the same picture as %2, "
                                    "its short name in the project folder.")
@@ -224,13 +224,13 @@ void TSSAddForm::BitBtn3Click()
     const ImageEntry& slot = project_.Settings.Slot(CurrentSlot);
     if (slot.IsEmpty())
         return;
-    const QString name = SlotName(slot);
+    const QString name = slotName(slot);
     LastPicked = name;
     TDialogHidden hidden(this);
     // A slot names a picture of the project folder: a name from a damaged
     // project file that leads elsewhere is not followed.
-    if (!ProjectPictureExists(name)) {
-        ShowError(MissingGraphicText(name));
+    if (!projectPictureExists(name)) {
+        ShowError(missingGraphicText(name));
         return;
     }
     RunCommand([&] { ViewPicture(name, project_.Settings.BackgroundColor); });
@@ -248,7 +248,7 @@ void TSSAddForm::BitBtn5Click()
     RunCommand([this] { BrowseAndCopyImage(project_); });
 }
 
-QStringList CompactImageSlots(ProjectState& project)
+QStringList compactImageSlots(ProjectState& project)
 {
     SaverSettings& s = project.Settings;
     QString kept[MaxImages];
@@ -257,10 +257,10 @@ QStringList CompactImageSlots(ProjectState& project)
     for (int k = 1; k <= MaxImages; ++k) {
         if (s.Slot(k).IsEmpty())
             continue;
-        const QString name = SlotName(s.Slot(k));
+        const QString name = slotName(s.Slot(k));
         // A slot names a file of the project folder itself; a typed name that
         // reaches into another folder would not travel with the project.
-        if (!ProjectPictureExists(name)) {
+        if (!projectPictureExists(name)) {
             if (!dropped.contains(name))
                 dropped << name;
             continue;
@@ -270,14 +270,14 @@ QStringList CompactImageSlots(ProjectState& project)
     s.ImageCount = n;
     for (int k = 1; k <= MaxImages; ++k) {
         if (k <= n)
-            SetSlotName(s.Slot(k), kept[k - 1]);
+            setSlotName(s.Slot(k), kept[k - 1]);
         else
             s.Slot(k).NameLength = 0;
     }
     return dropped;
 }
 
-QString DroppedPicturesText(const QStringList& names)
+QString droppedPicturesText(const QStringList& names)
 {
     // A damaged project file's name may hold control characters: each shows
     // as "?".
@@ -294,10 +294,10 @@ QString DroppedPicturesText(const QStringList& names)
         .arg(shown.join(QStringLiteral(", ")));
 }
 
-QStringList ConfirmImageSlots(ProjectState& project)
+QStringList confirmImageSlots(ProjectState& project)
 {
-    CheckProjectFolder(project);
-    const QStringList dropped = CompactImageSlots(project);
+    checkProjectFolder(project);
+    const QStringList dropped = compactImageSlots(project);
     SaveProject(project);
     return dropped;
 }
@@ -308,9 +308,9 @@ void EditImageSlots(ProjectState& project)
     if (form.exec() != QDialog::Accepted)
         return;
     // A folder renamed meanwhile would make every picture look gone.
-    CheckProjectFolder(project);
-    const QStringList dropped = CompactImageSlots(project);
+    checkProjectFolder(project);
+    const QStringList dropped = compactImageSlots(project);
     if (!dropped.isEmpty())
-        ShowWarning(DroppedPicturesText(dropped));
+        ShowWarning(droppedPicturesText(dropped));
     SaveProject(project);
 }

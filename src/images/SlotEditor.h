@@ -68,12 +68,12 @@ private:
 // Closes the gaps between filled slots, drops every name whose file is not in
 // the project folder and sets ImageCount, in memory. Only names move; Offset
 // and Size stay with their slot. Returns the names dropped, each once.
-QStringList CompactImageSlots(ProjectState& project);
+QStringList compactImageSlots(ProjectState& project);
 // What OK tells the user about the names it dropped.
-QString DroppedPicturesText(const QStringList& names);
-// CompactImageSlots, then writes the project file. A failed write throws
+QString droppedPicturesText(const QStringList& names);
+// compactImageSlots, then writes the project file. A failed write throws
 // EInOutError, with the record already compacted.
-QStringList ConfirmImageSlots(ProjectState& project);
+QStringList confirmImageSlots(ProjectState& project);
 
 // Opens the image slot editor for `project` and returns when it closes.
 void EditImageSlots(ProjectState& project);

@@ -155,7 +155,7 @@ bool Encode(Encoder& e, TStream* stream, std::exception_ptr* failure, RowSource 
 
 } // namespace
 
-void ReleaseSparePictureMemory()
+void releaseSparePictureMemory()
 {
     releaseSparePixelMemory();
 }
@@ -216,7 +216,7 @@ void TJPEGBitmap::SaveToStream(TStream& stream) const
     EncodeRows(stream, rowAt, &transfer, transfer.Width(), transfer.Height(), 85, true);
 }
 
-void WriteJpeg(TStream& stream, const QImage& rgb, int quality)
+void writeJpeg(TStream& stream, const QImage& rgb, int quality)
 {
     Q_ASSERT(rgb.format() == QImage::Format_RGB888);
     const RowSource rowAt = [](const void* picture, int y, unsigned char*) -> const unsigned char* {

@@ -29,11 +29,11 @@ public:
 // Encodes an 8-bit RGB picture (QImage::Format_RGB888) as baseline JPEG at
 // `quality` (1 to 100), the standard Huffman tables, no metadata, at the
 // stream's position. Throws EJPEGError, or what the stream threw.
-void WriteJpeg(TStream& stream, const QImage& rgb, int quality);
+void writeJpeg(TStream& stream, const QImage& rgb, int quality);
 
 // Decoded pictures leave their memory for the next decode when they end; this
 // gives it back to the system (say, when a full-screen show closes).
-void ReleaseSparePictureMemory();
+void releaseSparePictureMemory();
 
 // The size of the stream buffers of the coder, in bytes.
 inline constexpr std::size_t JPEGBufferSize = jpegBufferSize;

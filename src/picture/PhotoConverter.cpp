@@ -301,7 +301,7 @@ QImage readWithLibheif(const QString& fileName, quint32 background, const QStrin
 
 } // namespace
 
-QString ConvertedPhotoMask()
+QString convertedPhotoMask()
 {
     QStringList masks;
     for (const char* e : convertedExtensions)
@@ -309,7 +309,7 @@ QString ConvertedPhotoMask()
     return masks.join(QLatin1Char(';'));
 }
 
-bool IsConvertedPhotoName(const QString& name)
+bool isConvertedPhotoName(const QString& name)
 {
     const QString ext = ExtractFileExt(name).mid(1).toLower();
     for (const char* e : convertedExtensions)
@@ -318,16 +318,16 @@ bool IsConvertedPhotoName(const QString& name)
     return false;
 }
 
-QImage ReadPhoto(const QString& fileName, quint32 background, const QString& shownName)
+QImage readPhoto(const QString& fileName, quint32 background, const QString& shownName)
 {
     return isHeif(fileName) ? readWithLibheif(fileName, background, shownName)
                             : readWithQt(fileName, background, shownName);
 }
 
-QByteArray PhotoToJpeg(const QString& fileName, quint32 background, const QString& shownName)
+QByteArray photoToJpeg(const QString& fileName, quint32 background, const QString& shownName)
 {
-    const QImage rgb = ReadPhoto(fileName, background, shownName);
+    const QImage rgb = readPhoto(fileName, background, shownName);
     TMemoryStream out;
-    WriteJpeg(out, rgb, ConvertedJpegQuality);
+    writeJpeg(out, rgb, ConvertedJpegQuality);
     return out.Bytes();
 }

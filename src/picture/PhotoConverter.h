@@ -16,9 +16,9 @@
 inline constexpr std::uint64_t MaxPhotoPixels = 100'000'000;
 
 // The file masks of the formats converted ("*.png;*.heic;...").
-QString ConvertedPhotoMask();
+QString convertedPhotoMask();
 // True when the name's extension is one of them, in any letter case.
-bool IsConvertedPhotoName(const QString& name);
+bool isConvertedPhotoName(const QString& name);
 
 // The photo's pixels as 8-bit RGB (QImage::Format_RGB888): turned upright by
 // its orientation (EXIF in PNG, WebP and TIFF; HEIF's own rotation and
@@ -26,9 +26,9 @@ bool IsConvertedPhotoName(const QString& name);
 // the first picture of an animation. Throws EGlimmerError naming `shownName`
 // when the file cannot be read, is damaged or cut short, or has more than
 // MaxPhotoPixels pixels.
-QImage ReadPhoto(const QString& fileName, quint32 background, const QString& shownName);
+QImage readPhoto(const QString& fileName, quint32 background, const QString& shownName);
 
-// ReadPhoto's pixels as a JPEG file's bytes at quality 92, without the
+// readPhoto's pixels as a JPEG file's bytes at quality 92, without the
 // orientation tag or any other metadata.
-QByteArray PhotoToJpeg(const QString& fileName, quint32 background, const QString& shownName);
+QByteArray photoToJpeg(const QString& fileName, quint32 background, const QString& shownName);
 inline constexpr int ConvertedJpegQuality = 92;

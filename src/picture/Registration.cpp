@@ -4,7 +4,7 @@
 #include "toolkit/Graphics.h"
 #include "toolkit/PictureFormats.h"
 
-void RegisterPictureFormats()
+void registerPictureFormats()
 {
     static bool done = false;   // a second call would only add duplicate entries
     if (done)

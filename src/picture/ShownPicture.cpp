@@ -4,7 +4,7 @@
 #include "picture/JPEGBitmap.h"
 #include "toolkit/Graphics.h"
 
-TShownPicture LoadShownPicture(TStream& stream, bool jpeg, QSize area, FitRule rule, const std::atomic<bool>* cancel)
+TShownPicture loadShownPicture(TStream& stream, bool jpeg, QSize area, FitRule rule, const std::atomic<bool>* cancel)
 {
     TStreamSource source(stream);
     try {
@@ -24,7 +24,7 @@ TShownPicture LoadShownPicture(TStream& stream, bool jpeg, QSize area, FitRule r
     }
 }
 
-QImage ImageOf(std::shared_ptr<const FittedPicture> picture)
+QImage imageOf(std::shared_ptr<const FittedPicture> picture)
 {
     if (!picture || picture->pixels.empty())
         return QImage();

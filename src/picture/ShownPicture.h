@@ -24,8 +24,8 @@ struct TShownPicture {
 // that is neither JPEG nor a bitmap is tried as JPEG when `jpeg`, else as a
 // Windows bitmap. Failures throw what TJPEGBitmap and TBitmap throw, with
 // the same texts; a set `cancel` ends the decode soon with DecodeCancelled.
-TShownPicture LoadShownPicture(TStream& stream, bool jpeg, QSize area, FitRule rule, const std::atomic<bool>* cancel = nullptr);
+TShownPicture loadShownPicture(TStream& stream, bool jpeg, QSize area, FitRule rule, const std::atomic<bool>* cancel = nullptr);
 
 // The pixels of a picture the show engine keeps, wrapped without a copy: the
 // image holds the picture for as long as it lives.
-QImage ImageOf(std::shared_ptr<const FittedPicture> picture);
+QImage imageOf(std::shared_ptr<const FittedPicture> picture);

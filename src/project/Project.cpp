@@ -19,37 +19,37 @@ QString AfterDriveAndFolder(const QString& name)
 }
 } // namespace
 
-QString ProjectFileFor(const QString& screenSaverName)
+QString projectFileFor(const QString& screenSaverName)
 {
     return ChangeFileExt(AfterDriveAndFolder(screenSaverName), QStringLiteral(".SSJ"));
 }
 
-QString ScreenSaverNameOf(const QString& projectFile)
+QString screenSaverNameOf(const QString& projectFile)
 {
     return ChangeFileExt(AfterDriveAndFolder(ExtractFileName(projectFile)), QString());
 }
 
-// ProjectFile holds no drive or folder: ProjectFileFor took them from a name
+// ProjectFile holds no drive or folder: projectFileFor took them from a name
 // typed in the dialog, and on the command line ':' and '\' are characters
 // of a Linux name like any other.
 QString ProjectState::ScreenSaverName() const { return ChangeFileExt(ExtractFileName(ProjectFile), QString()); }
 
 QString ProjectState::ProjectBase() const { return ProjectFolder + ScreenSaverName(); }
 
-void HoldProjectFolder(ProjectState& project)
+void holdProjectFolder(ProjectState& project)
 {
     project.Folder = TFolderHandle(QStringLiteral("."));
     project.ProjectFolder = GetCurrentDir();
 }
 
-bool EnterProjectFolder(const ProjectState& p)
+bool enterProjectFolder(const ProjectState& p)
 {
     if (p.Folder.IsOpen())
         return p.Folder.Enter();
     return SetCurrentDir(p.ProjectFolder);
 }
 
-void CheckProjectFolder(const ProjectState& p)
+void checkProjectFolder(const ProjectState& p)
 {
     if (!p.IsOpen() || !p.Folder.IsOpen() || p.Folder.IsAt(p.ProjectFolder))
         return;
@@ -59,15 +59,15 @@ void CheckProjectFolder(const ProjectState& p)
     throw EGlimmerError(QStringLiteral("The project folder %1 is no longer there.").arg(shown));
 }
 
-bool IsPlainName(const QString& name)
+bool isPlainName(const QString& name)
 {
     return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0)) && name != QLatin1String(".")
         && name != QLatin1String("..");
 }
 
-bool ProjectPictureExists(const QString& name) { return IsPlainName(name) && PlainFileExists(name); }
+bool projectPictureExists(const QString& name) { return isPlainName(name) && PlainFileExists(name); }
 
-void NewProjectDefaults(ProjectState& project) { project.Settings = NewProjectSettings(); }
+void NewProjectDefaults(ProjectState& project) { project.Settings = newProjectSettings(); }
 
 void LoadProject(ProjectState& project)
 {

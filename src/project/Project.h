@@ -29,27 +29,27 @@ ProjectState& Project();
 // The project file name for a screensaver name as entered: the part after its
 // last "\" or ":", its extension replaced by ".SSJ" (SUNSET -> SUNSET.SSJ,
 // MY.SAVER -> MY.SSJ, A\B -> B.SSJ).
-QString ProjectFileFor(const QString& screenSaverName);
-QString ScreenSaverNameOf(const QString& projectFile);
+QString projectFileFor(const QString& screenSaverName);
+QString screenSaverNameOf(const QString& projectFile);
 
 // Opens the current folder as the project's folder (Folder and ProjectFolder).
-void HoldProjectFolder(ProjectState& project);
+void holdProjectFolder(ProjectState& project);
 // Makes the project folder the current folder again after a dialog browsed
 // elsewhere. False when that cannot be done (errno set).
-bool EnterProjectFolder(const ProjectState& project);
+bool enterProjectFolder(const ProjectState& project);
 // Throws EGlimmerError ("The project folder ... is no longer there.") when
 // the open project's folder was renamed, moved or removed since it was
 // opened: nothing may then be saved as if its pictures had gone.
-void CheckProjectFolder(const ProjectState& project);
+void checkProjectFolder(const ProjectState& project);
 
 // A slot name as a name of the project folder: plain (no folder part, no "."
 // or "..", no zero character, not empty).
-bool IsPlainName(const QString& name);
+bool isPlainName(const QString& name);
 // A slot name that names a picture in the project folder (the current
 // folder): plain, and an ordinary file there. A link, a pipe, a device or a
 // folder of that name counts as missing: a folder from a stranger must not
 // lead the show, the compile or the slot editor elsewhere, nor make them wait.
-bool ProjectPictureExists(const QString& name);
+bool projectPictureExists(const QString& name);
 
 void NewProjectDefaults(ProjectState& project);
 // Reads the first 235 bytes of the project file in the current folder. On

@@ -102,7 +102,7 @@ bool TMakeDirForm::FormCloseQuery()
         }
     }
     // "A\" names no screensaver: nothing is left once the folder part goes.
-    if (name.isEmpty() || ScreenSaverNameOf(ProjectFileFor(name)).isEmpty()) {
+    if (name.isEmpty() || screenSaverNameOf(projectFileFor(name)).isEmpty()) {
         ShowError(QStringLiteral("A filename must be entered."));
         Edit2->setFocus();
         return false;

@@ -12,29 +12,29 @@ bool isLatin1(const QString& s)
 }
 } // namespace
 
-QByteArray SlotNameBytes(const QString& name)
+QByteArray slotNameBytes(const QString& name)
 {
     if (isLatin1(name)) {
         QByteArray latin1 = name.toLatin1();
-        if (!ReadsAsUtf8(std::string_view(latin1.constData(), std::size_t(latin1.size()))))
+        if (!readsAsUtf8(std::string_view(latin1.constData(), std::size_t(latin1.size()))))
             return latin1;
     }
     return name.toUtf8();
 }
 
-QString SlotNameText(const char* bytes, int length)
+QString slotNameText(const char* bytes, int length)
 {
     const QByteArray b(bytes, length);
-    if (!ReadsAsUtf8(std::string_view(bytes, std::size_t(length))))
+    if (!readsAsUtf8(std::string_view(bytes, std::size_t(length))))
         return QString::fromLatin1(b);
     // A leading byte-order mark stays part of the name, as it is of the file's.
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     return utf8(b);
 }
 
-QString FitSlotName(const QString& name)
+QString fitSlotName(const QString& name)
 {
-    if (FitsSlot(name))
+    if (fitsSlot(name))
         return name;
     // A name is never shorter in bytes than in UTF-16 units, so no fitting
     // beginning is longer than 12 units.
@@ -42,20 +42,20 @@ QString FitSlotName(const QString& name)
     QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, name);
     for (qsizetype end = characters.toNextBoundary(); end > 0 && end <= MaxNameLength; end = characters.toNextBoundary()) {
         const QString head = name.left(end);
-        if (FitsSlot(head))
+        if (fitsSlot(head))
             best = head;
     }
     return best;
 }
 
-QString SlotName(const ImageEntry& entry)
+QString slotName(const ImageEntry& entry)
 {
     const std::string bytes = entry.NameBytes();
-    return SlotNameText(bytes.data(), int(bytes.size()));
+    return slotNameText(bytes.data(), int(bytes.size()));
 }
 
-void SetSlotName(ImageEntry& entry, const QString& name)
+void setSlotName(ImageEntry& entry, const QString& name)
 {
-    const QByteArray bytes = SlotNameBytes(FitSlotName(name));
+    const QByteArray bytes = slotNameBytes(fitSlotName(name));
     entry.SetNameBytes(std::string_view(bytes.constData(), std::size_t(bytes.size())));
 }

@@ -7,24 +7,24 @@
 #include <QByteArray>
 #include <QString>
 
-// The bytes a slot keeps for `name` (see SlotNameText in the record).
-QByteArray SlotNameBytes(const QString& name);
-QString SlotNameText(const char* bytes, int length);
-inline bool FitsSlot(const QString& name) { return SlotNameBytes(name).size() <= MaxNameLength; }
+// The bytes a slot keeps for `name` (see slotNameText in the record).
+QByteArray slotNameBytes(const QString& name);
+QString slotNameText(const char* bytes, int length);
+inline bool fitsSlot(const QString& name) { return slotNameBytes(name).size() <= MaxNameLength; }
 // The longest beginning of `name` whose bytes fit a slot, never ending inside
 // a character.
-QString FitSlotName(const QString& name);
+QString fitSlotName(const QString& name);
 
 // The name of slot `entry`, never more than 12 bytes whatever the length
 // byte says.
-QString SlotName(const ImageEntry& entry);
-// Keeps the longest beginning of `name` that fits (FitSlotName); bytes after
+QString slotName(const ImageEntry& entry);
+// Keeps the longest beginning of `name` that fits (fitSlotName); bytes after
 // it keep what they held.
-void SetSlotName(ImageEntry& entry, const QString& name);
+void setSlotName(ImageEntry& entry, const QString& name);
 
-// "The graphic NAME was not found." (the record's MissingGraphicText), the
+// "The graphic NAME was not found." (the record's missingGraphicText), the
 // name as it is, whatever bytes it stands for.
-inline QString MissingGraphicText(const QString& name)
+inline QString missingGraphicText(const QString& name)
 {
-    return QString::fromStdString(MissingGraphicText(std::string_view("%1"))).arg(name);
+    return QString::fromStdString(missingGraphicText(std::string_view("%1"))).arg(name);
 }

@@ -62,12 +62,12 @@ bool isUtf8(std::string_view s)
 }
 } // namespace
 
-bool ReadsAsUtf8(std::string_view bytes)
+bool readsAsUtf8(std::string_view bytes)
 {
     return std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; }) && isUtf8(bytes);
 }
 
-std::string SlotNameText(std::string_view bytes)
+std::string slotNameText(std::string_view bytes)
 {
     if (isUtf8(bytes))
         return std::string(bytes);
@@ -172,7 +172,7 @@ SaverSettings SaverSettings::WithoutEmptySlots() const
     return closed;
 }
 
-SaverSettings NewProjectSettings()
+SaverSettings newProjectSettings()
 {
     SaverSettings s;
     s.BackgroundColor = 0x00800000;
@@ -185,7 +185,7 @@ SaverSettings NewProjectSettings()
     return s;
 }
 
-std::string MissingGraphicText(std::string_view name)
+std::string missingGraphicText(std::string_view name)
 {
     return "The graphic " + std::string(name) + " was not found.";
 }

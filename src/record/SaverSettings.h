@@ -27,10 +27,10 @@ inline constexpr int MinDisplayTimes = 1, MaxDisplayTimes = 15;
 //
 // True when `bytes` hold something above 127 and are UTF-8 as a whole (a
 // leading byte-order mark included): such slot bytes are read as UTF-8.
-bool ReadsAsUtf8(std::string_view bytes);
+bool readsAsUtf8(std::string_view bytes);
 // Slot bytes as UTF-8 text: the bytes themselves when they read as UTF-8,
 // else each byte as a Latin-1 character.
-std::string SlotNameText(std::string_view bytes);
+std::string slotNameText(std::string_view bytes);
 
 struct ImageEntry {
     std::uint8_t NameLength = 0;
@@ -41,8 +41,8 @@ struct ImageEntry {
     bool IsEmpty() const { return NameLength == 0; }
     // The name's bytes, never more than 12 whatever the length byte says.
     std::string NameBytes() const;
-    // The name as UTF-8 text (SlotNameText).
-    std::string Name() const { return SlotNameText(NameBytes()); }
+    // The name as UTF-8 text (slotNameText).
+    std::string Name() const { return slotNameText(NameBytes()); }
     // Takes a name's bytes (more than 12 are cut); the bytes after them keep
     // what they held.
     void SetNameBytes(std::string_view bytes);
@@ -84,8 +84,8 @@ struct SaverSettings {
     bool operator==(const SaverSettings&) const = default;
 };
 
-SaverSettings NewProjectSettings();   // the values of a new project
+SaverSettings newProjectSettings();   // the values of a new project
 
 // "The graphic NAME was not found.": what the show, the view, the slot
 // editor, the compile and the players say of a picture that is not there.
-std::string MissingGraphicText(std::string_view name);
+std::string missingGraphicText(std::string_view name);

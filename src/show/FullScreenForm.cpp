@@ -47,7 +47,7 @@ TFullScreenForm::~TFullScreenForm() { FormClose(); }
 
 TBitmap& TFullScreenForm::PictureFor(const QString& name)
 {
-    IsJpeg = IsJpegName(name);
+    IsJpeg = isJpegName(name);
     return CurrentPicture();
 }
 

@@ -6,30 +6,30 @@
 
 bool TFolderPictureSource::Exists(const QString& name)
 {
-    return ProjectPictureExists(name);
+    return projectPictureExists(name);
 }
 
 std::unique_ptr<TStream> TFolderPictureSource::Open(const QString& name)
 {
-    if (!IsPlainName(name))
+    if (!isPlainName(name))
         throw EInOutError(2);
     // Opened as it was found: a link put there meanwhile is not followed.
     return std::make_unique<THandleStream>(name, TFileStream::fmOpenRead, TFileStream::NoLinks);
 }
 
-bool TSlotPictures::exists(int slot) { return source_.Exists(SlotName(settings_.Slot(slot))); }
+bool TSlotPictures::exists(int slot) { return source_.Exists(slotName(settings_.Slot(slot))); }
 
 std::unique_ptr<ByteSource> TSlotPictures::open(int slot)
 {
-    return std::make_unique<TOwnedStreamSource>(source_.Open(SlotName(settings_.Slot(slot))));
+    return std::make_unique<TOwnedStreamSource>(source_.Open(slotName(settings_.Slot(slot))));
 }
 
 PictureFormat TSlotPictures::format(int slot)
 {
-    return IsJpegName(SlotName(settings_.Slot(slot))) ? PictureFormat::Jpeg : PictureFormat::Bitmap;
+    return isJpegName(slotName(settings_.Slot(slot))) ? PictureFormat::Jpeg : PictureFormat::Bitmap;
 }
 
-bool IsJpegName(const QString& name)
+bool isJpegName(const QString& name)
 {
     return ExtractFileExt(name).toUpper() == QLatin1String(".JPG");
 }

@@ -45,4 +45,4 @@ private:
 // True when the file name's extension, upper-cased, is ".JPG": what the name
 // suggests. The first bytes decide (pictureFormatOf); the name only says
 // which decoder names the fault of a file that is neither.
-bool IsJpegName(const QString& name);
+bool isJpegName(const QString& name);

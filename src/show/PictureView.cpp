@@ -32,9 +32,9 @@ void TSMTestForm::LoadPictureFile(const QString& fileName)
     PictureFor(fileName);
     // Locate shows a photo of another format as it will come in.
     load_ = std::make_unique<TPictureLoad>(
-        IsConvertedPhotoName(fileName)
-            ? DecodeOfPhoto(fileName, background_, ScreenSize(), FitRule::AtLeastAsLarge)
-            : DecodeOfFile(std::make_shared<THandleStream>(fileName, TFileStream::fmOpenRead), IsJpeg, ScreenSize(),
+        isConvertedPhotoName(fileName)
+            ? decodeOfPhoto(fileName, background_, ScreenSize(), FitRule::AtLeastAsLarge)
+            : decodeOfFile(std::make_shared<THandleStream>(fileName, TFileStream::fmOpenRead), IsJpeg, ScreenSize(),
                            FitRule::AtLeastAsLarge),
         this, [this] { pictureDecoded(); });
     if (load_->WaitFor(quietWait))
@@ -113,7 +113,7 @@ static void viewPicture(const QString& fileName, quint32 backgroundColor)
     TSMTestForm form(backgroundColor);
     if (!FileExists(fileName)) {
         form.FormClose();
-        ShowError(MissingGraphicText(fileName));
+        ShowError(missingGraphicText(fileName));
         return;
     }
     std::exception_ptr failure;
@@ -134,5 +134,5 @@ void ViewPicture(const QString& fileName, quint32 backgroundColor)
 {
     viewPicture(fileName, backgroundColor);
     // The picture went with the window; its memory need not wait for the next.
-    ReleaseSparePictureMemory();
+    releaseSparePictureMemory();
 }

@@ -118,16 +118,16 @@ TShownPicture TPictureLoad::Take()
     return std::move(*job_->picture);
 }
 
-TPictureLoad::Decode DecodeOfFile(std::shared_ptr<TStream> stream, bool jpeg, QSize area, FitRule rule)
+TPictureLoad::Decode decodeOfFile(std::shared_ptr<TStream> stream, bool jpeg, QSize area, FitRule rule)
 {
-    return [=](const std::atomic<bool>& cancel) { return LoadShownPicture(*stream, jpeg, area, rule, &cancel); };
+    return [=](const std::atomic<bool>& cancel) { return loadShownPicture(*stream, jpeg, area, rule, &cancel); };
 }
 
-TPictureLoad::Decode DecodeOfPhoto(const QString& fileName, quint32 background, QSize area, FitRule rule)
+TPictureLoad::Decode decodeOfPhoto(const QString& fileName, quint32 background, QSize area, FitRule rule)
 {
     return [=](const std::atomic<bool>&) {
         TShownPicture shown;
-        shown.Image = ReadPhoto(fileName, background, fileName);
+        shown.Image = readPhoto(fileName, background, fileName);
         shown.Halvings = halvingsToFit(shown.Image.width(), shown.Image.height(), area.width(), area.height(), rule);
         shown.Size = QSize(shown.Image.width() >> shown.Halvings, shown.Image.height() >> shown.Halvings);
         return shown;

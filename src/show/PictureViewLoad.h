@@ -40,8 +40,8 @@ private:
 
 // Decodes `stream`'s picture for `area` by `rule`, as its first bytes say
 // (`jpeg`: what the name suggests), stopping soon when `cancel` is set.
-TPictureLoad::Decode DecodeOfFile(std::shared_ptr<TStream> stream, bool jpeg, QSize area, FitRule rule);
+TPictureLoad::Decode decodeOfFile(std::shared_ptr<TStream> stream, bool jpeg, QSize area, FitRule rule);
 // The same for a photo of another format (PhotoConverter: PNG, HEIC, ...),
 // as Locate's View shows it before it is brought in: over `background`,
 // halved by `rule`. It cannot be stopped: it ends unseen.
-TPictureLoad::Decode DecodeOfPhoto(const QString& fileName, quint32 background, QSize area, FitRule rule);
+TPictureLoad::Decode decodeOfPhoto(const QString& fileName, quint32 background, QSize area, FitRule rule);

@@ -226,7 +226,7 @@ void EditSettings(ProjectState& project)
     // The new values stay in effect for the show and the compiler even when
     // the file cannot be written, or its folder is gone.
     RunCommand([&] {
-        CheckProjectFolder(project);
+        checkProjectFolder(project);
         SaveProject(project);
     });
 }

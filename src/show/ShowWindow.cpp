@@ -132,8 +132,8 @@ void TSMViewForm::draw()
 {
     const ShowFrame& frame = engine_->frame();
     if (frame.picture != drawn_.picture && frame.picture) {
-        TBitmap& holder = PictureFor(SlotName(settings_.Slot(frame.slot)));
-        holder.SetImage(ImageOf(frame.picture));
+        TBitmap& holder = PictureFor(slotName(settings_.Slot(frame.slot)));
+        holder.SetImage(imageOf(frame.picture));
         FitPicture(holder, QSize(frame.rect.width, frame.rect.height), frame.picture->halvings);
     }
     if (!frame.visible) {
@@ -158,7 +158,7 @@ void TSMViewForm::tellNotices()
         Timer1.stop();
         ReleaseInput();
         if (notice->kind == ShowNotice::Missing)
-            ShowError(MissingGraphicText(SlotName(settings_.Slot(notice->slot))));
+            ShowError(missingGraphicText(slotName(settings_.Slot(notice->slot))));
         else
             ShowErrorReport(MessageText(notice->message));
         telling_ = false;
@@ -217,17 +217,17 @@ bool CheckShowPictures(TSMViewForm& form)
         return false;
     }
     for (int k = 1; k <= s.ImageCount; ++k) {
-        const QString name = SlotName(s.Slot(k));
+        const QString name = slotName(s.Slot(k));
         if (!form.Source().Exists(name)) {
             form.FormClose();
-            ShowError(MissingGraphicText(name));
+            ShowError(missingGraphicText(name));
             return false;
         }
     }
     return true;
 }
 
-void RunShowWith(const SaverSettings& settings, TPictureSource& source, TShowOptions options)
+void runShowWith(const SaverSettings& settings, TPictureSource& source, TShowOptions options)
 {
     {
         TSMViewForm form(settings, source, options);
@@ -235,11 +235,11 @@ void RunShowWith(const SaverSettings& settings, TPictureSource& source, TShowOpt
             form.exec();
     }
     // The pictures went with the window; their memory need not wait for the next.
-    ReleaseSparePictureMemory();
+    releaseSparePictureMemory();
 }
 
 void RunShow(const SaverSettings& settings)
 {
     TFolderPictureSource source;
-    RunShowWith(settings, source);
+    runShowWith(settings, source);
 }

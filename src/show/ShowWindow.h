@@ -86,4 +86,4 @@ bool CheckShowPictures(TSMViewForm& form);
 // Runs the show of `settings` from the project folder (the current folder).
 void RunShow(const SaverSettings& settings);
 // Runs the show with any source (the player uses it).
-void RunShowWith(const SaverSettings& settings, TPictureSource& source, TShowOptions options = {});
+void runShowWith(const SaverSettings& settings, TPictureSource& source, TShowOptions options = {});

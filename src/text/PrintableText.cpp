@@ -61,7 +61,7 @@ bool write(std::FILE* to, const std::string& out)
 
 } // namespace
 
-std::string PrintableText(std::string_view text)
+std::string printableText(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
@@ -82,13 +82,13 @@ std::string PrintableText(std::string_view text)
     return out;
 }
 
-bool PrintLines(std::FILE* to, std::string_view text)
+bool printLines(std::FILE* to, std::string_view text)
 {
     // An empty text is one empty line.
     std::string out(text.empty() ? 1 : 0, '\n');
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
-        out += PrintableText(text.substr(0, end));
+        out += printableText(text.substr(0, end));
         out += '\n';
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     }
@@ -99,10 +99,10 @@ bool PrintLines(std::FILE* to, std::string_view text)
     return write(to, out);
 }
 
-bool PrintData(std::FILE* to, std::string_view text)
+bool printData(std::FILE* to, std::string_view text)
 {
     if (terminal(to))
-        return PrintLines(to, text);
+        return printLines(to, text);
     std::string out(text);
     if (out.empty() || out.back() != '\n')
         out += '\n';

@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-int WriteAtStart(int fd, std::string_view bytes, bool* touched)
+int writeAtStart(int fd, std::string_view bytes, bool* touched)
 {
     for (std::size_t done = 0; done < bytes.size();) {
         const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, off_t(done));
@@ -23,7 +23,7 @@ int WriteAtStart(int fd, std::string_view bytes, bool* touched)
     return 0;
 }
 
-InPlaceOutcome WriteInPlace(int fd, std::string_view bytes, std::size_t largestOld)
+InPlaceOutcome writeInPlace(int fd, std::string_view bytes, std::size_t largestOld)
 {
     struct stat st;
     if (::fstat(fd, &st) != 0)
@@ -46,7 +46,7 @@ InPlaceOutcome WriteInPlace(int fd, std::string_view bytes, std::size_t largestO
         errno != ENOSYS && errno != EINVAL)
         return {errno};
     bool touched = false;
-    int err = WriteAtStart(fd, bytes, &touched);
+    int err = writeAtStart(fd, bytes, &touched);
     // Cut only once the new bytes are on the disk.
     if (!err && ::fsync(fd) != 0)
         err = errno;
@@ -56,7 +56,7 @@ InPlaceOutcome WriteInPlace(int fd, std::string_view bytes, std::size_t largestO
     }
     if (!err || !touched)
         return {err};
-    const bool restored = WriteAtStart(fd, old) == 0 && ::ftruncate(fd, st.st_size) == 0 && ::fsync(fd) == 0;
+    const bool restored = writeAtStart(fd, old) == 0 && ::ftruncate(fd, st.st_size) == 0 && ::fsync(fd) == 0;
     return {err, !restored};
 }
 

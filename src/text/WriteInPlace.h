@@ -10,7 +10,7 @@
 
 // Writes all of `bytes` at the start of `fd`: 0, or the errno of the
 // failure. `touched` is set when any byte went out.
-int WriteAtStart(int fd, std::string_view bytes, bool* touched = nullptr);
+int writeAtStart(int fd, std::string_view bytes, bool* touched = nullptr);
 
 struct InPlaceOutcome {
     int Error = 0;          // errno of the first failure, 0 when all is written
@@ -22,6 +22,6 @@ struct InPlaceOutcome {
 // disk is found before any byte changes; the old contents are kept whole
 // and put back when a write, a sync or the cut fails. A file larger than
 // `largestOld` is left as it is (EFBIG): it would be held in memory.
-InPlaceOutcome WriteInPlace(int fd, std::string_view bytes, std::size_t largestOld);
+InPlaceOutcome writeInPlace(int fd, std::string_view bytes, std::size_t largestOld);
 
 #endif

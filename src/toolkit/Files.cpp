@@ -316,7 +316,7 @@ void SaveInPlace(const QString& name, const QByteArray& path, const QByteArray& 
     if (fd < 0)
         throw EInOutError(IOCodeFromErrno(errno));
     // Far more than any project file: a larger one is no project of ours.
-    InPlaceOutcome done = WriteInPlace(fd, std::string_view(bytes.constData(), std::size_t(bytes.size())), 1 << 20);
+    InPlaceOutcome done = writeInPlace(fd, std::string_view(bytes.constData(), std::size_t(bytes.size())), 1 << 20);
     if (::close(fd) != 0 && !done.Error)
         done.Error = errno;
     const int code = IOCodeFromErrno(done.Error);
@@ -447,7 +447,7 @@ void WriteFileReplacing(const QString& name, const QByteArray& bytes)
             err = errno;
     }
     if (!err)
-        err = WriteAtStart(fd, std::string_view(bytes.constData(), std::size_t(bytes.size())));
+        err = writeAtStart(fd, std::string_view(bytes.constData(), std::size_t(bytes.size())));
     if (!err && ::fsync(fd) != 0)
         err = errno;
     if (::close(fd) != 0 && !err)

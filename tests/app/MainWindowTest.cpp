@@ -64,10 +64,10 @@ QStringList enabledCommands(const TSSMenuForm& m)
 
 QByteArray recordWithCount(int count)
 {
-    SaverSettings s = NewProjectSettings();
+    SaverSettings s = newProjectSettings();
     s.ImageCount = count;
     for (int k = 1; k <= count; ++k)
-        SetSlotName(s.Slot(k), QString("P%1.BMP").arg(k));
+        setSlotName(s.Slot(k), QString("P%1.BMP").arg(k));
     const SettingsBytes b = s.Encode();
     return QByteArray(reinterpret_cast<const char*>(b.data()), 235);
 }
@@ -266,7 +266,7 @@ TEST_F(MainWindowTest, TheSuccessMessageByteForByte)
         "Copy it to the Windows folder and use\n\r"
         "Start|Settings|ControlPanel|Display|ScreenSaver\n\r"
         "to select it as the active ScreenSaver.";
-    EXPECT_EQ(CompileSuccessMessage("SUNSET").toLatin1(), expected);
+    EXPECT_EQ(compileSuccessMessage("SUNSET").toLatin1(), expected);
 }
 
 TEST_F(MainWindowTest, EnterPressesTheFocusedCommand)
@@ -320,9 +320,9 @@ void makeCompilableProject(TempFolder& t)
     Project().ProgramFolder = t.File("PROG/");
     Project().ProjectFolder = t.File("PRJ/");
     Project().ProjectFile = "SUNSET.SSJ";
-    Project().Settings = NewProjectSettings();
+    Project().Settings = newProjectSettings();
     Project().Settings.ImageCount = 1;
-    SetSlotName(Project().Settings.Slot(1), "A.BMP");
+    setSlotName(Project().Settings.Slot(1), "A.BMP");
 }
 } // namespace
 
@@ -331,7 +331,7 @@ TEST_F(MainWindowTest, CompileKeepsTheWaitWindowUpThenReportsSuccess)
     TempFolder t;
     TSSMenuForm m;
     makeCompilableProject(t);
-    m.UpdateCommands();
+    m.updateCommands();
     MessageRecorder rec;
     bool waitShownAtMessage = false, secondPassed = false;
     rec.OnMessage = [&](const TMessage&) {
@@ -340,7 +340,7 @@ TEST_F(MainWindowTest, CompileKeepsTheWaitWindowUpThenReportsSuccess)
     };
     compileToTheEnd(m, true);
     ASSERT_EQ(rec.Messages.size(), 1);
-    EXPECT_EQ(rec.Messages[0].Text, CompileSuccessMessage("SUNSET"));
+    EXPECT_EQ(rec.Messages[0].Text, compileSuccessMessage("SUNSET"));
     EXPECT_EQ(rec.Messages[0].Kind, TMsgKind::Information);
     EXPECT_EQ(rec.Messages[0].HelpContext, 310);
     EXPECT_TRUE(waitShownAtMessage);
@@ -355,7 +355,7 @@ TEST_F(MainWindowTest, AFailedCompileShowsItsMessageAndNoSuccess)
     TempFolder t;
     TSSMenuForm m;
     makeCompilableProject(t);
-    SetSlotName(Project().Settings.Slot(1), "GONE.BMP");
+    setSlotName(Project().Settings.Slot(1), "GONE.BMP");
     MessageRecorder rec;
     bool waitShown = false;
     rec.OnMessage = [&](const TMessage&) { waitShown = m.WaitForm->isVisible(); };
@@ -382,7 +382,7 @@ TEST_F(MainWindowTest, AFailedWindowsScreensaverIsToldOnItsOwnAfterTheSuccess)
     };
     compileToTheEnd(m);
     ASSERT_EQ(rec.Messages.size(), 2);
-    EXPECT_EQ(rec.Messages[0].Text, CompileSuccessMessage("SUNSET"));
+    EXPECT_EQ(rec.Messages[0].Text, compileSuccessMessage("SUNSET"));
     EXPECT_EQ(rec.Messages[1].Kind, TMsgKind::Warning);
     EXPECT_TRUE(rec.Messages[1].Text.startsWith("The Windows screensaver WINDOWS/SUNSET.SCR could not be written"));
     EXPECT_FALSE(waitShownAtWarning);
@@ -416,7 +416,7 @@ TEST_F(MainWindowTest, TheSlotEditorDecidesWhetherTheShowAndTheCompilerAreOffere
     answerProjectDialog(t.Path(), "P");
     m.SelectBtnClick();
     // The file of slot 1 exists: confirming keeps it.
-    SetSlotName(Project().Settings.Slot(1), "A.BMP");
+    setSlotName(Project().Settings.Slot(1), "A.BMP");
     OnNextModal([](QWidget* w) { w->findChild<QPushButton*>("BitBtn1")->click(); });
     m.ImageBtnClick();
     EXPECT_EQ(Project().Settings.ImageCount, 1);
@@ -441,7 +441,7 @@ TEST_F(MainWindowTest, ASlotRemovedInAnEditorLeftByItsCloseBoxIsLeftOutOfViewAnd
     makeCompilableProject(t);
     WriteAll(t.File("PRJ/B.BMP"), BlankBitmap(40, 30, qRgb(10, 20, 30)));
     Project().Settings.ImageCount = 2;
-    SetSlotName(Project().Settings.Slot(2), "B.BMP");
+    setSlotName(Project().Settings.Slot(2), "B.BMP");
     SaveProject(Project());
     const QByteArray saved = ReadAll(t.File("PRJ/SUNSET.SSJ"));
     MessageRecorder rec;
@@ -450,6 +450,6 @@ TEST_F(MainWindowTest, ASlotRemovedInAnEditorLeftByItsCloseBoxIsLeftOutOfViewAnd
     OnNextModal([](QWidget* w) { w->close(); });
     m.ViewBtnClick();   // B.BMP is shown: any message would be recorded
     compileToTheEnd(m);
-    EXPECT_EQ(rec.Texts(), QStringList{CompileSuccessMessage("SUNSET")});
+    EXPECT_EQ(rec.Texts(), QStringList{compileSuccessMessage("SUNSET")});
     EXPECT_EQ(ReadAll(t.File("PRJ/SUNSET.SSJ")), saved);
 }

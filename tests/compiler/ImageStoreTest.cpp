@@ -103,7 +103,7 @@ protected:
         Project().ProgramFolder = program_;
         Project().ProjectFolder = folder_.Path();
         Project().ProjectFile = QStringLiteral("SUNSET.SSJ");
-        Project().Settings = NewProjectSettings();
+        Project().Settings = newProjectSettings();
         stub_ = Pattern(3000, 99);
         WriteAll(Stub(), stub_);
     }
@@ -123,7 +123,7 @@ protected:
     void Slots(const QStringList& names, int imageCount)
     {
         for (int k = 1; k <= names.size(); ++k)
-            SetSlotName(Project().Settings.Slot(k), names[k - 1]);
+            setSlotName(Project().Settings.Slot(k), names[k - 1]);
         Project().Settings.ImageCount = imageCount;
     }
 
@@ -133,7 +133,7 @@ protected:
     {
         bool ok = false, ran = true;
         try {
-            const TWindowsSaver w = CompileProject(Project()).Windows;
+            const TWindowsSaver w = compileProject(Project()).Windows;
             if (windows)
                 *windows = w;
             ok = true;
@@ -360,7 +360,7 @@ TEST_F(Compiler, NamesReachingOutOfTheProjectFolderAreNotFound)
     ASSERT_TRUE(SetCurrentDir(folder_.File("PROJ")));
     for (const QString name : {"../OUT.BMP", "SUB/IN.BMP", ".", "..", "/etc/passwd"}) {
         messages_.Clear();
-        Project().Settings = NewProjectSettings();
+        Project().Settings = newProjectSettings();
         Slots({name}, 1);
         EXPECT_FALSE(Compile()) << qPrintable(name);
         EXPECT_EQ(messages_.Texts(), QStringList({"The graphic " + name.left(12) + " was not found."}));

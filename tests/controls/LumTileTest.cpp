@@ -49,7 +49,7 @@ QImage render(QWidget& w)
 TEST(LumTilePlaces, TheMainWindowTileFills640x399InSevenRowsOfFive)
 {
     TlumTile tile;
-    tile.SetImage(MainWindowTile());
+    tile.SetImage(mainWindowTile());
     tile.resize(640, 399);
     const QVector<QRect> places = tile.TilePlaces();
     ASSERT_EQ(places.size(), 35);
@@ -227,7 +227,7 @@ TEST(LumTileTranColor, AOneBitTileIsSeeThroughInWhite)
 
 TEST(LumTileMainWindow, TheProgramsTileIs150x64In24BitsAndYieldsTheStoredColour)
 {
-    const QImage img = MainWindowTile();
+    const QImage img = mainWindowTile();
     ASSERT_FALSE(img.isNull());
     EXPECT_EQ(img.size(), QSize(150, 64));
     EXPECT_EQ(img.pixel(0, 63), qRgb(239, 239, 239));

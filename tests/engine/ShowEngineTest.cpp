@@ -392,14 +392,14 @@ TEST(ShowEngine, OnlyWhatChangedIsDrawnAgain)
     a.visible = true;
     a.rect = {10, 10, 100, 50};
     ShowFrame b = a;
-    EXPECT_TRUE(ChangedAreas(a, b).empty());
+    EXPECT_TRUE(changedAreas(a, b).empty());
     b.rect.left = 15;
-    EXPECT_EQ(ChangedAreas(a, b), (std::vector<PictureRect>{{10, 10, 100, 50}, {15, 10, 100, 50}}));
+    EXPECT_EQ(changedAreas(a, b), (std::vector<PictureRect>{{10, 10, 100, 50}, {15, 10, 100, 50}}));
     b = a;
     b.visible = false;
-    EXPECT_EQ(ChangedAreas(a, b), (std::vector<PictureRect>{{10, 10, 100, 50}}));
-    EXPECT_EQ(CentredIn(1024, 768, 1023, 767), (PictureRect{1, 1, 1023, 767}));
-    EXPECT_EQ(CentredIn(1024, 768, 3000, 2000), (PictureRect{-988, -616, 3000, 2000}));
+    EXPECT_EQ(changedAreas(a, b), (std::vector<PictureRect>{{10, 10, 100, 50}}));
+    EXPECT_EQ(centredIn(1024, 768, 1023, 767), (PictureRect{1, 1, 1023, 767}));
+    EXPECT_EQ(centredIn(1024, 768, 3000, 2000), (PictureRect{-988, -616, 3000, 2000}));
 }
 
 // ---------------------------------------------------------------- ahead

@@ -88,7 +88,7 @@ protected:
     void TearDown() override
     {
         EXPECT_GE(MouseCursorCount(), 0);
-        ReleaseSparePictureMemory();
+        releaseSparePictureMemory();
     }
 };
 
@@ -213,15 +213,15 @@ TEST_F(Bombs, TheViewRefusesAManyScanBombWithAMessage)
 
 TEST_F(Bombs, TheShowEndsWithinASecondOfAKey)
 {
-    SaverSettings s = NewProjectSettings();
+    SaverSettings s = newProjectSettings();
     s.ImageCount = 1;
-    SetSlotName(s.Slot(1), "BOMB.JPG");
+    setSlotName(s.Slot(1), "BOMB.JPG");
     BombSource source(ManyScans());
     MessageRecorder rec;
     PeakMemory peak;
     QElapsedTimer pressed;
     PressKeyOnceShown("TSMViewForm", 500, pressed);
-    RunShowWith(s, source);
+    runShowWith(s, source);
     ASSERT_TRUE(pressed.isValid());
     EXPECT_LT(pressed.elapsed(), 1000);
     std::printf("the show ended %lld ms after the key, peak resident %ld MiB\n", static_cast<long long>(pressed.elapsed()),

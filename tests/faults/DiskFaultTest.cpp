@@ -46,7 +46,7 @@ public:
     {
         OpenProjectThroughDialog(m, Prj(), "SUNSET");
         Project().ProgramFolder = t.File("PROG/");
-        SetSlotName(Project().Settings.Slot(2), "B.BMP");
+        setSlotName(Project().Settings.Slot(2), "B.BMP");
     }
     TempFolder t;
 };
@@ -169,7 +169,7 @@ TEST_P(FullDisk, ADiskThatFillsWhileTheScreensaverIsWrittenKeepsTheOldOne)
     rec.Clear();
     CompileToTheEnd(m);
     ASSERT_EQ(rec.Messages.size(), 1);
-    EXPECT_EQ(rec.Messages[0].Text, CompileSuccessMessage("SUNSET"));
+    EXPECT_EQ(rec.Messages[0].Text, compileSuccessMessage("SUNSET"));
     EXPECT_EQ(ReadAll(p.Prj() + "SUNSET.SCR").size(),
               3000 + SaverSettingsSize + ReadAll(p.Prj() + "A.BMP").size() + ReadAll(p.Prj() + "B.BMP").size());
 }

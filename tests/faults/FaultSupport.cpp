@@ -243,13 +243,13 @@ void CompileToTheEnd(TSSMenuForm& m)
 
 QByteArray ProjectRecord(const QStringList& names, int displayMode)
 {
-    SaverSettings s = NewProjectSettings();
+    SaverSettings s = newProjectSettings();
     s.DisplayMode = std::uint8_t(displayMode);
     s.DisplaySeconds = 1;
     s.DisplayTimes = 1;
     s.ImageCount = int(names.size());
     for (int k = 1; k <= names.size(); ++k)
-        SetSlotName(s.Slot(k), names[k - 1]);
+        setSlotName(s.Slot(k), names[k - 1]);
     const SettingsBytes b = s.Encode();
     return QByteArray(reinterpret_cast<const char*>(b.data()), SaverSettingsSize);
 }

@@ -73,7 +73,7 @@ TEST_F(ProgramFolderFault, WithoutThePlayerTheCompileSaysWhichFileIsMissing)
     rec.Clear();
     CompileToTheEnd(m);
     ASSERT_EQ(rec.Messages.size(), 1);
-    EXPECT_EQ(rec.Messages[0].Text, CompileSuccessMessage("SUNSET"));
+    EXPECT_EQ(rec.Messages[0].Text, compileSuccessMessage("SUNSET"));
     EXPECT_EQ(ReadAll(Prj() + "SUNSET.SCR").left(6), QByteArray("PLAYER"));
 }
 

@@ -87,7 +87,7 @@ TEST_F(ProjectFileFault, ALongProjectFileOpensFromItsFirst235BytesUntouched)
     Open(m, "LONG");
     EXPECT_TRUE(rec.Messages.isEmpty());
     EXPECT_EQ(Project().Settings.ImageCount, 1);
-    EXPECT_EQ(SlotName(Project().Settings.Slot(1)), QString("A.BMP"));
+    EXPECT_EQ(slotName(Project().Settings.Slot(1)), QString("A.BMP"));
     EXPECT_EQ(ReadAll(Prj() + "LONG.SSJ"), file);
 }
 
@@ -124,7 +124,7 @@ TEST_F(ProjectFileFault, ADamagedProjectFileIsBroughtIntoRangeAndItsMissingPictu
     SaverSettings back = SaverSettings::Decode(reinterpret_cast<const std::uint8_t*>(saved.constData()));
     EXPECT_FALSE(back.Normalize());
     EXPECT_EQ(back.ImageCount, 1);
-    EXPECT_EQ(SlotName(back.Slot(1)), QString("A.BMP"));
+    EXPECT_EQ(slotName(back.Slot(1)), QString("A.BMP"));
     EXPECT_TRUE(m.ViewBtn->isEnabled());
 }
 
@@ -188,7 +188,7 @@ TEST_F(ProjectFileFault, NamesThatLeaveTheFolderAreNeverFollowed)
         ASSERT_EQ(saved.size(), SaverSettingsSize);
         const SaverSettings back = SaverSettings::Decode(reinterpret_cast<const std::uint8_t*>(saved.constData()));
         EXPECT_EQ(back.ImageCount, 1);
-        EXPECT_EQ(SlotName(back.Slot(1)), QString("A.BMP"));
+        EXPECT_EQ(slotName(back.Slot(1)), QString("A.BMP"));
         EXPECT_TRUE(back.Slot(2).IsEmpty());
 
         EXPECT_EQ(parent.Touched(), QStringList());
@@ -213,7 +213,7 @@ protected:
         SetCurrentDir(t.File("PRJ"));
         Project().ProjectFolder = t.File("PRJ/");
         Project().ProjectFile = "SUNSET.SSJ";
-        Project().Settings = NewProjectSettings();
+        Project().Settings = newProjectSettings();
         Project().Settings.BackgroundColor = 0x123456;
     }
     void TearDown() override

@@ -38,8 +38,8 @@ protected:
         Project() = ProjectState{};
         Project().ProjectFolder = prj;
         Project().ProjectFile = "SUNSET.SSJ";
-        Project().Settings = NewProjectSettings();
-        SetSlotName(Project().Settings.Slot(1), "OLD.BMP");
+        Project().Settings = newProjectSettings();
+        setSlotName(Project().Settings.Slot(1), "OLD.BMP");
         ASSERT_TRUE(SetCurrentDir(prj));
     }
     void TearDown() override
@@ -102,7 +102,7 @@ TEST_F(ShortNameFault, AReadOnlyProjectFolderLeavesTheSlotAsItWasAndSaysWhy)
         Select(form, LongName);
         EXPECT_EQ(rec.Texts(), QStringList{"Cannot create file " + prj + "IMG_20~1.JPG."});
         EXPECT_EQ(rec.Messages.value(0).Kind, TMsgKind::Error);
-        EXPECT_EQ(SlotName(Project().Settings.Slot(1)), QString("OLD.BMP"));
+        EXPECT_EQ(slotName(Project().Settings.Slot(1)), QString("OLD.BMP"));
         EXPECT_EQ(form.Edits[0]->text(), QString("OLD.BMP"));
 
         // Locate says where the copy would have gone, then why it did not.
@@ -138,7 +138,7 @@ TEST_F(ShortNameFault, WhereNoHardLinkIsAllowedTheTwinIsACopyOfWhatWasOpened)
 
     TSSAddForm form(Project());
     Select(form, LongName);
-    EXPECT_EQ(SlotName(Project().Settings.Slot(1)), QString("IMG_20~1.JPG"));
+    EXPECT_EQ(slotName(Project().Settings.Slot(1)), QString("IMG_20~1.JPG"));
     EXPECT_EQ(ReadAll(prj + "IMG_20~1.JPG"), PictureBytes(3000, 4));
     EXPECT_NE(InodeOf(prj + "IMG_20~1.JPG"), InodeOf(prj + LongName));
     ASSERT_EQ(rec.Messages.size(), 1);
@@ -147,7 +147,7 @@ TEST_F(ShortNameFault, WhereNoHardLinkIsAllowedTheTwinIsACopyOfWhatWasOpened)
     // Picked again, the copy is found by its bytes: no second one.
     form.Radios[1]->click();
     Select(form, LongName);
-    EXPECT_EQ(SlotName(Project().Settings.Slot(2)), QString("IMG_20~1.JPG"));
+    EXPECT_EQ(slotName(Project().Settings.Slot(2)), QString("IMG_20~1.JPG"));
     EXPECT_FALSE(QFile::exists(prj + "IMG_20~2.JPG"));
 
     // A shared folder's other user swaps the picture for a link to a private
@@ -164,7 +164,7 @@ TEST_F(ShortNameFault, WhereNoHardLinkIsAllowedTheTwinIsACopyOfWhatWasOpened)
     int made = 0, leaked = 0;
     for (int i = 0; i < 300; ++i, QFile::remove(prj + "IMG_20~1.JPG")) {
         try {
-            leaked += ReadAll(prj + MakeShortNamedTwin(prj, LongName)) != PictureBytes(3000, 4);
+            leaked += ReadAll(prj + makeShortNamedTwin(prj, LongName)) != PictureBytes(3000, 4);
             ++made;
         } catch (const EGlimmerError&) {   // the link was met: nothing made
         }

@@ -194,7 +194,7 @@ TEST_F(StrangerFolder, LocateNeverCopiesThroughALinkNamedLikeThePicture)
     // A link that leads nowhere, named as the copy would be.
     Link(t.File("HOME/planted.bmp"), "BEACH.BMP");
     SetCurrentDir(t.File("PHOTOS"));
-    EXPECT_THROW(CopyPictureFile("beach.bmp", "BEACH.BMP", Prj() + "BEACH.BMP"), EGlimmerError);
+    EXPECT_THROW(copyPictureFile("beach.bmp", "BEACH.BMP", Prj() + "BEACH.BMP"), EGlimmerError);
     EXPECT_FALSE(QFile::exists(t.File("HOME/planted.bmp")));
     EXPECT_EQ(QDir(t.File("HOME")).entryList(QDir::Files | QDir::Hidden), (QStringList{".bashrc", "id_rsa"}));
 }
@@ -218,7 +218,7 @@ TEST_F(StrangerFolder, PipesNamedLikeFilesNeverBlock)
         rec.Clear();
         PipeGuard picture(Prj() + "P.BMP");
         ASSERT_TRUE(picture.Ready());
-        SetSlotName(Project().Settings.Slot(2), "P.BMP");
+        setSlotName(Project().Settings.Slot(2), "P.BMP");
         Project().Settings.ImageCount = 2;
         CompileToTheEnd(m);
         EXPECT_EQ(rec.Texts(), QStringList{"The graphic P.BMP was not found."});
@@ -237,7 +237,7 @@ TEST_F(StrangerFolder, PipesNamedLikeFilesNeverBlock)
         PipeGuard source(t.File("PHOTOS/pipe.bmp"));
         ASSERT_TRUE(source.Ready());
         SetCurrentDir(t.File("PHOTOS"));
-        EXPECT_THROW(CopyPictureFile("pipe.bmp", "PIPE.BMP", Prj() + "PIPE.BMP"), EGlimmerError);
+        EXPECT_THROW(copyPictureFile("pipe.bmp", "PIPE.BMP", Prj() + "PIPE.BMP"), EGlimmerError);
         EXPECT_FALSE(QFile::exists(Prj() + "PIPE.BMP"));
         SetCurrentDir(Prj());
         EXPECT_FALSE(source.SomethingBlocked());
@@ -268,7 +268,7 @@ TEST_F(StrangerFolder, ARenamedProjectFolderIsReportedAndNothingIsSaved)
     EXPECT_EQ(rec.Texts(), QStringList{gone});
     EXPECT_EQ(ReadAll(t.File("PRJ-2023/SUNSET.SSJ")), before);
     EXPECT_EQ(Project().Settings.ImageCount, 2);
-    EXPECT_EQ(SlotName(Project().Settings.Slot(2)), QString("B.BMP"));
+    EXPECT_EQ(slotName(Project().Settings.Slot(2)), QString("B.BMP"));
     // The other commands say the same and write nothing.
     rec.Clear();
     CompileToTheEnd(m);
@@ -557,7 +557,7 @@ TEST_F(StrangerFolder, AFolderNameThatIsNotUtf8IsKeptByteForByte)
     Project().Settings = SaverSettings::Decode(reinterpret_cast<const std::uint8_t*>(ProjectRecord({"A.BMP"}).constData()));
     Project().ProgramFolder = t.File("PROG/");
     SetCurrentDir(t.Path());
-    EXPECT_TRUE(EnterProjectFolder(Project()));
+    EXPECT_TRUE(enterProjectFolder(Project()));
     EXPECT_EQ(NativePath(GetCurrentDir()), bytes + '/');
     CompileToTheEnd(m);
     ASSERT_EQ(rec.Messages.size(), 1);

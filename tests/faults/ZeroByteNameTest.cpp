@@ -46,7 +46,7 @@ TEST(ZeroByteName, EveryCommandTreatsItAsMissing)
     MessageRecorder rec;
     OpenProjectThroughDialog(m, t.Path(), "ZERO");
     Project().ProgramFolder = t.Path();
-    const QString name = SlotName(Project().Settings.Slot(1));
+    const QString name = slotName(Project().Settings.Slot(1));
     ASSERT_EQ(name.size(), 12);
     const QString notFound = "The graphic " + name + " was not found.";
 

@@ -241,7 +241,7 @@ TEST_F(FindDialog, CopyTargetForANameTakenOrNot)
         QTemporaryDir dir;
         for (const auto& [file, bytes] : there)
             WriteAll(dir.filePath(file), bytes);
-        EXPECT_EQ(CopyTargetFor(dir.path() + '/', ExtractFileName(source), photos + source), name) << name.toStdString();
+        EXPECT_EQ(copyTargetFor(dir.path() + '/', ExtractFileName(source), photos + source), name) << name.toStdString();
     }
 }
 
@@ -415,7 +415,7 @@ TEST_F(FindDialog, AFailedWriteIsReportedAndLeavesNoFile)
     if (copier == 0) {
         std::signal(SIGXFSZ, SIG_DFL);
         FileSizeLimit limit(5000);
-        CopyPictureFile(photos + "BIG.BMP", "BIG.BMP", project.File("BIG.BMP"));
+        copyPictureFile(photos + "BIG.BMP", "BIG.BMP", project.File("BIG.BMP"));
         ::_exit(0);
     }
     int status = 0;

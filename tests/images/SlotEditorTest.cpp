@@ -31,19 +31,19 @@ struct SlotEditorTest : ::testing::Test {
         Project().ProgramFolder = folder.Path();
         Project().ProjectFolder = folder.Path();
         Project().ProjectFile = "TEST.SSJ";
-        Project().Settings = NewProjectSettings();
+        Project().Settings = newProjectSettings();
         SaveProject(Project());
     }
     void TearDown() override { Project() = ProjectState{}; }
 
     void Touch(const QString& name) { WriteAll(folder.File(name), "picture"); }
     static SaverSettings& S() { return Project().Settings; }
-    void Fill(int k, const QString& name) { SetSlotName(S().Slot(k), name); }
+    void Fill(int k, const QString& name) { setSlotName(S().Slot(k), name); }
     QStringList Names() const
     {
         QStringList n;
         for (int k = 1; k <= 10; ++k)
-            n << (S().Slot(k).IsEmpty() ? QString() : SlotName(S().Slot(k)));
+            n << (S().Slot(k).IsEmpty() ? QString() : slotName(S().Slot(k)));
         return n;
     }
     SaverSettings OnDisk() const
@@ -148,7 +148,7 @@ TEST_F(SlotEditorTest, OnlyNamesMoveOffsetAndSizeStayWithTheirSlot)
     }
     Fill(4, "A.BMP");
     Fill(7, "B.BMP");
-    ConfirmImageSlots(Project());
+    confirmImageSlots(Project());
     EXPECT_EQ(Names(), Padded({"A.BMP", "B.BMP"}));
     for (int k = 1; k <= 10; ++k) {
         EXPECT_EQ(S().Slot(k).Offset, 1000 * k) << k;
@@ -214,7 +214,7 @@ TEST_F(SlotEditorTest, NamesInCapitalsFindFilesOfAnyCase)
 {
     Touch("photo.jpg");
     Fill(3, "PHOTO.JPG");
-    ConfirmImageSlots(Project());
+    confirmImageSlots(Project());
     EXPECT_EQ(Names(), Padded({"PHOTO.JPG"}));
     EXPECT_EQ(S().ImageCount, 1);
 }
@@ -225,7 +225,7 @@ TEST_F(SlotEditorTest, TheSamePictureInSeveralSlotsStays)
     Fill(2, "SUN.JPG");
     Fill(3, "SUN.JPG");
     Fill(10, "SUN.JPG");
-    ConfirmImageSlots(Project());
+    confirmImageSlots(Project());
     EXPECT_EQ(Names(), Padded({"SUN.JPG", "SUN.JPG", "SUN.JPG"}));
     EXPECT_EQ(S().ImageCount, 3);
 }
@@ -236,7 +236,7 @@ TEST_F(SlotEditorTest, ANameReachingIntoAnotherFolderIsDropped)
     Touch("SUB/X.BMP");
     Fill(1, "SUB/X.BMP");
     Fill(2, "../X.BMP");
-    ConfirmImageSlots(Project());
+    confirmImageSlots(Project());
     EXPECT_EQ(S().ImageCount, 0);
     EXPECT_TRUE(S().Slot(1).IsEmpty());
 }
@@ -336,12 +336,12 @@ TEST_F(SlotEditorTest, ALongNameIsCutToTwelveBytesInTheRecord)
     // What no Select puts there, a project file may still bring: the name
     // is cut, and kept at OK only when a file of the cut name is there.
     Fill(5, "ABCDEFGHIJKLMNOP.JPG");
-    EXPECT_EQ(SlotName(S().Slot(5)), QString("ABCDEFGHIJKL"));
-    ConfirmImageSlots(Project());
+    EXPECT_EQ(slotName(S().Slot(5)), QString("ABCDEFGHIJKL"));
+    confirmImageSlots(Project());
     EXPECT_EQ(S().ImageCount, 0);
     Touch("ABCDEFGHIJKL");
-    SetSlotName(S().Slot(5), "ABCDEFGHIJKLMNOP.JPG");
-    ConfirmImageSlots(Project());
+    setSlotName(S().Slot(5), "ABCDEFGHIJKLMNOP.JPG");
+    confirmImageSlots(Project());
     EXPECT_EQ(Names(), Padded({"ABCDEFGHIJKL"}));
 }
 
@@ -353,7 +353,7 @@ TEST_F(SlotEditorTest, ALongNameWithoutAFileLeavesTheSlotAndSaysSo)
     AnswerPicker("abcdefghijklmnop.jpg");
     form.BitBtn2Click();
     EXPECT_EQ(messages.Texts(), QStringList{"The graphic ABCDEFGHIJKLMNOP.JPG was not found."});
-    EXPECT_EQ(SlotName(S().Slot(5)), QString("OLD.BMP"));
+    EXPECT_EQ(slotName(S().Slot(5)), QString("OLD.BMP"));
     EXPECT_EQ(form.Edits[4]->text(), QString("OLD.BMP"));
     EXPECT_EQ(form.LastPicked, QString("ABCDEFGHIJKLMNOP.JPG"));   // the picker offers it again
     EXPECT_EQ(QDir(folder.Path()).entryList(QDir::Files), QStringList{"TEST.SSJ"});
@@ -393,7 +393,7 @@ TEST_F(SlotEditorTest, ALongNamedPictureGoesIntoTheSlotUnderItsShortName)
               "IMG_20~1.JPG, its short name in the project folder.");
 
     // OK keeps it.
-    ConfirmImageSlots(Project());
+    confirmImageSlots(Project());
     EXPECT_EQ(Names(), Padded({"IMG_20~1.JPG"}));
     EXPECT_EQ(S().ImageCount, 1);
 }
@@ -433,7 +433,7 @@ TEST_F(SlotEditorTest, NonLatinNamesThatFitAreKeptAndLongOnesShortened)
     EXPECT_EQ(ReadAll(folder.File(QString::fromUtf8("ОТП~1.JPG"))), "the holiday");
     EXPECT_EQ(messages.Messages.size(), 1);
 
-    ConfirmImageSlots(Project());
+    confirmImageSlots(Project());
     EXPECT_EQ(S().ImageCount, 2);
     const QByteArray saved = ReadAll(folder.File("TEST.SSJ"));
     EXPECT_EQ(saved.mid(25, 13), QByteArray("\x0C\xD0\xA4\xD0\x9E\xD0\xA2\xD0\x9E.JPG"));

@@ -74,13 +74,13 @@ TEST(PhotoConverter, EachFormatGivesTheReferenceDecodersPixelsUprightOverTheBack
         SCOPED_TRACE(name.toStdString());
         ASSERT_TRUE(Runs("/usr/bin/python3", {"-c", pillow, name == "e.heic" ? "e.png" : name, "reference.ppm"}));
         const QImage reference = QImage("reference.ppm").convertToFormat(QImage::Format_RGB888);
-        const QImage ours = ReadPhoto(t.File(name), background, name);
+        const QImage ours = readPhoto(t.File(name), background, name);
         // a and d are stored on their side, c half round.
         EXPECT_EQ(ours.width(), name == "a.png" || name == "d.tif" ? 48 : 64);
         ASSERT_EQ(ours.size(), reference.size());
         EXPECT_LE(largestDifference(ours, reference), 1);   // the blend's rounding may differ by one
         // The JPEG carries those pixels, within its loss: in blocks of 8 x 8.
-        const QImage jpeg = QImage::fromData(PhotoToJpeg(t.File(name), background, name), "JPEG");
+        const QImage jpeg = QImage::fromData(photoToJpeg(t.File(name), background, name), "JPEG");
         ASSERT_EQ(jpeg.size(), ours.size());
         const auto coarse = [](const QImage& i) {
             return i.convertToFormat(QImage::Format_RGB888).scaled(i.size() / 8, Qt::IgnoreAspectRatio,
@@ -119,7 +119,7 @@ TEST(PhotoConverter, AFileThatCannotBeReadIsNamedWithWhy)
         WriteAll(t.File(name), bytes);
         QString text;
         try {
-            ReadPhoto(t.File(name), background, name);
+            readPhoto(t.File(name), background, name);
         } catch (const EGlimmerError& e) {
             text = e.Text();
         }
@@ -134,7 +134,7 @@ TEST(PhotoConverter, ALargeSixteenBitPhotoComesIn)
 {
     TempFolder t;
     GLIMMER_NEEDS_TOOLS(Runs("/usr/bin/python3", {"-c", pillow, "deep"}) ? QString() : "python3");
-    const QImage ours = ReadPhoto(t.File("deep.png"), background, "deep.png");
+    const QImage ours = readPhoto(t.File("deep.png"), background, "deep.png");
     EXPECT_EQ(ours.size(), QSize(4100, 4100));
     EXPECT_EQ(ours.pixel(4099, 4099), qRgb(20, 40, 60));
 }

@@ -37,12 +37,12 @@ QByteArray compileTwoPictures(TempFolder& t, QByteArray* storeOut = nullptr)
     Project().ProgramFolder = binDir;
     Project().ProjectFolder = t.Path();
     Project().ProjectFile = "TWO.SSJ";
-    Project().Settings = NewProjectSettings();
+    Project().Settings = newProjectSettings();
     Project().Settings.ImageCount = 2;
-    SetSlotName(Project().Settings.Slot(1), "RED.BMP");
-    SetSlotName(Project().Settings.Slot(2), "BLUE.JPEG");
+    setSlotName(Project().Settings.Slot(1), "RED.BMP");
+    setSlotName(Project().Settings.Slot(2), "BLUE.JPEG");
     MessageRecorder rec;
-    EXPECT_NO_THROW(CompileProject(Project()));
+    EXPECT_NO_THROW(compileProject(Project()));
     const QByteArray scr = ReadAll(t.File("TWO.SCR"));
     if (storeOut)
         *storeOut = scr.mid(playerFile().size());
@@ -199,12 +199,12 @@ TEST(PlayerStore, NamesOfEveryScriptAreFoundAndShownAsTheyAre)
     Project().ProgramFolder = binDir;
     Project().ProjectFolder = t.Path();
     Project().ProjectFile = "HOLIDAY.SSJ";
-    Project().Settings = NewProjectSettings();
+    Project().Settings = newProjectSettings();
     Project().Settings.ImageCount = 2;
-    SetSlotName(Project().Settings.Slot(1), holiday);
-    SetSlotName(Project().Settings.Slot(2), cafe);
+    setSlotName(Project().Settings.Slot(1), holiday);
+    setSlotName(Project().Settings.Slot(2), cafe);
     MessageRecorder rec;
-    ASSERT_NO_THROW(CompileProject(Project()));
+    ASSERT_NO_THROW(compileProject(Project()));
     const QByteArray scr = ReadAll(t.File("HOLIDAY.SCR"));
     const int S = playerFile().size();
     // The bytes of the names as the slots keep them.

@@ -83,16 +83,16 @@ QString CompileScreensaver(TempFolder& t, const QString& name, const QVector<Pic
     Project().ProgramFolder = QStringLiteral(GLIMMER_BIN_DIR "/");
     Project().ProjectFolder = t.Path();
     Project().ProjectFile = name + ".SSJ";
-    Project().Settings = NewProjectSettings();
+    Project().Settings = newProjectSettings();
     Project().Settings.ImageCount = int(pictures.size());
     for (int k = 0; k < pictures.size(); ++k) {
         WriteAll(t.File(pictures[k].name), pictures[k].bytes);
-        SetSlotName(Project().Settings.Slot(k + 1), pictures[k].name);
+        setSlotName(Project().Settings.Slot(k + 1), pictures[k].name);
     }
     if (tweak)
         tweak(Project().Settings);
     try {
-        CompileProject(Project());
+        compileProject(Project());
     } catch (const std::exception&) {
         return QString();
     }

@@ -41,13 +41,13 @@ SaverSettings goldenSettings()
     s.DisplaySeconds = 1;
     s.DisplayTimes = 15;
     s.ImageCount = 2;
-    SetSlotName(s.Slot(1), "A.BMP");
+    setSlotName(s.Slot(1), "A.BMP");
     s.Slot(1).Offset = 235;
     s.Slot(1).Size = 10000;
-    SetSlotName(s.Slot(2), "ABCDEFGH.JPG");
+    setSlotName(s.Slot(2), "ABCDEFGH.JPG");
     s.Slot(2).Offset = -1;
     s.Slot(2).Size = INT32_MIN;
-    SetSlotName(s.Slot(10), "Z.B");
+    setSlotName(s.Slot(10), "Z.B");
     return s;
 }
 
@@ -81,16 +81,16 @@ TEST(SettingsRecord, NewProjectDefaults)
     b[9] = 5;
     b[13] = 3;
     b[17] = 2;
-    EXPECT_EQ(bytesOf(NewProjectSettings()), b);
+    EXPECT_EQ(bytesOf(newProjectSettings()), b);
 }
 
 TEST(SettingsRecord, NamesAreCutToTwelveCharacters)
 {
     ImageEntry e;
-    SetSlotName(e, "ABCDEFGHIJKLMNOP.JPG");
-    EXPECT_EQ(SlotName(e), QString("ABCDEFGHIJKL"));
+    setSlotName(e, "ABCDEFGHIJKLMNOP.JPG");
+    EXPECT_EQ(slotName(e), QString("ABCDEFGHIJKL"));
     e.NameLength = 200;   // a damaged length byte never reads past the name
-    EXPECT_EQ(SlotName(e).size(), 12);
+    EXPECT_EQ(slotName(e).size(), 12);
 }
 
 TEST(SettingsRecord, DamagedValuesAreBroughtIntoRange)
@@ -129,26 +129,26 @@ TEST(SettingsRecord, EmptySlotsAmongTheCountedOnesAreLeftOut)
     for (const auto& [names, count, closed, left] : rows) {
         SaverSettings s;
         for (int k = 1; k <= MaxImages; ++k)
-            SetSlotName(s.Slot(k), names.section(',', k - 1, k - 1));
+            setSlotName(s.Slot(k), names.section(',', k - 1, k - 1));
         s.ImageCount = count;
         const SaverSettings c = s.WithoutEmptySlots();
         EXPECT_EQ(c.ImageCount, left) << names.toStdString();
         for (int k = 1; k <= MaxImages; ++k)
-            EXPECT_EQ(SlotName(c.Slot(k)), closed.section(',', k - 1, k - 1)) << names.toStdString();
+            EXPECT_EQ(slotName(c.Slot(k)), closed.section(',', k - 1, k - 1)) << names.toStdString();
     }
 }
 
 TEST(ProjectNames, DerivedFromTheEnteredName)
 {
-    EXPECT_EQ(ProjectFileFor("SUNSET"), QString("SUNSET.SSJ"));
-    EXPECT_EQ(ProjectFileFor("SUNSET.SSJ"), QString("SUNSET.SSJ"));
-    EXPECT_EQ(ProjectFileFor("MY.SAVER"), QString("MY.SSJ"));
-    EXPECT_EQ(ScreenSaverNameOf("MY.SSJ"), QString("MY"));
+    EXPECT_EQ(projectFileFor("SUNSET"), QString("SUNSET.SSJ"));
+    EXPECT_EQ(projectFileFor("SUNSET.SSJ"), QString("SUNSET.SSJ"));
+    EXPECT_EQ(projectFileFor("MY.SAVER"), QString("MY.SSJ"));
+    EXPECT_EQ(screenSaverNameOf("MY.SSJ"), QString("MY"));
     // A drive or folder typed the old way is not part of the name.
-    EXPECT_EQ(ProjectFileFor("A\\B"), QString("B.SSJ"));
-    EXPECT_EQ(ProjectFileFor("C:X"), QString("X.SSJ"));
-    EXPECT_EQ(ProjectFileFor("OLD.V1\\SUNSET"), QString("SUNSET.SSJ"));
-    EXPECT_EQ(ScreenSaverNameOf("A\\B.SSJ"), QString("B"));
+    EXPECT_EQ(projectFileFor("A\\B"), QString("B.SSJ"));
+    EXPECT_EQ(projectFileFor("C:X"), QString("X.SSJ"));
+    EXPECT_EQ(projectFileFor("OLD.V1\\SUNSET"), QString("SUNSET.SSJ"));
+    EXPECT_EQ(screenSaverNameOf("A\\B.SSJ"), QString("B"));
     ProjectState p;
     p.ProjectFolder = "/savers/SUNSET/";
     p.ProjectFile = "SUNSET.SSJ";
@@ -163,8 +163,8 @@ TEST(ProjectFile, OpeningANewNameWritesTheDefaultsAtOnce)
     TempFolder t;
     openProjectNamed("SUNSET.SSJ");
     OpenProject(Project());
-    EXPECT_EQ(ReadAll(t.File("SUNSET.SSJ")), bytesOf(NewProjectSettings()));
-    EXPECT_EQ(Project().Settings, NewProjectSettings());
+    EXPECT_EQ(ReadAll(t.File("SUNSET.SSJ")), bytesOf(newProjectSettings()));
+    EXPECT_EQ(Project().Settings, newProjectSettings());
 }
 
 TEST(ProjectFile, OpeningAnExistingFileLoadsEverySlotAsStored)
@@ -174,7 +174,7 @@ TEST(ProjectFile, OpeningAnExistingFileLoadsEverySlotAsStored)
     openProjectNamed("SUNSET.SSJ");
     OpenProject(Project());
     EXPECT_EQ(Project().Settings, goldenSettings());
-    EXPECT_EQ(SlotName(Project().Settings.Slot(10)), QString("Z.B"));
+    EXPECT_EQ(slotName(Project().Settings.Slot(10)), QString("Z.B"));
     // Opening does not write.
     EXPECT_EQ(ReadAll(t.File("SUNSET.SSJ")), goldenRecord());
 }
@@ -197,14 +197,14 @@ TEST(ProjectFile, ShortFileFailsAndLeavesTheRecordAsItWas)
     TempFolder t;
     WriteAll(t.File("S.SSJ"), goldenRecord().left(234));
     openProjectNamed("S.SSJ");
-    Project().Settings = NewProjectSettings();
+    Project().Settings = newProjectSettings();
     try {
         LoadProject(Project());
         FAIL() << "a short project file loaded";
     } catch (const EInOutError& e) {
         EXPECT_EQ(e.Text(), QString("Read beyond end of file"));
     }
-    EXPECT_EQ(Project().Settings, NewProjectSettings());
+    EXPECT_EQ(Project().Settings, newProjectSettings());
 }
 
 TEST(ProjectFile, LongFileReadsTheFirst235BytesAndTheNextSaveCutsIt)
@@ -250,7 +250,7 @@ TEST(ProjectFile, AFailedSaveKeepsTheOldFile)
     TempFolder t;
     WriteAll(t.File("K.SSJ"), goldenRecord());
     openProjectNamed("K.SSJ");
-    Project().Settings = NewProjectSettings();
+    Project().Settings = newProjectSettings();
     struct rlimit saved;
     getrlimit(RLIMIT_FSIZE, &saved);
     struct rlimit small = saved;
@@ -265,5 +265,5 @@ TEST(ProjectFile, AFailedSaveKeepsTheOldFile)
     setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_TRUE(threw);
     EXPECT_EQ(ReadAll(t.File("K.SSJ")), goldenRecord());
-    EXPECT_EQ(Project().Settings, NewProjectSettings());
+    EXPECT_EQ(Project().Settings, newProjectSettings());
 }

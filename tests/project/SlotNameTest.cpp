@@ -32,13 +32,13 @@ QByteArray slotOf(const QByteArray& nameBytes)
 TEST(SlotName, NamesThatFitInLatin1KeepTheBytesTheyAlwaysHad)
 {
     SaverSettings s;
-    SetSlotName(s.Slot(1), "A.BMP");
-    SetSlotName(s.Slot(2), "ABCDEFGH.JPG");
-    SetSlotName(s.Slot(3), u("CAFÉ.JPG"));
-    SetSlotName(s.Slot(4), u("ÜBERSICHT.BM"));
-    SetSlotName(s.Slot(5), u("STRAßE.JPG"));
-    SetSlotName(s.Slot(6), u("ÀÉÎÕÜÇÑØÅÆÐÞ.JPG"));   // cut after twelve letters
-    SetSlotName(s.Slot(7), "ABCDEFGHIJKLMNOP.JPG");
+    setSlotName(s.Slot(1), "A.BMP");
+    setSlotName(s.Slot(2), "ABCDEFGH.JPG");
+    setSlotName(s.Slot(3), u("CAFÉ.JPG"));
+    setSlotName(s.Slot(4), u("ÜBERSICHT.BM"));
+    setSlotName(s.Slot(5), u("STRAßE.JPG"));
+    setSlotName(s.Slot(6), u("ÀÉÎÕÜÇÑØÅÆÐÞ.JPG"));   // cut after twelve letters
+    setSlotName(s.Slot(7), "ABCDEFGHIJKLMNOP.JPG");
     EXPECT_EQ(slotBytes(s, 1), slotOf("A.BMP"));
     EXPECT_EQ(slotBytes(s, 2), slotOf("ABCDEFGH.JPG"));
     EXPECT_EQ(slotBytes(s, 3), slotOf("CAF\xC9.JPG"));
@@ -50,39 +50,39 @@ TEST(SlotName, NamesThatFitInLatin1KeepTheBytesTheyAlwaysHad)
     // And a record written before reads back to the same names.
     const SettingsBytes b = s.Encode();
     const SaverSettings back = SaverSettings::Decode(b);
-    EXPECT_EQ(SlotName(back.Slot(3)), u("CAFÉ.JPG"));
-    EXPECT_EQ(SlotName(back.Slot(6)), u("ÀÉÎÕÜÇÑØÅÆÐÞ"));
+    EXPECT_EQ(slotName(back.Slot(3)), u("CAFÉ.JPG"));
+    EXPECT_EQ(slotName(back.Slot(6)), u("ÀÉÎÕÜÇÑØÅÆÐÞ"));
 }
 
 TEST(SlotName, ATwelveByteUtf8NameIsKeptWhole)
 {
     ImageEntry e;
-    SetSlotName(e, u("фото.jpg"));
+    setSlotName(e, u("фото.jpg"));
     EXPECT_EQ(e.NameLength, 12);
     EXPECT_EQ(QByteArray(e.NameChars.data(), 12), QByteArray("\xD1\x84\xD0\xBE\xD1\x82\xD0\xBE.jpg"));
-    EXPECT_EQ(SlotName(e), u("фото.jpg"));
-    SetSlotName(e, u("ФОТО.JPG"));
-    EXPECT_EQ(SlotName(e), u("ФОТО.JPG"));
-    EXPECT_TRUE(FitsSlot(u("ФОТО.JPG")));
-    EXPECT_FALSE(FitsSlot(u("ФОТО1.JPG")));   // 13 bytes, though nine characters
+    EXPECT_EQ(slotName(e), u("фото.jpg"));
+    setSlotName(e, u("ФОТО.JPG"));
+    EXPECT_EQ(slotName(e), u("ФОТО.JPG"));
+    EXPECT_TRUE(fitsSlot(u("ФОТО.JPG")));
+    EXPECT_FALSE(fitsSlot(u("ФОТО1.JPG")));   // 13 bytes, though nine characters
 }
 
 TEST(SlotName, ANameIsNeverCutInsideACharacter)
 {
     ImageEntry e;
     // "A" and five Cyrillic letters make 11 bytes; the sixth would end at 13.
-    SetSlotName(e, u("AФОТОГРАФИЯ.JPG"));
+    setSlotName(e, u("AФОТОГРАФИЯ.JPG"));
     EXPECT_EQ(e.NameLength, 11);
-    EXPECT_EQ(SlotName(e), u("AФОТОГ"));
+    EXPECT_EQ(slotName(e), u("AФОТОГ"));
     // A four-byte character that would end at byte 14.
-    SetSlotName(e, u("ABCDEFGHIJ😀.JPG"));
-    EXPECT_EQ(SlotName(e), "ABCDEFGHIJ");
+    setSlotName(e, u("ABCDEFGHIJ😀.JPG"));
+    EXPECT_EQ(slotName(e), "ABCDEFGHIJ");
     // An accent written as a character of its own stays with its letter.
-    SetSlotName(e, u("ABCDEFGHIJKE\u0301.JPG"));
-    EXPECT_EQ(SlotName(e), "ABCDEFGHIJK");
+    setSlotName(e, u("ABCDEFGHIJKE\u0301.JPG"));
+    EXPECT_EQ(slotName(e), "ABCDEFGHIJK");
     // Bytes after the name keep what they held; the length says where it ends.
-    SetSlotName(e, "X");
-    EXPECT_EQ(SlotName(e), "X");
+    setSlotName(e, "X");
+    EXPECT_EQ(slotName(e), "X");
 }
 
 TEST(SlotName, EveryNameReadsBackAsItWasWritten)
@@ -95,19 +95,19 @@ TEST(SlotName, EveryNameReadsBackAsItWasWritten)
     };
     for (const QString& name : names) {
         ImageEntry e;
-        SetSlotName(e, name);
-        EXPECT_EQ(SlotName(e), name) << qPrintable(name);
-        EXPECT_EQ(e.NameLength, SlotNameBytes(name).size()) << qPrintable(name);
+        setSlotName(e, name);
+        EXPECT_EQ(slotName(e), name) << qPrintable(name);
+        EXPECT_EQ(e.NameLength, slotNameBytes(name).size()) << qPrintable(name);
     }
-    EXPECT_EQ(SlotNameBytes(u("Ã©.JPG")), QByteArray("\xC3\x83\xC2\xA9.JPG"));
+    EXPECT_EQ(slotNameBytes(u("Ã©.JPG")), QByteArray("\xC3\x83\xC2\xA9.JPG"));
 }
 
 TEST(SlotName, BytesOfNoKnownKindReadAsLatin1)
 {
     // A lone UTF-8 lead byte, a cut sequence, an encoded surrogate: as
     // project files always read them, one character a byte.
-    EXPECT_EQ(SlotNameText("\xD0.BMP", 5), u("Ð.BMP"));
-    EXPECT_EQ(SlotNameText("\xD0\xA4\xD0", 3), u("Ð¤Ð"));
-    EXPECT_EQ(SlotNameText("\xED\xA0\x80", 3), u("í\u00A0\u0080"));
-    EXPECT_EQ(SlotNameText("A\0B", 3), QString::fromLatin1("A\0B", 3));
+    EXPECT_EQ(slotNameText("\xD0.BMP", 5), u("Ð.BMP"));
+    EXPECT_EQ(slotNameText("\xD0\xA4\xD0", 3), u("Ð¤Ð"));
+    EXPECT_EQ(slotNameText("\xED\xA0\x80", 3), u("í\u00A0\u0080"));
+    EXPECT_EQ(slotNameText("A\0B", 3), QString::fromLatin1("A\0B", 3));
 }

@@ -66,10 +66,10 @@ TEST(SaverSettingsRecord, NormalizeBringsEachValueToItsNearestBound)
 
 TEST(SaverSettingsRecord, NamesReadAsUtf8WhenTheyAreElseAsLatin1)
 {
-    EXPECT_EQ(SlotNameText("SUNSET.JPG"), "SUNSET.JPG");
-    EXPECT_EQ(SlotNameText("\xD0\x9E\xD0\xA2\xD0\x9F~1.JPG"), "\xD0\x9E\xD0\xA2\xD0\x9F~1.JPG");   // ОТП~1.JPG
-    EXPECT_EQ(SlotNameText("CAF\xC9.BMP"), "CAF\xC3\x89.BMP");                                      // CAFÉ.BMP
-    EXPECT_EQ(SlotNameText("\xC0\x80.BMP"), "\xC3\x80\xC2\x80.BMP") << "an overlong form is no UTF-8";
-    EXPECT_EQ(SlotNameText("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xC2\x80") << "nor is a surrogate";
-    EXPECT_EQ(SlotNameText("AB\xE2\x82"), "AB\xC3\xA2\xC2\x82") << "nor a character cut short";
+    EXPECT_EQ(slotNameText("SUNSET.JPG"), "SUNSET.JPG");
+    EXPECT_EQ(slotNameText("\xD0\x9E\xD0\xA2\xD0\x9F~1.JPG"), "\xD0\x9E\xD0\xA2\xD0\x9F~1.JPG");   // ОТП~1.JPG
+    EXPECT_EQ(slotNameText("CAF\xC9.BMP"), "CAF\xC3\x89.BMP");                                      // CAFÉ.BMP
+    EXPECT_EQ(slotNameText("\xC0\x80.BMP"), "\xC3\x80\xC2\x80.BMP") << "an overlong form is no UTF-8";
+    EXPECT_EQ(slotNameText("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xC2\x80") << "nor is a surrogate";
+    EXPECT_EQ(slotNameText("AB\xE2\x82"), "AB\xC3\xA2\xC2\x82") << "nor a character cut short";
 }

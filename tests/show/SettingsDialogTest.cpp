@@ -29,7 +29,7 @@ protected:
     {
         Project().ProjectFolder = folder.Path();
         Project().ProjectFile = QStringLiteral("SUNSET.SSJ");
-        SaverSettings s = NewProjectSettings();
+        SaverSettings s = newProjectSettings();
         s.BackgroundColor = 0x00204060;
         s.DisplayMode = 0;
         s.FloatSpeed = 950;
@@ -37,7 +37,7 @@ protected:
         s.DisplaySeconds = 12;
         s.DisplayTimes = 3;
         s.ImageCount = 1;
-        SetSlotName(s.Slot(1), QStringLiteral("A.BMP"));
+        setSlotName(s.Slot(1), QStringLiteral("A.BMP"));
         Project().Settings = s;
         SaveProject(Project());
         fileBefore = ReadAll(folder.File(QStringLiteral("SUNSET.SSJ")));
@@ -152,7 +152,7 @@ TEST_F(SettingsDialog, SaveStoresAllSixValuesAndWritesTheFile)
     EXPECT_EQ(s.ChangeEvery, 44);
     EXPECT_EQ(s.DisplayMode, 1);
     EXPECT_EQ(s.FloatSpeed, 901);
-    EXPECT_EQ(SlotName(s.Slot(1)), "A.BMP");   // the slots are not the dialog's
+    EXPECT_EQ(slotName(s.Slot(1)), "A.BMP");   // the slots are not the dialog's
     EXPECT_EQ(fileNow(), s);
     EXPECT_TRUE(messages.Messages.isEmpty());
 }

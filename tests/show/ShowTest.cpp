@@ -40,11 +40,11 @@ public:
 
 SaverSettings settingsFor(int count, bool floatMode)
 {
-    SaverSettings s = NewProjectSettings();
+    SaverSettings s = newProjectSettings();
     s.DisplayMode = floatMode ? 1 : 0;
     s.ImageCount = count;
     for (int k = 1; k <= count; ++k)
-        SetSlotName(s.Slot(k), QString("P%1.BMP").arg(k));
+        setSlotName(s.Slot(k), QString("P%1.BMP").arg(k));
     return s;
 }
 
@@ -136,7 +136,7 @@ TEST_F(ShowTest, APortraitPhotoStandsUprightAndIsHalvedByItsUprightSize)
     // 300 x 400 upright: on a 350 x 768 screen it fits at once.
     {
         SaverSettings s = settingsFor(1, false);
-        SetSlotName(s.Slot(1), "P1.JPG");
+        setSlotName(s.Slot(1), "P1.JPG");
         Show upright(s, pics, QSize(350, 768));
         upright.form.StartShow(1);
         EXPECT_EQ(upright.form.PictureRect().size(), QSize(300, 400));
@@ -149,7 +149,7 @@ TEST_F(ShowTest, APortraitPhotoStandsUprightAndIsHalvedByItsUprightSize)
     // 400 wide stored would fit a 350 x 300 screen's width after one
     // halving, but its upright 400 height asks for two: 75 x 100.
     SaverSettings s = settingsFor(1, false);
-    SetSlotName(s.Slot(1), "P1.JPG");
+    setSlotName(s.Slot(1), "P1.JPG");
     Show small(s, pics, QSize(350, 150));
     small.form.StartShow(1);
     EXPECT_EQ(small.form.PictureRect().size(), QSize(75, 100));
@@ -167,7 +167,7 @@ TEST_F(ShowTest, TheFirstMissingSlotIsNamedAndTheShowDoesNotStart)
         shown = true;
         w->close();
     });
-    RunShowWith(s, pics);
+    runShowWith(s, pics);
     watch.Cancel();
     EXPECT_FALSE(shown);
     EXPECT_EQ(rec.Texts(), QStringList{"The graphic P2.BMP was not found."});
@@ -175,7 +175,7 @@ TEST_F(ShowTest, TheFirstMissingSlotIsNamedAndTheShowDoesNotStart)
     // leaves it out: the next missing picture is named.
     s.Slot(2).NameLength = 0;
     rec.Clear();
-    RunShowWith(s, pics);
+    runShowWith(s, pics);
     EXPECT_EQ(rec.Texts(), QStringList{"The graphic P4.BMP was not found."});
 }
 
@@ -238,7 +238,7 @@ TEST_F(ShowTest, ShiftAloneEndsTheShowAndMovingTheMouseDoesNot)
         survivedMove = w->isVisible();
         QTest::keyClick(w, Qt::Key_Shift);
     });
-    RunShowWith(settingsFor(1, true), pics);
+    runShowWith(settingsFor(1, true), pics);
     EXPECT_TRUE(hiddenPointer);
     EXPECT_TRUE(survivedMove);
 }
@@ -253,17 +253,17 @@ TEST_F(ShowTest, AMouseButtonOnThePictureEndsTheShow)
         QTest::mouseClick(form->EnhImage1, Qt::RightButton);
         result = form->result();
     });
-    RunShowWith(settingsFor(1, false), pics);
+    runShowWith(settingsFor(1, false), pics);
     EXPECT_EQ(result, int(QDialog::Accepted));
 }
 
 TEST(PictureKind, OnlyADotJpgNameSuggestsAJpeg)
 {
-    EXPECT_TRUE(IsJpegName("PIC.jpg"));
-    EXPECT_TRUE(IsJpegName("PIC.JPG"));
-    EXPECT_FALSE(IsJpegName("PIC.jpeg"));
-    EXPECT_FALSE(IsJpegName("PIC.BMP"));
-    EXPECT_FALSE(IsJpegName("PIC"));
+    EXPECT_TRUE(isJpegName("PIC.jpg"));
+    EXPECT_TRUE(isJpegName("PIC.JPG"));
+    EXPECT_FALSE(isJpegName("PIC.jpeg"));
+    EXPECT_FALSE(isJpegName("PIC.BMP"));
+    EXPECT_FALSE(isJpegName("PIC"));
 }
 
 TEST_F(ShowTest, ProjectFolderPicturesOfBothKindsLoad)
@@ -278,8 +278,8 @@ TEST_F(ShowTest, ProjectFolderPicturesOfBothKindsLoad)
     TFolderPictureSource source;
     SaverSettings s = settingsFor(0, false);
     s.ImageCount = 2;
-    SetSlotName(s.Slot(1), "PIC.JPG");
-    SetSlotName(s.Slot(2), "PIC.BMP");
+    setSlotName(s.Slot(1), "PIC.JPG");
+    setSlotName(s.Slot(2), "PIC.BMP");
     MessageRecorder rec;
     TSMViewForm form(s, source, {}, DecodeWorker::Mode::Inline);
     form.Panel1->setGeometry(0, 0, 1024, 768);
@@ -444,6 +444,6 @@ TEST_F(ShowTest, F1EndsTheShowLikeAnyOtherKey)
     SizedPictures pics;
     pics.Sizes["P1.BMP"] = QSize(10, 10);
     OnNextModal([&](QWidget* w) { QTest::keyClick(w, Qt::Key_F1); });
-    RunShowWith(settingsFor(1, false), pics);
+    runShowWith(settingsFor(1, false), pics);
     EXPECT_TRUE(help.Contexts.isEmpty());
 }

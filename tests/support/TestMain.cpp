@@ -10,6 +10,6 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     InitToolkit();
-    RegisterPictureFormats();
+    registerPictureFormats();
     return RUN_ALL_TESTS();
 }

@@ -12,7 +12,7 @@ TEST(PrintableText, ATerminalNotSetToUtf8IsSentNoC1Byte)
     std::FILE* terminal = ::fdopen(slave, "w");
     for (const auto& [locale, shown] : {std::pair{"C.UTF-8", "a\xE2\x80\x9B" "8m\r\n"}, {"C", "a\xE2??8m\r\n"}}) {
         ::setenv("LC_ALL", locale, 1);
-        EXPECT_TRUE(PrintLines(terminal, "a\xE2\x80\x9B" "8m"));
+        EXPECT_TRUE(printLines(terminal, "a\xE2\x80\x9B" "8m"));
         char got[64];
         EXPECT_EQ(std::string(got, std::size_t(std::max<ssize_t>(::read(master, got, sizeof got), 0))), shown) << locale;
     }
