@@ -18,6 +18,10 @@ set -uo pipefail
 BIN_DIR=${1:?usage: package.sh <bin dir> <source dir>}
 SRC_DIR=${2:?usage: package.sh <bin dir> <source dir>}
 BUILD_DIR=$(cd "$BIN_DIR/.." && pwd) || { echo "package: no build folder above $BIN_DIR" >&2; exit 1; }
+# The package is built in the locale make build ran in (the compiler cache
+# keys on it); the checks read the tools' output in one locale.
+BUILD_LOCALE=(env -u LC_ALL)
+[ -n "${LC_ALL+set}" ] && BUILD_LOCALE=(env "LC_ALL=$LC_ALL")
 export LC_ALL=C.UTF-8
 WORK=""
 FAILURES=0
@@ -56,7 +60,7 @@ WORK=$(mktemp -d "${TMPDIR:-/tmp}/glimmer-package.XXXXXX") || fail "cannot make 
 # ------------------------------------------------------------ the package
 # The same script as make package, in the same work folder: the compiler
 # cache serves the second build.
-DEB=$(JOBS=${JOBS:-2} "$SRC_DIR/scripts/make-package" "$WORK" "$BUILD_DIR/package" 2>"$WORK/make-package.log") ||
+DEB=$(JOBS=${JOBS:-2} "${BUILD_LOCALE[@]}" "$SRC_DIR/scripts/make-package" "$WORK" "$BUILD_DIR/package" 2>"$WORK/make-package.log") ||
     fail "make-package failed: $(tail -5 "$WORK/make-package.log")"
 [ -f "$DEB" ] || fail "make-package named no package file ($DEB)"
 VERSION=$(dpkg-deb -f "$DEB" Version)
