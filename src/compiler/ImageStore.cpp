@@ -193,8 +193,9 @@ BuiltSaver BuildSaverBeside(const QString& player, const QString& saverName,
 // (NAME.SCR) at `storeAt`: under a temporary name in the project folder,
 // then renamed into WINDOWS, which is made when missing and never entered
 // through a link. Throws ECompileError or EInOutError; the temporary file is
-// gone either way.
-void WriteWindowsSaver(const QString& player, int source, qint64 storeAt, const QString& saverName)
+// gone either way. Returns the name it wrote: a screensaver already there
+// under another letter case is replaced, as NAME.SCR is, not joined by a twin.
+QString writeWindowsSaver(const QString& player, int source, qint64 storeAt, const QString& saverName)
 {
     const QByteArray folder = WindowsFolderName;
     if (::mkdir(folder.constData(), 0777) != 0 && errno != EEXIST)
@@ -204,23 +205,41 @@ void WriteWindowsSaver(const QString& player, int source, qint64 storeAt, const 
         throw ECompileError(errno == ELOOP || errno == ENOTDIR
                                 ? QStringLiteral("%1 in the project folder is not a folder.").arg(QLatin1String(folder))
                                 : IOErrorText(IOCodeFromErrno(errno)) + QLatin1Char('.'));
-    const BuiltSaver built = BuildSaverBeside(player, saverName, [&](TFileStream& saver) {
+    const QString target = ExtractFileName(ResolveName(QLatin1String(folder) + QLatin1Char('/') + saverName));
+    const BuiltSaver built = BuildSaverBeside(player, target, [&](TFileStream& saver) {
         if (::lseek(source, storeAt, SEEK_SET) < 0)
             throw EInOutError(IOCodeFromErrno(errno));
         if (!CopyFileRange(source, saver.Handle()))
             throw SaverNotWritten{true, 101};
     });
-    if (::renameat(AT_FDCWD, native(built.Temp).constData(), dir.get(), native(saverName).constData()) != 0) {
+    if (::renameat(AT_FDCWD, native(built.Temp).constData(), dir.get(), native(target).constData()) != 0) {
         const int err = errno;
         ::unlink(native(built.Temp).constData());
         throw EInOutError(IOCodeFromErrno(err));
     }
+    return target;
+}
+
+// Whether Windows can give a file this name: NTFS and FAT refuse control
+// characters and <>:"/\|?*, and a device's name stands for the device in
+// every folder. A screensaver so named could not be carried there.
+bool isWindowsFileName(const QString& name)
+{
+    for (const QChar c : name)
+        if (c.unicode() < 0x20 || QStringView(u"<>:\"/\\|?*").contains(c))
+            return false;
+    const QString base = name.section(QLatin1Char('.'), 0, 0).toUpper();
+    static const QStringList devices = {QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
+                                        QStringLiteral("NUL")};
+    const bool numbered = base.size() == 4 && (base.startsWith(QLatin1String("COM")) || base.startsWith(QLatin1String("LPT")))
+                          && base[3] >= QLatin1Char('1') && base[3] <= QLatin1Char('9');
+    return !devices.contains(base) && !numbered;
 }
 
 // The Windows screensaver, when GLIMMER.EXE lies beside the program: what
 // became of it, for the user to be told. NAME.SCR is complete by now, as
 // `written`.
-TWindowsSaver CompileWindowsSaver(const QString& programFolder, int source, qint64 storeAt, const QString& saverName,
+TWindowsSaver compileWindowsSaver(const QString& programFolder, int source, qint64 storeAt, const QString& saverName,
                                   const QString& written)
 {
     TWindowsSaver outcome;
@@ -231,14 +250,19 @@ TWindowsSaver CompileWindowsSaver(const QString& programFolder, int source, qint
     // Why: the cause of a failed write (never another file's name in its
     // place), or what stood in the way.
     QString why;
-    try {
-        WriteWindowsSaver(windowsPlayer, source, storeAt, saverName);
-        outcome.State = TWindowsSaver::Written;
-        return outcome;
-    } catch (const SaverNotWritten& e) {
-        why = IOErrorText(e.Code);
-    } catch (const EGlimmerError& e) {
-        why = e.Text();
+    if (!isWindowsFileName(saverName)) {
+        why = QStringLiteral("%1 cannot be the name of a file on Windows.").arg(saverName);
+    } else {
+        try {
+            outcome.Name = QLatin1String(WindowsFolderName) + QLatin1Char('/') +
+                           writeWindowsSaver(windowsPlayer, source, storeAt, saverName);
+            outcome.State = TWindowsSaver::Written;
+            return outcome;
+        } catch (const SaverNotWritten& e) {
+            why = IOErrorText(e.Code);
+        } catch (const EGlimmerError& e) {
+            why = e.Text();
+        }
     }
     if (!why.endsWith(QLatin1Char('.')))
         why += QLatin1Char('.');
@@ -424,7 +448,7 @@ TCompiled CompileScreenSaver(SaverSettings& settings, const QString& screenSaver
         if (!RenameFile(temp, compiled.SaverName))
             throw EInOutError(IOCodeFromErrno(errno));
         temp.clear();
-        compiled.Windows = CompileWindowsSaver(programFolder, built.Reader.get(), storeAt, saverName, compiled.SaverName);
+        compiled.Windows = compileWindowsSaver(programFolder, built.Reader.get(), storeAt, saverName, compiled.SaverName);
         return compiled;
     } catch (...) {
         if (!temp.isEmpty())

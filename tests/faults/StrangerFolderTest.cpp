@@ -450,10 +450,12 @@ TEST_F(StrangerFolder, TheCommandLineTakesLinuxNamesAndSaysWhatItWroteOrCouldNot
 {
     const QString program = QStringLiteral(GLIMMER_BIN_DIR "/glimmer");
     const bool windows = QFile::exists(QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.EXE"));
-    for (const char* n : {"MY:SAVER.SSJ", "OLD\\NEW.SSJ", "SUN.SSJ", "E\x1b[8mX.SSJ"})
+    for (const char* n : {"MY:SAVER.SSJ", "OLD\\NEW.SSJ", "CON.SSJ", "SUN.SSJ", "E\x1b[8mX.SSJ"})
         WriteAll(Prj() + n, ProjectRecord({"A.BMP"}));
     WriteAll(Prj() + "NEW.SSJ", ProjectRecord({"GONE.BMP"}));
     WriteAll(Prj() + "Sun.scr", "last week's");
+    ASSERT_TRUE(QDir(Prj()).mkpath("WINDOWS"));
+    WriteAll(Prj() + "WINDOWS/Sun.scr", "last week's");
     // Sets the terminal's title, then hides all text after it.
     WriteAll(Prj() + "EVIL.SSJ", ProjectRecord({"\x1b]0;x\x07\x1b[8m"}));
     int gone[2];   // a pipe whose reader went away
@@ -463,14 +465,22 @@ TEST_F(StrangerFolder, TheCommandLineTakesLinuxNamesAndSaysWhatItWroteOrCouldNot
     const auto paths = [&](const QString& saver, const QString& name) {
         return NativePath(Prj() + saver + '\n' + (windows ? Prj() + "WINDOWS/" + name + '\n' : QString()));
     };
-    const QByteArray unprinted = "The screensaver was written, but its path could not be printed: ";
     struct Case { QString project; int out, status; QByteArray printed, error; };
+    // A name Windows cannot give a file: the Linux screensaver alone, and status 3.
+    const auto noWindows = [&](const QString& saver, const QByteArray& shown) {
+        return Case{saver.left(saver.size() - 4) + ".SSJ", kept, windows ? 3 : 0, NativePath(Prj() + saver + '\n'),
+                    windows ? "The Windows screensaver WINDOWS/" + shown + " could not be written: " + shown +
+                                  " cannot be the name of a file on Windows. " + shown + " is complete.\n" : QByteArray()};
+    };
+    const QByteArray unprinted = "The screensaver was written, but its path could not be printed: ";
     const std::vector<Case> cases = {
-        {"MY:SAVER.SSJ", kept, 0, paths("MY:SAVER.SCR", "MY:SAVER.SCR"), ""},
-        {"OLD\\NEW.SSJ", kept, 0, paths("OLD\\NEW.SCR", "OLD\\NEW.SCR"), ""},
-        {"SUN.SSJ", kept, 0, paths("Sun.scr", "SUN.SCR"), ""},
+        noWindows("MY:SAVER.SCR", "MY:SAVER.SCR"),
+        noWindows("OLD\\NEW.SCR", "OLD\\NEW.SCR"),
+        noWindows("CON.SCR", "CON.SCR"),
+        // Both replace last week's screensaver, whatever its letter case.
+        {"SUN.SSJ", kept, 0, paths("Sun.scr", "Sun.scr"), ""},
         // A script is given the very path, escape and all.
-        {"E\x1b[8mX.SSJ", kept, 0, paths("E\x1b[8mX.SCR", "E\x1b[8mX.SCR"), ""},
+        noWindows("E\x1b[8mX.SCR", "E?[8mX.SCR"),
         {"EVIL.SSJ", kept, 1, "", "The graphic ?]0;x??[8m was not found.\n"},
         {"SUNSET.SSJ", gone[1], 1, "", unprinted + "Broken pipe.\n"},
         {"SUNSET.SSJ", full, 1, "", unprinted + "No space left on device.\n"},
