@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <fstream>
+#include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,7 +19,7 @@ namespace player {
 namespace {
 
 const char ownerKey[] = "X-Glimmer-Screensaver=";
-constexpr std::streamsize largestTheme = 64 << 10;
+constexpr std::size_t largestTheme = 64 << 10;
 
 // Where `program` is found on the PATH; empty when it is not.
 std::string foundOnPath(const std::string& program)
@@ -108,10 +108,21 @@ std::optional<std::string> somethingElseAt(const std::string& link, const std::s
 // The .SCR a theme file of ours runs; nothing for any other file.
 std::optional<std::string> ownerOf(const std::string& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    std::string text(std::size_t(largestTheme), '\0');
-    in.read(text.data(), largestTheme);
-    text.resize(std::size_t(in.gcount()));
+    // Plain reads rather than <fstream>, whose locale machinery, linked in,
+    // made the player half as large again; a pipe is never waited on.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    std::string text(largestTheme, '\0');
+    std::size_t got = 0;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        ssize_t n;
+        while (got < text.size() && (n = ::read(fd, text.data() + got, text.size() - got)) > 0)
+            got += std::size_t(n);
+    }
+    ::close(fd);
+    text.resize(got);
     const std::size_t at = text.find(std::string("\n") + ownerKey);
     if (at == std::string::npos)
         return std::nullopt;
@@ -197,7 +208,7 @@ std::string themeExec(const std::vector<std::string>& arguments)
     std::string out;
     for (const std::string& a : arguments) {
         // A desktop file is UTF-8, and its Exec line takes "%" for its own codes.
-        if (a.empty() || SlotNameText(a) != a)
+        if (a.empty() || slotNameText(a) != a)
             return {};
         std::string word;
         bool quote = false;
@@ -250,9 +261,9 @@ InstallResult installDesktopTheme(const ThemeRequest& r)
             name = candidate;
     }
     const std::string file = themeFolder(r) + "/" + name;
-    std::string title = SlotNameText(entryName(r.programPath));
+    std::string title = slotNameText(entryName(r.programPath));
     // A second screensaver of that name is told apart by its folder: "Sunset (Glimmer, old)".
-    if (const std::string folder = SlotNameText(baseName(folderOf(r.programPath))); name != stem + ".desktop" && !folder.empty())
+    if (const std::string folder = slotNameText(baseName(folderOf(r.programPath))); name != stem + ".desktop" && !folder.empty())
         title.insert(title.size() - 1, ", " + folder);
     const std::string text = "[Desktop Entry]\n"
                              "Type=Application\n"
@@ -286,7 +297,7 @@ InstallResult installDesktopTheme(const ThemeRequest& r)
 InstallResult uninstallDesktopTheme(const ThemeRequest& r)
 {
     const std::vector<std::string> ours = themesOf(r);
-    const std::string title = SlotNameText(entryName(r.programPath));
+    const std::string title = slotNameText(entryName(r.programPath));
     if (ours.empty())
         return {0, "\"" + title + "\" is not among the screensaver themes in " + themeFolder(r) + ".\n"};
     std::string message;
