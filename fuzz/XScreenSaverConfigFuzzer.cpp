@@ -1,7 +1,7 @@
 // XScreenSaver's settings file as a user may have it, any bytes: adding our
 // entry must leave every other entry as it was and make ours the last one;
 // removing it must leave the same entries again. No Qt.
-#include "common/XScreenSaverConfig.h"
+#include "install/XScreenSaverConfig.h"
 
 #include "PlainCheck.h"
 

@@ -5,7 +5,7 @@
 // its own, or in a window it is given (XScreenSaver's, or its settings
 // program's preview).
 #include "common/CommandLine.h"
-#include "common/DesktopTheme.h"
+#include "install/DesktopTheme.h"
 #include "common/SelfFile.h"
 #include "common/Store.h"
 #include "decode/DecodeError.h"

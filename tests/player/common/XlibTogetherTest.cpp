@@ -8,11 +8,11 @@
 
 #include "common/CommandLine.h"
 #include "common/ExecutableImage.h"
-#include "common/Install.h"
+#include "install/Install.h"
 #include "common/SelfFile.h"
 #include "record/SaverSettings.h"
 #include "common/Store.h"
-#include "common/XScreenSaverConfig.h"
+#include "install/XScreenSaverConfig.h"
 
 TEST(SharedHeaders, CompileAndWorkAfterXlib)
 {

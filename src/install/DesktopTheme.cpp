@@ -1,4 +1,4 @@
-#include "common/DesktopTheme.h"
+#include "install/DesktopTheme.h"
 
 #include "record/SaverSettings.h"
 

@@ -6,7 +6,7 @@
 // programs that lie in their own hack folders, so the theme runs the .SCR
 // through Glimmer's launcher there (installed with Glimmer), or, where Glimmer
 // is not installed, through a link of that file that root makes once.
-#include "common/Install.h"
+#include "install/Install.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "common/Install.h"
+#include "install/Install.h"
 
-#include "common/XScreenSaverConfig.h"
+#include "install/XScreenSaverConfig.h"
 #include "text/WriteInPlace.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // XScreenSaver's programs: list, read as the daemon reads it and changed by
 // inserting or removing bytes only.
-#include "common/XScreenSaverConfig.h"
+#include "install/XScreenSaverConfig.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "common/XScreenSaverConfig.h"
+#include "install/XScreenSaverConfig.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,7 @@
 // The theme that --install writes, loaded and run by GLib (gio launch) as
 // mate-screensaver's menus load it: each runs its own .SCR, whatever its name
 // holds, through Glimmer's launcher or through the link root makes as told.
-#include "common/DesktopTheme.h"
+#include "install/DesktopTheme.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,7 +1,7 @@
 // --install and --uninstall on real files in a temporary home.
-#include "common/Install.h"
-#include "common/XScreenSaverConfig.h"
-#include "../../support/FailingCalls.h"
+#include "install/Install.h"
+#include "install/XScreenSaverConfig.h"
+#include "../support/FailingCalls.h"
 
 #include <filesystem>
 #include <fstream>
