@@ -59,11 +59,15 @@ std::string describeContents(const StoreView& store, std::string_view name)
     for (int k = 1; k <= s.ImageCount; ++k)
         pictures += (k > 1 ? ", " : "") + printableName(s.Slot(k).Name());
     std::string text = "Screensaver: " + printableName(std::string(name)) + "\nPictures: " + std::to_string(s.ImageCount) + " (" + pictures + ")\nMode: ";
-    if (s.IsFloat())
+    switch (s.Mode()) {
+    case ShowMode::Random:
+        text += "Random, each picture " + plural(s.DisplayTimes, "time", "times") + " for " + plural(s.DisplaySeconds, "second", "seconds");
+        break;
+    case ShowMode::Float:
         text += "Float, a new picture every " + plural(s.ChangeEvery, "second", "seconds") + ", a step every " +
                 std::to_string(1000 - s.FloatSpeed) + " ms";
-    else
-        text += "Random, each picture " + plural(s.DisplayTimes, "time", "times") + " for " + plural(s.DisplaySeconds, "second", "seconds");
+        break;
+    }
     return text;
 }
 

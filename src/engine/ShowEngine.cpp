@@ -5,7 +5,7 @@
 ShowSettings showSettingsOf(const SaverSettings& s)
 {
     ShowSettings show;
-    show.floatMode = s.IsFloat();
+    show.mode = s.Mode();
     show.floatSpeed = s.FloatSpeed;
     show.changeEvery = s.ChangeEvery;
     show.displaySeconds = s.DisplaySeconds;
@@ -16,9 +16,15 @@ ShowSettings showSettingsOf(const SaverSettings& s)
 
 int ShowSettings::timer1Interval() const
 {
-    // The motion's pace: 101 ms at the slowest, 1 ms at the fastest; Random
-    // mode counts seconds.
-    return floatMode ? std::max(1, 1000 - floatSpeed) : 1000;
+    switch (mode) {
+    case ShowMode::Random:
+        // It counts seconds.
+        return 1000;
+    case ShowMode::Float:
+        // The motion's pace: 101 ms at the slowest, 1 ms at the fastest.
+        return std::max(1, 1000 - floatSpeed);
+    }
+    return 1000;
 }
 
 ShowEngine::ShowEngine(ShowSettings settings, ShowPictures& pictures, std::function<void()> wake, DecodeWorker::Mode mode)
@@ -125,38 +131,52 @@ void ShowEngine::timer1Tick()
 {
     if (ended_ || pending_ == Pending::First)
         return;
-    const int count = std::max(1, settings_.pictureCount);
-    if (!settings_.floatMode) {
-        ++tickCount_;
-        if (tickCount_ < settings_.displaySeconds)
-            return;
-        if (shownCount_ != settings_.displayTimes) {
-            tickCount_ = 0;
-            PlaceAtRandom();
-            return;
-        }
-        if (++imageIndex_ > count)
-            imageIndex_ = 1;
-        if (count > 1)
-            loadPicture(Pending::Place);
-        if (ended_)
-            return;
-        shownCount_ = 0;
+    switch (settings_.mode) {
+    case ShowMode::Random:
+        randomTick();
+        break;
+    case ShowMode::Float:
+        floatTick();
+        break;
+    }
+}
+
+void ShowEngine::randomTick()
+{
+    ++tickCount_;
+    if (tickCount_ < settings_.displaySeconds)
+        return;
+    if (shownCount_ != settings_.displayTimes) {
         tickCount_ = 0;
-        // Its next tick comes a full interval after the new place.
-        timer1Due_ = now_ + settings_.timer1Interval();
-        if (pending_ == Pending::Place)
-            ++shownCount_;   // placed the moment it is decoded
-        else
-            PlaceAtRandom();
+        PlaceAtRandom();
         return;
     }
+    const int count = std::max(1, settings_.pictureCount);
+    if (++imageIndex_ > count)
+        imageIndex_ = 1;
+    if (count > 1)
+        loadPicture(Pending::Place);
+    if (ended_)
+        return;
+    shownCount_ = 0;
+    tickCount_ = 0;
+    // Its next tick comes a full interval after the new place.
+    timer1Due_ = now_ + settings_.timer1Interval();
+    if (pending_ == Pending::Place)
+        ++shownCount_;   // placed the moment it is decoded
+    else
+        PlaceAtRandom();
+}
+
+void ShowEngine::floatTick()
+{
     // Float mode has no use for TickCount, and would run it past its range
     // in weeks of fast ticks.
     if (secondCount_ >= settings_.changeEvery) {
         // Its next second starts now.
         timer2Due_ = now_ + 1000;
         secondCount_ = 0;
+        const int count = std::max(1, settings_.pictureCount);
         if (++imageIndex_ > count)
             imageIndex_ = 1;
         if (count > 1)

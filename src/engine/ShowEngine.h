@@ -23,7 +23,7 @@
 
 // What the show reads of a screensaver's settings.
 struct ShowSettings {
-    bool floatMode = false;
+    ShowMode mode = ShowMode::Random;
     int floatSpeed = 990;       // Float: a step every 1000 - floatSpeed ms
     int changeEvery = 5;        // Float: seconds between pictures
     int displaySeconds = 3;     // Random: seconds one place lasts
@@ -153,6 +153,9 @@ private:
     void decodeAhead();
     int nextSlot(int slot) const;
     void placeRandomly();
+    // Timer1's tick in each mode.
+    void randomTick();
+    void floatTick();
     void notify(ShowNotice notice);
 
     int imageIndex_ = 1;

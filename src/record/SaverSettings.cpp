@@ -141,8 +141,8 @@ SaverSettings SaverSettings::Decode(const std::uint8_t* b)
 bool SaverSettings::Normalize()
 {
     bool changed = false;
-    if (DisplayMode > 1) {
-        DisplayMode = 1;
+    if (DisplayMode != std::uint8_t(Mode())) {
+        SetMode(Mode());
         changed = true;
     }
     changed |= clampTo(FloatSpeed, MinFloatSpeed, MaxFloatSpeed);
@@ -176,7 +176,7 @@ SaverSettings newProjectSettings()
 {
     SaverSettings s;
     s.BackgroundColor = 0x00800000;
-    s.DisplayMode = 0;
+    s.SetMode(ShowMode::Random);
     s.FloatSpeed = 990;
     s.ChangeEvery = 5;
     s.DisplaySeconds = 3;

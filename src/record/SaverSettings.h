@@ -51,9 +51,22 @@ struct ImageEntry {
 
 using SettingsBytes = std::array<std::uint8_t, SaverSettingsSize>;
 
+// How the show moves its pictures. The record keeps it in one byte,
+// `DisplayMode`, whose values are these.
+enum class ShowMode : std::uint8_t {
+    Random = 0,   // each picture at a few random places in turn
+    Float = 1,    // one picture drifting and bouncing off the edges
+};
+
+// The mode a record's byte stands for. 0 is Random and any other value is
+// Float, as the program has always read it: a byte it never wrote (a damaged
+// file) shows as Float rather than not at all. A new mode takes the next
+// value and its own case here; the values above it stay Float.
+constexpr ShowMode showModeOf(std::uint8_t displayMode) { return displayMode == 0 ? ShowMode::Random : ShowMode::Float; }
+
 struct SaverSettings {
     std::uint32_t BackgroundColor = 0;   // 0x00BBGGRR
-    std::uint8_t DisplayMode = 0;        // 0 Random, anything else Float
+    std::uint8_t DisplayMode = 0;        // the show mode's byte: read it with Mode()
     std::int32_t FloatSpeed = 0;
     std::int32_t ChangeEvery = 0;
     std::int32_t DisplaySeconds = 0;
@@ -64,7 +77,8 @@ struct SaverSettings {
     // Slot k, numbered 1 to 10.
     ImageEntry& Slot(int k) { return Images.at(std::size_t(k - 1)); }
     const ImageEntry& Slot(int k) const { return Images.at(std::size_t(k - 1)); }
-    bool IsFloat() const { return DisplayMode != 0; }
+    ShowMode Mode() const { return showModeOf(DisplayMode); }
+    void SetMode(ShowMode mode) { DisplayMode = std::uint8_t(mode); }
 
     SettingsBytes Encode() const;
     static SaverSettings Decode(const std::uint8_t* bytes);   // exactly 235 bytes

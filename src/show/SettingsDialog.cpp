@@ -123,6 +123,7 @@ TSMSetForm::TSMSetForm(QWidget* parent) : QDialog(parent)
     label(floatPnl, QStringLiteral("Label8"), QStringLiteral("Change Image every"), 6, 56, 165);
     SpinEdit3 = makeSpin(floatPnl, QStringLiteral("SpinEdit3"), MinChangeEvery, MaxChangeEvery, 6, 74);
     label(floatPnl, QStringLiteral("Label9"), QStringLiteral("Seconds"), 56, 77, 100);
+    modes_ = {{ShowMode::Random, RadioButton1, RandomPnl}, {ShowMode::Float, RadioButton2, floatPnl}};
 
     // Neither button is a default button: Enter presses only a focused one.
     BitBtn1 = MakeBitBtn(this, QStringLiteral("BitBtn1"), QStringLiteral("Save"), TGlyph::Save);
@@ -167,8 +168,8 @@ void TSMSetForm::LoadFrom(const SaverSettings& s)
     SpinEdit1->SetValue(s.DisplaySeconds);
     SpinEdit2->SetValue(s.DisplayTimes);
     SpinEdit3->SetValue(s.ChangeEvery);
-    RadioButton1->setChecked(s.DisplayMode == 0);
-    RadioButton2->setChecked(s.DisplayMode != 0);
+    for (const ModeControls& m : modes_)
+        m.button->setChecked(m.mode == s.Mode());
     showModePanel();
     ScrollBar1->setValue(s.FloatSpeed);   // QScrollBar keeps it within its range
 }
@@ -179,7 +180,10 @@ void TSMSetForm::StoreInto(SaverSettings& s) const
     s.DisplaySeconds = SpinEdit1->Value();
     s.DisplayTimes = SpinEdit2->Value();
     s.ChangeEvery = SpinEdit3->Value();
-    s.DisplayMode = RadioButton2->isChecked() ? 1 : 0;
+    s.SetMode(ShowMode::Random);
+    for (const ModeControls& m : modes_)
+        if (m.button->isChecked())
+            s.SetMode(m.mode);
     s.FloatSpeed = ScrollBar1->value();
 }
 
@@ -192,8 +196,8 @@ void TSMSetForm::Button1Click()
 
 void TSMSetForm::showModePanel()
 {
-    RandomPnl->setVisible(RadioButton1->isChecked());
-    floatPnl->setVisible(RadioButton2->isChecked());
+    for (const ModeControls& m : modes_)
+        m.panel->setVisible(m.button->isChecked());
 }
 
 void TSMSetForm::RadioButton1Click() { showModePanel(); }

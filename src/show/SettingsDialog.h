@@ -6,6 +6,8 @@
 
 #include <QDialog>
 
+#include <vector>
+
 struct ProjectState;
 class QColorDialog;
 class QFrame;
@@ -55,6 +57,14 @@ protected:
 
 private:
     void showModePanel();
+    // Each show mode with its radio button and its panel: a new mode is one
+    // more entry here, with its controls.
+    struct ModeControls {
+        ShowMode mode;
+        QRadioButton* button;
+        QFrame* panel;
+    };
+    std::vector<ModeControls> modes_;
     quint32 backColor_ = 0;
 };
 

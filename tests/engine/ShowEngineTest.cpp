@@ -49,7 +49,7 @@ public:
 ShowSettings Settings(int count, bool floatMode)
 {
     ShowSettings s;
-    s.floatMode = floatMode;
+    s.mode = floatMode ? ShowMode::Float : ShowMode::Random;
     s.pictureCount = count;
     return s;
 }

@@ -178,7 +178,7 @@ TEST(PlayerStore, TimingsAreBroughtIntoRange)
     put32(scr, S + 13, 0);     // DisplaySeconds
     scr[S + 4] = 7;            // DisplayMode: anything but 0 is Float
     const ShowSettings show = showSettingsOf(attached(scr).settings);
-    EXPECT_TRUE(show.floatMode);
+    EXPECT_EQ(show.mode, ShowMode::Float);
     EXPECT_EQ(show.floatSpeed, 999);
     EXPECT_EQ(show.timer1Interval(), 1);
     EXPECT_EQ(show.displaySeconds, 1);

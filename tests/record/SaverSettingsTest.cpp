@@ -17,7 +17,7 @@ TEST(SaverSettingsRecord, EveryFieldIsReadLittleEndianAtItsOffset)
     putText(b, 25 + 21 * 9, "\x0CLONGNAME.JPG\xEB\x00\x00\x00\xFF\xFF\xFF\x7F");   // slot 10
     const SaverSettings s = SaverSettings::Decode(b.data());
     EXPECT_EQ(s.BackgroundColor, 0x00332211u);
-    EXPECT_TRUE(s.IsFloat());
+    EXPECT_EQ(s.Mode(), ShowMode::Float);
     EXPECT_EQ(s.FloatSpeed, 999);
     EXPECT_EQ(s.ChangeEvery, 60);
     EXPECT_EQ(s.DisplaySeconds, 1);

@@ -78,7 +78,7 @@ TEST(StorePictures, TheShowReadsTheStoresSettings)
     put(b, 5, 995, 4);
     put(b, 9, 7, 4);
     const ShowSettings s = showSettingsOf(readImageStore(b.data(), b.size()).settings);
-    EXPECT_TRUE(s.floatMode);
+    EXPECT_EQ(s.mode, ShowMode::Float);
     EXPECT_EQ(s.timer1Interval(), 5);
     EXPECT_EQ(s.changeEvery, 7);
     EXPECT_EQ(s.displaySeconds, 3);
