@@ -1,6 +1,6 @@
 #include "wayland/Placement.h"
 
-#include "x11/Geometry.h"
+#include "common/Geometry.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -40,8 +40,8 @@ PicturePlace placePicture(const PictureRect& rect, const PictureRect& area, int 
         return p;
     }
     // A fractional scale: the viewport makes it, rounding as it must.
-    const PictureRect shown = x11::intersect(rect, area);
-    if (x11::isEmpty(shown))
+    const PictureRect shown = player::intersect(rect, area);
+    if (player::isEmpty(shown))
         return p;
     p.visible = true;
     // The area starts at 0, 0: what is shown of the picture never lies left of it or above.

@@ -1,6 +1,6 @@
 #include "wayland/Screen.h"
 
-#include "x11/Geometry.h"
+#include "common/Geometry.h"
 
 #include <algorithm>
 #include <climits>
@@ -301,7 +301,7 @@ bool Screen::putPicture(const ShowFrame& frame)
         // A scaled JPEG may be decoded a pixel larger than it is shown.
         std::vector<std::uint32_t> stretched;
         if (pixels.width() != r.width || pixels.height() != r.height)
-            stretched = x11::stretchTo(pixels, r.width, r.height);
+            stretched = player::stretchTo(pixels, r.width, r.height);
         for (int y = 0; y < r.height; ++y) {
             const std::uint32_t* from = stretched.empty() ? pixels.row(y) : stretched.data() + std::size_t(y) * std::size_t(r.width);
             std::memcpy(pictureBuffer_->row(y), from, std::size_t(r.width) * 4);

@@ -1,8 +1,8 @@
 #include "wayland/Show.h"
 
+#include "common/Geometry.h"
+#include "common/Wakeup.h"
 #include "text/PrintableText.h"
-#include "x11/Geometry.h"
-#include "x11/Wakeup.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,11 +11,11 @@
 
 namespace wayland {
 
-using x11::Wakeup;
+using player::Wakeup;
 
 Show::Show(const player::StoreView& store, bool fullScreen, std::string title, std::string program)
     : connection_(*this), fullScreen_(fullScreen), title_(std::move(title)), program_(std::move(program)),
-      background_(x11::pixelOfColorRef(x11::PixelLayout{}, store.settings.BackgroundColor)), runner_(store, [] { Wakeup::wake(); })
+      background_(player::pixelOfColorRef(player::PixelLayout{}, store.settings.BackgroundColor)), runner_(store, [] { Wakeup::wake(); })
 {
 }
 

@@ -8,11 +8,11 @@
 #include "install/DesktopTheme.h"
 #include "common/SelfFile.h"
 #include "common/Store.h"
+#include "common/Wakeup.h"
 #include "decode/DecodeError.h"
 #include "text/PrintableText.h"
 #include "wayland/Show.h"
 #include "x11/Show.h"
-#include "x11/Wakeup.h"
 #include "x11/XWindows.h"
 
 #include <X11/Xlib.h>
@@ -141,7 +141,7 @@ int runPlayer(int argc, char** argv, const std::string& program)
         return 0;
     }
     // A signal from here on ends the player with status 0, in every mode.
-    if (!x11::Wakeup::install())
+    if (!player::Wakeup::install())
         return fail(program, "The screensaver cannot set up its signals.");
 
     // The store lies after this program's own image, in its own file.

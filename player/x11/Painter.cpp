@@ -37,7 +37,7 @@ Painter::Painter(Display* display, ::Window window, const XWindowAttributes& att
     const std::uint32_t depthBits = depth_ >= 32 ? 0xFFFFFFFFu : (1u << depth_) - 1;
     layout_.alphaMask = depthBits & ~(layout_.redMask | layout_.greenMask | layout_.blueMask);
     bitsPerPixel_ = bitsPerPixelOf(display_, depth_);
-    background_ = pixelOfColorRef(layout_, colorRef);
+    background_ = player::pixelOfColorRef(layout_, colorRef);
 
     canvas_ = child(window, {0, 0, attributes.width, attributes.height});
     if (desktop) {
@@ -140,7 +140,7 @@ Pixmap Painter::upload(const FittedPicture& picture, int width, int height)
     std::vector<std::uint32_t> stretched;
     const std::uint32_t* rows = pixels.row(0);
     if (pixels.width() != width || pixels.height() != height) {
-        stretched = stretchTo(pixels, width, height);
+        stretched = player::stretchTo(pixels, width, height);
         rows = stretched.data();
     }
     const bool direct = layout_.isRgb32() && bitsPerPixel_ == 32;
@@ -161,7 +161,7 @@ Pixmap Painter::upload(const FittedPicture& picture, int width, int height)
             const std::uint32_t* row = rows + std::size_t(y) * std::size_t(width);
             for (int x = 0; x < width; ++x) {
                 const std::uint32_t p = row[x];
-                XPutPixel(image, x, y, pixelOf(layout_, int((p >> 16) & 0xFF), int((p >> 8) & 0xFF), int(p & 0xFF)));
+                XPutPixel(image, x, y, player::pixelOf(layout_, int((p >> 16) & 0xFF), int((p >> 8) & 0xFF), int(p & 0xFF)));
             }
         }
     }

@@ -7,8 +7,8 @@
 // whenever anything uncovers or clears it, so a host that paints or clears
 // its own window (mate-screensaver does both, and tells nobody) never leaves
 // a hole; a step of the motion is one move of a window.
+#include "common/Geometry.h"
 #include "engine/ShowEngine.h"
-#include "x11/Geometry.h"
 
 #include <X11/Xlib.h>
 
@@ -50,7 +50,7 @@ private:
     Display* display_;
     Visual* visual_;
     int depth_;
-    PixelLayout layout_;
+    player::PixelLayout layout_;
     int bitsPerPixel_ = 0;
     unsigned long background_ = 0;
     GC gc_ = nullptr;   // for uploads

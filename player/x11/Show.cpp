@@ -1,8 +1,8 @@
 #include "x11/Show.h"
 
+#include "common/Wakeup.h"
 #include "text/PrintableText.h"
 #include "x11/MessageBar.h"
-#include "x11/Wakeup.h"
 #include "x11/XWindows.h"
 
 #include <X11/Xutil.h>
@@ -14,6 +14,7 @@
 namespace x11 {
 
 using player::nowMs;
+using player::Wakeup;
 
 namespace {
 // A burst of resizes (a window being dragged larger) is taken as one.
@@ -164,7 +165,7 @@ void Show::handle(const XEvent& e, std::int64_t now)
 void Show::reshape(std::int64_t now)
 {
     reshapeAt_ = 0;
-    area_ = showAreaIn(rectInRoot(display_, target_.window, width_, height_), monitorsOf(display_, root_));
+    area_ = player::showAreaIn(rectInRoot(display_, target_.window, width_, height_), monitorsOf(display_, root_));
     painter_->setGeometry(width_, height_, area_);
     runner_.setArea(area_.width, area_.height, now);
 }

@@ -70,9 +70,9 @@ int takeXError()
     return found;
 }
 
-std::vector<Monitor> monitorsOf(Display* display, ::Window root)
+std::vector<player::Monitor> monitorsOf(Display* display, ::Window root)
 {
-    std::vector<Monitor> out;
+    std::vector<player::Monitor> out;
     int event = 0, error = 0, major = 0, minor = 0;
     if (!XRRQueryExtension(display, &event, &error) || !XRRQueryVersion(display, &major, &minor) ||
         (major < 1 || (major == 1 && minor < 5)))

@@ -3,7 +3,7 @@
 // programs find and make them (its utils/vroot.h and hacks/screenhack.c):
 // the window it is given, the daemon's window or the (virtual) root, a
 // full-screen window of its own, or an ordinary window.
-#include "x11/Geometry.h"
+#include "common/Geometry.h"
 
 #include <X11/Xlib.h>
 
@@ -26,7 +26,7 @@ int takeXError();
 ::Window rootTarget(Display* display, int screen, bool& desktop);
 
 // The monitors (XRandR 1.5), active ones only; empty when the server cannot tell.
-std::vector<Monitor> monitorsOf(Display* display, ::Window root);
+std::vector<player::Monitor> monitorsOf(Display* display, ::Window root);
 
 // Where `window` stands on the screen, in root coordinates.
 PictureRect rectInRoot(Display* display, ::Window window, int width, int height);

@@ -1,15 +1,16 @@
 #pragma once
-// The plain arithmetic of the X11 player, kept apart from Xlib so that it can
-// be tested on its own: where in its window the show runs, what is left of a
-// rectangle when another covers part of it, colours in a visual's pixel
-// layout, and a picture stretched into the size it is shown at.
+// The plain arithmetic the players share, apart from any windowing system so
+// that it can be tested on its own: where in its window the show runs, what
+// is left of a rectangle when another covers part of it, colours in a pixel
+// layout (an X visual's, Wayland's XRGB), and a picture stretched into the
+// size it is shown at.
 #include "decode/PixelBuffer.h"
 #include "engine/ShowEngine.h"
 
 #include <cstdint>
 #include <vector>
 
-namespace x11 {
+namespace player {
 
 struct Monitor {
     PictureRect rect;   // root coordinates
@@ -51,4 +52,4 @@ std::uint32_t pixelOfColorRef(const PixelLayout& layout, std::uint32_t colorRef)
 // JPEG may be decoded one pixel larger than the size it is shown at.
 std::vector<std::uint32_t> stretchTo(const PixelBuffer& pixels, int width, int height);
 
-} // namespace x11
+} // namespace player

@@ -1,4 +1,4 @@
-#include "x11/Wakeup.h"
+#include "common/Wakeup.h"
 
 #include <cerrno>
 #include <csignal>
@@ -6,7 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace x11 {
+namespace player {
 
 namespace {
 int pipeEnds[2] = {-1, -1};
@@ -94,4 +94,4 @@ bool Wakeup::takeReset()
     return true;
 }
 
-} // namespace x11
+} // namespace player

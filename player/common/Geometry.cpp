@@ -1,8 +1,8 @@
-#include "x11/Geometry.h"
+#include "common/Geometry.h"
 
 #include <algorithm>
 
-namespace x11 {
+namespace player {
 
 PictureRect intersect(const PictureRect& a, const PictureRect& b)
 {
@@ -92,4 +92,4 @@ std::vector<std::uint32_t> stretchTo(const PixelBuffer& pixels, int width, int h
     return out;
 }
 
-} // namespace x11
+} // namespace player
