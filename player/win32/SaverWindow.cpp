@@ -242,6 +242,11 @@ void SaverWindow::followParent()
         finish(0);
         return;
     }
+    // Under Wine the preview's owner puts back what it last drew whenever
+    // its window comes uncovered, over the pixels drawn there from here,
+    // and this window is not told: all of it is drawn again now and then.
+    if (runningUnderWine())
+        InvalidateRect(hwnd_.load(), nullptr, FALSE);
     RECT area;
     GetClientRect(parent_, &area);
     if (EqualRect(&area, &parentArea_))
@@ -255,20 +260,39 @@ void SaverWindow::paint()
     PAINTSTRUCT ps;
     HWND hwnd = hwnd_.load();
     HDC dc = BeginPaint(hwnd, &ps);
-    // Wine (8 and earlier) shows nothing that a child window draws when its
-    // parent belongs to another process, as the preview's does: there the
-    // same pixels go into the parent, under this window, at the same place.
-    HDC parentDc = nullptr;
-    if (place_ == ShowPlace::Preview && runningUnderWine()) {
-        parentDc = GetDC(parent_);
-        if (parentDc) {
-            IntersectClipRect(parentDc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom);
-            draw(parentDc, ps.rcPaint);
-            ReleaseDC(parent_, parentDc);
-        }
-    }
-    draw(dc, ps.rcPaint);
+    if (place_ == ShowPlace::Preview && runningUnderWine())
+        paintThroughTopWindow(dc, ps.rcPaint);
+    else
+        draw(dc, ps.rcPaint);
     EndPaint(hwnd, &ps);
+}
+
+void SaverWindow::paintThroughTopWindow(HDC ownDc, const RECT& area)
+{
+    // Wine (8 and earlier) gives a device context of a child window whose
+    // top-level window belongs to another process no X drawable: what is
+    // drawn through one of this window or of its parent reaches no screen.
+    // A context of that top-level window has one, so the same pixels go
+    // there, at this window's place and clipped to where it can be seen.
+    HWND hwnd = hwnd_.load();
+    HWND top = GetAncestor(hwnd, GA_ROOT);
+    HRGN visible = CreateRectRgn(0, 0, 0, 0);
+    // (Without DCX_CLIPCHILDREN: this window lies inside one of its children.)
+    HDC topDc = top ? GetDCEx(top, nullptr, DCX_CACHE) : nullptr;
+    if (topDc && visible && GetRandomRgn(ownDc, visible, SYSRGN) == 1) {
+        POINT topOrigin{0, 0}, at{0, 0};
+        ClientToScreen(top, &topOrigin);
+        MapWindowPoints(hwnd, top, &at, 1);
+        OffsetRgn(visible, -topOrigin.x, -topOrigin.y);   // screen to the top window's client
+        ExtSelectClipRgn(topDc, visible, RGN_COPY);
+        SetViewportOrgEx(topDc, at.x, at.y, nullptr);
+        IntersectClipRect(topDc, area.left, area.top, area.right, area.bottom);
+        draw(topDc, area);
+    }
+    if (topDc)
+        ReleaseDC(top, topDc);
+    if (visible)
+        DeleteObject(visible);
 }
 
 void SaverWindow::draw(HDC dc, const RECT& area)

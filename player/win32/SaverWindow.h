@@ -57,6 +57,10 @@ private:
     // Repaints what moved or changed since `before`; tells what the engine reported.
     void changed(const ShowFrame& before);
     void paint();
+    // The preview under Wine: the frame drawn into the preview's top-level
+    // window, over `area` of this one (`ownDc`, from BeginPaint, tells where
+    // this window can be seen).
+    void paintThroughTopWindow(HDC ownDc, const RECT& area);
     // The frame into `dc` over `area`: the picture, and the background around it.
     void draw(HDC dc, const RECT& area);
     void report(const ShowNotice& notice);

@@ -6,8 +6,10 @@
 #        and upright (an EXIF-turned photo); the mouse moving does not end
 #        it, a key does, with exit code 0
 #   /p   into a window of a small Win32 host, as the Control Panel's
-#        preview: the picture halved to the window's size; a key does not
-#        end it, the window's going does, with exit code 0
+#        preview, a top-level one and a STATIC inside a dialog: the picture
+#        halved to the window's size, and inside the dialog nothing outside
+#        the STATIC, also after the dialog was covered; a key does not end
+#        it, the window's going does, with exit code 0
 #   /c   a message box telling what the screensaver holds
 #   a damaged store: a message box saying so, exit code 1
 # Skipped, with the reason, where Wine or the Windows player is missing;
@@ -63,6 +65,9 @@ start_x_server 800x600
 
 say "setting up a Wine prefix"
 timeout 150 wineboot -i >"$WORK/env/wineboot.log" 2>&1 || fail "wineboot -i failed: $(tail -3 "$WORK/env/wineboot.log")"
+# No window manager here: Wine draws the dialogs' frames itself.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >"$WORK/env/reg.log" 2>&1 ||
+    fail "the Wine setting for window frames could not be made: $(tail -1 "$WORK/env/reg.log")"
 say "Wine ready after $((SECONDS - STARTED)) s"
 
 # --- Two projects -------------------------------------------------------------
@@ -163,35 +168,73 @@ APP_PID=""
 [ "$rc" = 0 ] || fail "/s ended with $rc after a key, not 0"
 say "/s: the mouse moving did not end it; Shift did, exit code 0"
 
-# --- /p: into the preview window of the host ---------------------------------
-wine "$HOST" preview 100 100 320 240 "$(win "$WORK/close-preview")" "$(win "$WORK/proj/WINDOWS/FLOAT.SCR")" >"$WORK/env/host.log" 2>&1 &
-APP_PID=$!
-for ((i = 0; i < 100; i++)); do
-    grep -q '^ready' "$WORK/env/host.log" 2>/dev/null && break
-    kill -0 "$APP_PID" 2>/dev/null || fail "the test host ended: $(cat "$WORK/env/host.log")"
-    sleep 0.1
-done
-grep -q '^ready' "$WORK/env/host.log" || fail "the test host did not make its window: $(cat "$WORK/env/host.log")"
-wait_picture BOX "$SHOTS/wine-preview.png" 320x240+100+100 "$FLOAT_BG" 200x150
-say "/p: the bitmap halved to 200x150 in the 320x240 preview at ${BOX#200x150}"
-convert "$SHOTS/wine-preview.png" -crop 320x240+100+100 +repage "$SHOTS/wine-preview-window.png"
-check_background "$SHOTS/wine-preview-window.png" "$FLOAT_BG"
-IFS='+' read -r _ BX BY <<<"$BOX"
-colour_near "$SHOTS/wine-preview.png" $((100 + BX + 100)) $((100 + BY + 75)) 00c800 || fail "the preview's picture is not the green bitmap"
-# Float: it moves.
-sleep 0.5
-import -window root "$WORK/preview-later.png"
-LATER=$(box_of "$WORK/preview-later.png" 320x240+100+100 "$FLOAT_BG")
-[ "$LATER" != "$BOX" ] || fail "the preview's picture did not move in Float mode (still at $BOX)"
-xdotool mousemove 200 200 key a
-sleep 0.5
-grep -q 'saver ended' "$WORK/env/host.log" && fail "a key ended the preview: $(cat "$WORK/env/host.log")"
-touch "$WORK/close-preview"
-exit_of "$APP_PID" 15
-rc=$?
-APP_PID=""
-[ "$rc" = 0 ] || fail "the preview did not end with 0 when its window went: $(cat "$WORK/env/host.log")"
-say "/p: a key did not end it; its window's going did: $(tail -1 "$WORK/env/host.log")"
+# --- /p: into a preview window of another program ----------------------------
+# pixels_of PNG RRGGBB: how many pixels of the picture are that colour.
+pixels_of() {
+    convert "$1" -fill black -fuzz 4% +opaque "#$2" -fill white -opaque "#$2" -format '%[fx:round(mean*w*h)]' info:
+}
+# preview_in KIND: the Float screensaver in the host's preview window of KIND:
+# "preview", a top-level window at 100,100, or "dialog", a STATIC child of a
+# dialog, as Windows' Screen Saver Settings hands over.
+preview_in() {
+    local kind=$1 x=100 y=100 log=$WORK/env/host-$1.log png=$SHOTS/wine-$1.png i rc
+    rm -f "$WORK/close-preview"
+    wine "$HOST" "$kind" 100 100 320 240 "$(win "$WORK/close-preview")" "$(win "$WORK/proj/WINDOWS/FLOAT.SCR")" >"$log" 2>&1 &
+    APP_PID=$!
+    for ((i = 0; i < 100; i++)); do
+        grep -q '^ready' "$log" 2>/dev/null && break
+        kill -0 "$APP_PID" 2>/dev/null || fail "the test host ended: $(cat "$log")"
+        sleep 0.1
+    done
+    grep -q '^ready' "$log" || fail "the test host did not make its window: $(cat "$log")"
+    [ "$kind" = dialog ] && read -r _ _ _ x y < <(tr -d '\r' <"$log" | grep '^ready')
+    local area=320x240+$x+$y
+    wait_picture BOX "$png" "$area" "$FLOAT_BG" 200x150
+    say "/p, $kind: the bitmap halved to 200x150 in the 320x240 preview at ${BOX#200x150}"
+    convert "$png" -crop "$area" +repage "$WORK/$kind-window.png"
+    check_background "$WORK/$kind-window.png" "$FLOAT_BG"
+    IFS='+' read -r _ BX BY <<<"$BOX"
+    colour_near "$png" $((x + BX + 100)) $((y + BY + 75)) 00c800 || fail "/p, $kind: the picture is not the green bitmap"
+    # Float: it moves.
+    sleep 0.5
+    import -window root "$WORK/$kind-later.png"
+    LATER=$(box_of "$WORK/$kind-later.png" "$area" "$FLOAT_BG")
+    [ "$LATER" != "$BOX" ] || fail "/p, $kind: the picture did not move in Float mode (still at $BOX)"
+    if [ "$kind" = dialog ]; then
+        # Covered a moment and uncovered, the preview is whole again: the
+        # background and the picture fill it, and nothing of either lies
+        # outside it.
+        xmessage -geometry 300x200+$((x + 100))+$((y + 100)) "over the preview" 2>/dev/null &
+        local cover=$!
+        sleep 0.5
+        kill "$cover"
+        sleep 0.8
+        import -window root "$WORK/dialog-uncovered.png"
+        convert "$WORK/dialog-uncovered.png" -crop "$area" +repage "$WORK/dialog-inside.png"
+        local bg green
+        bg=$(pixels_of "$WORK/dialog-inside.png" "$FLOAT_BG")
+        green=$(pixels_of "$WORK/dialog-inside.png" 00c800)
+        # (Float may take the picture a step past an edge before it turns.)
+        [ "$green" -ge 25000 ] && [ "$green" -le 30000 ] && [ $((bg + green)) = 76800 ] ||
+            fail "/p, dialog: uncovered, the preview holds $bg background and $green picture pixels: not all of it is the show's (dialog-uncovered.png)"
+        convert "$WORK/dialog-uncovered.png" -fill black -draw "rectangle $x,$y $((x + 319)),$((y + 239))" "$WORK/dialog-outside.png"
+        bg=$(pixels_of "$WORK/dialog-outside.png" "$FLOAT_BG")
+        green=$(pixels_of "$WORK/dialog-outside.png" 00c800)
+        [ "$bg" = 0 ] && [ "$green" = 0 ] || fail "/p, dialog: $bg background and $green picture pixels outside the preview"
+        say "/p, dialog: covered and uncovered, the preview is whole again, and nothing of it lies outside"
+    fi
+    xdotool mousemove $((x + 100)) $((y + 100)) key a
+    sleep 0.5
+    grep -q 'saver ended' "$log" && fail "/p, $kind: a key ended the preview: $(cat "$log")"
+    touch "$WORK/close-preview"
+    exit_of "$APP_PID" 15
+    rc=$?
+    APP_PID=""
+    [ "$rc" = 0 ] || fail "/p, $kind: the screensaver did not end with 0 when its window went: $(cat "$log")"
+    say "/p, $kind: a key did not end it; its window's going did: $(tail -1 "$log")"
+}
+preview_in preview
+preview_in dialog
 
 # --- /c: what it holds ---------------------------------------------------------
 wine "$WORK/proj/WINDOWS/RANDOM.SCR" /c >"$WORK/env/c.log" 2>&1 &

@@ -1,9 +1,13 @@
 // A small Win32 program for the Wine tests, standing where Windows would:
-//   preview X Y W H CLOSEFILE SAVER  makes a window at X,Y of W x H, as the
-//        Control Panel's preview, runs "SAVER /p HWND" into it, prints
-//        "ready HWND", and once CLOSEFILE exists destroys the window and
-//        waits for the screensaver: "saver ended N" (exit 0 when N is 0),
-//        or "saver still running" (exit 1).
+//   preview X Y W H CLOSEFILE SAVER  makes a top-level window at X,Y of
+//        W x H, runs "SAVER /p HWND" into it, prints "ready HWND", and once
+//        CLOSEFILE exists destroys the window and waits for the screensaver:
+//        "saver ended N" (exit 0 when N is 0), or "saver still running"
+//        (exit 1).
+//   dialog X Y W H CLOSEFILE SAVER  the same with what Windows' Screen Saver
+//        Settings hands over: a STATIC child of W x H inside a dialog at
+//        X,Y; prints "ready HWND at SX SY", where the child lies on the
+//        screen.
 //   box TITLE SECONDS  waits for a message box of that title, prints its
 //        text, and presses its OK button (exit 1 when none came).
 #include <windows.h>
@@ -45,20 +49,42 @@ void pump(DWORD ms)
     }
 }
 
-int preview(int argc, wchar_t** argv)
+// The window the screensaver is given: a gray top-level popup, or a black
+// STATIC inside a dialog (which is then `top`, the window to destroy).
+HWND previewWindow(bool inDialog, int x, int y, int w, int h, HWND& top)
+{
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    if (!inDialog) {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = instance;
+        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+        wc.lpszClassName = L"GlimmerTestPreview";
+        RegisterClassW(&wc);
+        top = CreateWindowExW(0, wc.lpszClassName, L"Preview host", WS_POPUP | WS_VISIBLE, x, y, w, h, nullptr, nullptr,
+                              instance, nullptr);
+        return top;
+    }
+    constexpr int margin = 20;
+    RECT r{0, 0, w + 2 * margin, h + 2 * margin};
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_VISIBLE;
+    AdjustWindowRectEx(&r, style, FALSE, WS_EX_DLGMODALFRAME);
+    top = CreateWindowExW(WS_EX_DLGMODALFRAME, L"#32770", L"Screen Saver Settings", style, x, y, r.right - r.left,
+                          r.bottom - r.top, nullptr, nullptr, instance, nullptr);
+    if (!top)
+        return nullptr;
+    return CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_BLACKRECT, margin, margin, w, h, top, nullptr,
+                           instance, nullptr);
+}
+
+int preview(int argc, wchar_t** argv, bool inDialog)
 {
     if (argc < 8)
         return 2;
     const int x = _wtoi(argv[2]), y = _wtoi(argv[3]), w = _wtoi(argv[4]), h = _wtoi(argv[5]);
     const std::wstring closeFile = argv[6], saver = argv[7];
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
-    wc.lpszClassName = L"GlimmerTestPreview";
-    RegisterClassW(&wc);
-    HWND host = CreateWindowExW(0, wc.lpszClassName, L"Preview host", WS_POPUP | WS_VISIBLE, x, y, w, h, nullptr, nullptr,
-                                wc.hInstance, nullptr);
+    HWND top = nullptr;
+    HWND host = previewWindow(inDialog, x, y, w, h, top);
     if (!host)
         return 1;
     pump(200);
@@ -71,7 +97,10 @@ int preview(int argc, wchar_t** argv)
         return 1;
     }
     CloseHandle(pi.hThread);
-    say("ready " + std::to_string(reinterpret_cast<std::uintptr_t>(host)));
+    POINT at{0, 0};
+    ClientToScreen(host, &at);
+    say("ready " + std::to_string(reinterpret_cast<std::uintptr_t>(host)) +
+        (inDialog ? " at " + std::to_string(at.x) + " " + std::to_string(at.y) : std::string()));
     while (GetFileAttributesW(closeFile.c_str()) == INVALID_FILE_ATTRIBUTES) {
         pump(50);
         DWORD code;
@@ -80,7 +109,7 @@ int preview(int argc, wchar_t** argv)
             return 1;
         }
     }
-    DestroyWindow(host);
+    DestroyWindow(top);
     for (int i = 0; i < 100; ++i) {
         pump(50);
         if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) {
@@ -137,9 +166,11 @@ int main()
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argc >= 2 && lstrcmpW(argv[1], L"preview") == 0)
-        return preview(argc, argv);
+        return preview(argc, argv, false);
+    if (argc >= 2 && lstrcmpW(argv[1], L"dialog") == 0)
+        return preview(argc, argv, true);
     if (argc >= 2 && lstrcmpW(argv[1], L"box") == 0)
         return box(argc, argv);
-    say("usage: WinTestHost preview X Y W H CLOSEFILE SAVER | box TITLE SECONDS");
+    say("usage: WinTestHost preview|dialog X Y W H CLOSEFILE SAVER | box TITLE SECONDS");
     return 2;
 }
