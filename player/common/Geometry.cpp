@@ -28,6 +28,22 @@ PictureRect showAreaIn(const PictureRect& window, const std::vector<Monitor>& mo
     return {chosen->rect.left - window.left, chosen->rect.top - window.top, chosen->rect.width, chosen->rect.height};
 }
 
+std::vector<PictureRect> showAreasIn(const PictureRect& window, const std::vector<Monitor>& monitors, ScreenPolicy policy)
+{
+    if (policy == ScreenPolicy::One)
+        return {showAreaIn(window, monitors)};
+    std::vector<PictureRect> areas;
+    for (const Monitor& m : monitors) {
+        const PictureRect r = intersect(m.rect, window);
+        const PictureRect inWindow{r.left - window.left, r.top - window.top, r.width, r.height};
+        if (!isEmpty(r) && std::find(areas.begin(), areas.end(), inWindow) == areas.end())
+            areas.push_back(inWindow);
+    }
+    if (areas.empty())
+        areas.push_back({0, 0, window.width, window.height});
+    return areas;
+}
+
 std::vector<PictureRect> subtract(const PictureRect& a, const PictureRect& b)
 {
     if (isEmpty(a))

@@ -17,13 +17,30 @@ struct Monitor {
     bool primary = false;
 };
 
+// How many shows a window holds: the one policy of every player.
+enum class ScreenPolicy {
+    // One show. In a window that a host gives (XScreenSaver's, xsecurelock's,
+    // the desktop, a settings program's preview) or an ordinary window, the
+    // host decides how many windows and so how many shows there are.
+    One,
+    // A show on each monitor, each over its own area with its own places:
+    // the player's own full-screen window.
+    EveryMonitor,
+};
+
 // Where the show runs inside a window that stands at `window` (root
 // coordinates), in the window's own coordinates. A window that covers whole
-// monitors (a full-screen window over two screens) shows on the primary one
-// among them, else on the first of them, so that no picture is cut by the
-// seam between two screens; any other window (the preview, a window of its
-// own, XScreenSaver's window on one monitor) shows over all of itself.
+// monitors (the desktop over two screens) shows on the primary one among
+// them, else on the first of them, so that no picture is cut by the seam
+// between two screens; any other window (the preview, a window of its own,
+// XScreenSaver's window on one monitor) shows over all of itself.
 PictureRect showAreaIn(const PictureRect& window, const std::vector<Monitor>& monitors);
+
+// The areas of the shows in that window as `policy` has them: showAreaIn's
+// one, or the part of the window on each monitor (a monitor that mirrors
+// another has no show of its own), the window's own order of monitors kept.
+// Never empty: without monitors known, the whole window.
+std::vector<PictureRect> showAreasIn(const PictureRect& window, const std::vector<Monitor>& monitors, ScreenPolicy policy);
 
 // `a` without the part that `b` covers: at most four rectangles, none empty.
 std::vector<PictureRect> subtract(const PictureRect& a, const PictureRect& b);

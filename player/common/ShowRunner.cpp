@@ -1,5 +1,6 @@
 #include "common/ShowRunner.h"
 
+#include <atomic>
 #include <chrono>
 #include <unistd.h>
 
@@ -13,9 +14,13 @@ std::int64_t nowMs()
 namespace {
 std::uint32_t seedOfTheMoment()
 {
-    // The show is seeded from the time of day, as the program's own is.
+    // The show is seeded from the time of day, as the program's own is. The
+    // shows on several monitors begin in the same millisecond: each start
+    // adds its own count, so that no two of them take the same places.
+    static std::atomic<std::uint32_t> starts{0};
     const auto t = std::chrono::system_clock::now().time_since_epoch();
-    return std::uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(t).count()) ^ (std::uint32_t(::getpid()) << 16);
+    return std::uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(t).count()) ^ (std::uint32_t(::getpid()) << 16) ^
+           (starts++ * 0x9E3779B9u);
 }
 const ShowFrame nothingShown;
 } // namespace

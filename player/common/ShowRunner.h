@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 namespace player {
@@ -51,6 +52,18 @@ private:
     std::unique_ptr<ShowEngine> engine_;
     int width_ = 0, height_ = 0;
     bool failed_ = false;
+};
+
+// The texts of several screens' shows, each told once: every screen meets
+// the same undecodable picture in its turn. Forgotten when the shows start
+// again, as a single show tells them again then.
+class TellOnce {
+public:
+    bool first(const std::string& text) { return told_.insert(text).second; }
+    void forget() { told_.clear(); }
+
+private:
+    std::set<std::string> told_;
 };
 
 } // namespace player

@@ -68,13 +68,20 @@ Screen::Screen(Connection& connection, Output* output, std::uint32_t background,
             shortcutsInhibitor_ =
                 zwp_keyboard_shortcuts_inhibit_manager_v1_inhibit_shortcuts(connection.shortcutsInhibit, surface_, connection.seat());
     }
+    pictureSurface_ = wl_compositor_create_surface(connection.compositor);
+    subsurface_ = wl_subcompositor_get_subsurface(connection.subcompositor, pictureSurface_, surface_);
+    if (connection.viewporter)
+        pictureViewport_ = wp_viewporter_get_viewport(connection.viewporter, pictureSurface_);
     // Without a buffer: the compositor answers with the size.
     wl_surface_commit(surface_);
 }
 
 Screen::~Screen()
 {
-    dropPicture();
+    if (pictureViewport_)
+        wp_viewport_destroy(pictureViewport_);
+    wl_subsurface_destroy(subsurface_);
+    wl_surface_destroy(pictureSurface_);
     if (frameCallback_)
         wl_callback_destroy(frameCallback_);
     if (fractionalScale_)
@@ -219,45 +226,11 @@ void Screen::paintBackground()
     redraw_ = true;
 }
 
-void Screen::carryShow(bool carry)
-{
-    if (!carry) {
-        dropPicture();
-        commit();
-        return;
-    }
-    if (pictureSurface_)
-        return;
-    pictureSurface_ = wl_compositor_create_surface(connection_.compositor);
-    subsurface_ = wl_subcompositor_get_subsurface(connection_.subcompositor, pictureSurface_, surface_);
-    if (connection_.viewporter)
-        pictureViewport_ = wp_viewporter_get_viewport(connection_.viewporter, pictureSurface_);
-    redraw_ = true;
-}
-
-void Screen::dropPicture()
-{
-    if (pictureSurface_)
-        redraw_ = true;
-    if (pictureViewport_)
-        wp_viewport_destroy(pictureViewport_);
-    if (subsurface_)
-        wl_subsurface_destroy(subsurface_);
-    if (pictureSurface_)
-        wl_surface_destroy(pictureSurface_);
-    pictureViewport_ = nullptr;
-    subsurface_ = nullptr;
-    pictureSurface_ = nullptr;
-    pictureBuffer_.reset();
-    bufferPicture_.reset();
-    pictureAttached_ = false;
-}
-
 bool Screen::draw(const ShowFrame& frame)
 {
     if (!configured_ || frameCallback_)
         return false;
-    if (pictureSurface_ && !putPicture(frame) && pictureAttached_) {
+    if (!putPicture(frame) && pictureAttached_) {
         wl_surface_attach(pictureSurface_, nullptr, 0, 0);
         wl_surface_commit(pictureSurface_);
         pictureAttached_ = false;

@@ -1,11 +1,10 @@
 #pragma once
 // One toplevel of the player's: full screen on an output, or an ordinary
 // window. Its surface shows the background colour (one pixel stretched by
-// the viewport where the compositor has one); the screen that carries the
-// show has the picture in a subsurface above it, whose pixels are written
-// once per picture: a step of the motion moves the subsurface, and the
-// compositor does the rest. Drawing is paced by the compositor's frame
-// callbacks.
+// the viewport where the compositor has one), and its show's picture is in a
+// subsurface above it, whose pixels are written once per picture: a step of
+// the motion moves the subsurface, and the compositor does the rest. Drawing
+// is paced by the compositor's frame callbacks.
 #include "engine/ShowEngine.h"
 #include "wayland/Connection.h"
 #include "wayland/Placement.h"
@@ -34,13 +33,11 @@ public:
     // The compositor asked to close it.
     bool closed() const { return closed_; }
 
-    // Carries the show's picture from now on, or no longer.
-    void carryShow(bool carry);
     // Shows the picture as `frame` has it: false, and nothing done, while
     // the compositor has not yet taken the last drawing.
     bool draw(const ShowFrame& frame);
     // Wants the picture drawn again though the show has not changed (a new
-    // scale, the show just come).
+    // scale, the screen just come).
     bool wantsDraw() const { return redraw_; }
     // An output's scale changed, or the screen went onto another output.
     void rescale();
@@ -66,7 +63,6 @@ private:
     bool putPicture(const ShowFrame& frame);
     void attach(wl_surface* surface, const ShmBuffer& buffer);
     void commit();
-    void dropPicture();
 
     Connection& connection_;
     Output* output_;
@@ -89,7 +85,7 @@ private:
     std::vector<wl_output*> enteredOutputs_;
     wl_callback* frameCallback_ = nullptr;
 
-    // The picture, when this screen carries the show.
+    // The picture.
     wl_surface* pictureSurface_ = nullptr;
     wl_subsurface* subsurface_ = nullptr;
     wp_viewport* pictureViewport_ = nullptr;
@@ -98,7 +94,7 @@ private:
     std::shared_ptr<const FittedPicture> bufferPicture_;   // what pictureBuffer_ holds
     int bufferWidth_ = 0, bufferHeight_ = 0, bufferPadScale_ = 0;
     bool pictureAttached_ = false;
-    bool redraw_ = false;
+    bool redraw_ = true;
 };
 
 } // namespace wayland

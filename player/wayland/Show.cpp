@@ -14,8 +14,8 @@ namespace wayland {
 using player::Wakeup;
 
 Show::Show(const player::StoreView& store, bool fullScreen, std::string title, std::string program)
-    : connection_(*this), fullScreen_(fullScreen), title_(std::move(title)), program_(std::move(program)),
-      background_(player::pixelOfColorRef(player::PixelLayout{}, store.settings.BackgroundColor)), runner_(store, [] { Wakeup::wake(); })
+    : connection_(*this), fullScreen_(fullScreen), title_(std::move(title)), program_(std::move(program)), store_(store),
+      background_(player::pixelOfColorRef(player::PixelLayout{}, store.settings.BackgroundColor))
 {
 }
 
@@ -42,71 +42,75 @@ void Show::arrange()
 {
     if (!opened_)
         return;
-    Screen* first = nullptr;
     if (!fullScreen_) {
         if (screens_.empty())
-            screens_.push_back(std::make_unique<Screen>(connection_, nullptr, background_, title_));
-        first = screens_.front().get();
+            add(nullptr);
     } else {
         // A screen for every output there is, none for one that went.
         const std::size_t before = screens_.size();
-        std::erase_if(screens_, [this](const std::unique_ptr<Screen>& s) {
-            if (s->output()->ready)
-                return false;
-            if (s.get() == showScreen_)
-                showScreen_ = nullptr;
-            return true;
-        });
+        std::erase_if(screens_, [](const ScreenShow& s) { return !s.screen->output()->ready; });
         if (screens_.size() != before)
-            for (const auto& s : screens_)
-                s->claimOutput();
-        for (const auto& o : connection_.outputs) {
-            if (!o->ready)
-                continue;
-            auto it = std::find_if(screens_.begin(), screens_.end(), [&o](const auto& s) { return s->output() == o.get(); });
-            if (it == screens_.end())
-                it = screens_.insert(screens_.end(), std::make_unique<Screen>(connection_, o.get(), background_, title_));
-            if (!first)
-                first = it->get();
-        }
+            for (const ScreenShow& s : screens_)
+                s.screen->claimOutput();
+        for (const auto& o : connection_.outputs)
+            if (o->ready && std::none_of(screens_.begin(), screens_.end(), [&o](const ScreenShow& s) { return s.screen->output() == o.get(); }))
+                add(o.get());
     }
-    for (const auto& s : screens_)
-        s->rescale();
-    // The show on the first output: when that one goes, on the next.
-    if (first != showScreen_) {
-        if (showScreen_)
-            showScreen_->carryShow(false);
-        showScreen_ = first;
-        if (showScreen_)
-            showScreen_->carryShow(true);
-    }
+    for (const ScreenShow& s : screens_)
+        s.screen->rescale();
+}
+
+void Show::add(Output* output)
+{
+    screens_.push_back({std::make_unique<Screen>(connection_, output, background_, title_),
+                        std::make_unique<player::ShowRunner>(store_, [] { Wakeup::wake(); }), {}});
 }
 
 void Show::step(std::int64_t now)
 {
     if (Wakeup::signalled())
         outcome_ = Outcome::Ended;
-    for (const auto& s : screens_)
-        if (s->closed())
+    for (const ScreenShow& s : screens_)
+        if (s.screen->closed())
             outcome_ = Outcome::Ended;
     if (outcome_ != Outcome::Running)
         return;
-    if (Wakeup::takeReset())
-        runner_.restart(now);
-    if (showScreen_ && showScreen_->pixelWidth() > 0 &&
-        (showScreen_->pixelWidth() != areaWidth_ || showScreen_->pixelHeight() != areaHeight_)) {
-        areaWidth_ = showScreen_->pixelWidth();
-        areaHeight_ = showScreen_->pixelHeight();
-        runner_.setArea(areaWidth_, areaHeight_, now);
+    const bool reset = Wakeup::takeReset();
+    if (reset)
+        told_.forget();
+    for (ScreenShow& s : screens_) {
+        if (reset)
+            s.runner->restart(now);
+        stepShow(s, now);
+        if (outcome_ != Outcome::Running)
+            return;
     }
-    runner_.run(now, [this](const std::string& text, bool) { printLines(stderr, program_ + ": " + text); });
-    if (runner_.failed()) {
+}
+
+void Show::stepShow(ScreenShow& s, std::int64_t now)
+{
+    // Its show begins once the compositor has told the screen's size.
+    if (s.screen->pixelWidth() > 0)
+        s.runner->setArea(s.screen->pixelWidth(), s.screen->pixelHeight(), now);
+    s.runner->run(now, [this](const std::string& text, bool) {
+        if (told_.first(text))
+            printLines(stderr, program_ + ": " + text);
+    });
+    if (s.runner->failed()) {
         outcome_ = Outcome::Failed;
         return;
     }
-    const ShowFrame& f = runner_.frame();
-    if (showScreen_ && runner_.started() && (showScreen_->wantsDraw() || !changedAreas(drawn_, f).empty()) && showScreen_->draw(f))
-        drawn_ = f;
+    const ShowFrame& f = s.runner->frame();
+    if (s.runner->started() && (s.screen->wantsDraw() || !changedAreas(s.drawn, f).empty()) && s.screen->draw(f))
+        s.drawn = f;
+}
+
+std::int64_t Show::wakeAt() const
+{
+    std::int64_t at = player::nowMs() + 1000;
+    for (const ScreenShow& s : screens_)
+        at = std::min(at, s.runner->nextTickAt());
+    return at;
 }
 
 int Show::run()
@@ -135,7 +139,7 @@ int Show::run()
             backlog = true;
         }
         pollfd fds[2] = {{fd, short(POLLIN | (backlog ? POLLOUT : 0)), 0}, {Wakeup::readEnd(), POLLIN, 0}};
-        const std::int64_t timeout = std::clamp<std::int64_t>(runner_.nextTickAt() - player::nowMs(), 0, 1000);
+        const std::int64_t timeout = std::clamp<std::int64_t>(wakeAt() - player::nowMs(), 0, 1000);
         const int ready = ::poll(fds, 2, int(timeout));
         if (ready > 0 && (fds[0].revents & (POLLIN | POLLERR | POLLHUP))) {
             if (wl_display_read_events(display) < 0) {
@@ -148,8 +152,9 @@ int Show::run()
         if (ready > 0 && (fds[1].revents & POLLIN))
             Wakeup::drain();
     }
-    // The decode under way stops; nobody waits for it.
-    runner_.end();
+    // The decodes under way stop; nobody waits for them.
+    for (ScreenShow& s : screens_)
+        s.runner->end();
     if (outcome_ == Outcome::Ended)
         wl_display_flush(display);
     return outcome_ == Outcome::Failed ? 1 : 0;

@@ -1,9 +1,10 @@
 #pragma once
-// The show as a Wayland client: the engine's ticks on a poll() loop over the
-// compositor's connection, a toplevel on every output (the background
-// colour) and the picture on one of them, the first output the compositor
-// announced; the ways it ends (a key or a button, a signal, the compositor
-// closing the surface or going away) or starts afresh (SIGUSR1).
+// The show as a Wayland client: full screen a toplevel on every output, each
+// with a show of its own (an output that comes gets one, one that goes takes
+// its show along), or one ordinary window; the engines' ticks on a poll()
+// loop over the compositor's connection, and the ways it ends (a key or a
+// button, a signal, the compositor closing a surface or going away) or
+// starts afresh (SIGUSR1).
 #include "common/CommandLine.h"
 #include "common/ShowRunner.h"
 #include "common/Store.h"
@@ -32,10 +33,20 @@ public:
 private:
     enum class Outcome { Running, Ended, Failed };
 
+    // A toplevel and its show.
+    struct ScreenShow {
+        std::unique_ptr<Screen> screen;
+        std::unique_ptr<player::ShowRunner> runner;
+        ShowFrame drawn;
+    };
+
     void outputsChanged() override;
     void pressed() override;
     void arrange();
+    void add(Output* output);
     void step(std::int64_t now);
+    void stepShow(ScreenShow& s, std::int64_t now);
+    std::int64_t wakeAt() const;
     bool waitForEvents(std::int64_t now);
     void lost();
 
@@ -43,12 +54,10 @@ private:
     bool fullScreen_;
     std::string title_;
     std::string program_;
+    player::StoreView store_;
     std::uint32_t background_;
-    player::ShowRunner runner_;
-    std::vector<std::unique_ptr<Screen>> screens_;
-    Screen* showScreen_ = nullptr;
-    int areaWidth_ = 0, areaHeight_ = 0;
-    ShowFrame drawn_;
+    std::vector<ScreenShow> screens_;
+    player::TellOnce told_;
     bool opened_ = false;
     Outcome outcome_ = Outcome::Running;
 };

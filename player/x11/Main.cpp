@@ -120,6 +120,7 @@ int runShow(const player::PlayerArgs& args, const player::StoreView& store, cons
         target.ownWindow = true;
         target.endOnInput = true;
         target.fullScreen = true;
+        target.screens = player::ScreenPolicy::EveryMonitor;
         break;
     }
     // Never destroyed: endProcess does not return.

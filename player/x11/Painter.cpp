@@ -47,9 +47,6 @@ Painter::Painter(Display* display, ::Window window, const XWindowAttributes& att
         XChangeWindowAttributes(display_, canvas_, CWOverrideRedirect, &a);
         XLowerWindow(display_, canvas_);
     }
-    stage_ = child(canvas_, {0, 0, attributes.width, attributes.height});
-    picture_ = child(stage_, {0, 0, 1, 1});
-    XMapWindow(display_, stage_);
     XMapWindow(display_, canvas_);
     XGCValues values{};
     values.graphics_exposures = False;
@@ -73,18 +70,43 @@ Painter::~Painter()
                          InputOutput, visual_, CWBackPixel | CWBorderPixel, &a);
 }
 
-void Painter::setGeometry(int windowWidth, int windowHeight, const PictureRect& showArea)
+void Painter::setSize(int windowWidth, int windowHeight)
 {
-    if (!canvas_)
-        return;
-    XResizeWindow(display_, canvas_, unsigned(std::max(1, windowWidth)), unsigned(std::max(1, windowHeight)));
-    XMoveResizeWindow(display_, stage_, showArea.left, showArea.top, unsigned(std::max(1, showArea.width)),
-                      unsigned(std::max(1, showArea.height)));
+    if (canvas_)
+        XResizeWindow(display_, canvas_, unsigned(std::max(1, windowWidth)), unsigned(std::max(1, windowHeight)));
 }
 
-void Painter::show(const ShowFrame& frame)
+void Painter::refresh()
 {
-    if (!canvas_)
+    if (canvas_)
+        XClearWindow(display_, canvas_);
+}
+
+Stage::Stage(Painter& painter) : painter_(painter), display_(painter.display_)
+{
+    if (!painter_.canvas_)
+        return;
+    stage_ = painter_.child(painter_.canvas_, {0, 0, 1, 1});
+    picture_ = painter_.child(stage_, {0, 0, 1, 1});
+    XMapWindow(display_, stage_);
+}
+
+Stage::~Stage()
+{
+    // The picture's window goes with it.
+    if (stage_)
+        XDestroyWindow(display_, stage_);
+}
+
+void Stage::place(const PictureRect& area)
+{
+    if (stage_)
+        XMoveResizeWindow(display_, stage_, area.left, area.top, unsigned(std::max(1, area.width)), unsigned(std::max(1, area.height)));
+}
+
+void Stage::show(const ShowFrame& frame)
+{
+    if (!stage_)
         return;
     const bool visible = frame.visible && frame.picture && frame.rect.width > 0 && frame.rect.height > 0;
     if (!visible) {
@@ -104,27 +126,26 @@ void Painter::show(const ShowFrame& frame)
     shown_ = frame;
 }
 
-void Painter::setPicture(const ShowFrame& frame)
+void Stage::setPicture(const ShowFrame& frame)
 {
     // Without a copy in the server (it refused the memory) the place keeps
     // the background rather than stale pixels.
-    if (const Pixmap pixmap = upload(*frame.picture, frame.rect.width, frame.rect.height)) {
+    if (const Pixmap pixmap = painter_.upload(*frame.picture, frame.rect.width, frame.rect.height)) {
         XSetWindowBackgroundPixmap(display_, picture_, pixmap);
         // The window keeps the picture as long as it needs it.
         XFreePixmap(display_, pixmap);
     } else {
-        XSetWindowBackground(display_, picture_, background_);
+        XSetWindowBackground(display_, picture_, painter_.background_);
     }
     XMoveResizeWindow(display_, picture_, frame.rect.left, frame.rect.top, unsigned(frame.rect.width), unsigned(frame.rect.height));
     XClearWindow(display_, picture_);
     pictureSet_ = true;
 }
 
-void Painter::refresh()
+void Stage::refresh()
 {
-    if (!canvas_)
+    if (!stage_)
         return;
-    XClearWindow(display_, canvas_);
     XClearWindow(display_, stage_);
     if (shown_.visible)
         XClearWindow(display_, picture_);

@@ -6,6 +6,7 @@
 #include "x11/XWindows.h"
 
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -24,8 +25,7 @@ constexpr std::int64_t refreshEveryMs = 500;
 } // namespace
 
 Show::Show(Display* display, ShowTarget target, const player::StoreView& store, std::string program)
-    : display_(display), target_(target), runner_(store, [] { Wakeup::wake(); }), colorRef_(store.settings.BackgroundColor),
-      program_(std::move(program))
+    : display_(display), target_(target), store_(store), colorRef_(store.settings.BackgroundColor), program_(std::move(program))
 {
 }
 
@@ -37,8 +37,9 @@ int Show::run()
     if (const std::optional<int> status = prepare())
         return *status;
     loop();
-    // The decode under way stops; nobody waits for it.
-    runner_.end();
+    // The decodes under way stop; nobody waits for them.
+    for (ScreenShow& s : screens_)
+        s.runner->end();
     return outcome_ == Outcome::Failed ? 1 : 0;
 }
 
@@ -64,8 +65,15 @@ std::optional<int> Show::prepare()
     if (target_.endOnInput)
         mask |= KeyPressMask | ButtonPressMask;
     XSelectInput(display_, target_.window, mask);
-    if (target_.fullScreen)
+    if (target_.fullScreen) {
         XSelectInput(display_, a.root, StructureNotifyMask);
+        // Monitors added, taken away or moved.
+        int error = 0;
+        if (XRRQueryExtension(display_, &randrEvents_, &error))
+            XRRSelectInput(display_, a.root, RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
+        else
+            randrEvents_ = -1;
+    }
     // A window destroyed before it was watched sends no DestroyNotify.
     XSync(display_, False);
     if (!XGetWindowAttributes(display_, target_.window, &a)) {
@@ -98,17 +106,14 @@ void Show::loop()
         if (outcome_ != Outcome::Running)
             break;
         const std::int64_t now = nowMs();
-        if (Wakeup::takeReset())
-            runner_.restart(now);
+        if (Wakeup::takeReset()) {
+            told_.forget();
+            for (ScreenShow& s : screens_)
+                s.runner->restart(now);
+        }
         if (reshapeAt_ != 0 && now >= reshapeAt_)
             reshape(now);
-        runner_.run(now, [this, now](const std::string& text, bool ends) {
-            printLines(stderr, program_ + ": " + text);
-            if (bar_ && !ends)
-                bar_->show(text, area_, now);
-        });
-        if (runner_.failed())
-            outcome_ = Outcome::Failed;
+        runShows(now);
         if (bar_)
             bar_->tick(now);
         paint(now);
@@ -158,6 +163,11 @@ void Show::handle(const XEvent& e, std::int64_t now)
             outcome_ = Outcome::Ended;
         break;
     default:
+        if (randrEvents_ >= 0 && e.type >= randrEvents_ && e.type <= randrEvents_ + RRNotify) {
+            // Xlib's idea of the screen follows the server's.
+            XRRUpdateConfiguration(const_cast<XEvent*>(&e));
+            reshapeAt_ = now + reshapeDelayMs;
+        }
         break;
     }
 }
@@ -165,16 +175,65 @@ void Show::handle(const XEvent& e, std::int64_t now)
 void Show::reshape(std::int64_t now)
 {
     reshapeAt_ = 0;
-    area_ = player::showAreaIn(rectInRoot(display_, target_.window, width_, height_), monitorsOf(display_, root_));
-    painter_->setGeometry(width_, height_, area_);
-    runner_.setArea(area_.width, area_.height, now);
+    painter_->setSize(width_, height_);
+    arrange(player::showAreasIn(rectInRoot(display_, target_.window, width_, height_), monitorsOf(display_, root_), target_.screens), now);
+}
+
+void Show::arrange(const std::vector<PictureRect>& areas, std::int64_t now)
+{
+    // A show whose area is still there goes on as it was; the others take
+    // the new areas in turn (a window resized keeps its show), and those
+    // left over end with their monitors.
+    std::vector<ScreenShow> left = std::move(screens_);
+    screens_.clear();
+    std::vector<PictureRect> open;
+    for (const PictureRect& area : areas) {
+        const auto same = std::find_if(left.begin(), left.end(), [&area](const ScreenShow& s) { return s.area == area; });
+        if (same == left.end()) {
+            open.push_back(area);
+            continue;
+        }
+        screens_.push_back(std::move(*same));
+        left.erase(same);
+    }
+    for (const PictureRect& area : open) {
+        if (left.empty()) {
+            screens_.push_back({area, std::make_unique<Stage>(*painter_), std::make_unique<player::ShowRunner>(store_, [] { Wakeup::wake(); })});
+        } else {
+            screens_.push_back(std::move(left.back()));
+            left.pop_back();
+            screens_.back().area = area;
+        }
+    }
+    for (ScreenShow& s : screens_) {
+        s.stage->place(s.area);
+        s.runner->setArea(s.area.width, s.area.height, now);
+    }
+}
+
+void Show::runShows(std::int64_t now)
+{
+    for (ScreenShow& s : screens_) {
+        s.runner->run(now, [this, now, &s](const std::string& text, bool ends) {
+            if (!told_.first(text))
+                return;
+            printLines(stderr, program_ + ": " + text);
+            if (bar_ && !ends)
+                bar_->show(text, s.area, now);
+        });
+        if (s.runner->failed())
+            outcome_ = Outcome::Failed;
+    }
 }
 
 void Show::paint(std::int64_t now)
 {
-    painter_->show(runner_.frame());
+    for (ScreenShow& s : screens_)
+        s.stage->show(s.runner->frame());
     if (now >= refreshAt_) {
         painter_->refresh();
+        for (ScreenShow& s : screens_)
+            s.stage->refresh();
         refreshAt_ = now + refreshEveryMs;
     }
     XFlush(display_);
@@ -182,7 +241,9 @@ void Show::paint(std::int64_t now)
 
 std::int64_t Show::wakeAt() const
 {
-    std::int64_t at = std::min(runner_.nextTickAt(), refreshAt_);
+    std::int64_t at = refreshAt_;
+    for (const ScreenShow& s : screens_)
+        at = std::min(at, s.runner->nextTickAt());
     if (reshapeAt_ != 0)
         at = std::min(at, reshapeAt_);
     if (bar_ && bar_->dueAt() != 0)

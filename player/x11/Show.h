@@ -1,8 +1,10 @@
 #pragma once
-// The show in one X window: the engine's ticks on a poll() loop, its frames
-// shown by the Painter, and the ways it ends (a key or a button where input
-// ends it, a signal, the window destroyed or closed) or starts afresh
-// (SIGUSR1).
+// The show in one X window: a show on each of its areas (one, or one a
+// monitor of the player's own full-screen window), the engines' ticks on a
+// poll() loop, their frames shown by the Painter's stages, and the ways it
+// ends (a key or a button where input ends it, a signal, the window
+// destroyed or closed) or starts afresh (SIGUSR1).
+#include "common/Geometry.h"
 #include "common/ShowRunner.h"
 #include "common/Store.h"
 #include "engine/ShowEngine.h"
@@ -14,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace x11 {
 
@@ -21,8 +24,9 @@ struct ShowTarget {
     ::Window window = 0;
     bool ownWindow = false;    // made by the player: messages may show in it
     bool endOnInput = false;   // full screen: a key or a button ends the show
-    bool fullScreen = false;   // follows the root window's size
+    bool fullScreen = false;   // follows the root window's size and its monitors
     bool desktop = false;      // the (virtual) root: the show stays below the programs' windows
+    player::ScreenPolicy screens = player::ScreenPolicy::One;
 };
 
 class Show {
@@ -42,24 +46,35 @@ public:
 private:
     enum class Outcome { Running, Ended, Failed };
 
+    // A show on one area of the window.
+    struct ScreenShow {
+        PictureRect area;   // in the window
+        std::unique_ptr<Stage> stage;
+        std::unique_ptr<player::ShowRunner> runner;
+    };
+
     // Watches and shows the window; a status when the show cannot begin.
     std::optional<int> prepare();
     void loop();
     void handle(const XEvent& event, std::int64_t nowMs);
     void reshape(std::int64_t nowMs);
+    void arrange(const std::vector<PictureRect>& areas, std::int64_t nowMs);
+    void runShows(std::int64_t nowMs);
     void paint(std::int64_t nowMs);
     std::int64_t wakeAt() const;
 
     Display* display_;
     ::Window root_ = 0;
     ShowTarget target_;
-    player::ShowRunner runner_;
+    player::StoreView store_;
     std::uint32_t colorRef_;
     std::string program_;
     std::unique_ptr<Painter> painter_;
+    std::vector<ScreenShow> screens_;   // after the painter: their stages go first
+    player::TellOnce told_;
     std::unique_ptr<class MessageBar> bar_;
     int width_ = 0, height_ = 0;
-    PictureRect area_;
+    int randrEvents_ = -1;         // XRandR's first event code, when it is watched
     std::int64_t reshapeAt_ = 0;   // a resize waits for the last of a burst
     std::int64_t refreshAt_ = 0;
     Atom deleteWindow_ = 0;

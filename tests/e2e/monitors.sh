@@ -2,11 +2,12 @@
 # A compiled screensaver on two monitors, as XRandR tells them: an X server
 # (Xorg with its "dummy" video driver, which has outputs of its own) with a
 # 1024 x 768 monitor on the left and a smaller primary 800 x 600 one on its
-# right. Full screen and on the root window, and the Windows player full
-# screen under Wine, the background covers all of the screen and the show
-# runs on the primary monitor only: no picture ever
-# stands on the left monitor or below the right one, where a show over the
-# whole screen would cut it at the seam.
+# right. The background covers all of the screen, and no picture ever stands
+# below the right monitor, where a show over the whole screen would put one
+# (and cut it at the seam). Full screen each monitor has a show of its own,
+# which follows the monitors taken away and added while it runs; on the root
+# window (the desktop, where a host decides) and, for now, the Windows player
+# full screen under Wine, the show runs on the primary monitor only.
 #
 # usage: monitors.sh <bin dir> <source dir>
 #   GLIMMER_E2E_SHOTS=DIR keeps the screenshots there.
@@ -80,10 +81,12 @@ export DISPLAY
 xrandr >/dev/null 2>&1 || fail "Xorg did not answer within 10 s: $(tail -3 "$WORK/xorg.log")"
 
 # Left: DUMMY0 at 1024 x 768. Right: DUMMY1 at 800 x 600, the primary one.
-xrandr --fb 1824x768 &&
-    xrandr --addmode DUMMY1 800x600 &&
-    xrandr --output DUMMY0 --mode 1024x768 --pos 0x0 --output DUMMY1 --mode 800x600 --pos 1024x0 --primary ||
-    fail "xrandr could not set up two monitors"
+two_monitors() {
+    xrandr --fb 1824x768 --output DUMMY0 --mode 1024x768 --pos 0x0 --output DUMMY1 --mode 800x600 --pos 1024x0 --primary ||
+        fail "xrandr could not set up two monitors"
+}
+xrandr --fb 1824x768 && xrandr --addmode DUMMY1 800x600 || fail "xrandr cannot give DUMMY1 800 x 600"
+two_monitors
 monitors=$(xrandr --listmonitors)
 grep -q '^Monitors: 2' <<<"$monitors" && grep -q '\*DUMMY1 800/[0-9]*x600/[0-9]*+1024+0' <<<"$monitors" ||
     fail "the two monitors are not as asked: $monitors"
@@ -108,10 +111,14 @@ share() {
 }
 at_least() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a + 0 >= b + 0) }'; }
 
-# check NAME COMMAND...: the player, run so, seen ten times over 2.5 s.
+# pictured PNG GEOMETRY: whether a picture takes at least 5% of that area.
+pictured() { at_least "$(awk -v b="$(share "$1" "$2" 008040)" 'BEGIN { print 1 - b }')" 0.05; }
+
+# check NAME WHERE COMMAND...: the player, run so, seen ten times over 2.5 s;
+# WHERE is "every" (a show on each monitor) or "primary" (on that one only).
 check() {
-    local name=$1 i png left below right picture seen=0
-    shift
+    local name=$1 where=$2 i png left below seen_left=0 seen_right=0
+    shift 2
     "$@" 2>"$WORK/$name.err" &
     PLAYER_PID=$!
     sleep 0.7
@@ -120,14 +127,16 @@ check() {
         import -window root "$png" || fail "$name: no screenshot"
         left=$(share "$png" 1024x768+0+0 008040)
         below=$(share "$png" 800x168+1024+600 008040)
-        right=$(share "$png" 800x600+1024+0 008040)
-        picture=$(awk -v r="$right" 'BEGIN { printf "%.4f", 1 - r }')
-        at_least "$left" 1 || fail "$name: a picture on the left monitor (background $left of it, $png)"
+        [ "$where" = every ] || at_least "$left" 1 || fail "$name: a picture on the left monitor (background $left of it, $png)"
         at_least "$below" 1 || fail "$name: a picture below the right monitor (background $below of it, $png)"
-        at_least "$picture" 0.05 && seen=$((seen + 1))
+        pictured "$png" 1024x768+0+0 && seen_left=$((seen_left + 1))
+        pictured "$png" 800x600+1024+0 && seen_right=$((seen_right + 1))
         sleep 0.25
     done
-    [ "$seen" -ge 8 ] || fail "$name: the pictures were on the primary monitor in only $seen of 10 screenshots"
+    [ "$seen_right" -ge 8 ] || fail "$name: the pictures were on the primary monitor in only $seen_right of 10 screenshots"
+    [ "$where" = primary ] || [ "$seen_left" -ge 8 ] ||
+        fail "$name: the pictures were on the left monitor in only $seen_left of 10 screenshots"
+    [ "$name" = full-screen ] && monitor_changes
     # (Windows' ends on a key, as a Windows screensaver does.)
     if [ "$name" = wine ]; then xdotool key space; else kill -TERM "$PLAYER_PID"; fi
     wait "$PLAYER_PID"
@@ -135,14 +144,35 @@ check() {
     PLAYER_PID=""
     [ "$status" = 0 ] || fail "$name: ended with status $status: $(head -3 "$WORK/$name.err")"
     cp "$WORK/$name-5.png" "$WORK/$name.png"
-    echo "monitors: $name: the background covers both monitors, the show stays on the primary one"
+    if [ "$where" = every ]; then where="a show on each"; else where="the show on the primary one only"; fi
+    echo "monitors: $name: the background covers both monitors, $where"
 }
-check full-screen "$WORK/TWO.SCR"
-check root "$WORK/TWO.SCR" --root
+# seen_within SECONDS GEOMETRY: a picture in that area of the screen within that time.
+seen_within() {
+    local i
+    for ((i = 0; i < $1 * 4; i++)); do
+        import -window root "$WORK/change.png" && pictured "$WORK/change.png" "$2" && return 0
+        sleep 0.25
+    done
+    return 1
+}
+# The left monitor taken away while the show runs (xrandr moves the right
+# one to the left edge and makes the screen its size), then given back.
+monitor_changes() {
+    xrandr --output DUMMY0 --off || fail "xrandr cannot switch the left monitor off"
+    xrandr --listmonitors | grep -q '^Monitors: 1' || fail "the left monitor is still there: $(xrandr --listmonitors)"
+    seen_within 3 800x600+0+0 || fail "with the left monitor off, no picture on the right one"
+    two_monitors
+    seen_within 3 1024x768+0+0 || fail "the left monitor, switched on again, has no show within 3 s"
+    kill -0 "$PLAYER_PID" 2>/dev/null || fail "the screensaver ended when the monitors changed: $(head -3 "$WORK/changes.err")"
+    echo "monitors: a monitor switched off and on again while the show runs gets its show back"
+}
+check full-screen every "$WORK/TWO.SCR"
+check root primary "$WORK/TWO.SCR" --root
 # The Windows player under Wine, where Wine and GLIMMER.EXE are there.
 if command -v wine >/dev/null && [ -f "$WORK/WINDOWS/TWO.SCR" ]; then
     export WINEPREFIX=$WORK/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" HOME=$WORK
     timeout 150 wineboot -i >"$WORK/wineboot.log" 2>&1 || fail "wineboot -i failed: $(tail -3 "$WORK/wineboot.log")"
-    check wine wine "$WORK/WINDOWS/TWO.SCR" /s
+    check wine primary wine "$WORK/WINDOWS/TWO.SCR" /s
 fi
 echo "monitors: passed"
