@@ -41,6 +41,22 @@ TEST(PlayerGeometry, AWindowOnOneMonitorOrSmallerShowsOverAllOfItself)
     EXPECT_EQ(player::showAreaIn({5, 5, 640, 480}, {}), (PictureRect{0, 0, 640, 480}));
 }
 
+TEST(PlayerGeometry, FullScreenEachMonitorHasAShowOfItsOwnAndAHostsWindowOne)
+{
+    using player::ScreenPolicy;
+    const PictureRect screen{0, 0, 3200, 1080};
+    const std::vector<PictureRect> both{{0, 0, 1280, 1024}, {1280, 0, 1920, 1080}};
+    EXPECT_EQ(player::showAreasIn(screen, sideBySide(true), ScreenPolicy::EveryMonitor), both);
+    // A mirrored monitor shows its twin's show; one half off the window, its part in it.
+    std::vector<Monitor> mirrored = sideBySide(false);
+    mirrored.push_back(mirrored.front());
+    EXPECT_EQ(player::showAreasIn(screen, mirrored, ScreenPolicy::EveryMonitor), both);
+    EXPECT_EQ(player::showAreasIn({1000, 0, 1000, 800}, sideBySide(false), ScreenPolicy::EveryMonitor),
+              (std::vector<PictureRect>{{0, 0, 280, 800}, {280, 0, 720, 800}}));
+    EXPECT_EQ(player::showAreasIn(screen, {}, ScreenPolicy::EveryMonitor), std::vector<PictureRect>{screen});
+    EXPECT_EQ(player::showAreasIn(screen, sideBySide(true), ScreenPolicy::One), (std::vector<PictureRect>{{1280, 0, 1920, 1080}}));
+}
+
 TEST(PlayerGeometry, AFloatStepRepaintsOnlyWhatThePictureUncovered)
 {
     const PictureRect before{100, 100, 200, 150}, after{105, 95, 200, 150};

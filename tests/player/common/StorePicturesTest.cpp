@@ -13,32 +13,6 @@
 
 using namespace player;
 
-namespace {
-
-// A 24-bit bitmap of w x h in one colour, written field by field.
-Bytes bitmapFile(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b)
-{
-    const std::size_t row = (std::size_t(w) * 3 + 3) / 4 * 4;
-    Bytes f;
-    putText(f, 0, "BM");
-    put(f, 2, 54 + row * std::size_t(h), 4);
-    put(f, 10, 54, 4);
-    put(f, 14, 40, 4);
-    put(f, 18, std::uint64_t(w), 4);
-    put(f, 22, std::uint64_t(h), 4);
-    put(f, 26, 1, 2);
-    put(f, 28, 24, 2);
-    f.resize(54 + row * std::size_t(h), 0);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const std::size_t at = 54 + row * std::size_t(y) + std::size_t(x) * 3;
-            f[at] = b, f[at + 1] = g, f[at + 2] = r;
-        }
-    return f;
-}
-
-} // namespace
-
 TEST(StorePictures, OnlyTheJpgExtensionInAnyCaseIsJpeg)
 {
     for (const char* name : {"A.JPG", "a.jpg", "Photo.Jpg", "X.Y.JPG", "C:\\SAVERS\\PIC.JPG"})
