@@ -164,6 +164,7 @@ monitor_changes() {
     seen_within 3 800x600+0+0 || fail "with the left monitor off, no picture on the right one"
     two_monitors
     seen_within 3 1024x768+0+0 || fail "the left monitor, switched on again, has no show within 3 s"
+    seen_within 3 800x600+1024+0 || fail "the right monitor has no show after the left one came back"
     kill -0 "$PLAYER_PID" 2>/dev/null || fail "the screensaver ended when the monitors changed: $(head -3 "$WORK/changes.err")"
     echo "monitors: a monitor switched off and on again while the show runs gets its show back"
 }
