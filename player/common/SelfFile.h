@@ -21,6 +21,10 @@ public:
     const std::uint8_t* data() const { return data_; }
     std::uint64_t size() const { return size_; }
     const std::string& problem() const { return problem_; }
+#ifdef _WIN32
+    // The file's mapping object, for views of parts of it (or null).
+    void* mapping() const { return mapping_; }
+#endif
 
 private:
     const std::uint8_t* data_ = nullptr;

@@ -129,7 +129,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         return fail("The preview window " + std::to_string(a.windowId) + " is not there.");
     const ShowPlace place = preview ? ShowPlace::Preview : a.mode == RunMode::Window ? ShowPlace::OwnWindow : ShowPlace::FullScreen;
     try {
-        SaverWindow show(store, place, preview ? parent : nullptr, wide(name));
+        SaverWindow show(store, file, place, preview ? parent : nullptr, wide(name));
         // A decode still under way (WIC cannot be stopped inside a row) is
         // not waited for: the show has ended, and so has the program.
         ExitProcess(UINT(show.run()));

@@ -47,8 +47,9 @@ std::int64_t nowMs()
     return std::int64_t(t.QuadPart / frequency * 1000 + t.QuadPart % frequency * 1000 / frequency);
 }
 
-SaverWindow::SaverWindow(const StoreView& store, ShowPlace place, HWND parent, const std::wstring& title)
-    : store_(store), pictures_(store),
+SaverWindow::SaverWindow(const StoreView& store, const MappedFile& file, ShowPlace place, HWND parent,
+                         const std::wstring& title)
+    : store_(store), pictures_(store, file),
       engine_(showSettingsOf(store.settings), pictures_,
               [this] {
                   if (HWND h = hwnd_.load())

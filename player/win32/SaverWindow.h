@@ -5,7 +5,7 @@
 // (--window). The engine decides everything; this window draws its frame,
 // forwards the clock and input, and tells the user what the engine reports.
 #include "common/Store.h"
-#include "common/StorePictures.h"
+#include "PictureViews.h"
 #include "engine/ShowEngine.h"
 
 #include <windows.h>
@@ -38,8 +38,9 @@ public:
 
 class SaverWindow {
 public:
-    // `store` outlives this window. `parent` is the preview window (Preview).
-    SaverWindow(const StoreView& store, ShowPlace place, HWND parent, const std::wstring& title);
+    // `store`, which lies in `file`, outlives this window. `parent` is the
+    // preview window (Preview).
+    SaverWindow(const StoreView& store, const MappedFile& file, ShowPlace place, HWND parent, const std::wstring& title);
     ~SaverWindow();
     SaverWindow(const SaverWindow&) = delete;
     SaverWindow& operator=(const SaverWindow&) = delete;
@@ -72,7 +73,7 @@ private:
     RECT onWindow(const PictureRect& r) const;
 
     const StoreView& store_;
-    StorePictures pictures_;
+    PictureViews pictures_;
     ShowEngine engine_;
     ShowPlace place_;
     HWND parent_;

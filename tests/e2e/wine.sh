@@ -88,12 +88,15 @@ exif = Image.Exif()
 exif[0x0112] = 6
 photo.save(folder + "/PHOTO.JPG", quality=95, exif=exif.tobytes())
 Image.new("RGB", (400, 300), (0, 200, 0)).save(folder + "/WIDE.BMP")
+for i in range(3):
+    Image.effect_noise((1600, 1200), 60 + 10 * i).convert("RGB").save(f"{folder}/NOISE{i}.JPG", quality=95)
 PY
 RANDOM_BG=008040   # 0x00408000
 FLOAT_BG=300060    # 0x00600030
 write_project "$WORK/proj/RANDOM.SSJ" $((0x00408000)) 0 990 5 1 PHOTO.JPG
 write_project "$WORK/proj/FLOAT.SSJ" $((0x00600030)) 1 990 1 1 WIDE.BMP
-for p in RANDOM FLOAT; do
+write_project "$WORK/proj/THREE.SSJ" $((0x00408000)) 0 990 1 1 NOISE0.JPG NOISE1.JPG NOISE2.JPG
+for p in RANDOM FLOAT THREE; do
     QT_QPA_PLATFORM=offscreen "$PROGRAM" --compile "$WORK/proj/$p.SSJ" >"$WORK/env/compile-$p.out" 2>"$WORK/env/compile-$p.err" ||
         fail "glimmer --compile $p.SSJ failed: $(tail -3 "$WORK/env/compile-$p.err")"
     printf '%s\n%s\n' "$WORK/proj/$p.SCR" "$WORK/proj/WINDOWS/$p.SCR" | cmp -s - "$WORK/env/compile-$p.out" ||
@@ -167,6 +170,21 @@ rc=$?
 APP_PID=""
 [ "$rc" = 0 ] || fail "/s ended with $rc after a key, not 0"
 say "/s: the mouse moving did not end it; Shift did, exit code 0"
+
+# --- /s: pictures shown do not stay in memory ----------------------------------
+# Three photos of about 1.5 MB, a second each: once all have been shown, the
+# player holds little of its own file in memory, not the photos' bytes.
+wine "$WORK/proj/WINDOWS/THREE.SCR" /s >"$WORK/env/three.log" 2>&1 &
+APP_PID=$!
+sleep 4.5
+kill -0 "$APP_PID" 2>/dev/null || fail "THREE.SCR ended on its own"
+HELD=$(awk '/^[0-9a-f]+-[0-9a-f]+ / { ours = $NF ~ /THREE\.SCR$/ } ours && /^Rss:/ { kib += $2 } END { print kib + 0 }' "/proc/$APP_PID/smaps")
+PHOTOS=$((($(stat -c %s "$WORK"/proj/NOISE[0-2].JPG | paste -sd+)) / 1024))
+xdotool key shift
+exit_of "$APP_PID" 10
+APP_PID=""
+[ "$HELD" -lt 512 ] || fail "after three photos ($PHOTOS KiB) the player holds $HELD KiB of its file in memory"
+say "/s: three photos shown ($PHOTOS KiB), $HELD KiB of the file in memory"
 
 # --- /p: into a preview window of another program ----------------------------
 # pixels_of PNG RRGGBB: how many pixels of the picture are that colour.
