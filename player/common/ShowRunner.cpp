@@ -71,7 +71,7 @@ void ShowRunner::run(std::int64_t now, const std::function<void(const std::strin
             failed_ = true;
             tell(missingPictureText(name), true);
         } else {
-            tell("The picture " + printableName(name) + " cannot be shown: " + n->message + ".", false);
+            tell(undecodablePictureText(name, n->message), false);
         }
     }
     if (engine_->ended())

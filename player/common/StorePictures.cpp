@@ -24,6 +24,11 @@ PictureFormat pictureFormatOf(const std::string& name)
 
 std::string missingPictureText(const std::string& name) { return missingGraphicText(printableName(name)); }
 
+std::string undecodablePictureText(const std::string& name, const std::string& why)
+{
+    return "The picture " + printableName(name) + " cannot be shown: " + why + ".";
+}
+
 namespace {
 // A picture's bytes in the mapped file; its whole pages go back to the file
 // when the decoder is done, so that ten photos read once do not stay in the

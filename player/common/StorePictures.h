@@ -18,6 +18,9 @@ PictureFormat pictureFormatOf(const std::string& name);
 // "The graphic NAME was not found." (missingGraphicText), the name as a
 // person can read it.
 std::string missingPictureText(const std::string& name);
+// "The picture NAME cannot be shown: WHY.": the decoder's reason, the name as
+// a person can read it.
+std::string undecodablePictureText(const std::string& name, const std::string& why);
 
 class StorePictures final : public ShowPictures {
 public:

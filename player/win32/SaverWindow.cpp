@@ -49,20 +49,15 @@ std::int64_t nowMs()
 
 SaverWindow::SaverWindow(const StoreView& store, const MappedFile& file, ShowPlace place, HWND parent,
                          const std::wstring& title)
-    : store_(store), pictures_(store, file),
-      engine_(showSettingsOf(store.settings), pictures_,
-              [this] {
-                  if (HWND h = hwnd_.load())
-                      PostMessageW(h, decodedMessage, 0, 0);
-              }),
-      place_(place), parent_(parent), title_(title)
+    : store_(store), pictures_(store, file), settings_(showSettingsOf(store.settings)), place_(place), parent_(parent),
+      title_(title)
 {
     background_ = CreateSolidBrush(COLORREF(store.settings.BackgroundColor & 0xFFFFFFu));
 }
 
 SaverWindow::~SaverWindow()
 {
-    engine_.end();
+    endShows();
     if (HWND h = hwnd_.exchange(nullptr))
         DestroyWindow(h);
     pointer_.reset();
@@ -115,9 +110,7 @@ bool SaverWindow::create()
     if (!hwnd)
         return false;
     hwnd_ = hwnd;
-    RECT client;
-    GetClientRect(hwnd, &client);
-    placeArea(client.right, client.bottom);
+    arrange();
     if (place_ == ShowPlace::FullScreen)
         pointer_.emplace();
     if (place_ == ShowPlace::Preview)
@@ -137,14 +130,14 @@ int SaverWindow::run()
     if (!create())
         return 1;
     const FineTimer timer;
-    const std::uint32_t seed = std::uint32_t(nowMs()) ^ std::uint32_t(GetCurrentProcessId()) ^ GetTickCount();
-    engine_.start(seed, nowMs());
     advance();
     MSG msg;
     for (;;) {
         DWORD wait = INFINITE;
         if (!finished_) {
-            const std::int64_t due = engine_.nextTickAt() - nowMs();
+            std::int64_t due = 1000;
+            for (const MonitorShow& show : shows_)
+                due = std::min(due, show.engine->nextTickAt() - nowMs());
             wait = DWORD(std::clamp<std::int64_t>(due, 0, 1000));
         }
         MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
@@ -163,47 +156,105 @@ void SaverWindow::advance()
     HWND hwnd = hwnd_.load();
     if (finished_ || reporting_ || !hwnd)
         return;
-    const ShowFrame before = engine_.frame();
-    engine_.run(nowMs());
-    changed(before);
+    for (std::size_t i = 0; i < shows_.size() && !finished_ && !reporting_; ++i) {
+        const ShowFrame before = shows_[i].engine->frame();
+        shows_[i].engine->run(nowMs());
+        changed(i, before);
+    }
 }
 
-void SaverWindow::placeArea(int clientWidth, int clientHeight)
+std::vector<PictureRect> SaverWindow::showAreas() const
 {
-    // The primary monitor lies at (0, 0) of the virtual screen.
-    if (place_ == ShowPlace::FullScreen)
-        area_ = {-GetSystemMetrics(SM_XVIRTUALSCREEN), -GetSystemMetrics(SM_YVIRTUALSCREEN), GetSystemMetrics(SM_CXSCREEN),
-                 GetSystemMetrics(SM_CYSCREEN)};
-    else
-        area_ = {0, 0, clientWidth, clientHeight};
-    engine_.setArea(area_.width, area_.height);
+    RECT client;
+    GetClientRect(hwnd_.load(), &client);
+    if (place_ != ShowPlace::FullScreen)
+        return {{0, 0, int(client.right), int(client.bottom)}};
+    // The window covers the virtual screen, whose origin may lie left of or
+    // above the primary monitor's.
+    std::vector<Monitor> monitors;
+    EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR monitor, HDC, LPRECT, LPARAM into) -> BOOL {
+            MONITORINFO info{};
+            info.cbSize = sizeof info;
+            if (GetMonitorInfoW(monitor, &info)) {
+                const RECT& r = info.rcMonitor;
+                reinterpret_cast<std::vector<Monitor>*>(into)->push_back(
+                    {{int(r.left), int(r.top), int(r.right - r.left), int(r.bottom - r.top)}, (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&monitors));
+    const PictureRect screen{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), int(client.right),
+                             int(client.bottom)};
+    return showAreasIn(screen, monitors, ScreenPolicy::EveryMonitor);
 }
 
-RECT SaverWindow::onWindow(const PictureRect& r) const
+void SaverWindow::arrange()
 {
-    return RECT{r.left + area_.left, r.top + area_.top, r.right() + area_.left, r.bottom() + area_.top};
+    // A show whose area is still there goes on; a new area gets a new show
+    // (each with its own places), and the others end.
+    std::vector<MonitorShow> kept;
+    for (const PictureRect& area : showAreas()) {
+        auto same = std::find_if(shows_.begin(), shows_.end(), [&](const MonitorShow& s) { return s.engine && s.area == area; });
+        if (same != shows_.end()) {
+            kept.push_back(std::move(*same));
+            continue;
+        }
+        auto engine = std::make_unique<ShowEngine>(settings_, pictures_, [this] {
+            if (HWND h = hwnd_.load())
+                PostMessageW(h, decodedMessage, 0, 0);
+        });
+        engine->setArea(area.width, area.height);
+        engine->start(seedOfTheMoment(), nowMs());
+        kept.push_back({area, std::move(engine)});
+    }
+    endShows();
+    shows_ = std::move(kept);
+    InvalidateRect(hwnd_.load(), nullptr, FALSE);
 }
 
-void SaverWindow::changed(const ShowFrame& before)
+void SaverWindow::endShows()
 {
-    for (const PictureRect& r : changedAreas(before, engine_.frame())) {
-        const RECT rect = onWindow(r);
+    for (MonitorShow& show : shows_)
+        if (show.engine)
+            show.engine->end();
+}
+
+std::uint32_t SaverWindow::seedOfTheMoment()
+{
+    // Shows begun in the same millisecond on several monitors must not take
+    // the same places: each start adds its own count.
+    return std::uint32_t(nowMs()) ^ std::uint32_t(GetCurrentProcessId()) << 16 ^ GetTickCount() ^ (starts_++ * 0x9E3779B9u);
+}
+
+RECT SaverWindow::onWindow(const PictureRect& r, const PictureRect& area)
+{
+    return RECT{r.left + area.left, r.top + area.top, r.right() + area.left, r.bottom() + area.top};
+}
+
+void SaverWindow::changed(std::size_t show, const ShowFrame& before)
+{
+    const MonitorShow& s = shows_[show];
+    for (const PictureRect& r : changedAreas(before, s.engine->frame())) {
+        const RECT rect = onWindow(r, s.area);
         InvalidateRect(hwnd_.load(), &rect, FALSE);
     }
-    while (std::optional<ShowNotice> notice = engine_.takeNotice())
+    while (std::optional<ShowNotice> notice = s.engine->takeNotice())
         report(*notice);
     // Only a picture gone from the store ends it: a damaged file.
-    if (engine_.ended() && !finished_)
+    if (s.engine->ended() && !finished_)
         finish(1);
 }
 
 void SaverWindow::report(const ShowNotice& notice)
 {
-    std::string text = notice.kind == ShowNotice::Missing
-                           ? missingPictureText(store_.settings.Slot(notice.slot).Name())
-                           : notice.message;
-    if (!text.empty() && text.back() != '.')
-        text += '.';
+    const std::string name = store_.settings.Slot(notice.slot).Name();
+    const std::string text =
+        notice.kind == ShowNotice::Missing ? missingPictureText(name) : undecodablePictureText(name, notice.message);
+    // Every monitor's show meets the same picture in its turn: told once.
+    if (!told_.first(text))
+        return;
     OutputDebugStringW((L"Glimmer screensaver: " + wide(text) + L"\n").c_str());
     // In the Control Panel's preview no box ever appears; full screen, the
     // show stands still while the box is up.
@@ -232,7 +283,7 @@ void SaverWindow::finish(int code)
         return;
     finished_ = true;
     exitCode_ = code;
-    engine_.end();
+    endShows();
     if (HWND h = hwnd_.load())
         DestroyWindow(h);
 }
@@ -298,10 +349,12 @@ void SaverWindow::paintThroughTopWindow(HDC ownDc, const RECT& area)
 
 void SaverWindow::draw(HDC dc, const RECT& area)
 {
-    const ShowFrame& f = engine_.frame();
-    if (f.visible && f.picture && !f.picture->pixels.empty()) {
+    for (const MonitorShow& s : shows_) {
+        const ShowFrame& f = s.engine->frame();
+        if (!f.visible || !f.picture || f.picture->pixels.empty())
+            continue;
         // Only on the show's monitor: a picture at its edge is cut there.
-        const RECT at = onWindow(f.rect), show = onWindow({0, 0, area_.width, area_.height});
+        const RECT at = onWindow(f.rect, s.area), show = onWindow({0, 0, s.area.width, s.area.height}, s.area);
         RECT shown{};
         IntersectRect(&shown, &at, &show);
         const int saved = SaveDC(dc);
@@ -370,18 +423,19 @@ LRESULT SaverWindow::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         paint();
         return 0;
     case WM_SIZE:
-        placeArea(LOWORD(lParam), HIWORD(lParam));
+        // Full screen, the monitors decide the areas (WM_DISPLAYCHANGE).
+        if (!fullScreen && !shows_.empty()) {
+            shows_.front().area = {0, 0, LOWORD(lParam), HIWORD(lParam)};
+            shows_.front().engine->setArea(LOWORD(lParam), HIWORD(lParam));
+        }
         InvalidateRect(hwnd, nullptr, FALSE);
         return 0;
     case WM_DISPLAYCHANGE:
-        // A monitor came, went or moved: every monitor again, the show on the primary.
+        // A monitor came, went or moved: every monitor again, a show on each.
         if (fullScreen) {
             SetWindowPos(hwnd, HWND_TOPMOST, GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
                          GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN), SWP_NOACTIVATE);
-            RECT client;
-            GetClientRect(hwnd, &client);
-            placeArea(client.right, client.bottom);
-            InvalidateRect(hwnd, nullptr, FALSE);
+            arrange();
         }
         break;
     case WM_TIMER:
@@ -392,10 +446,10 @@ LRESULT SaverWindow::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     case decodedMessage:
         // While a box is up the show stands still; the next run takes it.
-        if (!reporting_ && !finished_) {
-            const ShowFrame before = engine_.frame();
-            engine_.pollDecode();
-            changed(before);
+        for (std::size_t i = 0; i < shows_.size() && !reporting_ && !finished_; ++i) {
+            const ShowFrame before = shows_[i].engine->frame();
+            shows_[i].engine->pollDecode();
+            changed(i, before);
         }
         return 0;
     case WM_CLOSE:
@@ -404,7 +458,7 @@ LRESULT SaverWindow::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_DESTROY:
         // Also when the preview's parent goes, which takes this window with it.
         finished_ = true;
-        engine_.end();
+        endShows();
         hwnd_ = nullptr;
         PostQuitMessage(exitCode_);
         return 0;

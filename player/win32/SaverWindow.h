@@ -1,18 +1,22 @@
 #pragma once
-// The show in a Win32 window: full screen (/s), the background over every
-// monitor and the show on the primary one, as the X11 player does; in the
-// Control Panel's preview window (/p HWND); or in a window of its own
-// (--window). The engine decides everything; this window draws its frame,
-// forwards the clock and input, and tells the user what the engine reports.
-#include "common/Store.h"
+// The show in a Win32 window: full screen (/s), over every monitor (the
+// virtual screen) with a show of its own on each, as the X11 player does;
+// in the Control Panel's preview window (/p HWND); or in a window of its own
+// (--window). The engines decide everything; this window draws their frames,
+// forwards the clock and input, and tells the user what they report.
 #include "PictureViews.h"
+#include "common/Geometry.h"
+#include "common/ShowRunner.h"
+#include "common/Store.h"
 #include "engine/ShowEngine.h"
 
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace player {
 
@@ -55,8 +59,16 @@ private:
     LRESULT handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     bool create();
     void advance();
-    // Repaints what moved or changed since `before`; tells what the engine reported.
-    void changed(const ShowFrame& before);
+    // A show on each area: the window's monitors full screen, else all of it.
+    std::vector<PictureRect> showAreas() const;
+    // The shows made to fit the areas (after the window's start or a change
+    // of monitors).
+    void arrange();
+    void endShows();
+    std::uint32_t seedOfTheMoment();
+    // Repaints what moved or changed in a show since `before`; tells what its
+    // engine reported.
+    void changed(std::size_t show, const ShowFrame& before);
     void paint();
     // The preview under Wine: the frame drawn into the preview's top-level
     // window, over `area` of this one (`ownDc`, from BeginPaint, tells where
@@ -67,14 +79,21 @@ private:
     void report(const ShowNotice& notice);
     void finish(int code);
     void followParent();
-    // Where the show runs in the window: the primary monitor full screen,
-    // else all of the window.
-    void placeArea(int clientWidth, int clientHeight);
-    RECT onWindow(const PictureRect& r) const;
+    // `r`, in a show over `area`, in the window.
+    static RECT onWindow(const PictureRect& r, const PictureRect& area);
+
+    // A show on one area of the window.
+    struct MonitorShow {
+        PictureRect area;   // in the window
+        std::unique_ptr<ShowEngine> engine;
+    };
 
     const StoreView& store_;
-    PictureViews pictures_;
-    ShowEngine engine_;
+    PictureViews pictures_;   // shared by the shows' decoders
+    ShowSettings settings_;
+    std::vector<MonitorShow> shows_;
+    TellOnce told_;
+    std::uint32_t starts_ = 0;
     ShowPlace place_;
     HWND parent_;
     std::wstring title_;
@@ -85,7 +104,6 @@ private:
     bool reporting_ = false;
     std::optional<PointerHidden> pointer_;   // full screen, but for a box
     RECT parentArea_{};
-    PictureRect area_;
 };
 
 // Milliseconds of a steady clock.
