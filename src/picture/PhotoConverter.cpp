@@ -12,8 +12,10 @@
 #include <libheif/heif.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -192,12 +194,13 @@ bool gifFirstPictureEnds(QFile& file)
     return false;
 }
 
-QImage readWithQt(const QString& fileName, quint32 background, const QString& shownName)
+QImage readWithQt(QFile& file, quint32 background, const QString& shownName)
 {
-    QImageReader reader(fileName);
+    file.seek(0);
+    // Read from what was opened, its kind told by its content: a .png that
+    // is really a JPEG, say, is read as what it is.
+    QImageReader reader(&file);
     reader.setAutoTransform(true);
-    // A .png that is really a JPEG, say, is read as what it is.
-    reader.setDecideFormatFromContent(true);
     const QSize size = reader.size();
     if (size.isValid() && tooLarge(size.width(), size.height()))
         throw tooLargeError(shownName, size.width(), size.height());
@@ -205,9 +208,6 @@ QImage readWithQt(const QString& fileName, quint32 background, const QString& sh
     QImage image = reader.read();
     if (image.isNull())
         throw unreadable(shownName, reader.errorString());
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw unreadable(shownName, file.errorString());
     if (format == "gif" && !gifFirstPictureEnds(file))
         throw unreadable(shownName, QStringLiteral("it is cut short"));
     if (reader.transformation() == QImageIOHandler::TransformationNone && file.seek(0))
@@ -231,23 +231,58 @@ struct HeifContext {
     heif_image_handle* handle = nullptr;
 };
 
-bool isHeif(const QString& fileName)
+bool isHeif(QFile& file)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
+    file.seek(0);
     const QByteArray head = file.read(64);
     const heif_filetype_result kind =
         heif_check_filetype(reinterpret_cast<const uint8_t*>(head.constData()), int(head.size()));
     return kind == heif_filetype_yes_supported || kind == heif_filetype_maybe;
 }
 
-QImage readWithLibheif(const QString& fileName, quint32 background, const QString& shownName)
+// libheif reads the file that was opened, through its descriptor.
+struct HeifSource {
+    int fd;
+    std::int64_t size;
+    std::int64_t position = 0;
+};
+
+const heif_reader heifReader = {
+    1,
+    [](void* source) { return static_cast<HeifSource*>(source)->position; },
+    [](void* data, size_t size, void* source) {
+        auto* s = static_cast<HeifSource*>(source);
+        for (size_t done = 0; done < size;) {
+            const ssize_t n = ::pread(s->fd, static_cast<char*>(data) + done, size - done, off_t(s->position));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return 1;
+            done += size_t(n);
+            s->position += n;
+        }
+        return 0;
+    },
+    [](int64_t position, void* source) {
+        auto* s = static_cast<HeifSource*>(source);
+        if (position < 0 || position > s->size)
+            return 1;
+        s->position = position;
+        return 0;
+    },
+    [](int64_t target, void* source) {
+        return target > static_cast<HeifSource*>(source)->size ? heif_reader_grow_status_size_beyond_eof
+                                                                : heif_reader_grow_status_size_reached;
+    },
+};
+
+QImage readWithLibheif(TFileStream& file, quint32 background, const QString& shownName)
 {
     static const bool initialised = (heif_init(nullptr), true);   // once, for the program's life
     (void)initialised;
     HeifContext c;
-    heif_error err = heif_context_read_from_file(c.ctx, NativePath(fileName).constData(), nullptr);
+    HeifSource source{file.Handle(), file.Size()};
+    heif_error err = heif_context_read_from_reader(c.ctx, &heifReader, &source, nullptr);
     if (err.code == heif_error_Ok)
         err = heif_context_get_primary_image_handle(c.ctx, &c.handle);
     if (err.code != heif_error_Ok)
@@ -320,8 +355,18 @@ bool isConvertedPhotoName(const QString& name)
 
 QImage readPhoto(const QString& fileName, quint32 background, const QString& shownName)
 {
-    return isHeif(fileName) ? readWithLibheif(fileName, background, shownName)
-                            : readWithQt(fileName, background, shownName);
+    // Opened once, as every file of the program: only an ordinary file, and
+    // never waiting (a pipe named like a photo would hold Locate for ever).
+    std::unique_ptr<TFileStream> opened;
+    try {
+        opened = std::make_unique<TFileStream>(fileName, TFileStream::fmOpenRead);
+    } catch (const EInOutError& e) {
+        throw unreadable(shownName, e.Text());
+    }
+    QFile file;
+    if (!file.open(opened->Handle(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        throw unreadable(shownName, file.errorString());
+    return isHeif(file) ? readWithLibheif(*opened, background, shownName) : readWithQt(file, background, shownName);
 }
 
 QByteArray photoToJpeg(const QString& fileName, quint32 background, const QString& shownName)

@@ -23,9 +23,10 @@ bool isConvertedPhotoName(const QString& name);
 // The photo's pixels as 8-bit RGB (QImage::Format_RGB888): turned upright by
 // its orientation (EXIF in PNG, WebP and TIFF; HEIF's own rotation and
 // mirroring), laid over `background` (0x00BBGGRR) where it is transparent,
-// the first picture of an animation. Throws EGlimmerError naming `shownName`
-// when the file cannot be read, is damaged or cut short, or has more than
-// MaxPhotoPixels pixels.
+// the first picture of an animation. The file is opened once, as every file
+// of the program: only an ordinary file, never waiting. Throws EGlimmerError
+// naming `shownName` when the file cannot be read, is damaged or cut short,
+// or has more than MaxPhotoPixels pixels.
 QImage readPhoto(const QString& fileName, quint32 background, const QString& shownName);
 
 // readPhoto's pixels as a JPEG file's bytes at quality 92, without the

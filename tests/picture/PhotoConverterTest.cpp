@@ -11,6 +11,13 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
 namespace {
 
 const quint32 background = 0x00604020;   // red 0x20, green 0x40, blue 0x60
@@ -126,6 +133,36 @@ TEST(PhotoConverter, AFileThatCannotBeReadIsNamedWithWhy)
         EXPECT_TRUE(text.startsWith(QStringLiteral("The picture %1 cannot be read: ").arg(name))) << text.toStdString();
         EXPECT_TRUE(text.endsWith(why)) << text.toStdString();
     }
+}
+
+// A photo swapped for a pipe is refused at once, as every file of the
+// program is: nothing waits for a writer. Should the converter wait, a
+// writer comes and goes until it stops, and says so.
+TEST(PhotoConverter, APipeNamedLikeAPhotoIsRefusedWithoutWaiting)
+{
+    TempFolder t;
+    const QByteArray pipe = NativePath(t.File("swapped.png"));
+    ASSERT_EQ(::mkfifo(pipe.constData(), 0644), 0);
+    std::atomic<bool> done{false}, waited{false};
+    std::thread writer([&] {
+        for (int i = 0; !done; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            const int fd = i >= 20 ? ::open(pipe.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+            waited = waited || fd >= 0;
+            if (fd >= 0)
+                ::close(fd);
+        }
+    });
+    QString text;
+    try {
+        readPhoto(t.File("swapped.png"), background, "swapped.png");
+    } catch (const EGlimmerError& e) {
+        text = e.Text();
+    }
+    done = true;
+    writer.join();
+    EXPECT_FALSE(waited);
+    EXPECT_EQ(text, "The picture swapped.png cannot be read: File access denied.");
 }
 
 // Up to 100 megapixels come in, at 8 bytes a pixel while Qt reads them: a
