@@ -12,8 +12,10 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -52,6 +54,26 @@ QString ProgramFolderOfSelf()
     return ExtractFilePath(PathFromNative(path));
 }
 
+// Why the project file `file` (named `shown` on the command line), a link
+// that the program does not follow, cannot be compiled.
+QString linkProblem(const QString& shown, const QString& file)
+{
+    QByteArray target(4096, '\0');
+    const ssize_t n = ::readlink(NativePath(file).constData(), target.data(), std::size_t(target.size()));
+    target.truncate(n > 0 && n < target.size() ? int(n) : 0);
+    char* real = ::realpath(NativePath(file).constData(), nullptr);
+    const QString leadsTo = real ? PathFromNative(QByteArray(real)) : QString();
+    std::free(real);
+    const QString start = QStringLiteral("The project file %1 is a link to %2").arg(DisplayPath(shown));
+    struct stat st;
+    if (leadsTo.isEmpty() || ::stat(NativePath(leadsTo).constData(), &st) != 0)
+        return start.arg(DisplayPath(PathFromNative(target))) + QStringLiteral(", which is not there.");
+    if (!S_ISREG(st.st_mode) || ExtractFileExt(leadsTo).compare(QStringLiteral(".SSJ"), Qt::CaseInsensitive) != 0)
+        return start.arg(DisplayPath(leadsTo)) + QStringLiteral(", which is not a project file.");
+    return start.arg(DisplayPath(leadsTo)) +
+           QStringLiteral(" in another folder. A project is compiled in its own folder: compile %1.").arg(DisplayPath(leadsTo));
+}
+
 // Compiles the project at `path` as `project`, as the Compile command does.
 TCompiled Compile(const QString& path, ProjectState& project)
 {
@@ -59,14 +81,31 @@ TCompiled Compile(const QString& path, ProjectState& project)
     const QString folder = ExtractFilePath(path);
     if (!folder.isEmpty() && !SetCurrentDir(folder))
         throw EGlimmerError(QStringLiteral("The folder %1 cannot be entered.").arg(DisplayPath(folder)));
-    holdProjectFolder(project);
+    try {
+        holdProjectFolder(project);
+    } catch (const EInOutError& e) {
+        throw EGlimmerError(QStringLiteral("The folder %1 cannot be opened: %2.").arg(DisplayPath(folder.isEmpty() ? GetCurrentDir() : folder), IOErrorText(e.ErrorCode)));
+    }
     // A Linux path, taken as it is: ':' and '\' are characters of its names,
     // not the drive and folder marks of a name typed into the project dialog.
-    project.ProjectFile = ChangeFileExt(ExtractFileName(path), QStringLiteral(".SSJ"));
+    const QString named = ExtractFileName(path);
+    const QString extension = ExtractFileExt(named);
+    if (!extension.isEmpty() && extension.compare(QStringLiteral(".SSJ"), Qt::CaseInsensitive) != 0 && FileExists(named))
+        throw EGlimmerError(QStringLiteral("The file %1 cannot be compiled: the name of a project file ends in .SSJ.").arg(DisplayPath(path)));
+    project.ProjectFile = ChangeFileExt(named, QStringLiteral(".SSJ"));
     // Never a new project: a name that is not there is a mistake.
     if (!FileExists(project.ProjectFile))
         throw EGlimmerError(QStringLiteral("The project file %1 was not found.").arg(DisplayPath(path)));
-    LoadProject(project);
+    try {
+        FollowLinkOfSameKind(project.ProjectFile);
+    } catch (const EInOutError&) {
+        throw EGlimmerError(linkProblem(path, ResolveName(project.ProjectFile)));
+    }
+    try {
+        LoadProject(project);
+    } catch (const EInOutError& e) {
+        throw EGlimmerError(QStringLiteral("The project file %1 cannot be read: %2.").arg(DisplayPath(path), IOErrorText(e.ErrorCode)));
+    }
     if (project.Settings.ImageCount <= 0)
         throw EGlimmerError(QStringLiteral("The screensaver %1 has no pictures to compile.").arg(project.ScreenSaverName()));
     TCompiled compiled = compileProject(project);
@@ -78,9 +117,32 @@ TCompiled Compile(const QString& path, ProjectState& project)
 
 } // namespace
 
+namespace {
+
+constexpr char CompileOption[] = "--compile";
+
+bool isOption(const char* arg, const char* option) { return std::strcmp(arg, option) == 0; }
+
+// --compile=PATH, the way most programs also take a value.
+const char* compileValue(const char* arg)
+{
+    const std::size_t n = std::strlen(CompileOption);
+    return std::strncmp(arg, CompileOption, n) == 0 && arg[n] == '=' ? arg + n + 1 : nullptr;
+}
+
+std::string usageLine(const char* program)
+{
+    return std::string("usage: ") + program + " [--compile PATH/NAME.SSJ | --help | --version]";
+}
+
+} // namespace
+
 bool isCommandLine(int argc, char** argv)
 {
-    return argc >= 2 && std::strcmp(argv[1], "--compile") == 0;
+    if (argc < 2)
+        return false;
+    const char* first = argv[1];
+    return isOption(first, CompileOption) || compileValue(first) || isOption(first, "--help") || isOption(first, "--version");
 }
 
 int runCommandLine(int argc, char** argv)
@@ -90,11 +152,27 @@ int runCommandLine(int argc, char** argv)
     KeepStandardStream(STDERR_FILENO);
     // A reader that went away is told on standard error, not by dying of it.
     std::signal(SIGPIPE, SIG_IGN);
-    if (argc != 3 || argv[2][0] == '\0') {
-        printLines(stderr, std::string("usage: ") + argv[0] + " [--compile PATH/NAME.SSJ]");
+    const char* first = argv[1];
+    if (argc == 2 && isOption(first, "--help")) {
+        const bool told = printLines(stdout, usageLine(argv[0]) + "\n"
+                                     "Makes a picture screensaver from your own photos. Without options, opens the window.\n"
+                                     "  --compile PATH/NAME.SSJ  compile that project without a window or a display, as the\n"
+                                     "                           Compile command does; print the paths of the screensavers written\n"
+                                     "  --help                   show this text\n"
+                                     "  --version                show Glimmer's version\n"
+                                     "See glimmer(1).");
+        return told ? 0 : 1;
+    }
+    if (argc == 2 && isOption(first, "--version"))
+        return printLines(stdout, "Glimmer " GLIMMER_VERSION) ? 0 : 1;
+    const char* value = compileValue(first);
+    if (!value && isOption(first, CompileOption) && argc == 3)
+        value = argv[2];
+    if (!value || *value == '\0' || argc != (compileValue(first) ? 2 : 3)) {
+        printLines(stderr, usageLine(argv[0]));
         return 2;
     }
-    const QString path = PathFromNative(QByteArray(argv[2]));
+    const QString path = PathFromNative(QByteArray(value));
     QCoreApplication app(argc, argv);
     InitToolkit();
     // Every message the compile would show in a box goes to standard error.

@@ -35,9 +35,18 @@ bool SameFile(const QString& a, const QString& b)
         && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-QString CannotOpenText(const QString& name) { return QStringLiteral("The file %1 could not be opened.").arg(name); }
+// "... could not be opened: Too many open files.": why, in the old words.
+QString becauseOf(const QString& what, int code) { return what + QStringLiteral(": ") + IOErrorText(code) + QLatin1Char('.'); }
 
-QString CannotCreateText(const QString& name) { return QStringLiteral("The file %1 could not be created.").arg(name); }
+QString CannotOpenText(const QString& name, int code)
+{
+    return becauseOf(QStringLiteral("The file %1 could not be opened").arg(name), code);
+}
+
+QString CannotCreateText(const QString& name, int code)
+{
+    return becauseOf(QStringLiteral("The file %1 could not be created").arg(name), code);
+}
 
 QString ShortWriteText(const QString& name)
 {
@@ -116,18 +125,6 @@ private:
     int fd_ = -1;
 };
 
-// A new empty file beside `name` in the current folder, under a name no one
-// else uses, for building `name` without touching it.
-QString CreateTempBeside(const QString& name)
-{
-    QByteArray pattern = native(QLatin1Char('.') + name + QStringLiteral("-XXXXXX"));
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
-        throw EInOutError(IOCodeFromErrno(errno));
-    ::close(fd);
-    return PathFromNative(pattern);
-}
-
 // A descriptor closed when it goes.
 class Descriptor {
 public:
@@ -137,56 +134,45 @@ public:
         if (fd_ >= 0)
             ::close(fd_);
     }
-    Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Descriptor& operator=(Descriptor&&) = delete;
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
 
 private:
     int fd_;
 };
 
-// A screensaver built beside its place: the temporary file's name, and a
-// descriptor to read it back by, whatever becomes of the name.
-struct BuiltSaver {
-    QString Temp;
-    Descriptor Reader;
-};
+// A screensaver built beside its place, in a temporary file: its descriptor
+// reads it back whatever becomes of the name.
+using BuiltSaver = std::unique_ptr<TTemporaryFile>;
 
 // The player's bytes, then what `writeRest` appends, under a temporary name
 // beside `saverName` in the current folder, with the player's mode (it runs
 // where the player runs). Every byte is written once, by the kernel where it
 // can. On failure nothing is left behind. Throws SaverNotWritten when the
-// file itself fails, ECompileError when the player cannot be read.
+// file itself fails, EInOutError when none can be made, ECompileError when
+// the player cannot be read.
 BuiltSaver BuildSaverBeside(const QString& player, const QString& saverName,
                             const std::function<void(TFileStream&)>& writeRest)
 {
     const std::unique_ptr<TFileStream> from = TryOpen(player, TFileStream::fmOpenRead, TFileStream::FollowLinks);
     if (!from)
-        throw ECompileError(CannotOpenText(player));
-    const QString temp = CreateTempBeside(saverName);
-    try {
-        const std::unique_ptr<TFileStream> saver = TryOpen(temp, TFileStream::fmOpenReadWrite);
-        if (!saver)
-            throw SaverNotWritten{false, lastOpenFailure};
-        if (!CopyFileRange(from->Handle(), saver->Handle()))
-            throw SaverNotWritten{true, 101};
-        writeRest(*saver);
-        struct stat playerInfo;
-        if (::fstat(from->Handle(), &playerInfo) == 0)
-            ::fchmod(saver->Handle(), playerInfo.st_mode & 0777);
-        // Kept open past the close, which reports what a network file system
-        // could not write.
-        Descriptor reader(::fcntl(saver->Handle(), F_DUPFD_CLOEXEC, 0));
-        if (reader.get() < 0)
-            throw EInOutError(IOCodeFromErrno(errno));
-        // No fsync: it would double the time of a compile of large pictures;
-        // a rename over an existing file is flushed by the usual file systems.
-        saver->Close();
-        return {temp, std::move(reader)};
-    } catch (...) {
-        ::unlink(native(temp).constData());
-        throw;
-    }
+        throw ECompileError(CannotOpenText(player, lastOpenFailure));
+    BuiltSaver temp = std::make_unique<TTemporaryFile>(QLatin1Char('.') + saverName + QLatin1Char('-'));
+    const std::unique_ptr<TFileStream> saver = TryOpen(temp->Name(), TFileStream::fmOpenReadWrite);
+    if (!saver)
+        throw SaverNotWritten{false, lastOpenFailure};
+    if (!CopyFileRange(from->Handle(), saver->Handle()))
+        throw SaverNotWritten{true, 101};
+    writeRest(*saver);
+    struct stat playerInfo;
+    if (::fstat(from->Handle(), &playerInfo) == 0)
+        ::fchmod(saver->Handle(), playerInfo.st_mode & 0777);
+    // The close reports what a network file system could not write. No
+    // fsync: it would double the time of a compile of large pictures; a
+    // rename over an existing file is flushed by the usual file systems.
+    saver->Close();
+    return temp;
 }
 
 // Builds WINDOWS/NAME.SCR from `player` and the store, read from `source`
@@ -206,17 +192,17 @@ QString writeWindowsSaver(const QString& player, int source, qint64 storeAt, con
                                 ? QStringLiteral("%1 in the project folder is not a folder.").arg(QLatin1String(folder))
                                 : IOErrorText(IOCodeFromErrno(errno)) + QLatin1Char('.'));
     const QString target = ExtractFileName(ResolveName(QLatin1String(folder) + QLatin1Char('/') + saverName));
+    if (target != saverName)   // built under its own name, which the compile's clean-up does not know
+        RemoveStaleTemporaries(QLatin1Char('.') + target + QLatin1Char('-'), -1, {QByteArrayLiteral("MZ")});
     const BuiltSaver built = BuildSaverBeside(player, target, [&](TFileStream& saver) {
         if (::lseek(source, storeAt, SEEK_SET) < 0)
             throw EInOutError(IOCodeFromErrno(errno));
         if (!CopyFileRange(source, saver.Handle()))
             throw SaverNotWritten{true, 101};
     });
-    if (::renameat(AT_FDCWD, native(built.Temp).constData(), dir.get(), native(target).constData()) != 0) {
-        const int err = errno;
-        ::unlink(native(built.Temp).constData());
-        throw EInOutError(IOCodeFromErrno(err));
-    }
+    if (::renameat(AT_FDCWD, native(built->Name()).constData(), dir.get(), native(target).constData()) != 0)
+        throw EInOutError(IOCodeFromErrno(errno));
+    built->Placed();
     return target;
 }
 
@@ -282,7 +268,7 @@ OpenPictures OpenEachPicture(const QStringList& pictureList, const QString& stor
     for (const QString& name : pictureList.mid(0, MaxImages)) {
         pictures.push_back(TryOpen(name, TFileStream::fmOpenRead));
         if (!pictures.back())
-            throw ECompileError(QStringLiteral("The graphic %1 could not be opened.").arg(name));
+            throw ECompileError(becauseOf(QStringLiteral("The graphic %1 could not be opened").arg(name), lastOpenFailure));
         // Checked before copying so that a picture far too large is not
         // copied first; the copy stops at the limit should one grow meanwhile.
         storeSize += pictures.back()->Size();
@@ -324,6 +310,23 @@ void WriteStore(SaverSettings& settings, const QStringList& pictureList, const O
     target.Seek(start, SEEK_SET);
     WriteRecord(target, settings, targetName);
     target.Seek(0, SEEK_END);
+}
+
+// Name, Offset and Size of each of slots 1 to ImageCount of `settings` from
+// the slot of `packed` that names the same picture; the rest of the record
+// is left alone, an empty slot included.
+void locateSlots(SaverSettings& settings, const SaverSettings& packed)
+{
+    const int count = std::clamp<int>(settings.ImageCount, 0, MaxImages);
+    for (int k = 1; k <= count; ++k) {
+        const QString name = slotName(settings.Slot(k));
+        for (int j = 1; j <= packed.ImageCount && !name.isEmpty(); ++j) {
+            if (slotName(packed.Slot(j)) == name) {
+                settings.Slot(k) = packed.Slot(j);
+                break;
+            }
+        }
+    }
 }
 
 // The name the store has as a file of its own: a file of that name in the
@@ -396,13 +399,15 @@ void PackImageStore(SaverSettings& settings, const QStringList& pictureList, con
 
 TCompiled CompileScreenSaver(SaverSettings& settings, const QString& screenSaverName, const QString& programFolder)
 {
-    const SaverSettings closed = settings.WithoutEmptySlots();
-    if (const auto missing = firstMissingPicture(closed))
+    // The store gets a closed-up copy; the program's record stays as the
+    // user left it, for a later Save to write, and only learns where its
+    // pictures lie.
+    SaverSettings packed = settings.WithoutEmptySlots();
+    if (const auto missing = firstMissingPicture(packed))
         throw ECompileError(missingGraphicText(*missing));
-    if (closed.ImageCount == 0)
+    if (packed.ImageCount == 0)
         throw ECompileError(QStringLiteral("The screensaver %1 has no pictures to compile.").arg(screenSaverName));
-    settings = closed;
-    const QStringList pictures = PictureList(settings);
+    const QStringList pictures = PictureList(packed);
     const QString& base = screenSaverName;
     const QString storeName = base + QStringLiteral(".SSC");
     const QString saverName = base + QStringLiteral(".SCR");
@@ -419,42 +424,35 @@ TCompiled CompileScreenSaver(SaverSettings& settings, const QString& screenSaver
     // The store is written straight into it, after the player, and read
     // back from it for the Windows screensaver: each byte is written once
     // per file, as copying the files would.
-    QString temp;
-    try {
-        const CompileLock lock(base);
-        // What killed compiles left behind goes first.
-        // A screensaver under construction begins with its player: the X11
-        // one (ELF) or the Windows one (MZ), both built here.
-        RemoveStaleTemporaries(QLatin1Char('.') + saverName + QLatin1Char('-'), -1,
-                               {QByteArrayLiteral("\x7F" "ELF"), QByteArrayLiteral("MZ")});
-        RemoveLeftoverStore(storeName);
-        const OpenPictures opened = OpenEachPicture(pictures, storeName);
-        if (!FileExists(stub))
-            throw ECompileError(QStringLiteral("The file ") + programFolder + QStringLiteral("GLIMMER.BIN' was not found."));
-        qint64 storeAt = 0;
-        BuiltSaver built = [&] {
-            try {
-                return BuildSaverBeside(stub, saverName, [&](TFileStream& saver) {
-                    storeAt = saver.Position();
-                    WriteStore(settings, pictures, opened, saver, saverName, storeName);
-                });
-            } catch (const SaverNotWritten& e) {
-                throw ECompileError(e.Short ? ShortWriteText(saverName) : CannotCreateText(saverName));
-            }
-        }();
-        temp = built.Temp;
-        TCompiled compiled;
-        compiled.SaverName = ResolveName(saverName);
-        if (!RenameFile(temp, compiled.SaverName))
-            throw EInOutError(IOCodeFromErrno(errno));
-        temp.clear();
-        compiled.Windows = compileWindowsSaver(programFolder, built.Reader.get(), storeAt, saverName, compiled.SaverName);
-        return compiled;
-    } catch (...) {
-        if (!temp.isEmpty())
-            ::unlink(native(temp).constData());
-        throw;
-    }
+    const CompileLock lock(base);
+    // What killed compiles left behind goes first.
+    // A screensaver under construction begins with its player: the X11
+    // one (ELF) or the Windows one (MZ), both built here.
+    RemoveStaleTemporaries(QLatin1Char('.') + saverName + QLatin1Char('-'), -1,
+                           {QByteArrayLiteral("\x7F" "ELF"), QByteArrayLiteral("MZ")});
+    RemoveLeftoverStore(storeName);
+    const OpenPictures opened = OpenEachPicture(pictures, storeName);
+    if (!FileExists(stub))
+        throw ECompileError(QStringLiteral("The file ") + programFolder + QStringLiteral("GLIMMER.BIN' was not found."));
+    qint64 storeAt = 0;
+    const BuiltSaver built = [&] {
+        try {
+            return BuildSaverBeside(stub, saverName, [&](TFileStream& saver) {
+                storeAt = saver.Position();
+                WriteStore(packed, pictures, opened, saver, saverName, storeName);
+            });
+        } catch (const SaverNotWritten& e) {
+            throw ECompileError(e.Short ? ShortWriteText(saverName) : CannotCreateText(saverName, e.Code));
+        }
+    }();
+    TCompiled compiled;
+    compiled.SaverName = ResolveName(saverName);
+    if (!RenameFile(built->Name(), compiled.SaverName))
+        throw EInOutError(IOCodeFromErrno(errno));
+    built->Placed();
+    locateSlots(settings, packed);
+    compiled.Windows = compileWindowsSaver(programFolder, built->Handle(), storeAt, saverName, compiled.SaverName);
+    return compiled;
 }
 
 TCompiled compileProject(ProjectState& project)

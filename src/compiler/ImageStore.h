@@ -62,9 +62,9 @@ struct TCompiled {
 // failed read or write as EInOutError, for the standard error report.
 // Whatever way it fails, the half-built screensaver is gone and an existing
 // NAME.SCR is as it was. An empty slot among 1 to ImageCount is left out and
-// the slots after it close up (SaverSettings::WithoutEmptySlots), in the
-// screensaver and, once every picture is found, in `settings` too. Sets Name,
-// Offset and Size of slots 1 to ImageCount in `settings`; does not save the
+// the slots after it close up (SaverSettings::WithoutEmptySlots) in the
+// screensaver only. Once NAME.SCR is written, sets Name, Offset and Size of
+// slots 1 to ImageCount in `settings` and nothing else; does not save the
 // project file. After NAME.SCR, the Windows screensaver: what became of it is
 // returned, for the caller to tell.
 TCompiled CompileScreenSaver(SaverSettings& settings, const QString& screenSaverName, const QString& programFolder);

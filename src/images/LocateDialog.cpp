@@ -19,7 +19,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
@@ -295,35 +294,31 @@ void TSMFindForm::done(int r)
 // project folder.
 static void writeNewFile(const QString& destination, const std::function<void(TFileStream&)>& fill)
 {
-    // Named apart from every other writer's, this process's forks included.
-    const QString temp = ExtractFilePath(destination) + QStringLiteral(".glimmer-%1-%2.part")
-                                                            .arg(::getpid())
-                                                            .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+    // Named apart from every other writer's; what copies cut short by a kill
+    // left goes first.
+    const QString prefix = ExtractFilePath(destination) + QStringLiteral(".glimmer-"), suffix = QStringLiteral(".part");
+    RemoveStaleTemporaries(prefix, -1, {}, suffix);
     const EGlimmerError notCreated(QStringLiteral("Cannot create file %1").arg(destination));
+    std::unique_ptr<TTemporaryFile> temp;
     std::unique_ptr<TFileStream> out;
     try {
-        out = std::make_unique<TFileStream>(temp, TFileStream::fmCreateNew);
+        temp = std::make_unique<TTemporaryFile>(prefix, suffix);
+        out = std::make_unique<TFileStream>(temp->Name(), TFileStream::fmOpenReadWrite, TFileStream::NoLinks);
     } catch (const EInOutError&) {
         throw notCreated;
     }
-    const QByteArray from = NativePath(temp), to = NativePath(destination);
-    try {
-        fill(*out);
-        if (::fsync(out->Handle()) != 0)
-            throw EInOutError(IOCodeFromErrno(errno));
-        out->Close();
-        // A file system without the no-replace rename gets a second name
-        // for the file, which fails just as surely where one exists.
-        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0) {
-            if ((errno != EINVAL && errno != ENOSYS) || ::link(from.constData(), to.constData()) != 0)
-                throw notCreated;
-            ::unlink(from.constData());
-        }
-    } catch (...) {
-        out.reset();
-        ::unlink(from.constData());
-        throw;
-    }
+    fill(*out);
+    if (::fsync(out->Handle()) != 0)
+        throw EInOutError(IOCodeFromErrno(errno));
+    out->Close();
+    const QByteArray from = NativePath(temp->Name()), to = NativePath(destination);
+    // A file system without the no-replace rename gets a second name for the
+    // file, which fails just as surely where one exists; the temporary name
+    // then goes with the temporary file.
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        temp->Placed();
+    else if ((errno != EINVAL && errno != ENOSYS) || ::link(from.constData(), to.constData()) != 0)
+        throw notCreated;
 }
 
 void copyPictureFile(const QString& source, const QString& sourceText, const QString& destination)

@@ -1,16 +1,19 @@
 #include "toolkit/Files.h"
 
+#include "text/Temporaries.h"
 #include "text/WriteInPlace.h"
 
 #include <QStringList>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <ctime>
 #include <cstring>
 #include <dirent.h>
 #include <cstdlib>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -360,41 +363,67 @@ const timespec ProgramStart = [] {
     return now;
 }();
 
-bool Before(const timespec& a, const timespec& b)
+// The random part of a temporary file's name: six letters or digits; or,
+// before a suffix, as earlier versions named their copies, a process number,
+// '-' and sixteen hexadecimal digits.
+bool isTemporaryTail(const QString& tail, bool suffixed)
 {
-    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+    const auto isAsciiAlnum = [](QChar c) { return c.unicode() < 128 && c.isLetterOrNumber(); };
+    if (tail.size() == 6)
+        return std::all_of(tail.begin(), tail.end(), isAsciiAlnum);
+    const qsizetype dash = tail.indexOf(QLatin1Char('-'));
+    const QStringView pid = QStringView(tail).left(dash), random = QStringView(tail).mid(dash + 1);
+    return suffixed && dash > 0 && random.size() == 16
+        && std::all_of(pid.begin(), pid.end(), [](QChar c) { return c.unicode() < 128 && c.isDigit(); })
+        && std::all_of(random.begin(), random.end(), [](QChar c) { return c.unicode() < 128 && std::isxdigit(c.unicode()); });
+}
+
+mode_t NewFileMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
 }
 } // namespace
 
-void RemoveStaleTemporaries(const QString& prefix, qint64 size, const QList<QByteArray>& heads)
+TTemporaryFile::TTemporaryFile(const QString& prefix, const QString& suffix)
 {
-    for (const QString& entry : FolderEntries(QString())) {
-        if (!entry.startsWith(prefix) || entry.size() != prefix.size() + 6)
-            continue;
-        const QString tail = entry.mid(prefix.size());
-        if (std::any_of(tail.begin(), tail.end(), [](QChar c) { return !(c.isDigit() || (c.unicode() < 128 && c.isLetter())); }))
-            continue;
-        struct stat st;
-        const QByteArray path = native(entry);
-        if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) || !Before(st.st_mtim, ProgramStart))
-            continue;
+    const QByteArray end = native(suffix);
+    std::string pattern = (native(prefix) + "XXXXXX" + end).toStdString();
+    fd_ = makeLockedTemporary(pattern, int(end.size()));
+    if (fd_ < 0)
+        throw EInOutError(IOCodeFromErrno(errno));
+    name_ = PathFromNative(QByteArray::fromStdString(pattern));
+    ::fchmod(fd_, NewFileMode());
+}
+
+TTemporaryFile::~TTemporaryFile()
+{
+    if (!placed_)
+        ::unlink(native(name_).constData());
+    ::close(fd_);
+}
+
+void RemoveStaleTemporaries(const QString& prefix, qint64 size, const QList<QByteArray>& heads, const QString& suffix)
+{
+    const QString folder = ExtractFilePath(prefix), start = ExtractFileName(prefix);
+    const auto holdsOurs = [&](int fd, const struct stat& st) {
         // What a kill left: an empty file, or one that holds what this
         // program writes there. A user's own file of such a name does not.
-        if (st.st_size != 0) {
-            if (size >= 0 && st.st_size != size)
-                continue;
-            if (!heads.isEmpty()) {
-                char first[64] = {};
-                const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-                const ssize_t got = fd < 0 ? -1 : ::read(fd, first, sizeof first);
-                if (fd >= 0)
-                    ::close(fd);
-                const QByteArray start(first, int(std::max<ssize_t>(got, 0)));
-                if (std::none_of(heads.begin(), heads.end(), [&](const QByteArray& h) { return start.startsWith(h); }))
-                    continue;
-            }
-        }
-        ::unlink(path.constData());
+        if (st.st_size == 0)
+            return true;
+        if (size >= 0 && st.st_size != size)
+            return false;
+        char first[64] = {};
+        const ssize_t got = ::pread(fd, first, sizeof first, 0);
+        const QByteArray head(first, int(std::max<ssize_t>(got, 0)));
+        return heads.isEmpty() || std::any_of(heads.begin(), heads.end(), [&](const QByteArray& h) { return head.startsWith(h); });
+    };
+    for (const QString& entry : FolderEntries(folder)) {
+        if (!entry.startsWith(start) || !entry.endsWith(suffix) || entry.size() <= start.size() + suffix.size())
+            continue;
+        if (isTemporaryTail(entry.mid(start.size(), entry.size() - start.size() - suffix.size()), !suffix.isEmpty()))
+            removeLeftoverTemporary(native(folder + entry).toStdString(), ProgramStart, holdsOurs);
     }
 }
 
@@ -413,22 +442,23 @@ void WriteFileReplacing(const QString& name, const QByteArray& bytes)
         ::close(probe);
     }
 
-    const QByteArray folder = native(ExtractFilePath(PathFromNative(path)));
-    QByteArray pattern = folder + '.' + native(ExtractFileName(PathFromNative(path))) + "-XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) {
-        const int err = errno;
+    const QString target = PathFromNative(path);
+    std::unique_ptr<TTemporaryFile> temp;
+    try {
+        temp = std::make_unique<TTemporaryFile>(ExtractFilePath(target) + QLatin1Char('.') + ExtractFileName(target) + QLatin1Char('-'));
+    } catch (const EInOutError& e) {
         // No new file can be made in the folder, but the file itself may be written.
-        if (exists && (err == EACCES || err == EPERM || err == EROFS))
+        if (exists && e.ErrorCode == 5)
             return SaveInPlace(name, path, bytes);
-        throw EInOutError(IOCodeFromErrno(err));
+        throw;
     }
+    // Written through a descriptor of its own, whose close reports what a
+    // network file system could not write; the temporary's stays locked.
+    const int fd = ::fcntl(temp->Handle(), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0)
+        throw EInOutError(IOCodeFromErrno(errno));
     int err = 0;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (::fchmod(fd, exists ? (old.st_mode & 07777) : (0666 & ~mask)) != 0)
-        err = errno;
-    if (exists && !err) {
+    if (exists) {
         // The owner and group stay where the user may set them; a file that
         // would pass to another owner (or lose its other names) is written
         // where it is instead.
@@ -439,7 +469,7 @@ void WriteFileReplacing(const QString& name, const QByteArray& bytes)
         const bool ownerKept = ::fstat(fd, &mine) == 0 && mine.st_uid == old.st_uid;
         if (!ownerKept || old.st_nlink > 1) {
             ::close(fd);
-            ::unlink(pattern.constData());
+            temp.reset();
             return SaveInPlace(name, path, bytes);
         }
         // fchown clears the set-id bits; they come back with the mode.
@@ -452,12 +482,11 @@ void WriteFileReplacing(const QString& name, const QByteArray& bytes)
         err = errno;
     if (::close(fd) != 0 && !err)
         err = errno;
-    if (!err && ::rename(pattern.constData(), path.constData()) != 0)
+    if (!err && ::rename(native(temp->Name()).constData(), path.constData()) != 0)
         err = errno;
-    if (err) {
-        ::unlink(pattern.constData());
+    if (err)
         throw EInOutError(IOCodeFromErrno(err));
-    }
+    temp->Placed();
 }
 
 TFolderHandle::TFolderHandle(const QString& path)

@@ -343,6 +343,14 @@ TEST_F(Compiler, AnEmptySlotAmongTheShownOnesIsLeftOut)
     EXPECT_EQ(NameOf(store, 1), QByteArray("A.BMP"));
     EXPECT_EQ(OffsetOf(store, 1), 235);
     EXPECT_EQ(store.mid(235), a);
+    // The program's record keeps its empty slot, for a later Save; only the
+    // picture's place is learnt.
+    const SaverSettings& kept = Project().Settings;
+    EXPECT_EQ(kept.ImageCount, 2);
+    EXPECT_TRUE(kept.Slot(1).IsEmpty());
+    EXPECT_EQ(slotName(kept.Slot(2)), "A.BMP");
+    EXPECT_EQ(kept.Slot(2).Offset, 235);
+    EXPECT_EQ(kept.Slot(2).Size, 10);
     // Nothing left at all: said so, and nothing written.
     Slots({"", ""}, 2);
     OldSaver();
@@ -408,8 +416,8 @@ TEST_F(Compiler, UnreadablePlayerOrPictureIsReportedByName)
             EXPECT_FALSE(Compile());
         }
         ::chmod(QFile::encodeName(file).constData(), 0644);
-        EXPECT_EQ(messages_.Texts(), QStringList({file == Stub() ? "The file " + Stub() + " could not be opened."
-                                                                  : QString("The graphic B.BMP could not be opened.")}));
+        EXPECT_EQ(messages_.Texts(), QStringList({file == Stub() ? "The file " + Stub() + " could not be opened: File access denied."
+                                                                  : QString("The graphic B.BMP could not be opened: File access denied.")}));
         EXPECT_EQ(Entries(folder_.Path()), before);
         ExpectOldSaverUntouched();
     }

@@ -25,6 +25,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -282,7 +283,7 @@ TEST_F(StrangerFolder, LeftoversOfKilledRunsGoAndNothingElse)
 {
     const QStringList stale = {".SUNSET.SCR-a1B2c3", ".SUNSET.SCR-w1ndow", ".SUNSET.SCR-empty0", ".SUNSET.SSJ-Zz9y8X",
                                ".glimmer-q1w2e3", "SUNSET.SSC"};
-    const QStringList kept = {".SUNSET.SCR-n3w123",   // made after the program started
+    const QStringList kept = {".SUNSET.SCR-n3w123",   // being written: its maker holds it
                               ".OTHER.SCR-a1B2c3",    // another screensaver's
                               ".glimmer-b1g123",      // not a project file's size
                               ".SUNSET.SSJ-backup",   // the user's own, of another size
@@ -304,8 +305,9 @@ TEST_F(StrangerFolder, LeftoversOfKilledRunsGoAndNothingElse)
     for (const QString& n : stale + kept)
         WriteAll(Prj() + n, bytesOf(n));
     for (const QString& n : stale + kept)
-        if (n != ".SUNSET.SCR-n3w123")
-            SetAge(Prj() + n, 3600);
+        SetAge(Prj() + n, 3600);
+    const int writing = ::open(Native(Prj() + ".SUNSET.SCR-n3w123").constData(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(::flock(writing, LOCK_EX), 0);
     TSSMenuForm m;
     MessageRecorder rec;
     Open(m);
@@ -314,6 +316,7 @@ TEST_F(StrangerFolder, LeftoversOfKilledRunsGoAndNothingElse)
     ASSERT_EQ(rec.Messages.size(), 1);
     QStringList left = QDir(Prj()).entryList(QDir::Files | QDir::Hidden);
     QStringList want = kept + QStringList{"A.BMP", "SUNSET.SCR", "SUNSET.SSJ"};
+    ::close(writing);
     left.sort();
     want.sort();
     EXPECT_EQ(left, want);
@@ -444,6 +447,65 @@ TEST_F(StrangerFolder, TheCommandLineCompilesWithoutADisplayAndSaysWhatWentWrong
     EXPECT_FALSE(QFile::exists(Prj() + "WINTER.SSJ")) << "no new project is made";
     run({"--compile"}, status, out, err);
     EXPECT_EQ(status, 2);
+}
+
+// With no display: help, the version and --compile=PATH work, a name that
+// is no project file here says why, and so does a low open-file limit.
+TEST_F(StrangerFolder, TheCommandLineSaysPlainlyWhatItCannotDo)
+{
+    const QString program = QStringLiteral(GLIMMER_BIN_DIR "/glimmer");
+    CreateDir(t.File("OTHER"));
+    WriteAll(t.File("OTHER/SUN.SSJ"), ProjectRecord({"A.BMP"}));
+    ASSERT_EQ(::symlink("../OTHER/SUN.SSJ", Native(Prj() + "LINK.SSJ").constData()), 0);
+    WriteAll(Prj() + "SUN.SSJ.bak", ProjectRecord({"A.BMP"}));
+    WriteAll(Prj() + "B.BMP", BitmapFile(10, 10));
+    WriteAll(Prj() + "C.BMP", BitmapFile(20, 10));
+    WriteAll(Prj() + "MANY.SSJ", ProjectRecord({"A.BMP", "B.BMP", "C.BMP"}));
+    const QByteArray usage = "usage: " + Native(program) + " [--compile PATH/NAME.SSJ | --help | --version]\n";
+    struct Case { QStringList args; int status; QByteArray out, err; rlim_t files = RLIM_INFINITY; };
+    std::vector<Case> cases = {
+        {{"--help"}, 0, usage, ""},
+        {{"--version"}, 0, "Glimmer " GLIMMER_VERSION "\n", ""},
+        {{"--compile=" + Prj() + "SUNSET.SSJ"}, 0, CompileOutput(Prj()), ""},
+        {{"--compile=" + Prj() + "SUNSET.SSJ", "SUNSET.SSJ"}, 2, "", usage},
+        {{"--compile", Prj() + "LINK.SSJ"}, 1, "", "The project file " + Native(Prj()) + "LINK.SSJ is a link to " +
+             Native(t.File("OTHER/SUN.SSJ")) + " in another folder. A project is compiled in its own folder: compile " +
+             Native(t.File("OTHER/SUN.SSJ")) + ".\n"},
+        {{"--compile", Prj() + "SUN.SSJ.bak"}, 1, "", "The file " + Native(Prj()) + "SUN.SSJ.bak cannot be compiled: the name "
+             "of a project file ends in .SSJ.\n"},
+        {{}, 1, "", "Glimmer needs a display for its window, and none is set (DISPLAY and WAYLAND_DISPLAY are empty). Start it "
+             "in a desktop session, or compile a project without a window: glimmer --compile PATH/NAME.SSJ\n"},
+    };
+    // Each open the compile makes fails in turn as the limit is lowered.
+    for (rlim_t files = 24; files > 3; --files)
+        cases.push_back({{"--compile", Prj() + "MANY.SSJ"}, 1, "", "Too many open files.", files});
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(name);
+    int limited = 0;
+    for (const Case& c : cases) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setChildProcessModifier([&] {
+            const rlimit low{c.files, c.files};
+            if (c.files != RLIM_INFINITY)
+                ::setrlimit(RLIMIT_NOFILE, &low);
+        });
+        p.start(program, c.args);
+        ASSERT_TRUE(p.waitForFinished(30000));
+        const int status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        const QByteArray out = p.readAllStandardOutput(), err = p.readAllStandardError();
+        if (c.files == RLIM_INFINITY) {
+            EXPECT_EQ(status, c.status) << c.args.join(' ').toStdString();
+            EXPECT_EQ(c.status == 0 && c.args == QStringList{"--help"} ? out.left(usage.size()) : out, c.out);
+            EXPECT_EQ(err, c.err);
+        } else if (status != 0) {
+            ++limited;
+            EXPECT_TRUE(status == 1 || status == 3) << c.files << ": " << err.constData();
+            EXPECT_TRUE(err.contains(c.err)) << c.files << ": " << err.constData();
+        }
+    }
+    EXPECT_GT(limited, 3);
 }
 
 TEST_F(StrangerFolder, TheCommandLineTakesLinuxNamesAndSaysWhatItWroteOrCouldNotPrint)

@@ -422,10 +422,12 @@ TEST_F(FindDialog, AFailedWriteIsReportedAndLeavesNoFile)
     EXPECT_TRUE(::waitpid(copier, &status, 0) == copier && WIFSIGNALED(status));
     EXPECT_FALSE(QFile::exists(project.File("BIG.BMP")));
 
-    // With room again the same copy works.
+    // With room again the same copy works, and the killed copy's beginning
+    // is gone.
     messages.Clear();
     f.BitBtn3Click();
     EXPECT_EQ(ReadAll(project.File("BIG.BMP")), patterned(20001, 1));
+    EXPECT_EQ(QDir(project.Path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), projectFiles());
 }
 
 TEST_F(FindDialog, AFailedReadIsReportedAndLeavesNoFile)
