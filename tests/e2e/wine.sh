@@ -44,7 +44,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-for tool in wine wineboot wineserver winepath Xvfb xdotool xwininfo import convert identify timeout; do
+for tool in wine wineboot wineserver winepath Xvfb xdotool xwininfo xmessage import convert identify timeout; do
     command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps installs it)"
 done
 # Debian's own Python, whatever else PATH may offer: Pillow is its python3-pil.
