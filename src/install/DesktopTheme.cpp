@@ -156,6 +156,16 @@ std::vector<std::string> themesOf(const ThemeRequest& r)
     return out;
 }
 
+// What installs that were killed left among the themes: the new files of
+// glimmer-NAME.desktop, never renamed into place.
+void removeThemeLeftovers(const ThemeRequest& r)
+{
+    removeLeftovers(themeFolder(r), [](const std::string& name) {
+        const std::size_t end = name.rfind(".desktop.glimmer-");
+        return name.rfind("glimmer-", 0) == 0 && end != std::string::npos && isTemporaryOf(name, name.substr(0, end + 8));
+    });
+}
+
 bool makeFolders(const std::string& path, std::string& problem)
 {
     for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
@@ -248,6 +258,10 @@ InstallResult installDesktopTheme(const ThemeRequest& r)
         return failed("The path of this screensaver holds a character that a theme file cannot pass on (a line break, another "
                       "control character, a % or bytes that are not UTF-8). Move it to a plainly named folder and run --install again.");
 
+    const InstallLock lock(r.home.empty() ? homeFolder() : r.home);
+    if (!lock.Problem().empty())
+        return failed(lock.Problem());
+    removeThemeLeftovers(r);
     std::string problem;
     if (!makeFolders(themeFolder(r), problem))
         return failed("The screensaver theme cannot be written: " + problem + ".");
@@ -296,6 +310,10 @@ InstallResult installDesktopTheme(const ThemeRequest& r)
 
 InstallResult uninstallDesktopTheme(const ThemeRequest& r)
 {
+    const InstallLock lock(r.home.empty() ? homeFolder() : r.home);
+    if (!lock.Problem().empty())
+        return failed(lock.Problem());
+    removeThemeLeftovers(r);
     const std::vector<std::string> ours = themesOf(r);
     const std::string title = slotNameText(entryName(r.programPath));
     if (ours.empty())
@@ -314,7 +332,13 @@ InstallResult uninstallDesktopTheme(const ThemeRequest& r)
 
 InstallResult changeEveryHost(const InstallRequest& request, bool add)
 {
+    // Both hosts' files change under one lock: two installs at once must
+    // not leave XScreenSaver's list and the themes telling different stories.
+    const InstallLock lock(request.home);
+    if (!lock.Problem().empty())
+        return failed(lock.Problem());
     ThemeRequest theme;
+    theme.home = request.home;
     for (const char* host : {"mate-screensaver", "xfce4-screensaver"})
         if (onPath(host))
             theme.hosts.push_back(host);

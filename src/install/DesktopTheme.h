@@ -17,6 +17,7 @@ struct ThemeRequest {
     std::vector<std::string> hosts;   // "mate-screensaver", "xfce4-screensaver": for the messages
     std::string programPath;   // absolute path of the .SCR
     std::string dataHome;      // $XDG_DATA_HOME, else ~/.local/share
+    std::string home;          // where the lock of installs goes (InstallLock); empty: homeFolder()
     std::string launcher = "/usr/libexec/xscreensaver/glimmer-scr";
     // Glimmer's launcher where it was installed under another prefix, which
     // these screensavers do not search; empty when there is none.

@@ -1,6 +1,7 @@
 #include "install/Install.h"
 
 #include "install/XScreenSaverConfig.h"
+#include "text/Temporaries.h"
 #include "text/WriteInPlace.h"
 
 #include <algorithm>
@@ -11,6 +12,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -150,37 +153,73 @@ std::string locatePreferences(Preferences& p)
 // reader sees the old file or the new one, never half of one. `noRoom`
 // tells that no new file could be made there at all.
 bool replaceFile(const std::string& path, const std::string& shown, const std::string& text, mode_t mode,
-                 std::string& problem, bool* noRoom)
+                 std::string& problem, bool* noRoom, const std::function<bool()>& stillAsRead)
 {
     const std::string folder = path.substr(0, path.find_last_of('/') + 1);
     std::string temp = path + ".glimmer-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
+    // Locked while this runs, so that the next install can tell it from a
+    // leftover of one that was killed.
+    const int fd = makeLockedTemporary(temp);
     if (fd < 0) {
         if (noRoom)
             *noRoom = errno == EACCES || errno == EPERM || errno == EROFS;
         problem = systemError("no new file can be made beside " + shown);
         return false;
     }
-    bool ok = ::fchmod(fd, mode) == 0 && (errno = writeAtStart(fd, text)) == 0 && ::fsync(fd) == 0;
+    // Written through a second descriptor, whose close reports what a
+    // network file system could not write; the first keeps the lock.
+    const int out = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    bool ok = out >= 0 && ::fchmod(out, mode) == 0 && (errno = writeAtStart(out, text)) == 0 && ::fsync(out) == 0;
+    if (out >= 0 && ::close(out) != 0)
+        ok = false;
     if (!ok)
         problem = systemError(shown + " cannot be written");
-    if (::close(fd) != 0 && ok) {
-        problem = systemError(shown + " cannot be written");
+    if (ok && stillAsRead && !stillAsRead()) {
+        problem = shown + " was changed by another program meanwhile";
         ok = false;
     }
     if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
         problem = systemError(shown + " cannot be replaced");
         ok = false;
     }
-    if (!ok) {
+    if (!ok)
         ::unlink(temp.c_str());
+    ::close(fd);
+    if (!ok)
         return false;
-    }
     if (const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
     return true;
+}
+
+void removeLeftovers(const std::string& folder, const std::function<bool(const std::string& name)>& ours)
+{
+    static const timespec programStart = [] {
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        return now;
+    }();
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    std::vector<std::string> names;
+    while (const dirent* e = ::readdir(dir))
+        if (ours(e->d_name))
+            names.emplace_back(e->d_name);
+    ::closedir(dir);
+    for (const std::string& name : names)
+        removeLeftoverTemporary(folder + "/" + name, programStart, [](int, const struct stat&) { return true; });
+}
+
+bool isTemporaryOf(const std::string& name, const std::string& base)
+{
+    const std::string start = base + ".glimmer-";
+    // The backup, ~/.xscreensaver.glimmer-backup, has the form too.
+    return name.size() == start.size() + 6 && name.rfind(start, 0) == 0 && name.compare(start.size(), 6, "backup") != 0 &&
+           std::all_of(name.begin() + std::ptrdiff_t(start.size()), name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
 }
 
 namespace {
@@ -189,8 +228,12 @@ std::string backupOf(const std::string& shown) { return shown + ".glimmer-backup
 
 // Writes `text` over the file where it is, as the project file is written
 // when it has other names or another owner.
-bool rewritePreferences(const Preferences& p, const std::string& text, std::string& problem)
+bool rewritePreferences(const Preferences& p, const std::string& text, std::string& problem, const std::function<bool()>& stillAsRead)
 {
+    if (!stillAsRead()) {
+        problem = p.shown + " was changed by another program meanwhile";
+        return false;
+    }
     const int fd = ::open(p.real.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     InPlaceOutcome done{fd < 0 ? errno : 0};
     if (fd >= 0) {
@@ -208,69 +251,17 @@ bool rewritePreferences(const Preferences& p, const std::string& text, std::stri
 
 // The changed settings, written as the file is: in place where replacing it
 // would split its hard links, change its owner, or cannot be done.
-bool writePreferences(const Preferences& p, const std::string& text, mode_t mode, std::string& problem)
+// Written only while the file still holds what was read (`stillAsRead`).
+bool writePreferences(const Preferences& p, const std::string& text, mode_t mode, std::string& problem,
+                      const std::function<bool()>& stillAsRead)
 {
     if (p.exists && (p.info.st_nlink > 1 || p.info.st_uid != ::geteuid()))
-        return rewritePreferences(p, text, problem);
+        return rewritePreferences(p, text, problem, stillAsRead);
     bool noRoom = false;
-    if (replaceFile(p.real, p.shown, text, mode, problem, &noRoom))
+    if (replaceFile(p.real, p.shown, text, mode, problem, &noRoom, stillAsRead))
         return true;
-    return p.exists && noRoom && rewritePreferences(p, text, problem);
+    return p.exists && noRoom && rewritePreferences(p, text, problem, stillAsRead);
 }
-
-// An ordinary file to lock, made when missing; -1 where there is none.
-int lockFile(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
-    struct stat st {};
-    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// One change of ~/.xscreensaver at a time: installs run at once would each
-// read the file, add their entry and rename, and all entries but the last
-// one's would be lost. The lock is a file of its own (the settings file
-// itself is replaced), in $XDG_RUNTIME_DIR when that is the user's alone,
-// which leaves nothing in the home folder, else beside the settings. Never
-// the home folder itself: a compile of a project kept there locks it.
-// Where no lock can be had, the change goes on alone.
-class PreferencesLock {
-public:
-    explicit PreferencesLock(const std::string& settings)
-    {
-        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-        struct stat st {};
-        if (runtime && runtime[0] == '/' && ::lstat(runtime, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
-            (st.st_mode & 077) == 0)
-            fd_ = lockFile(std::string(runtime) + "/glimmer-xscreensaver.lock");
-        if (fd_ < 0)
-            fd_ = lockFile(settings + ".glimmer-lock");
-        if (fd_ < 0)
-            return;
-        // Another install is done within moments; one that hangs is not waited for long.
-        for (int tries = 0; tries < 200; ++tries) {
-            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0 || (errno != EWOULDBLOCK && errno != EINTR))
-                return;
-            ::usleep(50 * 1000);
-        }
-        busy_ = true;
-    }
-    ~PreferencesLock()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    PreferencesLock(const PreferencesLock&) = delete;
-    PreferencesLock& operator=(const PreferencesLock&) = delete;
-    bool Busy() const { return busy_; }
-
-private:
-    int fd_ = -1;
-    bool busy_ = false;
-};
 
 bool sameFile(const std::string& a, const std::string& b)
 {
@@ -306,7 +297,9 @@ std::string runSettingsAdvice(const std::string& file, const std::string& progra
 
 InstallResult failed(std::string message) { return {1, std::move(message) + "\n"}; }
 
-InstallResult change(const InstallRequest& r, bool add)
+// One try: `changedMeanwhile` is set when another program changed the
+// settings between their reading and the writing of ours, which then waits.
+InstallResult changeOnce(const InstallRequest& r, bool add, bool& changedMeanwhile)
 {
     if (r.programPath.empty() || r.programPath[0] != '/')
         return failed("The screensaver cannot tell where its own file is.");
@@ -314,15 +307,33 @@ InstallResult change(const InstallRequest& r, bool add)
         return failed("There is no home folder (HOME is not set), so XScreenSaver's settings cannot be found.");
     Preferences p;
     p.shown = r.home + (r.home.back() == '/' ? "" : "/") + ".xscreensaver";
-    const PreferencesLock lock(p.shown);
-    if (lock.Busy())
-        return failed("Another program is changing " + p.shown + " and has not finished. Run it again in a moment.");
+    const InstallLock lock(r.home);
+    if (!lock.Problem().empty()) {
+        const std::string command = entryCommand(r.programPath);
+        return failed(lock.Problem() + (add && !command.empty() ? " Or add this line to the programs: list in " + p.shown +
+                                                                      " yourself:\n" + entryLine(entryName(r.programPath), command) + " \\n\\"
+                                                                : std::string()));
+    }
     const char* option = add ? "--install" : "--uninstall";
     std::string text, problem = locatePreferences(p);
+    // What installs that were killed left beside the settings and the backup.
+    const auto baseName = [](const std::string& path) { return path.substr(path.find_last_of('/') + 1); };
+    const auto folderOf = [](const std::string& path) { return path.substr(0, path.find_last_of('/')); };
+    removeLeftovers(folderOf(p.shown), [&](const std::string& name) {
+        return isTemporaryOf(name, baseName(p.shown)) || isTemporaryOf(name, baseName(backupOf(p.shown)));
+    });
+    if (p.real != p.shown)
+        removeLeftovers(folderOf(p.real), [&](const std::string& name) { return isTemporaryOf(name, baseName(p.real)); });
     if (problem.empty() && p.exists && readSmallFile(p.real, p.shown, text, problem, O_NOFOLLOW) == ReadOutcome::Missing)
         problem = p.shown + " cannot be read";
     if (!problem.empty())
         return failed("XScreenSaver's settings cannot be changed: " + problem + ".");
+    const auto stillAsRead = [&, asRead = text, existed = p.exists] {
+        std::string now, unused;
+        const ReadOutcome o = readSmallFile(p.real, p.shown, now, unused, O_NOFOLLOW);
+        changedMeanwhile = existed ? o != ReadOutcome::Read || now != asRead : o != ReadOutcome::Missing;
+        return !changedMeanwhile;
+    };
     mode_t mode = p.exists ? p.info.st_mode & 07777 : 0644 & ~[] { const mode_t m = ::umask(0); ::umask(m); return m; }();
     const std::string& file = p.shown;
     const std::string name = entryName(r.programPath);
@@ -334,7 +345,7 @@ InstallResult change(const InstallRequest& r, bool add)
         std::string changed = text;
         if (removePrograms(changed, ours) != Change::Removed)
             return {0, "\"" + name + "\" is not in XScreenSaver's list in " + file + ".\n"};
-        if (!replaceFile(backup, backup, text, mode, problem) || !writePreferences(p, changed, mode, problem))
+        if (!replaceFile(backup, backup, text, mode, problem) || !writePreferences(p, changed, mode, problem, stillAsRead))
             return failed("XScreenSaver's settings cannot be changed: " + problem + ".");
         if (!daemonReadsIt(p, ours, false))
             return failed("\"" + name + "\" was taken out of " + file + ", but the file read back still holds it. Was it changed meanwhile?");
@@ -377,7 +388,7 @@ InstallResult change(const InstallRequest& r, bool add)
         return {0, "\"" + name + "\" is already in XScreenSaver's list in " + file + ".\n"};
     if (done != Change::Added && done != Change::TurnedOn)
         return failed("XScreenSaver's settings in " + file + " could not be read. " + runSettingsAdvice(file, r.programPath, option));
-    if ((!created && !replaceFile(backup, backup, text, mode, problem)) || !writePreferences(p, changed, mode, problem)) {
+    if ((!created && !replaceFile(backup, backup, text, mode, problem)) || !writePreferences(p, changed, mode, problem, stillAsRead)) {
         return failed("XScreenSaver's settings cannot be changed: " + problem + ". Add this line to the programs: list in " +
                       file + " yourself:\n" + line + " \\n\\");
     }
@@ -395,7 +406,91 @@ InstallResult change(const InstallRequest& r, bool add)
     return {0, message};
 }
 
+InstallResult change(const InstallRequest& r, bool add)
+{
+    // What another program writes into the settings meanwhile (the
+    // daemon's settings dialog, another install) is kept: the settings are
+    // read again and the change is made anew.
+    for (int tries = 1;; ++tries) {
+        bool changedMeanwhile = false;
+        InstallResult out = changeOnce(r, add, changedMeanwhile);
+        if (!changedMeanwhile || tries == 5)
+            return out;
+    }
+}
+
 } // namespace
+
+namespace {
+
+// The lock of this thread while it holds it: taken again, it is the same.
+thread_local int heldLock = -1;
+thread_local int heldDepth = 0;
+
+std::string lockProblem(const std::string& lock, const std::string& why)
+{
+    return "Glimmer cannot keep two installs from changing your screensaver settings at once: " + lock + " " + why +
+           ". Remove it, then try again.";
+}
+
+} // namespace
+
+InstallLock::InstallLock(const std::string& home)
+{
+    if (heldDepth > 0) {
+        ++heldDepth;
+        held_ = true;
+        return;
+    }
+    const std::string beside = home + (!home.empty() && home.back() == '/' ? "" : "/") + ".xscreensaver.glimmer-lock";
+    std::string lock = beside;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    struct stat st {};
+    if (runtime && runtime[0] == '/' && ::lstat(runtime, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+        (st.st_mode & 077) == 0)
+        lock = std::string(runtime) + "/glimmer-xscreensaver.lock";
+    int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
+    if (fd < 0 && lock != beside) {
+        lock = beside;
+        fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
+    }
+    // A lock that cannot be had is said, never passed over: the change
+    // would go on unguarded.
+    if (fd < 0) {
+        problem_ = lockProblem(lock, errno == ELOOP ? "is a link, not a lock file" : "cannot be made (" + std::string(std::strerror(errno)) + ")");
+        return;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        problem_ = lockProblem(lock, "is not an ordinary file");
+        return;
+    }
+    // Another install is done within moments; one that hangs is not waited for long.
+    for (int tries = 0; tries < 200; ++tries) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            heldLock = fd;
+            heldDepth = 1;
+            held_ = true;
+            return;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            problem_ = lockProblem(lock, "cannot be locked (" + std::string(std::strerror(errno)) + ")");
+            ::close(fd);
+            return;
+        }
+        ::usleep(50 * 1000);
+    }
+    ::close(fd);
+    problem_ = "Another program is changing your screensaver settings and has not finished. Run it again in a moment.";
+}
+
+InstallLock::~InstallLock()
+{
+    if (held_ && --heldDepth == 0) {
+        ::close(heldLock);
+        heldLock = -1;
+    }
+}
 
 std::string homeFolder()
 {

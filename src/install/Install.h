@@ -4,6 +4,7 @@
 // without a shell, so "~" would never be expanded). The file is changed only
 // where the entry goes, the old one is kept as a backup, and the new one
 // replaces it in one step (a temporary file renamed over it).
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,13 +39,48 @@ std::string entryName(const std::string& programPath);
 std::string homeFolder();
 
 #ifndef _WIN32
+// One change of the user's screensaver settings at a time, across programs:
+// installs run at once would each read a file, change it and rename theirs
+// over it, and all changes but the last one's would be lost, or take the
+// same free theme name. Held across XScreenSaver's list and the desktop
+// theme; taken again by the same thread while held, it is the same lock.
+// The lock is a file of its own (the settings are replaced), in
+// $XDG_RUNTIME_DIR when that is the user's alone, which leaves nothing in
+// the home folder, else beside ~/.xscreensaver; never the home folder
+// itself, which a compile of a project kept there locks.
+class InstallLock {
+public:
+    explicit InstallLock(const std::string& home);
+    ~InstallLock();
+    InstallLock(const InstallLock&) = delete;
+    InstallLock& operator=(const InstallLock&) = delete;
+    // Why it is not held (a link where the lock file goes, another program
+    // that holds it too long), for the user; empty when it is.
+    const std::string& Problem() const { return problem_; }
+
+private:
+    bool held_ = false;
+    std::string problem_;
+};
+#endif
+
+#ifndef _WIN32
 // Shared with the desktop theme (DesktopTheme.h). A path quoted for the
 // shell, for a command a person may copy; and `text` written to a new file
 // beside `path` and renamed over it, so that a reader sees the old file or
 // the new one, never half of one (`shown` names it in the problem).
 std::string quoted(const std::string& path);
+// The rename waits for `stillAsRead`, when given: false leaves the file as
+// it is ("changed by another program meanwhile").
 bool replaceFile(const std::string& path, const std::string& shown, const std::string& text, mode_t mode, std::string& problem,
-                 bool* noRoom = nullptr);
+                 bool* noRoom = nullptr, const std::function<bool()>& stillAsRead = {});
+
+// Removes what installs that were killed left in `folder`: files that
+// `ours` names, and that no living program holds. replaceFile names its new
+// files as isTemporaryOf tells: the name `base`, ".glimmer-" and six
+// letters or digits.
+void removeLeftovers(const std::string& folder, const std::function<bool(const std::string& name)>& ours);
+bool isTemporaryOf(const std::string& name, const std::string& base);
 #endif
 
 } // namespace player

@@ -45,9 +45,14 @@ InPlaceOutcome writeInPlace(int fd, std::string_view bytes, std::size_t largestO
     if (!bytes.empty() && ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, off_t(bytes.size())) != 0 && errno != EOPNOTSUPP &&
         errno != ENOSYS && errno != EINVAL)
         return {errno};
+    // Shorter bytes go out padded with line breaks to the old length, and
+    // the file is cut only once they are on the disk: a kill between the
+    // two leaves them whole, followed by empty lines, never by the old end.
+    std::string padded(bytes);
+    if (old.size() > padded.size())
+        padded.append(old.size() - padded.size(), '\n');
     bool touched = false;
-    int err = writeAtStart(fd, bytes, &touched);
-    // Cut only once the new bytes are on the disk.
+    int err = writeAtStart(fd, padded, &touched);
     if (!err && ::fsync(fd) != 0)
         err = errno;
     if (!err && old.size() > bytes.size() && (::ftruncate(fd, off_t(bytes.size())) != 0 || ::fsync(fd) != 0)) {

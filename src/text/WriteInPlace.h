@@ -20,7 +20,10 @@ struct InPlaceOutcome {
 // Makes the open file `fd` (read and write) hold exactly `bytes`. Room for
 // them is reserved first where the file system offers it, so that a full
 // disk is found before any byte changes; the old contents are kept whole
-// and put back when a write, a sync or the cut fails. A file larger than
+// and put back when a write, a sync or the cut fails. Bytes shorter than
+// the old contents are written padded with line breaks to the old length
+// before the file is cut, so that a kill at any moment leaves the new bytes
+// whole, with at most empty lines after them. A file larger than
 // `largestOld` is left as it is (EFBIG): it would be held in memory.
 InPlaceOutcome writeInPlace(int fd, std::string_view bytes, std::size_t largestOld);
 

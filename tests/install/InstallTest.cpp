@@ -1,13 +1,19 @@
 // --install and --uninstall on real files in a temporary home.
+#include "install/DesktopTheme.h"
 #include "install/Install.h"
 #include "install/XScreenSaverConfig.h"
 #include "../support/FailingCalls.h"
 
+#include <cstddef>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -297,4 +303,157 @@ TEST(XScreenSaverInstall, TheInstalledDefaultsOfThisMachineServeIfPresent)
     const auto list = findPrograms(*made);
     ASSERT_TRUE(list);
     EXPECT_GT(list->entries.size(), 100u);
+}
+
+namespace {
+// A host named on the PATH, as changeEveryHost looks for it; never run.
+void pretendInstalled(const TempHome& home, const std::string& host)
+{
+    fs::create_directories(home.File("bin"));
+    write(home.File("bin/" + host), "#!/bin/sh\n");
+    ::chmod(home.File("bin/" + host).c_str(), 0755);
+}
+
+// `run` in a process of its own, started at once; its exit status.
+pid_t inChild(const std::function<int()>& run)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit(run());
+    return pid;
+}
+
+int statusOf(pid_t pid)
+{
+    int status = -1;
+    return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The process ends, as by a kill, the moment it cuts a file.
+void killedAtTheCut()
+{
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_ftruncate, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_KILL_PROCESS),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{4, filter};
+    ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
+    ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program);
+}
+
+std::size_t themesRunning(const TempHome& home, const std::string& program)
+{
+    std::size_t n = 0;
+    for (const auto& e : fs::directory_iterator(home.File(".local/share/applications/screensavers")))
+        n += readAll(e.path()).find("X-Glimmer-Screensaver=" + program + "\n") != std::string::npos;
+    return n;
+}
+} // namespace
+
+// Installs into XScreenSaver and MATE while other installs, another program
+// or a kill meet them: nothing another wrote is lost, the daemon can always
+// read its file, and a lock that cannot be had is said.
+TEST(InstallRaces, EveryChangeIsKeptWhateverMeetsIt)
+{
+    const std::string settingsBefore = "programs: \\\n  maze --root \\n\\\n  \"Old\" /s/OLD.SCR --root \\n\\\n\n";
+    const std::string path = ::getenv("PATH") ? ::getenv("PATH") : "";
+    struct Row {
+        std::string what;
+        std::function<void(const TempHome&, const InstallRequest&)> run;
+    };
+    const std::vector<Row> rows = {
+        {"twelve installs of one name at once", [&](const TempHome& home, const InstallRequest& r) {
+             std::vector<InstallRequest> each(12, r);
+             std::vector<pid_t> runs;
+             for (std::size_t i = 0; i < each.size(); ++i) {
+                 each[i].programPath = "/s" + std::to_string(i) + "/SUNSET.SCR";
+                 runs.push_back(inChild([&, i] { return changeEveryHost(each[i], true).exitCode; }));
+             }
+             for (const pid_t pid : runs)
+                 EXPECT_EQ(statusOf(pid), 0);
+             const std::string text = readAll(home.File(".xscreensaver"));
+             for (const InstallRequest& one : each) {
+                 EXPECT_EQ(count(text, one.programPath + " --root"), 1u) << one.programPath;
+                 EXPECT_EQ(themesRunning(home, one.programPath), 1u) << one.programPath;
+             }
+         }},
+        {"an install that holds the lock", [&](const TempHome& home, const InstallRequest& r) {
+             const int held = ::open((std::string(::getenv("XDG_RUNTIME_DIR")) + "/glimmer-xscreensaver.lock").c_str(),
+                                     O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+             ASSERT_EQ(::flock(held, LOCK_EX), 0);
+             ThemeRequest theme;
+             theme.hosts = {"mate-screensaver"};
+             theme.programPath = r.programPath;
+             theme.dataHome = home.File(".local/share");
+             const pid_t waiting = inChild([&] { return ::close(held), installDesktopTheme(theme).exitCode; });
+             ::usleep(300 * 1000);
+             EXPECT_FALSE(fs::exists(home.File(".local/share/applications/screensavers"))) << "the theme waits";
+             ::close(held);
+             EXPECT_EQ(statusOf(waiting), 0);
+             EXPECT_EQ(themesRunning(home, r.programPath), 1u);
+         }},
+        {"another program writing meanwhile", [&](const TempHome& home, const InstallRequest& r) {
+             Failing.AtNextSync = [&] { std::ofstream(home.File(".xscreensaver"), std::ios::app) << "dpmsEnabled: True\n"; };
+             const InstallResult done = installInXScreenSaver(r);
+             EXPECT_EQ(done.message.rfind("Added", 0), 0u) << done.message;
+             const std::string text = readAll(home.File(".xscreensaver"));
+             EXPECT_NE(text.find("dpmsEnabled: True\n"), std::string::npos) << text;
+             EXPECT_EQ(count(text, r.programPath + " --root"), 1u) << text;
+         }},
+        {"a kill between the rewrite and the cut", [&](const TempHome& home, const InstallRequest& r) {
+             ASSERT_EQ(installInXScreenSaver(r).exitCode, 0);
+             ASSERT_EQ(::link(home.File(".xscreensaver").c_str(), home.File("twin").c_str()), 0);   // written in place
+             EXPECT_EQ(statusOf(inChild([&] { return killedAtTheCut(), uninstallFromXScreenSaver(r).exitCode; })), -1);
+             const std::string text = readAll(home.File(".xscreensaver"));
+             const auto lines = [](const std::string& t) { return t.substr(0, t.find_last_not_of('\n') + 1); };
+             EXPECT_EQ(lines(text), lines(settingsBefore)) << "the old file's end is never left after the new one";
+             EXPECT_EQ(findPrograms(text).value_or(ProgramsResource{}).entries.size(), 2u);
+         }},
+        {"a link where the lock goes, and no runtime folder", [&](const TempHome& home, const InstallRequest& r) {
+             ::unsetenv("XDG_RUNTIME_DIR");
+             fs::create_symlink(home.File("elsewhere"), home.File(".xscreensaver.glimmer-lock"));
+             const InstallResult done = changeEveryHost(r, true);
+             EXPECT_EQ(done.exitCode, 1);
+             EXPECT_NE(done.message.find(home.File(".xscreensaver.glimmer-lock") + " is a link"), std::string::npos) << done.message;
+             EXPECT_EQ(readAll(home.File(".xscreensaver")), settingsBefore);
+             EXPECT_FALSE(fs::exists(home.File("elsewhere")));
+         }},
+        {"leftovers of killed installs", [&](const TempHome& home, const InstallRequest& r) {
+             const std::string themes = home.File(".local/share/applications/screensavers/");
+             fs::create_directories(themes);
+             const std::vector<std::string> gone = {home.File(".xscreensaver.glimmer-a1B2c3"),
+                                                    home.File(".xscreensaver.glimmer-backup.glimmer-d4E5f6"),
+                                                    themes + "glimmer-sunset.desktop.glimmer-g7H8i9"};
+             const std::string live = home.File(".xscreensaver.glimmer-w0rk1n");   // its install runs now
+             for (const std::string& f : gone)
+                 write(f, "half a file");
+             write(live, "half a file");
+             const int holds = ::open(live.c_str(), O_RDONLY | O_CLOEXEC);
+             ASSERT_EQ(::flock(holds, LOCK_EX), 0);
+             EXPECT_EQ(changeEveryHost(r, true).exitCode, 0);
+             EXPECT_EQ(changeEveryHost(r, false).exitCode, 0);
+             for (const std::string& f : gone)
+                 EXPECT_FALSE(fs::exists(f)) << f;
+             EXPECT_TRUE(fs::exists(live));
+             EXPECT_TRUE(fs::exists(home.File(".xscreensaver.glimmer-backup")));
+             ::close(holds);
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempHome home, run;
+        ::chmod(run.Path().c_str(), 0700);
+        ::setenv("XDG_RUNTIME_DIR", run.Path().c_str(), 1);
+        ::unsetenv("XDG_DATA_HOME");
+        pretendInstalled(home, "xscreensaver");
+        pretendInstalled(home, "mate-screensaver");
+        ::setenv("PATH", (home.File("bin") + ":" + path).c_str(), 1);
+        write(home.File(".xscreensaver"), settingsBefore);
+        row.run(home, request(home, "/s/SUNSET.SCR"));
+        Failing = {};
+    }
+    ::setenv("PATH", path.c_str(), 1);
+    ::unsetenv("XDG_RUNTIME_DIR");
 }

@@ -6,12 +6,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <dlfcn.h>
+#include <functional>
+#include <utility>
 #include <unistd.h>
 
 inline struct FailingCalls {
     long PwriteBytes = -1;        // written before ENOSPC; -1: no limit
     int FsyncFailures = 0;        // the next ones fail with EIO
     bool FallocateFails = false;  // with ENOSPC
+    // Runs once at the next sync: another program acting at that moment.
+    std::function<void()> AtNextSync;
 } Failing;
 
 template <class F> F Real(const char* name) { return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name)); }
@@ -24,6 +28,8 @@ extern "C" ssize_t pwrite(int fd, const void* buf, size_t n, off_t at)
 }
 extern "C" int fsync(int fd)
 {
+    if (auto act = std::exchange(Failing.AtNextSync, nullptr))
+        act();
     return Failing.FsyncFailures > 0 && Failing.FsyncFailures-- ? (errno = EIO, -1) : Real<decltype(&fsync)>("fsync")(fd);
 }
 extern "C" int fallocate(int fd, int mode, off_t at, off_t length)
