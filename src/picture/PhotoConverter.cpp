@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <unistd.h>
 
 namespace {
@@ -42,6 +43,36 @@ EGlimmerError tooLargeError(const QString& shownName, int width, int height)
                                      .arg(MaxPhotoPixels / 1000000)
                                      .arg(width)
                                      .arg(height));
+}
+
+EGlimmerError notEnoughMemory(const QString& shownName) { return unreadable(shownName, QStringLiteral("Not enough memory")); }
+
+// libjpeg's largest side (JPEG_MAX_DIMENSION).
+constexpr int MaxJpegSide = 65500;
+
+// A photo that may come in: within our cap, and within what a JPEG can hold.
+// Asked of the size a header claims, before the pixels are decoded, and of
+// the pixels decoded, before they are used.
+void checkSize(const QString& shownName, int width, int height)
+{
+    if (tooLarge(width, height))
+        throw tooLargeError(shownName, width, height);
+    if (width > MaxJpegSide || height > MaxJpegSide)
+        throw unreadable(shownName, QStringLiteral("it is %1 x %2 pixels, and a JPEG can be at most %3 pixels wide or high")
+                                        .arg(width)
+                                        .arg(height)
+                                        .arg(MaxJpegSide));
+}
+
+// Whether a picture of `size` could not have been decoded for want of
+// memory: room for it at 4 bytes a pixel is asked for, and given back at
+// once (untouched, it costs nothing).
+bool noRoomFor(const QSize& size)
+{
+    if (!size.isValid())
+        return false;
+    const std::unique_ptr<uchar[]> room(new (std::nothrow) uchar[std::size_t(size.width()) * std::size_t(size.height()) * 4]);
+    return !room;
 }
 
 // ------------------------------------------------ the orientation tag
@@ -100,7 +131,7 @@ QImage turnedUpright(QImage image, int orientation)
         return image;
     const auto& s = steps[orientation];
     image = std::move(image).mirrored(s.mirror, s.flip);
-    return s.quarter ? image.transformed(QTransform().rotate(90)) : image;
+    return s.quarter && !image.isNull() ? image.transformed(QTransform().rotate(90)) : image;
 }
 
 // ------------------------------------------------ over the background
@@ -127,10 +158,10 @@ void packOver(uchar* bits, int width, int height, qsizetype stride, quint32 back
     }
 }
 
-// The same pixels seen as RGB888, the picture kept alive by the view.
-QImage asRgb888(QImage image)
+// The same pixels (`bits`, taken for writing) seen as RGB888, the picture
+// kept alive by the view.
+QImage asRgb888(QImage image, uchar* bits)
 {
-    uchar* bits = image.bits();
     const int w = image.width(), h = image.height();
     const qsizetype stride = image.bytesPerLine();
     auto* keep = new QImage(std::move(image));
@@ -138,9 +169,13 @@ QImage asRgb888(QImage image)
 }
 
 // A picture from Qt's readers, 32 bits a pixel, made RGB888 in place.
-QImage packed(QImage image, quint32 background)
+// Converting it, or taking its pixels for writing from a reader that keeps
+// a reference to it (GIF's), copies it: where that copy cannot be had, there
+// are no pixels to use.
+QImage packed(QImage image, quint32 background, const QString& shownName)
 {
     const QImage::Format f = image.format();
+    const QSize size = image.size();
     if (image.hasAlphaChannel()) {
         if (f != QImage::Format_ARGB32 && f != QImage::Format_ARGB32_Premultiplied)
             image.convertTo(QImage::Format_ARGB32);
@@ -149,7 +184,10 @@ QImage packed(QImage image, quint32 background)
     }
     const bool premultiplied = image.format() == QImage::Format_ARGB32_Premultiplied;
     const bool opaque = image.format() == QImage::Format_RGB32;
-    packOver(image.bits(), image.width(), image.height(), image.bytesPerLine(), background,
+    uchar* bits = image.bits();
+    if (!bits || image.size() != size || image.depth() != 32 || image.bytesPerLine() < qsizetype(size.width()) * 4)
+        throw notEnoughMemory(shownName);
+    packOver(bits, image.width(), image.height(), image.bytesPerLine(), background,
              [&](const uchar* p, int* c, int& a, bool& pre) {
                  quint32 v;
                  std::memcpy(&v, p, 4);
@@ -159,7 +197,19 @@ QImage packed(QImage image, quint32 background)
                  a = opaque ? 255 : qAlpha(v);
                  pre = premultiplied;
              });
-    return asRgb888(std::move(image));
+    return asRgb888(std::move(image), bits);
+}
+
+// The size of a GIF's screen (its logical screen descriptor), on which
+// Qt's reader draws the first picture whatever that picture claims.
+QSize gifScreenSize(QFile& file)
+{
+    file.seek(0);
+    const QByteArray b = file.read(10).mid(6);
+    if (b.size() < 4)
+        return {};
+    const auto le16 = [&](int at) { return int(uchar(b[at])) | int(uchar(b[at + 1])) << 8; };
+    return {le16(0), le16(2)};
 }
 
 // Qt's GIF reader shows a picture cut short without a word: the first
@@ -196,23 +246,32 @@ bool gifFirstPictureEnds(QFile& file)
 
 QImage readWithQt(QFile& file, quint32 background, const QString& shownName)
 {
+    // A GIF's first picture is drawn on its screen, whose size its header
+    // gives; the picture may claim less.
+    const QSize screen = gifScreenSize(file);
     file.seek(0);
     // Read from what was opened, its kind told by its content: a .png that
     // is really a JPEG, say, is read as what it is.
     QImageReader reader(&file);
     reader.setAutoTransform(true);
-    const QSize size = reader.size();
-    if (size.isValid() && tooLarge(size.width(), size.height()))
-        throw tooLargeError(shownName, size.width(), size.height());
+    QSize size = reader.size();
     const QByteArray format = reader.format();   // forgotten once read
+    if (format == "gif")
+        size = size.expandedTo(screen);
+    if (size.isValid())
+        checkSize(shownName, size.width(), size.height());
     QImage image = reader.read();
     if (image.isNull())
-        throw unreadable(shownName, reader.errorString());
+        throw noRoomFor(size) ? notEnoughMemory(shownName) : unreadable(shownName, reader.errorString());
+    // What was decoded may be larger than its header said.
+    checkSize(shownName, image.width(), image.height());
     if (format == "gif" && !gifFirstPictureEnds(file))
         throw unreadable(shownName, QStringLiteral("it is cut short"));
     if (reader.transformation() == QImageIOHandler::TransformationNone && file.seek(0))
         image = turnedUpright(std::move(image), containerOrientation(file));
-    return packed(std::move(image), background);
+    if (image.isNull())
+        throw notEnoughMemory(shownName);
+    return packed(std::move(image), background, shownName);
 }
 
 // ------------------------------------------------ HEIC and HEIF
@@ -291,8 +350,9 @@ QImage readWithLibheif(TFileStream& file, quint32 background, const QString& sho
     // What its 'ispe' box claims, before rotation and cropping.
     const int claimedW = heif_image_handle_get_ispe_width(c.handle);
     const int claimedH = heif_image_handle_get_ispe_height(c.handle);
-    if (tooLarge(w, h) || tooLarge(claimedW, claimedH))
+    if (tooLarge(claimedW, claimedH))
         throw tooLargeError(shownName, w, h);
+    checkSize(shownName, w, h);
     if (w <= 0 || h <= 0 || claimedW <= 0 || claimedH <= 0)
         throw unreadable(shownName, QStringLiteral("it holds no picture"));
     // A stranger's file may claim a small picture and hold a huge one.
@@ -309,6 +369,9 @@ QImage readWithLibheif(TFileStream& file, quint32 background, const QString& sho
     heif_image* decoded = nullptr;
     err = heif_decode_image(c.handle, &decoded, heif_colorspace_RGB,
                             alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
+    // libheif says its size limit was met as a failed allocation.
+    if (err.code == heif_error_Memory_allocation_error && err.subcode != heif_suberror_Security_limit_exceeded)
+        throw notEnoughMemory(shownName);
     if (err.code != heif_error_Ok)
         throw unreadable(shownName, err.subcode == heif_suberror_Security_limit_exceeded ? notItsSize
                                                                                           : QString::fromUtf8(err.message));
@@ -354,7 +417,7 @@ bool isConvertedPhotoName(const QString& name)
 }
 
 QImage readPhoto(const QString& fileName, quint32 background, const QString& shownName)
-{
+try {
     // Opened once, as every file of the program: only an ordinary file, and
     // never waiting (a pipe named like a photo would hold Locate for ever).
     std::unique_ptr<TFileStream> opened;
@@ -367,12 +430,22 @@ QImage readPhoto(const QString& fileName, quint32 background, const QString& sho
     if (!file.open(opened->Handle(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
         throw unreadable(shownName, file.errorString());
     return isHeif(file) ? readWithLibheif(*opened, background, shownName) : readWithQt(file, background, shownName);
+} catch (const std::bad_alloc&) {
+    throw notEnoughMemory(shownName);
 }
 
 QByteArray photoToJpeg(const QString& fileName, quint32 background, const QString& shownName)
 {
     const QImage rgb = readPhoto(fileName, background, shownName);
-    TMemoryStream out;
-    writeJpeg(out, rgb, ConvertedJpegQuality);
-    return out.Bytes();
+    try {
+        TMemoryStream out;
+        writeJpeg(out, rgb, ConvertedJpegQuality);
+        return out.Bytes();
+    } catch (const std::bad_alloc&) {
+    } catch (const EJPEGError& e) {
+        // libjpeg's words for its own memory: "Insufficient memory (case N)".
+        if (!e.Text().startsWith(QLatin1String("Insufficient memory")))
+            throw EGlimmerError(QStringLiteral("The picture %1 cannot be converted: %2.").arg(shownName, e.Text()));
+    }
+    throw EGlimmerError(QStringLiteral("The picture %1 cannot be converted: Not enough memory.").arg(shownName));
 }

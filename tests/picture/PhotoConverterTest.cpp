@@ -14,6 +14,9 @@
 #include <atomic>
 #include <chrono>
 #include <fcntl.h>
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -132,6 +135,96 @@ TEST(PhotoConverter, AFileThatCannotBeReadIsNamedWithWhy)
         }
         EXPECT_TRUE(text.startsWith(QStringLiteral("The picture %1 cannot be read: ").arg(name))) << text.toStdString();
         EXPECT_TRUE(text.endsWith(why)) << text.toStdString();
+    }
+}
+
+// Files that lie, made here: what each says of itself (its header, its
+// name) is not what it holds. Each is refused in plain words naming it, or
+// comes in within the cap; none is decoded beyond what it claimed.
+const char* const liars = R"(
+import struct, zlib
+def chunk(kind, data): return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+def png(w, h, rows=b''):
+    return b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', w, h, 8, 2, 0, 0, 0)) + chunk(b'IDAT', rows) + chunk(b'IEND', b'')
+def gif(sw, sh, fw, fh):   # a screen, and one picture of one pixel's data claiming fw x fh
+    return (b'GIF89a' + struct.pack('<HHBBB', sw, sh, 0x80, 0, 0) + b'\0\0\0\xff\xff\xff'
+            + b',' + struct.pack('<HHHHB', 0, 0, fw, fh, 0) + b'\x02\x02\x44\x01\x00;')
+def save(name, data): open(name, 'wb').write(data)
+save('frame.gif', gif(14142, 14142, 14142, 1))
+save('outside.gif', gif(100, 100, 12000, 9000))
+save('screen.gif', gif(10000, 10000, 10000, 10000))
+save('dot.gif', gif(1, 1, 1, 1))
+mhdr = struct.pack('>IIIIIII', 14142, 14142, 1, 0, 0, 0, 1)
+save('movie.png', b'\x8aMNG\r\n\x1a\n' + chunk(b'MHDR', mhdr) + png(14142, 14142, zlib.compress(bytes(100)))[8:-12] + chunk(b'MEND', b''))
+inner = png(14000, 14000, zlib.compress(bytes(100)))
+save('icon.png', struct.pack('<HHH', 0, 1, 1) + struct.pack('<BBBBHHII', 16, 16, 0, 0, 1, 32, len(inner), 22) + inner)
+save('wide.png', png(100000, 1000))
+save('empty.png', b'')
+save('four.gif', b'GIF8')
+)";
+
+// What photoToJpeg makes of `name`: its JPEG's size, or its message; under
+// an address-space limit of `spareMb` more than is in use, in a child.
+std::pair<QSize, QString> convertedOrRefused(const TempFolder& t, const QString& name, int spareMb)
+{
+    const auto convert = [&]() -> std::pair<QSize, QString> {
+        try {
+            return {QImage::fromData(photoToJpeg(t.File(name), background, name), "JPEG").size(), QString()};
+        } catch (const EGlimmerError& e) {
+            return {QSize(), e.Text()};
+        }
+    };
+    if (spareMb == 0)
+        return convert();
+    int pipe[2];
+    if (::pipe(pipe) != 0)
+        return {QSize(), "no pipe"};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::ifstream status("/proc/self/status");
+        long kb = 0;
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("VmSize:", 0) == 0)
+                kb = std::stol(line.substr(7));
+        const rlim_t bytes = rlim_t(kb + spareMb * 1024L) * 1024;
+        const rlimit limit{bytes, bytes};
+        ::setrlimit(RLIMIT_AS, &limit);
+        const QByteArray said = convert().second.toUtf8();
+        ::_exit(::write(pipe[1], said.constData(), size_t(said.size())) == said.size() ? 0 : 1);
+    }
+    ::close(pipe[1]);
+    QByteArray said(4096, '\0');
+    said.truncate(int(std::max<ssize_t>(::read(pipe[0], said.data(), size_t(said.size())), 0)));
+    ::close(pipe[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return {QSize(), WIFEXITED(status) ? QString::fromUtf8(said) : QStringLiteral("killed by signal %1").arg(WTERMSIG(status))};
+}
+
+TEST(PhotoConverter, FilesThatLieAreRefusedInPlainWordsOrComeInWithinTheCap)
+{
+    TempFolder t;
+    GLIMMER_NEEDS_TOOLS(Runs("/usr/bin/python3", {"-c", liars}) ? QString() : "python3");
+    struct Row { QString name; QString why; QSize size; int spareMb = 0; };
+    const Row rows[] = {
+        // Its screen, on which Qt draws it, is what counts, not what its picture claims.
+        {"frame.gif", "it has more than 100 megapixels (14142 x 14142)."},
+        // A picture beyond its screen is cut to the screen.
+        {"outside.gif", "", {100, 100}},
+        {"dot.gif", "", {1, 1}},
+        {"wide.png", "it is 100000 x 1000 pixels, and a JPEG can be at most 65500 pixels wide or high."},
+        // 400 MB read, and as much again where Qt's reader keeps its own:
+        // the copy that cannot be had is said, never written through.
+        {"screen.gif", "Not enough memory.", {}, 600},
+    };
+    for (const Row& row : rows) {
+#ifdef GLIMMER_SANITIZE_BUILD
+        if (row.spareMb)
+            continue;   // the sanitizers need more address space than the limit leaves
+#endif
+        const auto [size, text] = convertedOrRefused(t, row.name, row.spareMb);
+        EXPECT_EQ(text, row.why.isEmpty() ? QString() : "The picture " + row.name + " cannot be read: " + row.why) << qPrintable(row.name);
+        EXPECT_EQ(size, row.size) << qPrintable(row.name);
     }
 }
 
