@@ -1,6 +1,6 @@
 #include "common/ExecutableImage.h"
 
-#include "common/LittleEndian.h"
+#include "decode/ByteOrder.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,6 @@
 #include "decode/Bitmap.h"
 
+#include "decode/ByteOrder.h"
 #include "decode/DecodeError.h"
 #include "decode/Transform.h"
 
@@ -11,9 +12,6 @@
 namespace {
 
 [[noreturn]] void invalid() { throw DecodeError(invalidBitmapText); }
-
-std::uint32_t le16(const std::uint8_t* p) { return std::uint32_t(p[0] | (p[1] << 8)); }
-std::uint32_t le32(const std::uint8_t* p) { return le16(p) | (le16(p + 2) << 16); }
 
 enum class Coding { Rows, Rle8, Rle4 };
 

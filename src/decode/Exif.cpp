@@ -1,5 +1,7 @@
 #include "decode/Exif.h"
 
+#include "decode/ByteOrder.h"
+
 #include <cstring>
 
 namespace {
@@ -10,14 +12,8 @@ class Tiff {
 public:
     Tiff(const std::uint8_t* p, std::size_t n, bool little) : p_(p), n_(n), little_(little) {}
     bool has(std::size_t at, std::size_t len) const { return at <= n_ && len <= n_ - at; }
-    std::uint32_t u16(std::size_t at) const
-    {
-        return little_ ? std::uint32_t(p_[at] | (p_[at + 1] << 8)) : std::uint32_t((p_[at] << 8) | p_[at + 1]);
-    }
-    std::uint32_t u32(std::size_t at) const
-    {
-        return little_ ? (u16(at) | (u16(at + 2) << 16)) : ((u16(at) << 16) | u16(at + 2));
-    }
+    std::uint32_t u16(std::size_t at) const { return std::uint32_t(readUnsigned(p_ + at, 2, little_)); }
+    std::uint32_t u32(std::size_t at) const { return std::uint32_t(readUnsigned(p_ + at, 4, little_)); }
 
 private:
     const std::uint8_t* p_;

@@ -1,5 +1,6 @@
 #include "picture/PhotoConverter.h"
 
+#include "decode/ByteOrder.h"
 #include "decode/Exif.h"
 #include "picture/JPEGBitmap.h"
 #include "toolkit/Files.h"
@@ -95,8 +96,8 @@ int containerOrientation(QFile& file)
             const QByteArray chunk = file.read(8);
             if (chunk.size() < 8 || chunk.mid(4) == "IEND")
                 return 1;
-            const auto* p = reinterpret_cast<const unsigned char*>(chunk.constData());
-            const qint64 length = qint64(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+            const auto* p = reinterpret_cast<const std::uint8_t*>(chunk.constData());
+            const qint64 length = be32(p);
             if (chunk.mid(4) == "eXIf")
                 return orientationAt(length);
             if (!file.seek(file.pos() + length + 4))
@@ -108,8 +109,8 @@ int containerOrientation(QFile& file)
             const QByteArray chunk = file.read(8);
             if (chunk.size() < 8)
                 return 1;
-            const auto* p = reinterpret_cast<const unsigned char*>(chunk.constData());
-            const qint64 length = qint64(p[4]) | p[5] << 8 | p[6] << 16 | qint64(p[7]) << 24;
+            const auto* p = reinterpret_cast<const std::uint8_t*>(chunk.constData());
+            const qint64 length = le32(p + 4);
             if (chunk.left(4) == "EXIF")
                 return orientationAt(length);
             if (!file.seek(file.pos() + length + (length & 1)))

@@ -1,17 +1,6 @@
 #include "picture/TransferImage.h"
 
-namespace {
-void put16(char* p, std::uint16_t v)
-{
-    p[0] = char(v & 0xff);
-    p[1] = char(v >> 8);
-}
-void put32(char* p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = char((v >> (8 * i)) & 0xff);
-}
-} // namespace
+#include "decode/ByteOrder.h"
 
 TTransferImage TTransferImage::FromImage(const QImage& image)
 {
@@ -25,14 +14,14 @@ TTransferImage TTransferImage::FromImage(const QImage& image)
     const std::uint32_t sizeImage = std::uint32_t(t.stride_) * std::uint32_t(t.height_);
 
     t.header_ = QByteArray(HeaderSize, '\0');
-    char* h = t.header_.data();
-    put32(h + 0, HeaderSize);                 // biSize
-    put32(h + 4, std::uint32_t(t.width_));    // biWidth
-    put32(h + 8, std::uint32_t(t.height_));   // biHeight > 0: rows bottom-up
-    put16(h + 12, 1);                         // biPlanes
-    put16(h + 14, 24);                        // biBitCount
-    put32(h + 16, 0);                         // biCompression: BI_RGB
-    put32(h + 20, sizeImage);                 // biSizeImage
+    auto* h = reinterpret_cast<std::uint8_t*>(t.header_.data());
+    putLe32(h + 0, HeaderSize);                 // biSize
+    putLe32(h + 4, std::uint32_t(t.width_));    // biWidth
+    putLe32(h + 8, std::uint32_t(t.height_));   // biHeight > 0: rows bottom-up
+    putLe16(h + 12, 1);                         // biPlanes
+    putLe16(h + 14, 24);                        // biBitCount
+    putLe32(h + 16, 0);                         // biCompression: BI_RGB
+    putLe32(h + 20, sizeImage);                 // biSizeImage
     // biXPelsPerMeter, biYPelsPerMeter, biClrUsed, biClrImportant stay 0
 
     t.pixels_ = QByteArray(qsizetype(sizeImage), '\0');

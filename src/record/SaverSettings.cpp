@@ -1,22 +1,11 @@
 #include "record/SaverSettings.h"
 
+#include "decode/ByteOrder.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace {
-void put32(std::uint8_t* p, std::uint32_t v)
-{
-    p[0] = std::uint8_t(v);
-    p[1] = std::uint8_t(v >> 8);
-    p[2] = std::uint8_t(v >> 16);
-    p[3] = std::uint8_t(v >> 24);
-}
-
-std::uint32_t get32(const std::uint8_t* p)
-{
-    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
-}
-
 template <class T>
 bool clampTo(T& v, T lo, T hi)
 {
@@ -99,20 +88,20 @@ void ImageEntry::SetNameBytes(std::string_view bytes)
 SettingsBytes SaverSettings::Encode() const
 {
     SettingsBytes b{};
-    put32(&b[0], BackgroundColor);
+    putLe32(&b[0], BackgroundColor);
     b[4] = DisplayMode;
-    put32(&b[5], std::uint32_t(FloatSpeed));
-    put32(&b[9], std::uint32_t(ChangeEvery));
-    put32(&b[13], std::uint32_t(DisplaySeconds));
-    put32(&b[17], std::uint32_t(DisplayTimes));
-    put32(&b[21], std::uint32_t(ImageCount));
+    putLe32(&b[5], std::uint32_t(FloatSpeed));
+    putLe32(&b[9], std::uint32_t(ChangeEvery));
+    putLe32(&b[13], std::uint32_t(DisplaySeconds));
+    putLe32(&b[17], std::uint32_t(DisplayTimes));
+    putLe32(&b[21], std::uint32_t(ImageCount));
     for (int k = 0; k < MaxImages; ++k) {
         std::uint8_t* e = &b[std::size_t(25 + ImageEntrySize * k)];
         const ImageEntry& s = Images[std::size_t(k)];
         e[0] = s.NameLength;
         std::memcpy(e + 1, s.NameChars.data(), MaxNameLength);
-        put32(e + 13, std::uint32_t(s.Offset));
-        put32(e + 17, std::uint32_t(s.Size));
+        putLe32(e + 13, std::uint32_t(s.Offset));
+        putLe32(e + 17, std::uint32_t(s.Size));
     }
     return b;
 }
@@ -120,20 +109,20 @@ SettingsBytes SaverSettings::Encode() const
 SaverSettings SaverSettings::Decode(const std::uint8_t* b)
 {
     SaverSettings s;
-    s.BackgroundColor = get32(b);
+    s.BackgroundColor = le32(b);
     s.DisplayMode = b[4];
-    s.FloatSpeed = std::int32_t(get32(b + 5));
-    s.ChangeEvery = std::int32_t(get32(b + 9));
-    s.DisplaySeconds = std::int32_t(get32(b + 13));
-    s.DisplayTimes = std::int32_t(get32(b + 17));
-    s.ImageCount = std::int32_t(get32(b + 21));
+    s.FloatSpeed = std::int32_t(le32(b + 5));
+    s.ChangeEvery = std::int32_t(le32(b + 9));
+    s.DisplaySeconds = std::int32_t(le32(b + 13));
+    s.DisplayTimes = std::int32_t(le32(b + 17));
+    s.ImageCount = std::int32_t(le32(b + 21));
     for (int k = 0; k < MaxImages; ++k) {
         const std::uint8_t* e = b + 25 + ImageEntrySize * k;
         ImageEntry& d = s.Images[std::size_t(k)];
         d.NameLength = e[0];
         std::memcpy(d.NameChars.data(), e + 1, MaxNameLength);
-        d.Offset = std::int32_t(get32(e + 13));
-        d.Size = std::int32_t(get32(e + 17));
+        d.Offset = std::int32_t(le32(e + 13));
+        d.Size = std::int32_t(le32(e + 17));
     }
     return s;
 }
