@@ -2,7 +2,7 @@
 // TEnhImage: a control that shows one picture, scaled in one of five ways,
 // optionally centred, framed, sized to the picture, or drawn with a colour
 // key. It takes no keyboard focus and reports mouse presses to its owner.
-#include "toolkit/Graphics.h"
+#include "toolkit/PictureHolder.h"
 
 #include <QImage>
 #include <QRect>

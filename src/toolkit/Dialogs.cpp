@@ -3,7 +3,6 @@
 #include "toolkit/Files.h"
 
 #include "toolkit/Cursor.h"
-#include "toolkit/Help.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -17,6 +16,14 @@ static TMessageHook& hook()
 }
 
 void SetMessageHook(TMessageHook h) { hook() = std::move(h); }
+
+static std::function<void(int)>& boxHelp()
+{
+    static std::function<void(int)> open;
+    return open;
+}
+
+void SetBoxHelp(std::function<void(int)> openTopic) { boxHelp() = std::move(openTopic); }
 
 QString ApplicationTitle() { return QStringLiteral("Glimmer"); }
 
@@ -49,11 +56,11 @@ static TMsgResult show(const TMessage& m)
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);
     QPushButton* help = nullptr;
-    if (m.HelpContext > 0) {
+    if (m.HelpContext > 0 && boxHelp()) {
         help = box.addButton(QStringLiteral("&Help"), QMessageBox::HelpRole);
         // The Help button opens the topic and leaves the box up.
         help->disconnect();
-        QObject::connect(help, &QPushButton::clicked, &box, [ctx = m.HelpContext] { ShowHelpContext(ctx); });
+        QObject::connect(help, &QPushButton::clicked, &box, [ctx = m.HelpContext] { boxHelp()(ctx); });
         box.setProperty("HelpContext", m.HelpContext);
     }
     box.exec();

@@ -24,6 +24,10 @@ enum class TMsgResult { OK, Yes, No };
 using TMessageHook = std::function<TMsgResult(const TMessage&)>;
 void SetMessageHook(TMessageHook hook);
 
+// What a box's "&Help" button does with its context: the help opens the topic
+// (InstallHelpKey sets it). Until it is set, boxes have no such button.
+void SetBoxHelp(std::function<void(int)> openTopic);
+
 // The application's title, used by the standard error report.
 QString ApplicationTitle();
 

@@ -1,8 +1,8 @@
 #pragma once
 // Pictures as the program sees them: graphics that know their size and how
-// to draw themselves, the bitmap (on QImage, pixels shared between copies)
-// and the picture holder. They load from streams (toolkit/Streams.h); which
-// class loads a file is the registry's choice (toolkit/PictureFormats.h).
+// to draw themselves, and the bitmap (on QImage, pixels shared between
+// copies). They load from streams (toolkit/Streams.h); the holder that picks
+// a graphic class for a file is toolkit/PictureHolder.h.
 #include "decode/DecodeControl.h"
 #include "decode/DecodeError.h"
 #include "toolkit/Streams.h"
@@ -98,40 +98,6 @@ protected:
 
 private:
     std::uint64_t generation_ = 0;
-};
-
-// Holds one graphic (or none) and reports every change of it.
-class TPicture {
-public:
-    TPicture() = default;
-    TPicture(const TPicture&) = delete;
-    TPicture& operator=(const TPicture&) = delete;
-    ~TPicture();
-
-    TGraphic* Graphic() const { return graphic_.get(); }
-    // Copies `graphic` into the holder: a new graphic of the same class that
-    // takes the content (a bitmap shares the pixels). The caller keeps its
-    // own. nullptr empties the holder.
-    void SetGraphic(const TGraphic* graphic);
-    void Assign(const TPicture& source) { SetGraphic(source.Graphic()); }
-    TBitmap* Bitmap() const { return dynamic_cast<TBitmap*>(graphic_.get()); }
-
-    int Width() const { return graphic_ ? graphic_->Width() : 0; }
-    int Height() const { return graphic_ ? graphic_->Height() : 0; }
-
-    // Picks the graphic class by the text after the last dot of the name
-    // (lower-cased) and loads the file into a new graphic of it. On failure
-    // the new graphic is discarded and the previous one stays.
-    void LoadFromFile(const QString& name);
-    // The same for bytes in memory that stand for a file of that name.
-    void LoadFromMemory(const QString& name, const void* data, std::size_t size);
-
-    std::function<void()> OnChange;
-
-private:
-    void Take(std::unique_ptr<TGraphic> graphic);
-    void Changed();
-    std::unique_ptr<TGraphic> graphic_;
 };
 
 // The fill colour of buttons, used in place of a picture's colour key.

@@ -133,4 +133,5 @@ void InstallHelpKey()
         filter = new HelpKeyFilter(qApp);
         qApp->installEventFilter(filter);
     }
+    SetBoxHelp(ShowHelpContext);
 }

@@ -21,7 +21,8 @@ void ShowHelpContext(int context);
 // When set, topics are not shown: the hook sees each request (for tests).
 void SetHelpHook(std::function<void(int)> hook);
 
-// Installs the application-wide F1 key.
+// Installs the application-wide F1 key, and the message boxes' "&Help"
+// button (SetBoxHelp).
 void InstallHelpKey();
 
 // The help file: "#topic N Title" lines, each followed by its Markdown body.

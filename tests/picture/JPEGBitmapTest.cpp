@@ -6,6 +6,7 @@
 #include "picture/TransferImage.h"
 #include "toolkit/Cursor.h"
 #include "toolkit/PictureFormats.h"
+#include "toolkit/PictureHolder.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "toolkit/Graphics.h"
 #include "toolkit/PictureFormats.h"
+#include "toolkit/PictureHolder.h"
 
 #include <QBuffer>
 #include <QImageWriter>
