@@ -6,6 +6,7 @@
 // program's preview).
 #include "common/CommandLine.h"
 #include "install/DesktopTheme.h"
+#include "install/UseAsScreensaver.h"
 #include "common/SelfFile.h"
 #include "common/Store.h"
 #include "common/Wakeup.h"
@@ -157,12 +158,22 @@ int runPlayer(int argc, char** argv, const std::string& program)
     }
 
     switch (args.mode) {
-    case player::RunMode::Install:
+    case player::RunMode::Install: {
+        // As the program's "Use as My Screensaver": made the one the desktop shows.
+        player::UseRequest request;
+        request.install.programPath = player::ownExecutablePath();
+        request.install.home = player::homeFolder();
+        request.again = "run " + player::quoted(request.install.programPath) + " --install again";
+        request.session = player::Session::current();
+        const player::UseOutcome r = player::useAsScreensaver(request);
+        r.exitCode() == 0 ? printData(stdout, r.text + "\n") : printLines(stderr, r.text + "\n");
+        return r.exitCode();
+    }
     case player::RunMode::Uninstall: {
         player::InstallRequest request;
         request.programPath = player::ownExecutablePath();
         request.home = player::homeFolder();
-        const player::InstallResult r = player::changeEveryHost(request, args.mode == player::RunMode::Install);
+        const player::InstallResult r = player::changeEveryHost(request, false);
         // What was done names the files changed, which a script may use; a failure is a message.
         r.exitCode == 0 ? printData(stdout, r.message) : printLines(stderr, r.message);
         return r.exitCode;

@@ -5,10 +5,12 @@
 #include "compiler/ImageStore.h"
 #include "controls/LumTile.h"
 #include "images/SlotEditor.h"
+#include "install/UseAsScreensaver.h"
 #include "project/Project.h"
 #include "project/ProjectDialog.h"
 #include "show/SettingsDialog.h"
 #include "show/ShowWindow.h"
+#include "toolkit/Cursor.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Files.h"
 #include "toolkit/Help.h"
@@ -18,6 +20,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -70,6 +73,7 @@ private:
 // What a compile on the worker came to, for the window to tell.
 struct TSSMenuForm::CompileOutcome {
     QString ScreenSaverName;   // of the project compiled, whatever is open by the message
+    QString SaverPath;         // where NAME.SCR was written
     SaverSettings Settings;    // its slots as the compile located them
     bool Compiled = false;
     TWindowsSaver Windows;
@@ -415,7 +419,9 @@ void TSSMenuForm::CompileBtnClick()
         outcome->ScreenSaverName = project.ScreenSaverName();
         try {
             checkProjectFolder(project);
-            outcome->Windows = compileProject(project).Windows;
+            const TCompiled compiled = compileProject(project);
+            outcome->Windows = compiled.Windows;
+            outcome->SaverPath = project.ProjectFolder + compiled.SaverName;
             outcome->Compiled = true;
         } catch (const ECompileError& e) {
             outcome->CompileError = e.Text();
@@ -456,13 +462,54 @@ void TSSMenuForm::finishCompile()
     if (!compiled_ || !WaitElapsed || commandsOpen_ > 0)
         return;
     const std::shared_ptr<CompileOutcome> outcome = std::exchange(compiled_, nullptr);
-    ShowInformation(compileSuccessMessage(outcome->ScreenSaverName), 310);
+    TMessage success{TMsgKind::Information, QStringLiteral("Information"), compileSuccessMessage(outcome->ScreenSaverName), 310};
+#ifndef _WIN32
+    // On Linux the message offers what its text tells of Windows: NAME.SCR
+    // made the desktop's screensaver, only when asked.
+    success.ActionButton = QStringLiteral("Use as My &Screensaver");
+#endif
+    const bool use = ShowMessage(success) == TMsgResult::Action;
     WaitForm->hide();
-    compiling_ = false;
     // NAME.SCR was made: the Windows file's failure is told on its own.
     if (outcome->Windows.State == TWindowsSaver::Failed)
         ShowWarning(outcome->Windows.Problem);
+    if (use)
+        useAsMyScreensaver(outcome->SaverPath);
+    else
+        compiling_ = false;
 }
+
+#ifndef _WIN32
+void TSSMenuForm::useAsMyScreensaver(const QString& saverPath)
+{
+    // The hosts' settings and programs are dealt with on a worker, the
+    // window taking no command meanwhile, as while compiling.
+    qApp->installEventFilter(this);
+    SetScreenCursor(TCursorShape::HourGlass);
+    compiler_ = std::thread([this, path = NativePath(saverPath).toStdString()] {
+        player::UseRequest request;
+        request.install.programPath = path;
+        request.install.home = player::homeFolder();
+        request.again = "compile again and press \"Use as My Screensaver\"";
+        request.session = player::Session::current();
+        auto outcome = std::make_shared<player::UseOutcome>(player::useAsScreensaver(request));
+        QMetaObject::invokeMethod(this, [this, outcome] { usedAsScreensaver(*outcome); }, Qt::QueuedConnection);
+    });
+}
+
+void TSSMenuForm::usedAsScreensaver(const player::UseOutcome& outcome)
+{
+    compiler_.join();
+    qApp->removeEventFilter(this);
+    SetScreenCursor(TCursorShape::Default);
+    const bool told = outcome.kind == player::UseOutcome::Done || outcome.kind == player::UseOutcome::LineToAdd;
+    TMessage result{told ? TMsgKind::Information : TMsgKind::Warning, told ? QStringLiteral("Information") : QStringLiteral("Warning"),
+                    QFile::decodeName(QByteArray::fromStdString(outcome.text)), 320};
+    result.CopyText = QFile::decodeName(QByteArray::fromStdString(outcome.line));
+    ShowMessage(result);
+    compiling_ = false;
+}
+#endif
 
 bool TSSMenuForm::eventFilter(QObject* o, QEvent* e)
 {

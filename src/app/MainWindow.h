@@ -13,6 +13,9 @@ class QLabel;
 class QPushButton;
 class TWaitForm;
 class TlumTile;
+namespace player {
+struct UseOutcome;
+}
 
 class TSSMenuForm : public QWidget {
     Q_OBJECT
@@ -63,8 +66,9 @@ public:
     // border that cannot be resized or maximised, and never off the screen.
     void fitToWorkArea();
 
-    // True from a Compile until its last message: the compile runs on a
-    // worker thread, and the window reacts when it is done.
+    // True from a Compile until its last message (and Use as My
+    // Screensaver's): the compile runs on a worker thread, and the window
+    // reacts when it is done.
     bool Compiling() const { return compiling_; }
 
 protected:
@@ -81,6 +85,12 @@ private:
     void makeCommandButtons();
     void layoutStrips();
     void compileDone(std::shared_ptr<CompileOutcome> outcome);
+#ifndef _WIN32
+    // "Use as My Screensaver": NAME.SCR made the desktop's screensaver on a
+    // worker, then the box that tells what was done.
+    void useAsMyScreensaver(const QString& saverPath);
+    void usedAsScreensaver(const player::UseOutcome& outcome);
+#endif
     // The success message and what follows it, once the second is up and no
     // command's window is open.
     void finishCompile();
@@ -88,7 +98,7 @@ private:
     bool fitting_ = false;
     bool compiling_ = false;
     int commandsOpen_ = 0;
-    std::thread compiler_;
+    std::thread compiler_;   // the compile's worker, then Use as My Screensaver's
     std::shared_ptr<CompileOutcome> compiled_;   // waiting for its message
 };
 

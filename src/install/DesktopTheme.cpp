@@ -265,10 +265,15 @@ InstallResult installDesktopTheme(const ThemeRequest& r)
     std::string problem;
     if (!makeFolders(themeFolder(r), problem))
         return failed("The screensaver theme cannot be written: " + problem + ".");
-    // The theme of this file, when there is one; else the first free name.
+    // The theme of this file, when there is one; else the one of another
+    // screensaver of this name, whose place it takes; else the first free name.
     std::vector<std::string> ours = themesOf(r);
-    std::string name = ours.empty() ? std::string() : ours.front();
+    std::string name = ours.empty() ? std::string() : ours.front(), replaced;
     const std::string stem = themeStem(r.programPath);
+    if (const auto owner = ownerOf(themeFolder(r) + "/" + stem + ".desktop"); name.empty() && owner) {
+        name = stem + ".desktop";
+        replaced = *owner;
+    }
     for (int n = 1; name.empty(); ++n) {
         const std::string candidate = stem + (n == 1 ? "" : "-" + std::to_string(n)) + ".desktop";
         if (!exists(themeFolder(r) + "/" + candidate))
@@ -293,8 +298,14 @@ InstallResult installDesktopTheme(const ThemeRequest& r)
     if (!replaceFile(file, file, text, 0644, problem))
         return failed("The screensaver theme cannot be written: " + problem + ".");
     const std::string id = "screensavers-" + name.substr(0, name.size() - 8);
-    std::string message = "Added \"" + title + "\" to the screensaver themes of " + hostsText(r) + " in " + file + " (the theme " + id + ").\n";
-    if (!link.empty() && !sameFile(link, r.programPath)) {
+    std::string message = replaced.empty() ? "Added \"" + title + "\" to the screensaver themes of " + hostsText(r)
+                                           : "Gave the theme \"" + title + "\", which ran " + replaced + ", to this file";
+    message += " in " + file + " (the theme " + id + ").\n";
+    InstallResult out(0);
+    out.replaced = replaced;
+    out.theme = id;
+    out.runs = link.empty() || sameFile(link, r.programPath);
+    if (!out.runs) {
         message += hostsText(r) + " runs only programs in its own folders. Glimmer's launcher, which would run this screensaver from there, ";
         message += r.launcherElsewhere.empty()
                        ? "is not in " + folderOf(r.launcher) + " (Glimmer is not installed, or not with the prefix /usr). Run"
@@ -305,7 +316,8 @@ InstallResult installDesktopTheme(const ThemeRequest& r)
             message += "sudo mkdir -p " + quoted(folderOf(link)) + " && ";
         message += "sudo ln -s " + quoted(r.programPath) + " " + quoted(link) + "\n";
     }
-    return {0, message + choosingAdvice(r, id)};
+    out.message = message + (r.only ? "" : choosingAdvice(r, id));
+    return out;
 }
 
 InstallResult uninstallDesktopTheme(const ThemeRequest& r)
@@ -330,25 +342,10 @@ InstallResult uninstallDesktopTheme(const ThemeRequest& r)
     return {0, message};
 }
 
-InstallResult changeEveryHost(const InstallRequest& request, bool add)
+ThemeRequest themeRequestFor(const InstallRequest& request)
 {
-    // Both hosts' files change under one lock: two installs at once must
-    // not leave XScreenSaver's list and the themes telling different stories.
-    const InstallLock lock(request.home);
-    if (!lock.Problem().empty())
-        return failed(lock.Problem());
     ThemeRequest theme;
     theme.home = request.home;
-    for (const char* host : {"mate-screensaver", "xfce4-screensaver"})
-        if (onPath(host))
-            theme.hosts.push_back(host);
-    InstallResult out;
-    // Where only a theme host is there, XScreenSaver's list is no concern.
-    const bool xscreensaver = onPath("xscreensaver") || exists(request.home + "/.xscreensaver");
-    if (theme.hosts.empty() || xscreensaver)
-        out = add ? installInXScreenSaver(request) : uninstallFromXScreenSaver(request);
-    if (theme.hosts.empty())
-        return out;
     theme.programPath = request.programPath;
     // make install puts the launcher under its prefix (PREFIX/bin/glimmer,
     // PREFIX/libexec/xscreensaver/glimmer-scr), which is /usr/local unless told.
@@ -359,6 +356,29 @@ InstallResult changeEveryHost(const InstallRequest& request, bool add)
     }
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     theme.dataHome = dataHome && *dataHome == '/' ? dataHome : request.home.empty() ? "" : request.home + "/.local/share";
+    return theme;
+}
+
+std::string programOnPath(const std::string& program) { return foundOnPath(program); }
+
+InstallResult changeEveryHost(const InstallRequest& request, bool add)
+{
+    // Both hosts' files change under one lock: two installs at once must
+    // not leave XScreenSaver's list and the themes telling different stories.
+    const InstallLock lock(request.home);
+    if (!lock.Problem().empty())
+        return failed(lock.Problem());
+    ThemeRequest theme = themeRequestFor(request);
+    for (const char* host : {"mate-screensaver", "xfce4-screensaver"})
+        if (onPath(host))
+            theme.hosts.push_back(host);
+    InstallResult out;
+    // Where only a theme host is there, XScreenSaver's list is no concern.
+    const bool xscreensaver = onPath("xscreensaver") || exists(request.home + "/.xscreensaver");
+    if (theme.hosts.empty() || xscreensaver)
+        out = add ? installInXScreenSaver(request) : uninstallFromXScreenSaver(request);
+    if (theme.hosts.empty())
+        return out;
     const InstallResult done = add ? installDesktopTheme(theme) : uninstallDesktopTheme(theme);
     out.message += done.message;
     out.exitCode = std::max(out.exitCode, done.exitCode);

@@ -26,8 +26,13 @@ struct ThemeRequest {
     // those screensavers search, the shared ones first.
     std::vector<std::string> hackFolders = {"/usr/libexec/xscreensaver", "/usr/lib/xscreensaver",
                                             "/usr/lib/mate-screensaver/mate-screensaver", "/usr/libexec/mate-screensaver"};
+    // The caller makes it the theme shown: no advice how to choose it.
+    bool only = false;
 };
 
+// The theme of this file, or of another file of the same name, whose place
+// it takes (`replaced`); `theme` is its name in the settings, and `runs`
+// false while the launcher or the link is missing.
 InstallResult installDesktopTheme(const ThemeRequest& request);
 InstallResult uninstallDesktopTheme(const ThemeRequest& request);
 
@@ -35,6 +40,13 @@ InstallResult uninstallDesktopTheme(const ThemeRequest& request);
 // mate-screensaver or xfce4-screensaver is installed (then XScreenSaver's
 // list only where XScreenSaver is there too); the messages of both.
 InstallResult changeEveryHost(const InstallRequest& request, bool add);
+
+// A theme of the screensaver of `request` in the user's data folder; hosts
+// not yet named.
+ThemeRequest themeRequestFor(const InstallRequest& request);
+
+// Where `program` is found on the PATH; empty when it is not.
+std::string programOnPath(const std::string& program);
 
 // The theme file's Exec value for `program` and its arguments: each quoted
 // as a desktop file wants it; empty when a path cannot be put there.

@@ -297,6 +297,25 @@ std::string runSettingsAdvice(const std::string& file, const std::string& progra
 
 InstallResult failed(std::string message) { return {1, std::move(message) + "\n"}; }
 
+// Makes our entry the one the daemon shows. Where the file names no timeout
+// the daemon waits ten hours, not the ten minutes of its app-defaults: those
+// are written down, so that what is said is what happens. The seconds.
+int chooseOnly(std::string& text, const IsOurs& ours, const std::string& defaults)
+{
+    const auto list = findPrograms(text);
+    const auto& e = list->entries;
+    setResource(text, "mode", "one");
+    setResource(text, "selected", std::to_string(std::find_if(e.begin(), e.end(), ours) - e.begin()));
+    std::optional<std::string> timeout = resourceValue(text, "timeout");
+    if (!timeout || timeInSeconds(*timeout) <= 0) {
+        timeout = resourceValue(defaults, "*timeout");
+        if (!timeout || timeInSeconds(*timeout) <= 0)
+            timeout = "0:10:00";
+        setResource(text, "timeout", *timeout);
+    }
+    return timeInSeconds(*timeout);
+}
+
 // One try: `changedMeanwhile` is set when another program changed the
 // settings between their reading and the writing of ours, which then waits.
 InstallResult changeOnce(const InstallRequest& r, bool add, bool& changedMeanwhile)
@@ -374,8 +393,17 @@ InstallResult changeOnce(const InstallRequest& r, bool add, bool& changedMeanwhi
                           runSettingsAdvice(file, r.programPath, option));
         text = *fresh;
     }
-    std::string changed = text;
-    Change done = addProgram(changed, line, ours);
+    // A screensaver of our name from another file gives us its place.
+    std::string changed = text, was;
+    std::string ourName;
+    if (const auto own = findPrograms("programs:" + line); own && own->entries.size() == 1)
+        ourName = own->entries[0].name;
+    const auto twin = [&](const ProgramEntry& e) { return e.name == ourName && !ours(e); };
+    const auto list = findPrograms(changed);
+    Change done = list && std::none_of(list->entries.begin(), list->entries.end(), ours) ? replaceProgram(changed, command, twin, &was)
+                                                                                        : Change::NotThere;
+    if (done == Change::NotThere || done == Change::NoList)
+        done = addProgram(changed, line, ours);
     if (done == Change::NoList) {
         // Settings without a list the daemon reads use its defaults: that
         // list goes in, then ours.
@@ -384,10 +412,15 @@ InstallResult changeOnce(const InstallRequest& r, bool add, bool& changedMeanwhi
         changed += (changed.empty() || changed.back() == '\n' ? "" : "\n") + std::string("\n") + list;
         done = addProgram(changed, line, ours);
     }
-    if (done == Change::AlreadyThere)
-        return {0, "\"" + name + "\" is already in XScreenSaver's list in " + file + ".\n"};
-    if (done != Change::Added && done != Change::TurnedOn)
+    if (done != Change::Added && done != Change::TurnedOn && done != Change::Replaced && done != Change::AlreadyThere)
         return failed("XScreenSaver's settings in " + file + " could not be read. " + runSettingsAdvice(file, r.programPath, option));
+    const int seconds = r.only ? chooseOnly(changed, ours, defaults) : -1;
+    const std::string chosen = r.only ? " and chose it as the only screensaver XScreenSaver shows" : "";
+    if (changed == text) {
+        InstallResult out(0, "\"" + name + "\" is already in XScreenSaver's list in " + file + (r.only ? ", chosen as the only screensaver it shows" : "") + ".\n");
+        out.seconds = seconds;
+        return out;
+    }
     if ((!created && !replaceFile(backup, backup, text, mode, problem)) || !writePreferences(p, changed, mode, problem, stillAsRead)) {
         return failed("XScreenSaver's settings cannot be changed: " + problem + ". Add this line to the programs: list in " +
                       file + " yourself:\n" + line + " \\n\\");
@@ -400,10 +433,15 @@ InstallResult changeOnce(const InstallRequest& r, bool add, bool& changedMeanwhi
         const auto& e = list->entries;
         index = std::size_t(std::find_if(e.begin(), e.end(), ours) - e.begin()) + 1;
     }
-    std::string message = std::string(done == Change::TurnedOn ? "Turned on" : "Added") + " \"" + name + "\" in XScreenSaver's list in " + file;
-    message += created ? " (a new file, made from " + defaultsFile + ").\n" : "; the old file is kept as " + backup + ".\n";
-    message += "Choose it in xscreensaver-settings, or show it now with: xscreensaver-command -select " + std::to_string(index) + "\n";
-    return {0, message};
+    std::string message = done == Change::Replaced ? "Put \"" + name + "\" of this file in the place of the one that ran " + commandProgram(was) + " in XScreenSaver's list in " + file
+                          : std::string(done == Change::TurnedOn ? "Turned on" : done == Change::AlreadyThere ? "Kept" : "Added") + " \"" + name + "\" in XScreenSaver's list in " + file;
+    message += chosen + (created ? " (a new file, made from " + defaultsFile + ").\n" : "; the old file is kept as " + backup + ".\n");
+    if (!r.only)
+        message += "Choose it in xscreensaver-settings, or show it now with: xscreensaver-command -select " + std::to_string(index) + "\n";
+    InstallResult out(0, message);
+    out.replaced = done == Change::Replaced ? commandProgram(was) : "";
+    out.seconds = seconds;
+    return out;
 }
 
 InstallResult change(const InstallRequest& r, bool add)
@@ -489,6 +527,25 @@ InstallLock::~InstallLock()
     if (held_ && --heldDepth == 0) {
         ::close(heldLock);
         heldLock = -1;
+    }
+}
+
+int timeInSeconds(const std::string& value)
+{
+    std::vector<int> parts;
+    for (std::size_t at = 0; at <= value.size() && parts.size() < 4;) {
+        const std::size_t colon = std::min(value.find(':', at), value.size());
+        const std::string part = value.substr(at, colon - at);
+        if (part.empty() || part.size() > 6 || part.find_first_not_of("0123456789") != std::string::npos)
+            return -1;
+        parts.push_back(std::atoi(part.c_str()));
+        at = colon + 1;
+    }
+    switch (parts.size()) {
+    case 1: return parts[0] * 60;
+    case 2: return parts[0] * 60 + parts[1];
+    case 3: return parts[0] * 3600 + parts[1] * 60 + parts[2];
+    default: return -1;
     }
 }
 

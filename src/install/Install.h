@@ -6,6 +6,7 @@
 // replaces it in one step (a temporary file renamed over it).
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifndef _WIN32
@@ -21,11 +22,18 @@ struct InstallRequest {
     // there is no ~/.xscreensaver yet.
     std::vector<std::string> defaults = {"/etc/X11/app-defaults/XScreenSaver", "/usr/share/X11/app-defaults/XScreenSaver",
                                          "/usr/lib/X11/app-defaults/XScreenSaver"};
+    // Also the one screensaver the daemon shows ("mode: one", "selected:").
+    bool only = false;
 };
 
 struct InstallResult {
+    InstallResult(int code = 0, std::string text = {}) : exitCode(code), message(std::move(text)) {}
     int exitCode = 0;          // 0 done or nothing to do, 1 failed (not "Status": Xlib makes that a macro)
     std::string message;       // for standard output (0) or standard error (1)
+    std::string replaced;      // the file of the screensaver of our name whose place this one took
+    int seconds = -1;          // only: after how long without use the host shows it; -1 not known
+    std::string theme;         // a desktop theme: its name in the host's settings
+    bool runs = true;          // a desktop theme: false while the host cannot run it yet
 };
 
 InstallResult installInXScreenSaver(const InstallRequest& request);
@@ -34,6 +42,10 @@ InstallResult uninstallFromXScreenSaver(const InstallRequest& request);
 // "Sunset (Glimmer)" for /any/where/SUNSET.SCR: the file's name without its
 // extension, capitalised as a title when it is all capitals.
 std::string entryName(const std::string& programPath);
+
+// "0:10:00", "1:30" (minutes and seconds) or "10" (minutes), as the daemon
+// reads its times: the seconds, or -1.
+int timeInSeconds(const std::string& value);
 
 // Where the daemon looks: $HOME, else the password database's home.
 std::string homeFolder();

@@ -120,7 +120,34 @@ ProgramEntry parseEntry(const std::vector<LogicalChar>& chars, std::size_t from,
     while (end > i && space(end - 1))
         --end;
     e.command = textOf(chars, i, end);
+    e.commandBegin = i < end ? chars[i].from : to > from ? chars[to - 1].to : 0;
+    e.commandEnd = i < end ? chars[end - 1].to : e.commandBegin;
     return e;
+}
+
+// The colon of `line` when its key is `key`. The daemon's reader of
+// ~/.xscreensaver takes everything before the colon for the key: "programs :"
+// is a key it does not know, and its list is never run. Xrm, which reads the
+// app-defaults file ("*programs"), allows blanks there.
+std::optional<std::size_t> colonOfKey(const LogicalLine& line, std::string_view key)
+{
+    const auto& c = line.chars;
+    std::size_t b = 0;
+    while (b < c.size() && blank(c[b].c))
+        ++b;
+    if (b == c.size() || c[b].c == '#' || c[b].c == '!' || c[b].c == ';')
+        return std::nullopt;
+    std::size_t colon = b;
+    while (colon < c.size() && c[colon].c != ':')
+        ++colon;
+    if (colon == c.size())
+        return std::nullopt;
+    std::size_t keyEnd = colon;
+    while (!key.empty() && key.front() == '*' && keyEnd > b && blank(c[keyEnd - 1].c))
+        --keyEnd;
+    if (!sameKey(textOf(c, b, keyEnd), key))
+        return std::nullopt;
+    return colon;
 }
 
 constexpr std::string_view shellSpecial = " \t*?$&!<>[];`'\\\"=#~|(){}";
@@ -130,28 +157,12 @@ constexpr std::string_view shellSpecial = " \t*?$&!<>[];`'\\\"=#~|(){}";
 std::optional<ProgramsResource> findPrograms(std::string_view text, std::string_view key)
 {
     std::optional<ProgramsResource> found;
-    const bool xrm = !key.empty() && key.front() == '*';
     for (const LogicalLine& line : logicalLines(text)) {
         const auto& c = line.chars;
-        std::size_t b = 0;
-        while (b < c.size() && blank(c[b].c))
-            ++b;
-        if (b == c.size() || c[b].c == '#' || c[b].c == '!' || c[b].c == ';')
+        const auto colonAt = colonOfKey(line, key);
+        if (!colonAt)
             continue;
-        std::size_t colon = b;
-        while (colon < c.size() && c[colon].c != ':')
-            ++colon;
-        if (colon == c.size())
-            continue;
-        // The daemon's reader of ~/.xscreensaver takes everything before the
-        // colon for the key: "programs :" is a key it does not know, and its
-        // list is never run. Xrm, which reads the app-defaults file, allows
-        // blanks there.
-        std::size_t keyEnd = colon;
-        while (xrm && keyEnd > b && blank(c[keyEnd - 1].c))
-            --keyEnd;
-        if (!sameKey(textOf(c, b, keyEnd), key))
-            continue;
+        const std::size_t colon = *colonAt;
         ProgramsResource r;
         r.valueBegin = c[colon].to;
         r.lineBegin = line.lastLineBegin;
@@ -305,6 +316,39 @@ Change addProgram(std::string& text, std::string_view line, const IsOurs& isOurs
     return Change::Added;
 }
 
+Change replaceProgram(std::string& text, std::string_view command, const IsOurs& isTwin, std::string* was)
+{
+    const auto r = findPrograms(text);
+    if (!r)
+        return Change::NoList;
+    const auto first = std::find_if(r->entries.begin(), r->entries.end(), isTwin);
+    if (first == r->entries.end())
+        return Change::NotThere;
+    std::string changed = text;
+    // From the end, so that the places of the bytes before stay true.
+    for (auto e = r->entries.rbegin(); e != r->entries.rend(); ++e) {
+        if (!isTwin(*e))
+            continue;
+        if (&*e != &*first) {
+            changed.erase(e->begin, e->end - e->begin);
+            continue;
+        }
+        changed.replace(e->commandBegin, e->commandEnd - e->commandBegin, command);
+        if (!e->enabled)
+            changed.erase(e->dash, 1);
+    }
+    const auto after = findPrograms(changed);
+    const std::size_t at = std::size_t(first - r->entries.begin());
+    const auto twins = std::size_t(std::count_if(r->entries.begin(), r->entries.end(), isTwin));
+    if (!after || after->entries.size() != r->entries.size() + 1 - twins || !after->entries[at].enabled ||
+        after->entries[at].name != first->name || std::count_if(after->entries.begin(), after->entries.end(), isTwin) != 0)
+        return Change::Unsure;
+    if (was)
+        *was = first->command;
+    text = std::move(changed);
+    return Change::Replaced;
+}
+
 Change removePrograms(std::string& text, const IsOurs& isOurs)
 {
     const auto r = findPrograms(text);
@@ -318,6 +362,53 @@ Change removePrograms(std::string& text, const IsOurs& isOurs)
         removed = true;
     }
     return removed ? Change::Removed : Change::NotThere;
+}
+
+namespace {
+
+// The last line of `key`, with the bytes of its value (blanks at both ends left out).
+struct ResourceLine {
+    std::size_t begin = 0, end = 0;
+    std::string value;
+};
+
+std::optional<ResourceLine> findResource(std::string_view text, std::string_view key)
+{
+    std::optional<ResourceLine> found;
+    for (const LogicalLine& line : logicalLines(text)) {
+        const auto colon = colonOfKey(line, key);
+        if (!colon)
+            continue;
+        const auto& c = line.chars;
+        std::size_t v = *colon + 1, vEnd = c.size();
+        while (v < vEnd && blank(c[v].c))
+            ++v;
+        while (vEnd > v && blank(c[vEnd - 1].c))
+            --vEnd;
+        const std::size_t at = v < vEnd ? c[v].from : c[*colon].to;
+        found = ResourceLine{at, v < vEnd ? c[vEnd - 1].to : at, textOf(c, v, vEnd)};
+    }
+    return found;
+}
+
+} // namespace
+
+std::optional<std::string> resourceValue(std::string_view text, std::string_view key)
+{
+    const auto r = findResource(text, key);
+    return r ? std::optional<std::string>(r->value) : std::nullopt;
+}
+
+void setResource(std::string& text, std::string_view key, std::string_view value)
+{
+    if (const auto r = findResource(text, key)) {
+        const bool spaced = r->begin > 0 && (text[r->begin - 1] == ' ' || text[r->begin - 1] == '\t');
+        text.replace(r->begin, r->end - r->begin, (spaced ? "" : "\t") + std::string(value));
+        return;
+    }
+    if (!text.empty() && text.back() != '\n')
+        text += '\n';
+    text += std::string(key) + ":\t" + std::string(value) + "\n";
 }
 
 std::optional<std::string> preferencesFromDefaults(std::string_view appDefaults, std::string_view source)

@@ -23,6 +23,7 @@ struct ProgramEntry {
     // after the \n that ends it (after its last byte when nothing ends it).
     std::size_t begin = 0, end = 0;
     std::size_t dash = std::string::npos;   // the "-" that turns it off
+    std::size_t commandBegin = 0, commandEnd = 0;   // the command's bytes
 };
 
 struct ProgramsResource {
@@ -54,7 +55,7 @@ std::string entryLine(std::string_view name, std::string_view command);
 
 using IsOurs = std::function<bool(const ProgramEntry&)>;
 
-enum class Change { Added, TurnedOn, AlreadyThere, Removed, NotThere, NoList, Unsure };
+enum class Change { Added, TurnedOn, AlreadyThere, Replaced, Removed, NotThere, NoList, Unsure };
 
 // Appends `line` as the last entry, after the entries whose indexes
 // XScreenSaver's "selected:" counts. An entry for which isOurs holds is kept
@@ -63,8 +64,23 @@ enum class Change { Added, TurnedOn, AlreadyThere, Removed, NotThere, NoList, Un
 // the list read back would not hold the user's entries and ours, one each.
 Change addProgram(std::string& text, std::string_view line, const IsOurs& isOurs);
 
+// Gives the first entry for which isTwin holds (a screensaver of our name
+// that lies elsewhere) `command` in place of its own, turned on, so that the
+// entries after it keep their places, and removes the other twins. Replaced,
+// with `was` set to the command it had; NotThere when there is none; Unsure,
+// with `text` unchanged, when the list read back would be other than that.
+Change replaceProgram(std::string& text, std::string_view command, const IsOurs& isTwin, std::string* was = nullptr);
+
 // Removes every entry for which isOurs holds.
 Change removePrograms(std::string& text, const IsOurs& isOurs);
+
+// The value of the last "key:" line that the daemon reads (its blanks at
+// both ends removed), if there is one.
+std::optional<std::string> resourceValue(std::string_view text, std::string_view key);
+
+// That value set to `value`, everything else of the file as it was; where
+// there is no such line, "key:\tvalue" is added at the end.
+void setResource(std::string& text, std::string_view key, std::string_view value);
 
 // A new ~/.xscreensaver holding the default list of the daemon's app-defaults
 // file (its "*programs:" value, as it is there); nothing when it has none.

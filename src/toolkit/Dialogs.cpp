@@ -5,6 +5,7 @@
 #include "toolkit/Cursor.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -63,9 +64,22 @@ static TMsgResult show(const TMessage& m)
         QObject::connect(help, &QPushButton::clicked, &box, [ctx = m.HelpContext] { boxHelp()(ctx); });
         box.setProperty("HelpContext", m.HelpContext);
     }
+    QPushButton* action = m.ActionButton.isEmpty() ? nullptr : box.addButton(m.ActionButton, QMessageBox::ActionRole);
+    if (!m.CopyText.isEmpty()) {
+        // The line is for another program: it can be copied, or selected.
+        QPushButton* copy = box.addButton(QStringLiteral("&Copy Line"), QMessageBox::ActionRole);
+        copy->disconnect();
+        QObject::connect(copy, &QPushButton::clicked, &box, [copy, line = m.CopyText] {
+            QGuiApplication::clipboard()->setText(line);
+            copy->setText(QStringLiteral("Copied"));
+        });
+        box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    }
     box.exec();
-    return TMsgResult::OK;
+    return action && box.clickedButton() == action ? TMsgResult::Action : TMsgResult::OK;
 }
+
+TMsgResult ShowMessage(const TMessage& message) { return show(message); }
 
 void ShowError(const QString& text)
 {

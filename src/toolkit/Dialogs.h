@@ -16,9 +16,11 @@ struct TMessage {
     QString Title;
     QString Text;
     int HelpContext = 0;   // > 0: the box has a "&Help" button
+    QString ActionButton = {};   // a further button, which ends the box as OK does
+    QString CopyText = {};       // a "&Copy Line" button puts it on the clipboard; the box stays
 };
 
-enum class TMsgResult { OK, Yes, No };
+enum class TMsgResult { OK, Yes, No, Action };
 
 // When set, boxes are not shown: the hook sees each one and gives the answer.
 using TMessageHook = std::function<TMsgResult(const TMessage&)>;
@@ -35,6 +37,8 @@ void ShowError(const QString& text);                    // "Error", error icon, 
 void ShowWarning(const QString& text);                  // "Warning", warning icon, OK
 bool AskYesNo(const QString& text);                     // "Confirm", question icon, &Yes/&No
 void ShowInformation(const QString& text, int helpContext);   // "Information", OK and &Help
+// Any box: Action when its ActionButton ended it.
+TMsgResult ShowMessage(const TMessage& message);
 // The standard error report: error icon, the application's title, the text
 // followed by ".".
 void ShowErrorReport(const QString& text);
