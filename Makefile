@@ -1,5 +1,7 @@
-# make run   - install what is missing, build, and start Glimmer
-# make test  - the same, then every test through CTest (headless)
+# make run   - install what the program needs, build it (its help and its
+#              players too), and start Glimmer
+# make test  - install the rest, build everything (tests and benchmarks
+#              too), then every test through CTest (headless)
 # make package - the Debian package, glimmer_VERSION_ARCH.deb
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
@@ -22,22 +24,33 @@ export CCACHE_NOHASHDIR ?= 1
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: all deps configure build run test bench install package check-sanitize fuzz clean
+.PHONY: all deps deps-run configure build program run test bench install package check-sanitize fuzz clean
 
 all: build
 
 deps:
 	@scripts/install-deps
 
-$(BUILD)/CMakeCache.txt: | deps
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+deps-run:
+	@scripts/install-deps run
 
-configure: deps $(BUILD)/CMakeCache.txt
+CONFIGURE = cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+
+# One build folder: make run configures it without the tests and benchmarks
+# (whose packages it does not install), make test and make build turn them on.
+configure: deps
+	@grep -qs '^GLIMMER_TESTS:BOOL=ON' $(BUILD)/CMakeCache.txt && grep -qs '^GLIMMER_BENCH:BOOL=ON' $(BUILD)/CMakeCache.txt || \
+	  $(CONFIGURE) -DGLIMMER_TESTS=ON -DGLIMMER_BENCH=ON
 
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+# The program, its help, GLIMMER.BIN, GLIMMER.EXE and the manual pages.
+program: deps-run
+	@[ -f $(BUILD)/CMakeCache.txt ] || $(CONFIGURE) -DGLIMMER_TESTS=OFF -DGLIMMER_BENCH=OFF
+	cmake --build $(BUILD) -j$(JOBS) --target glimmer glimmer_docs
+
+run: program
 	$(BUILD)/bin/glimmer
 
 test: build
@@ -46,7 +59,7 @@ test: build
 bench: build
 	scripts/run-benchmarks $(BUILD)
 
-install: build
+install: program
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
 # The Debian package, built by dpkg-buildpackage from a clean copy of the

@@ -1,5 +1,5 @@
 file(READ ${SRC} text)
-foreach(ctx 1 70 100 110 120 200 250 300 310)
+foreach(ctx 1 70 100 110 120 200 250 300 310 320)
   string(REGEX MATCH "\n#topic ${ctx} " found "\n${text}")
   if(NOT found)
     message(FATAL_ERROR "help topic ${ctx} is missing from ${SRC}")

@@ -341,7 +341,8 @@ Change replaceProgram(std::string& text, std::string_view command, const IsOurs&
     const std::size_t at = std::size_t(first - r->entries.begin());
     const auto twins = std::size_t(std::count_if(r->entries.begin(), r->entries.end(), isTwin));
     if (!after || after->entries.size() != r->entries.size() + 1 - twins || !after->entries[at].enabled ||
-        after->entries[at].name != first->name || std::count_if(after->entries.begin(), after->entries.end(), isTwin) != 0)
+        after->entries[at].name != first->name ||
+        std::count_if(after->entries.begin(), after->entries.end(), isTwin) != (isTwin(after->entries[at]) ? 1 : 0))
         return Change::Unsure;
     if (was)
         *was = first->command;

@@ -238,7 +238,9 @@ for scr in "$RANDOM_SCR" "$FLOAT_SCR"; do
     status=$?
     if [ "$status" = 0 ] && grep -qF "$scr --root" "$WORK/home/.xscreensaver" 2>/dev/null; then
         passed "--install $(basename "$scr")" "$(head -1 "$WORK/env/install.out")"
-        select_index+=("$(sed -n 's/.*-select \([0-9]*\).*/\1/p' "$WORK/env/install.out")")
+        # It was made the one screensaver: its place is the one selected.
+        selected=$(sed -n 's/^selected:[[:space:]]*\([0-9]\{1,\}\)$/\1/p' "$WORK/home/.xscreensaver" | tail -1)
+        select_index+=("${selected:+$((selected + 1))}")
     else
         failed "--install $(basename "$scr")" "status $status: $(cat "$WORK/env/install.err" "$WORK/env/install.out" | head -c 300 | tr '\n' ' ')"
         select_index+=("")

@@ -457,3 +457,27 @@ TEST(InstallRaces, EveryChangeIsKeptWhateverMeetsIt)
     ::setenv("PATH", path.c_str(), 1);
     ::unsetenv("XDG_RUNTIME_DIR");
 }
+
+TEST(XScreenSaverInstall, OnlyThisOneIsShownAfterTheTimeTheFileSaysOrTheDefaultsSay)
+{
+    TempHome home;
+    InstallRequest r = request(home, "/opt/savers/SUNSET.SCR");
+    r.only = true;
+    write(home.File(".xscreensaver"), "mode:\t\trandom\nprograms: \\\n  \"Sunset (Glimmer)\"  /old/SUNSET.SCR --root \\n\\\n  maze --root \\n\\\n\n");
+    const InstallResult done = installInXScreenSaver(r);
+    ASSERT_EQ(done.exitCode, 0) << done.message;
+    EXPECT_EQ(done.replaced, "/old/SUNSET.SCR");
+    EXPECT_NE(done.message.find("the one that ran /old/SUNSET.SCR"), std::string::npos) << done.message;
+    EXPECT_EQ(done.seconds, 600);   // none in the file: the app-defaults' ten minutes, written down
+    const std::string text = readAll(home.File(".xscreensaver"));
+    EXPECT_EQ(resourceValue(text, "mode"), "one");
+    EXPECT_EQ(resourceValue(text, "selected"), "0");
+    EXPECT_EQ(resourceValue(text, "timeout"), "0:10:00");
+    EXPECT_EQ(count(text, "SUNSET.SCR"), 1u);
+    std::string shorter = text;
+    setResource(shorter, "timeout", "7");
+    write(home.File(".xscreensaver"), shorter);
+    EXPECT_EQ(installInXScreenSaver(r).seconds, 7 * 60);
+    EXPECT_EQ(timeInSeconds("1:02:03"), 3723);
+    EXPECT_EQ(timeInSeconds("0:x"), -1);
+}

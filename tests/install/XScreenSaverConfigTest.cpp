@@ -169,3 +169,39 @@ TEST(XScreenSaverPrograms, ANewFileTakesTheDefaultsListAsItIs)
     EXPECT_EQ(r->entries[3].name, "Sunset (Glimmer)");
     EXPECT_FALSE(preferencesFromDefaults("*timeout: 1\n", "x"));
 }
+
+TEST(XScreenSaverPrograms, ResourcesAreSetWhereTheDaemonReadsThemAndTheRestStays)
+{
+    const struct { const char* text; const char* key; const char* value; const char* after; } rows[] = {
+        {"mode:\t\trandom\nselected:\t2\n", "mode", "one", "mode:\t\tone\nselected:\t2\n"},
+        {"mode: random\nmode: blank\n", "mode", "one", "mode: random\nmode: one\n"},   // the last one counts
+        {"mode:\n", "mode", "one", "mode:\tone\n"},
+        {"timeout: 0:01:00", "selected", "7", "timeout: 0:01:00\nselected:\t7\n"},
+        {"mode : random\n", "mode", "one", "mode : random\nmode:\tone\n"},   // "mode " is no key of the daemon's
+    };
+    for (const auto& row : rows) {
+        std::string text = row.text;
+        setResource(text, row.key, row.value);
+        EXPECT_EQ(text, row.after) << row.text;
+        EXPECT_EQ(resourceValue(text, row.key), std::optional<std::string>(row.value)) << row.text;
+    }
+}
+
+TEST(XScreenSaverPrograms, AScreensaverOfOurNameElsewhereGivesUsItsPlace)
+{
+    std::string text = daemonWritten;
+    const std::string old = "  \"Sunset (Glimmer)\"  /old/SUNSET.SCR --root \\n\\\n";
+    text.insert(text.find("  GL:"), old);
+    text.insert(text.find("  \"Qix"), "- \"Sunset (Glimmer)\"  /older/SUNSET.SCR --root \\n\\\n");
+    const auto twin = [](const ProgramEntry& e) { return e.name == "Sunset (Glimmer)"; };
+    std::string was;
+    ASSERT_EQ(replaceProgram(text, entryCommand(path), twin, &was), Change::Replaced);
+    EXPECT_EQ(was, "/old/SUNSET.SCR --root");
+    const auto list = findPrograms(text);
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->entries.size(), 5u);
+    EXPECT_EQ(list->entries[1].command, path + " --root");
+    EXPECT_TRUE(list->entries[1].enabled);
+    EXPECT_EQ(list->entries[4].name, "Qix (solid)");
+    EXPECT_EQ(text.substr(0, text.find("programs:")), daemonWritten.substr(0, daemonWritten.find("programs:")));
+}

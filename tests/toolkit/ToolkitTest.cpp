@@ -1,11 +1,14 @@
 #include "TestSupport.h"
 #include "toolkit/Cursor.h"
+#include "toolkit/Dialogs.h"
 #include "toolkit/FileControls.h"
 #include "toolkit/Files.h"
 #include "toolkit/Help.h"
 #include "toolkit/Hints.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QMessageBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -53,6 +56,28 @@ TEST(Messages, StandardErrorReportAddsAFullStop)
     EXPECT_EQ(rec.Messages.back().Title, QString("Confirm"));
 }
 
+TEST(Messages, ALineToCopyGoesOnTheClipboardAndAFurtherButtonAnswers)
+{
+    QGuiApplication::clipboard()->clear();
+    bool stayed = false;
+    // Copy Line leaves the box up; the further button ends it, as its answer.
+    WhenModal([&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == "&Copy Line")
+                b->click();
+        stayed = box->isVisible();
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == "Use &This")
+                b->click();
+    });
+    EXPECT_EQ(ShowMessage({TMsgKind::Information, "Information", "Add this line:", 320, "Use &This", "exec swayidle -w timeout 300 '/a b.SCR'"}),
+              TMsgResult::Action);
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "exec swayidle -w timeout 300 '/a b.SCR'");
+}
+
 TEST(Messages, RunCommandReportsWhatEndsACommand)
 {
     MessageRecorder rec;
@@ -95,7 +120,7 @@ TEST(Help, AWindowWithoutATopicDoesNotBorrowTheOneBeneathIt)
 TEST(Help, TheBuiltHelpFileHasEveryTopicTheProgramOpens)
 {
     const QMap<int, THelpTopic> topics = ParseHelpFile(ReadAll(QStringLiteral(GLIMMER_BIN_DIR "/GLIMMER.HLP")));
-    for (int ctx : {1, 70, 100, 110, 120, 200, 250, 300, 310}) {
+    for (int ctx : {1, 70, 100, 110, 120, 200, 250, 300, 310, 320}) {
         ASSERT_TRUE(topics.contains(ctx)) << ctx;
         EXPECT_FALSE(topics[ctx].Title.isEmpty()) << ctx;
         EXPECT_GT(topics[ctx].Body.trimmed().size(), 80) << ctx;
