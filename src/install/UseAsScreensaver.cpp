@@ -336,7 +336,15 @@ UseOutcome useAsScreensaver(const UseRequest& r)
     const std::string& program = r.install.programPath;
     const RunningHost* xscreensaver = hostOf(s, "xscreensaver");
     const RunningHost* mate = hostOf(s, "mate-screensaver");
+    // The hosts' settings change under the one lock of installs.
+    std::optional<InstallLock> lock;
+    const auto unlocked = [&] {
+        lock.emplace(r.install.home);
+        return lock->Problem();
+    };
     if (xscreensaver || mate) {
+        if (const std::string problem = unlocked(); !problem.empty())
+            return {UseOutcome::NotPossible, problem};
         UseOutcome out = xscreensaver ? inXScreenSaver(r, true) : inMate(r, mate);
         if (xscreensaver && mate) {
             const UseOutcome second = inMate(r, mate);
@@ -361,6 +369,9 @@ UseOutcome useAsScreensaver(const UseRequest& r)
         return onWayland(r);
     // An X desktop where no host runs: the one installed gets it, for when it starts.
     const bool hasXScreenSaver = !programOnPath("xscreensaver").empty(), hasMate = !programOnPath("mate-screensaver").empty();
+    if (hasXScreenSaver || hasMate)
+        if (const std::string problem = unlocked(); !problem.empty())
+            return {UseOutcome::NotPossible, problem};
     if (hasMate && (desktopIs(s, "MATE") || !hasXScreenSaver))
         return inMate(r, nullptr);
     if (hasXScreenSaver)

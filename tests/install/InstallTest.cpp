@@ -373,11 +373,18 @@ TEST(InstallRaces, EveryChangeIsKeptWhateverMeetsIt)
              }
              for (const pid_t pid : runs)
                  EXPECT_EQ(statusOf(pid), 0);
+             // Each took the place of the one before: one entry and one
+             // theme of that name, both of the same file, the others kept.
              const std::string text = readAll(home.File(".xscreensaver"));
-             for (const InstallRequest& one : each) {
-                 EXPECT_EQ(count(text, one.programPath + " --root"), 1u) << one.programPath;
-                 EXPECT_EQ(themesRunning(home, one.programPath), 1u) << one.programPath;
-             }
+             EXPECT_EQ(count(text, "\"Sunset (Glimmer)\""), 1u) << text;
+             EXPECT_EQ(count(text, "maze --root"), 1u) << text;
+             EXPECT_EQ(count(text, "/s/OLD.SCR --root"), 1u) << text;
+             const auto last = std::find_if(each.begin(), each.end(), [&](const InstallRequest& one) {
+                 return count(text, one.programPath + " --root") == 1;
+             });
+             ASSERT_NE(last, each.end()) << text;
+             EXPECT_EQ(themesRunning(home, last->programPath), 1u);
+             EXPECT_EQ(std::distance(fs::directory_iterator(home.File(".local/share/applications/screensavers")), fs::directory_iterator{}), 1);
          }},
         {"an install that holds the lock", [&](const TempHome& home, const InstallRequest& r) {
              const int held = ::open((std::string(::getenv("XDG_RUNTIME_DIR")) + "/glimmer-xscreensaver.lock").c_str(),
