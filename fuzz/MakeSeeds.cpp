@@ -14,6 +14,7 @@
 #include "project/Project.h"
 #include "toolkit/Files.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -176,7 +177,7 @@ int main(int argc, char** argv)
     }
     FuzzInit(&argc, &argv);
     out = IncludeTrailingPathDelimiter(QFileInfo(QFile::decodeName(argv[1])).absoluteFilePath());
-    for (const char* sub : {"Jpeg", "Bitmap", "BitmapReader", "Exif", "Project", "Store"})
+    for (const char* sub : {"Jpeg", "Bitmap", "BitmapReader", "Exif", "Converter", "Project", "Store"})
         QDir().mkpath(out + QLatin1String(sub));
 
     // Every kind of bitmap our reader knows, as the tests write them.
@@ -213,6 +214,25 @@ int main(int argc, char** argv)
         bmp.SetImage(Sample(size.width(), size.height()));
         Put(QStringLiteral("Bitmap/saved-%1x%2.bmp").arg(size.width()).arg(size.height()), Saved(bmp));
     }
+
+    // Photos for the converter, in each format Qt writes here, with and
+    // without transparency.
+    for (const char* format : {"png", "gif", "tiff", "webp"}) {
+        QImage clear = Sample(33, 21).convertToFormat(QImage::Format_ARGB32);
+        clear.setPixel(0, 0, qRgba(10, 20, 30, 0));
+        for (const auto& [image, kind] : {std::pair{Sample(33, 21), "opaque"}, std::pair{clear, "clear"}}) {
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            if (buffer.open(QIODevice::WriteOnly) && image.save(&buffer, format))
+                Put(QStringLiteral("Converter/%1.%2").arg(QLatin1String(kind), QLatin1String(format)), bytes);
+        }
+    }
+
+    // Qt writes no GIF: one of a pixel, and one whose picture claims more than its screen.
+    const QByteArray gifHead("GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff", 19);
+    const QByteArray gifData("\x00\x02\x02\x44\x01\x00;", 7);
+    Put(QStringLiteral("Converter/dot.gif"), gifHead + QByteArray(",\0\0\0\0\x01\0\x01\0", 9) + gifData);
+    Put(QStringLiteral("Converter/beyond.gif"), gifHead + QByteArray(",\0\0\0\0\x40\0\x30\0", 9) + gifData);
 
     // Project files: new, filled, with names that reach out, short and long.
     SaverSettings s = newProjectSettings();
