@@ -11,7 +11,8 @@
 
 namespace {
 
-[[noreturn]] void invalid() { throw DecodeError(invalidBitmapText); }
+// Every fault has the one text; its kind tells it apart.
+[[noreturn]] void invalid(DecodeFault fault = DecodeFault::Damaged) { throw DecodeError(invalidBitmapText, fault); }
 
 enum class Coding { Rows, Rle8, Rle4 };
 
@@ -46,7 +47,7 @@ void readExactly(ByteSource& source, std::uint8_t* buffer, std::size_t n)
     while (got < n) {
         const std::size_t part = source.read(buffer + got, n - got);
         if (part == 0)
-            invalid();
+            invalid(DecodeFault::CutShort);
         got += part;
     }
 }
@@ -93,7 +94,7 @@ Layout readLayout(ByteSource& source)
     l.height = int(height < 0 ? -height : height);
     if (l.width > maxPictureSide || l.height > maxPictureSide ||
         std::uint64_t(l.width) * std::uint64_t(l.height) * 4 > maxPictureBytes)
-        invalid();
+        invalid(DecodeFault::TooLarge);
 
     std::uint64_t headerEnd = 14 + std::uint64_t(headerSize);
     switch (compression) {
@@ -128,7 +129,8 @@ Layout readLayout(ByteSource& source)
         }
         break;
     default:
-        invalid();
+        // 4 and 5: a JPEG or PNG inside, which only printers were given.
+        invalid(compression == 4 || compression == 5 ? DecodeFault::Unsupported : DecodeFault::Damaged);
     }
     if (l.bits > 8) {
         const std::uint32_t all = l.bits == 32 ? 0xFFFFFFFFu : (std::uint32_t(1) << l.bits) - 1;
@@ -159,14 +161,14 @@ Layout readLayout(ByteSource& source)
         l.paletteEntries = int(std::min<std::uint64_t>(std::uint64_t(declared), (offBits - headerEnd) / std::uint64_t(l.entrySize)));
     }
     if (l.paletteStart + std::uint64_t(l.paletteEntries) * std::uint64_t(l.entrySize) > fileSize)
-        invalid();
+        invalid(DecodeFault::CutShort);
 
     if (l.coding == Coding::Rows) {
         l.stride = (std::uint64_t(l.width) * std::uint64_t(l.bits) + 31) / 32 * 4;
         if (l.pixelStart > fileSize || l.stride * std::uint64_t(l.height) > fileSize - l.pixelStart)
-            invalid();
+            invalid(DecodeFault::CutShort);
     } else if (l.pixelStart >= fileSize) {
-        invalid();
+        invalid(DecodeFault::CutShort);
     }
     return l;
 }

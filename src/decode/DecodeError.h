@@ -1,17 +1,32 @@
 #pragma once
 // How a decode fails: DecodeError carries the text a user is shown ("Bitmap
-// image is not valid", libjpeg's own messages, "Picture too large (W x H)");
-// DecodeCancelled says that the caller asked it to stop, and is no failure of
-// the picture, so it is deliberately not a DecodeError.
+// image is not valid", libjpeg's own messages, "Picture too large (W x H)")
+// and what kind of fault it is, for words of our own where the decoder's are
+// not wanted; DecodeCancelled says that the caller asked it to stop, and is
+// no failure of the picture, so it is deliberately not a DecodeError.
 #include <exception>
 #include <new>
 #include <stdexcept>
 #include <string>
 #include <system_error>
 
+enum class DecodeFault {
+    Damaged,       // broken in any other way
+    CutShort,      // its data ends too soon
+    Empty,         // no bytes at all
+    NoPicture,     // a datastream without a picture in it
+    Unsupported,   // a kind of the format that is not read (12-bit or lossless JPEG, say)
+    TooLarge,      // larger than any picture decoded
+};
+
 class DecodeError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+    DecodeError(const std::string& what, DecodeFault fault) : std::runtime_error(what), fault_(fault) {}
+    DecodeFault fault() const { return fault_; }
+
+private:
+    DecodeFault fault_ = DecodeFault::Damaged;
 };
 
 class DecodeCancelled : public std::exception {

@@ -372,6 +372,33 @@ private:
     Session& s_;
 };
 
+// What kind of fault the library's message names.
+DecodeFault faultOf(int code)
+{
+    switch (code) {
+    case JWRN_JPEG_EOF:
+    case JERR_INPUT_EOF:
+        return DecodeFault::CutShort;
+    case JERR_INPUT_EMPTY:
+        return DecodeFault::Empty;
+    case JERR_NO_IMAGE:
+        return DecodeFault::NoPicture;
+    case JERR_IMAGE_TOO_BIG:
+    case JERR_WIDTH_OVERFLOW:
+        return DecodeFault::TooLarge;
+    case JERR_BAD_PRECISION:
+    case JERR_SOF_UNSUPPORTED:
+    case JERR_ARITH_NOTIMPL:
+    case JERR_NOT_COMPILED:
+    case JERR_CONVERSION_NOTIMPL:
+    case JERR_CCIR601_NOTIMPL:
+    case JERR_COMPONENT_COUNT:
+        return DecodeFault::Unsupported;
+    default:
+        return DecodeFault::Damaged;
+    }
+}
+
 [[noreturn]] void raise(const Session& s, const std::exception_ptr& sourceFailure)
 {
     if (sourceFailure)
@@ -385,7 +412,7 @@ private:
         throw DecodeError("Too many scans in the JPEG file for a picture of " + std::to_string(s.cinfo.image_width) + " x " +
                           std::to_string(s.cinfo.image_height));
     default:
-        throw DecodeError(s.err.message);
+        throw DecodeError(s.err.message, faultOf(s.err.pub.msg_code));
     }
 }
 
@@ -434,9 +461,9 @@ JpegPicture decodeJpeg(ByteSource& source, int halvings, const DecodeControl& co
         case Start::Failed:
             raise(s, sourceFailure);
         case Start::TooLarge:
-            throw DecodeError(tooLarge(s.cinfo));
+            throw DecodeError(tooLarge(s.cinfo), DecodeFault::TooLarge);
         case Start::Unsupported:
-            throw DecodeError("Unsupported JPEG colour format (" + std::to_string(s.cinfo.output_components) + " components)");
+            throw unsupportedJpegColours(s.cinfo.output_components);
         case Start::Started:
             break;
         }

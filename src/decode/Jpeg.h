@@ -5,6 +5,7 @@
 // message; the EXIF orientation from the first Exif APP1 segment; libjpeg's
 // own scaling; and the decoding budget.
 #include "decode/ByteSource.h"
+#include "decode/DecodeError.h"
 #include "decode/DecodeControl.h"
 #include "decode/PixelBuffer.h"
 
@@ -19,6 +20,15 @@ struct JpegHeader {
     int components = 0;
     int orientation = 1;   // EXIF, 1..8
 };
+
+// The colours of a picture of `components` components (1, 3 or 4): grey,
+// YCbCr or RGB, CMYK or YCCK; the rest is refused by unsupportedJpegColours.
+inline bool jpegColoursSupported(int components) { return components == 1 || components == 3 || components == 4; }
+inline DecodeError unsupportedJpegColours(int components)
+{
+    return DecodeError("Unsupported JPEG colour format (" + std::to_string(components) + " components)",
+                       DecodeFault::Unsupported);
+}
 
 // Reads the datastream up to its first scan. Throws DecodeError with the
 // library's message, or DecodeCancelled.

@@ -11,7 +11,7 @@
 
 namespace {
 
-[[noreturn]] void broken(const std::string& why) { throw DecodeError(why); }
+[[noreturn]] void broken(const std::string& why, DecodeFault fault = DecodeFault::Damaged) { throw DecodeError(why, fault); }
 
 // The source front to back in large pieces, with a look at each byte.
 class Bytes {
@@ -111,7 +111,7 @@ public:
     {
         const int a = in_.next(), b = in_.next();
         if (a < 0)
-            broken("Empty input file");
+            broken("Empty input file", DecodeFault::Empty);
         if (a != 0xFF || b != 0xD8)
             broken("Not a JPEG file: starts with " + hex(std::max(a, 0)) + " " + hex(std::max(b, 0)));
         int code = nextMarker();
@@ -119,12 +119,13 @@ public:
             if (code < 0) {
                 // Data cut short after its scans is the decoder's to report.
                 if (layout_.scans == 0)
-                    broken("Premature end of JPEG file");
+                    broken("Premature end of JPEG file", DecodeFault::CutShort);
                 break;
             }
             if (code == 0xD9) {
                 if (layout_.scans == 0)
-                    broken("JPEG datastream contains no image");
+                    broken("JPEG datastream contains no image", DecodeFault::NoPicture);
+                layout_.ended = true;
                 break;
             }
             if (code == 0xD8)
@@ -145,7 +146,7 @@ public:
             } else if (code == 0xE1 && !exifSeen_ && layout_.scans == 0) {
                 readApp1(length);
             } else if (!in_.skip(length)) {
-                broken("Premature end of JPEG file");
+                broken("Premature end of JPEG file", DecodeFault::CutShort);
             }
             code = nextMarker();
         }
@@ -180,7 +181,7 @@ private:
     {
         const int hi = in_.next(), lo = in_.next();
         if (hi < 0 || lo < 0)
-            broken("Premature end of JPEG file");
+            broken("Premature end of JPEG file", DecodeFault::CutShort);
         const int length = (hi << 8 | lo) - 2;
         if (length < 0)
             broken("Bogus marker length in marker " + hex(code));
@@ -193,7 +194,7 @@ private:
             broken("Invalid JPEG file structure: two SOF markers");
         std::vector<std::uint8_t> s(length);
         if (!in_.read(s.data(), length))
-            broken("Premature end of JPEG file");
+            broken("Premature end of JPEG file", DecodeFault::CutShort);
         if (length < 6)
             broken("Bogus marker length in marker " + hex(code));
         layout_.height = s[1] << 8 | s[2];
@@ -231,7 +232,7 @@ private:
             broken("Invalid JPEG file structure: SOS before SOF");
         std::vector<std::uint8_t> s(length);
         if (!in_.read(s.data(), length))
-            broken("Premature end of JPEG file");
+            broken("Premature end of JPEG file", DecodeFault::CutShort);
         const std::size_t count = length > 0 ? s[0] : 0;
         if (count < 1 || count > 4 || length != 4 + count * 2)
             broken("Bogus marker length in marker 0xda");
@@ -239,7 +240,7 @@ private:
         // is said to be so before its scans are counted, as libjpeg's decoder
         // says it before it reads them.
         if (extent_ == JpegExtent::WholeFile && std::uint64_t(layout_.width) * std::uint64_t(layout_.height) * 4 > maxPictureBytes)
-            broken(pictureTooLargeText(layout_.width, layout_.height));
+            broken(pictureTooLargeText(layout_.width, layout_.height), DecodeFault::TooLarge);
         ++layout_.scans;
         for (std::size_t i = 0; i < count; ++i) {
             const auto c = std::find_if(components_.begin(), components_.end(), [&](const Component& k) { return k.id == s[1 + i * 2]; });
@@ -260,7 +261,7 @@ private:
     {
         std::vector<std::uint8_t> payload(length);
         if (!in_.read(payload.data(), length))
-            broken("Premature end of JPEG file");
+            broken("Premature end of JPEG file", DecodeFault::CutShort);
         if (length >= 6 && std::memcmp(payload.data(), "Exif\0\0", 6) == 0) {
             exifSeen_ = true;
             layout_.orientation = exifOrientation(payload.data(), payload.size());

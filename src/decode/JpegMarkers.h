@@ -18,6 +18,7 @@ struct JpegLayout {
     bool progressive = false;
     int scans = 0;           // counted only when the whole file was read
     std::uint64_t scanBlocks = 0;   // blocks of 8 x 8 visited by those scans
+    bool ended = false;      // the whole file was read and its end marker found
 };
 
 enum class JpegExtent {

@@ -3,6 +3,7 @@
 #include "decode/Bitmap.h"
 #include "decode/Exif.h"
 #include "decode/Jpeg.h"
+#include "decode/PictureCheck.h"
 
 #include <utility>
 
@@ -11,14 +12,14 @@ int PictureInfo::uprightHeight() const { return orientationSwapsAxes(orientation
 
 PictureFormat pictureFormatOf(ByteSource& source, PictureFormat byName)
 {
-    std::uint8_t head[3] = {};
-    source.seek(0);
-    const std::size_t n = source.read(head, sizeof head);
-    source.seek(0);
-    if (n == 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF)
+    switch (pictureKindOf(source)) {
+    case PictureKind::Jpeg:
         return PictureFormat::Jpeg;
-    if (n >= 2 && head[0] == 'B' && head[1] == 'M')
+    case PictureKind::Bitmap:
         return PictureFormat::Bitmap;
+    case PictureKind::Other:
+        break;
+    }
     return byName;
 }
 

@@ -1,5 +1,6 @@
 #include "images/LocateDialog.h"
 
+#include "images/PictureDoor.h"
 #include "images/PicturePicker.h"
 #include "images/ShortName.h"
 #include "images/ShortNamedCopy.h"
@@ -15,10 +16,13 @@
 #include "toolkit/Hints.h"
 #include "toolkit/Look.h"
 
+#include <QDir>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QUrl>
 
 #include <algorithm>
 #include <cerrno>
@@ -41,7 +45,8 @@ static QLabel* placeLabel(QWidget* parent, const QString& name, const QString& c
     return l;
 }
 
-TSMFindForm::TSMFindForm(ProjectState& project, QWidget* parent) : QDialog(parent), project_(project)
+TSMFindForm::TSMFindForm(ProjectState& project, QWidget* parent, const QString& folder)
+    : QDialog(parent), project_(project)
 {
     setObjectName(QStringLiteral("SMFindForm"));
     SetupFixedDialog(this, 350, 268, QStringLiteral("Press F1 for Help"));
@@ -64,24 +69,26 @@ TSMFindForm::TSMFindForm(ProjectState& project, QWidget* parent) : QDialog(paren
     Edit1 = new QLineEdit(Panel1);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setGeometry(10, 72, 150, 22);
-    Edit1->setReadOnly(true);   // shows the open folder; nothing reads it
+    // Shows the open folder, and takes a typed or pasted one: Enter goes there.
+    Edit1->installEventFilter(this);
     DirectoryListBox1 = new TDirectoryListBox(Panel1);
     DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
-    DirectoryListBox1->setGeometry(168, 54, 160, 92);
+    DirectoryListBox1->setGeometry(168, 54, 160, 70);   // five rows
 
-    FileLbl = placeLabel(Panel1, QStringLiteral("FileLbl"), QStringLiteral("Selected Image"), 10, 152, 150);
+    FileLbl = placeLabel(Panel1, QStringLiteral("FileLbl"), QStringLiteral("Selected Image"), 10, 130, 150);
     QFont big = FileLbl->font();
     big.setPointSize(10);
     FileLbl->setFont(big);
     FileLbl->setFixedHeight(18);
     Edit2 = new TUpperEdit(Panel1);
     Edit2->setObjectName(QStringLiteral("Edit2"));
-    Edit2->setGeometry(10, 174, 150, 22);
+    Edit2->setGeometry(10, 152, 150, 22);
     Edit2->setReadOnly(true);
     FileListBox1 = new TFileListBox(Panel1);
     FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
-    FileListBox1->setGeometry(168, 152, 160, 60);   // three rows
+    FileListBox1->setGeometry(168, 130, 160, 82);   // six rows
     FileListBox1->SetFileEdit(Edit2);
+    FileListBox1->SetMultiSelect(true);
     // Every JPEG name and today's photo formats; the box shows the old mask.
     FileListBox1->SetMask(QLatin1String(SlotPictureMask) + QLatin1Char(';') + convertedPhotoMask(),
                           QStringLiteral("*.bmp;*.jpg"));
@@ -119,16 +126,11 @@ TSMFindForm::TSMFindForm(ProjectState& project, QWidget* parent) : QDialog(paren
     setTabOrder(BitBtn3, BitBtn1);
     setTabOrder(BitBtn1, BitBtn2);
 
-    DirectoryListBox1->SetDirectory(GetCurrentDir());
+    if (folder.isEmpty() || !DirectoryListBox1->SetDirectory(folder))
+        DirectoryListBox1->SetDirectory(GetCurrentDir());
     Edit1->setText(DirectoryListBox1->Directory());
     // Nothing is selected yet, so the box starts empty rather than with the mask.
     Edit2->setText(ExtractFileName(FileListBox1->FileName()));
-}
-
-TSMFindForm::~TSMFindForm()
-{
-    if (worker_.joinable())
-        worker_.join();
 }
 
 void TSMFindForm::openDrive(const QString& folder)
@@ -139,14 +141,45 @@ void TSMFindForm::openDrive(const QString& folder)
     DriveComboBox1->SetDrive(TDriveComboBox::DriveOf(DirectoryListBox1->Directory(), TDriveComboBox::AvailableDrives()));
 }
 
+bool TSMFindForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Edit1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        // Used up here: passed on, Enter would also press View.
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            openTypedFolder();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+// A path as typed, or pasted from a file manager (file:///...), "~" for home.
+void TSMFindForm::openTypedFolder()
+{
+    QString typed = Edit1->text().trimmed();
+    const QUrl url(typed);
+    if (url.isLocalFile())
+        typed = url.toLocalFile();
+    else if (typed == QLatin1String("~") || typed.startsWith(QLatin1String("~/")))
+        typed = QDir::homePath() + typed.mid(1);
+    if (typed.isEmpty() || !DirectoryListBox1->SetDirectory(typed)) {
+        ShowError(QStringLiteral("The folder %1 cannot be opened.").arg(Edit1->text()));
+        return;
+    }
+    Edit1->setText(DirectoryListBox1->Directory());
+}
+
 void TSMFindForm::DirectoryListBox1Change() { Edit1->setText(DirectoryListBox1->Directory()); }
 
 void TSMFindForm::DirectoryListBox1Click() { Edit1->setText(DirectoryListBox1->Directory()); }
 
 void TSMFindForm::BitBtn1Click()
 {
-    const QString name = Edit2->text();
-    if (name.isEmpty())
+    // Of several files, the one last clicked.
+    const bool several = FileListBox1->FileNames().size() > 1;
+    const QString name = several ? ExtractFileName(FileListBox1->FileName()) : Edit2->text();
+    if (name.isEmpty() || job_.Busy())
         return;
     TDialogHidden hidden(this);
     ViewPicture(name, project_.Settings.BackgroundColor);
@@ -183,26 +216,33 @@ static bool copyAgreed(const QString& n, const QString& folder, const QString& t
 void TSMFindForm::BitBtn3Click()
 {
     const QString text = Edit2->text();
-    if (text.isEmpty() || converting_)
+    if (text.isEmpty() || job_.Busy())
         return;
+    const QStringList several = FileListBox1->FileNames();
+    if (several.size() > 1) {
+        copyBatch(several);
+        return;
+    }
     const QString n = bareName(text);
     const QString folder = IncludeTrailingPathDelimiter(project_.ProjectFolder);
     const QString source = ResolveName(text);
-    // A photo of another format goes in as a JPEG: it is converted first, so
-    // that the question names where it will really go (or the user learns
-    // that it is there already). By its whole path: the conversion outlasts
-    // this call.
-    if (isConvertedPhotoName(n)) {
-        if (RunCommand([this] { checkProjectFolder(project_); }))
-            convertPhoto(source.startsWith(QLatin1Char('/')) ? source : GetCurrentDir() + source, n, folder);
+    // Judged by its content. A photo of another format goes in as a JPEG: it
+    // is converted first, so that the question names where it will really
+    // go (or the user learns that it is there already). By its whole path:
+    // the conversion outlasts this call.
+    DoorPass pass;
+    if (!RunCommand([&] {
+            checkProjectFolder(project_);
+            pass = passDoor(source, n, ExtractFileName(source));
+        }))
+        return;   // the box keeps the name
+    if (pass.Convert) {
+        convertPhoto(source.startsWith(QLatin1Char('/')) ? source : GetCurrentDir() + source, n, folder);
         return;
     }
     // Any name taken by another picture gets the next free short one.
     QString target;
-    if (!RunCommand([&] {
-            checkProjectFolder(project_);
-            target = copyTargetFor(folder, n, source);
-        }))
+    if (!RunCommand([&] { target = copyTargetFor(folder, pass.Name, source); }))
         return;
     if (copyAgreed(n, folder, target)) {
         try {
@@ -221,50 +261,165 @@ void TSMFindForm::convertPhoto(const QString& source, const QString& shownName, 
     // A large photo takes a moment: the window goes on, with the busy
     // pointer (and a Copy meanwhile does nothing), and only reacts when the
     // worker tells it the photo is ready.
-    converting_ = true;
-    cursor_ = ScreenCursor();
-    SetScreenCursor(TCursorShape::HourGlass);
+    auto photo = std::make_shared<TConvertedPhoto>();
+    auto problem = std::make_shared<QString>();
     const quint32 background = project_.Settings.BackgroundColor;
-    worker_ = std::thread([=, this] {
-        TConvertedPhoto photo;
-        QString problem;
-        try {
-            photo = convertForProjectFolder(source, shownName, folder, background);
-        } catch (const EGlimmerError& e) {
-            problem = e.Text();
-        } catch (const std::exception& e) {
-            problem = MessageText(e.what());
-        }
-        QMetaObject::invokeMethod(
-            this, [=, this] { conversionDone(shownName, folder, photo, problem); }, Qt::QueuedConnection);
-    });
+    job_.Run(
+        [=] {
+            try {
+                *photo = convertForProjectFolder(source, shownName, folder, background);
+            } catch (const EGlimmerError& e) {
+                *problem = e.Text();
+            } catch (const std::exception& e) {
+                *problem = MessageText(e.what());
+            }
+        },
+        [=, this] { conversionDone(shownName, folder, *photo, *problem); });
+}
+
+bool TSMFindForm::closedMeanwhile()
+{
+    if (closeWith_ < 0)
+        return false;
+    setWindowTitle(QStringLiteral("Press F1 for Help"));
+    done(std::exchange(closeWith_, -1));   // nothing more is asked or written
+    return true;
 }
 
 void TSMFindForm::conversionDone(const QString& shownName, const QString& folder, const TConvertedPhoto& photo,
                                  const QString& problem)
 {
-    worker_.join();
-    converting_ = false;
-    SetScreenCursor(cursor_);
-    if (closeWith_ >= 0) {
-        done(std::exchange(closeWith_, -1));   // closed meanwhile: nothing is asked or written
+    if (closedMeanwhile())
         return;
-    }
     if (!problem.isEmpty()) {
         ShowErrorReport(problem);   // the box keeps the name
         return;
     }
     if (copyAgreed(shownName, folder, photo.Name)) {
         try {
-            writeNewFile(folder + photo.Name, [&](TFileStream& out) {
-                out.WriteBuffer(photo.Jpeg.constData(), std::size_t(photo.Jpeg.size()));
-            });
+            writeNewPictureFile(folder + photo.Name, photo.Jpeg);
         } catch (const std::exception& e) {
             ShowExceptionReport(e);
             return;
         }
     }
     FileListBox1->Update();
+}
+
+// ------------------------------------------------------------ several files
+
+namespace {
+
+// What became of one file of a batch.
+struct BroughtIn {
+    bool copied = false;
+    bool refused = false;   // left out for a fault
+    QString note;           // for the summary; empty when it went in as it is named
+};
+
+QString sentence(QString text)
+{
+    return text.endsWith(QLatin1Char('.')) ? text : text + QLatin1Char('.');
+}
+
+// Judges, converts or copies one file into the project folder `folder`,
+// under its own name in capitals when that is free. Safe on any thread.
+BroughtIn bringIn(const QString& source, const QString& folder, quint32 background)
+{
+    const QString shown = ExtractFileName(source);
+    const QString n = UpperCaseName(shown);
+    BroughtIn r;
+    try {
+        const DoorPass pass = passDoor(source, n, shown);
+        QString target;
+        if (pass.Convert) {
+            const TConvertedPhoto photo = convertForProjectFolder(source, shown, folder, background);
+            target = photo.Name;
+            if (!FileExists(folder + target)) {
+                writeNewPictureFile(folder + target, photo.Jpeg);
+                r.copied = true;
+            }
+        } else {
+            target = copyTargetFor(folder, pass.Name, source);
+            if (!FileExists(folder + target)) {
+                copyPictureFile(source, shown, folder + target);
+                r.copied = true;
+            }
+        }
+        if (!r.copied)
+            r.note = alreadyThereText(shown, target);
+        else if (target != n)
+            r.note = QStringLiteral("%1 came in as %2.").arg(shown, target);
+    } catch (const EGlimmerError& e) {
+        r = {false, true, sentence(e.Text())};
+    } catch (const std::exception& e) {
+        r = {false, true, QStringLiteral("The file %1 could not be copied: %2").arg(shown, sentence(MessageText(e.what())))};
+    }
+    return r;
+}
+
+} // namespace
+
+void TSMFindForm::copyBatch(const QStringList& sources)
+{
+    if (!RunCommand([this] { checkProjectFolder(project_); }))
+        return;
+    if (AskYesNo(QStringLiteral("Copy the %1 files to the Project directory?").arg(sources.size()))) {
+        batch_ = Batch{};
+        batch_.sources = sources;
+        bringNext();
+        return;
+    }
+    FileListBox1->Update();
+}
+
+// One file after another on the worker, each started when the one before
+// is in, the count in the title.
+void TSMFindForm::bringNext()
+{
+    if (closedMeanwhile())
+        return;
+    if (batch_.next == batch_.sources.size()) {
+        batchDone();
+        return;
+    }
+    const QString source = batch_.sources[batch_.next++];
+    setWindowTitle(QStringLiteral("%1 %2 of %3")
+                       .arg(goesToConverter(source) ? QStringLiteral("Converting") : QStringLiteral("Copying"))
+                       .arg(batch_.next)
+                       .arg(batch_.sources.size()));
+    const QString folder = IncludeTrailingPathDelimiter(project_.ProjectFolder);
+    const quint32 background = project_.Settings.BackgroundColor;
+    auto result = std::make_shared<BroughtIn>();
+    job_.Run([=] { *result = bringIn(source, folder, background); },
+             [=, this] {
+                 batch_.copied += result->copied;
+                 batch_.refused = batch_.refused || result->refused;
+                 if (!result->note.isEmpty())
+                     batch_.notes << result->note;
+                 bringNext();
+             });
+}
+
+void TSMFindForm::batchDone()
+{
+    setWindowTitle(QStringLiteral("Press F1 for Help"));
+    const QString summary = batchSummaryText(batch_.copied, int(batch_.sources.size()), batch_.notes);
+    if (batch_.refused)
+        ShowWarning(summary);
+    else if (!summary.isEmpty())
+        ShowInformation(summary, HelpBrowseAndCopy);
+    FileListBox1->Update();
+}
+
+QString batchSummaryText(int copied, int total, const QStringList& notes)
+{
+    if (notes.isEmpty())
+        return QString();
+    return QStringLiteral("%1 of the %2 files were copied to the Project directory.\n\n%3")
+        .arg(copied)
+        .arg(total)
+        .arg(notes.join(QLatin1Char('\n')));
 }
 
 void TSMFindForm::FormClose()
@@ -279,8 +434,8 @@ void TSMFindForm::FormClose()
 
 void TSMFindForm::done(int r)
 {
-    if (converting_) {
-        closeWith_ = r;   // once the photo is in
+    if (job_.Busy()) {
+        closeWith_ = r;   // once the file at hand is in
         return;
     }
     FormClose();
@@ -319,6 +474,12 @@ static void writeNewFile(const QString& destination, const std::function<void(TF
         temp->Placed();
     else if ((errno != EINVAL && errno != ENOSYS) || ::link(from.constData(), to.constData()) != 0)
         throw notCreated;
+}
+
+void writeNewPictureFile(const QString& destination, const QByteArray& bytes)
+{
+    writeNewFile(destination,
+                 [&](TFileStream& out) { out.WriteBuffer(bytes.constData(), std::size_t(bytes.size())); });
 }
 
 void copyPictureFile(const QString& source, const QString& sourceText, const QString& destination)
@@ -382,7 +543,11 @@ TConvertedPhoto convertForProjectFolder(const QString& source, const QString& sh
 
 void BrowseAndCopyImage(ProjectState& project)
 {
-    TSMFindForm form(project);
+    // Photos are seldom in the project folder: the next visit in this run
+    // starts where this one ended.
+    static QString lastShown;
+    TSMFindForm form(project, nullptr, lastShown);
     form.DriveComboBox1->setFocus();
     form.exec();
+    lastShown = form.DirectoryListBox1->Directory();
 }

@@ -1,5 +1,6 @@
 #include "images/SlotEditor.h"
 
+#include "images/PictureDoor.h"
 #include "images/PicturePicker.h"
 #include "images/LocateDialog.h"
 #include "images/ShortNamedCopy.h"
@@ -22,6 +23,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <memory>
+#include <utility>
+
 namespace {
 
 constexpr int EditorHelpContext = 100;
@@ -31,7 +35,8 @@ int TagOf(const QObject* o) { return o ? o->property(TagProperty).toInt() : 0; }
 
 } // namespace
 
-TSSAddForm::TSSAddForm(ProjectState& project, QWidget* parent) : QDialog(parent), project_(project)
+TSSAddForm::TSSAddForm(ProjectState& project, QWidget* parent)
+    : QDialog(parent), project_(project), opened_(project.Settings.Images)
 {
     setObjectName(QStringLiteral("SSAddForm"));
     SetupFixedDialog(this, 482, 216, QStringLiteral("Press F1 for Help"));
@@ -184,6 +189,8 @@ void TSSAddForm::keyPressEvent(QKeyEvent* event)
 
 void TSSAddForm::BitBtn2Click()
 {
+    if (job_.Busy())
+        return;
     QString name = LastPicked;
     bool picked = false;
     {
@@ -193,6 +200,17 @@ void TSSAddForm::BitBtn2Click()
     if (!picked)
         return;
     LastPicked = name;
+    // A picture of the project folder is judged before the slot takes it: a
+    // name with no file behind it is left for OK to drop, as ever.
+    if (isPlainName(name) && projectPictureExists(name)) {
+        DoorPass pass;
+        if (!RunCommand([&] { pass = passDoor(name, name, name); }))
+            return;
+        if (pass.Convert) {
+            convertIntoSlot(name, CurrentSlot);
+            return;
+        }
+    }
     if (fitsSlot(name)) {
         setSlotName(project_.Settings.Slot(CurrentSlot), name);
         FillNameBoxes();
@@ -221,6 +239,8 @@ void TSSAddForm::BitBtn2Click()
 
 void TSSAddForm::BitBtn3Click()
 {
+    if (job_.Busy())
+        return;
     const ImageEntry& slot = project_.Settings.Slot(CurrentSlot);
     if (slot.IsEmpty())
         return;
@@ -238,14 +258,89 @@ void TSSAddForm::BitBtn3Click()
 
 void TSSAddForm::BitBtn4Click()
 {
+    if (job_.Busy())
+        return;
     project_.Settings.Slot(CurrentSlot).NameLength = 0;
     FillNameBoxes();
 }
 
 void TSSAddForm::BitBtn5Click()
 {
+    if (job_.Busy())
+        return;
     TDialogHidden hidden(this);
     RunCommand([this] { BrowseAndCopyImage(project_); });
+}
+
+// A photo of another format under a picture's name (a PNG named .JPG)
+// becomes a JPEG beside it, on the worker; the slot takes that JPEG.
+void TSSAddForm::convertIntoSlot(const QString& name, int slot)
+{
+    const QString folder = IncludeTrailingPathDelimiter(project_.ProjectFolder);
+    const quint32 background = project_.Settings.BackgroundColor;
+    auto photo = std::make_shared<TConvertedPhoto>();
+    auto problem = std::make_shared<QString>();
+    job_.Run(
+        [=] {
+            try {
+                *photo = convertForProjectFolder(folder + name, name, folder, background);
+                if (!FileExists(folder + photo->Name))
+                    writeNewPictureFile(folder + photo->Name, photo->Jpeg);
+            } catch (const EGlimmerError& e) {
+                *problem = e.Text();
+            } catch (const std::exception& e) {
+                *problem = MessageText(e.what());
+            }
+        },
+        [=, this] {
+            if (problem->isEmpty()) {
+                setSlotName(project_.Settings.Slot(slot), photo->Name);
+                FillNameBoxes();
+            }
+            if (closeWith_ >= 0) {
+                done(std::exchange(closeWith_, -1));
+                return;
+            }
+            if (!problem->isEmpty())
+                ShowErrorReport(*problem);
+            else
+                ShowInformation(QStringLiteral("The picture %1 is not a JPEG or a bitmap inside. The slot holds it "
+                                               "made into a JPEG, %2, in the project folder.")
+                                    .arg(name, photo->Name),
+                                EditorHelpContext);
+        });
+}
+
+bool TSSAddForm::slotsChanged() const
+{
+    for (int k = 1; k <= MaxImages; ++k) {
+        const ImageEntry& now = project_.Settings.Slot(k);
+        const ImageEntry& then = opened_[std::size_t(k - 1)];
+        if (now.IsEmpty() != then.IsEmpty() || (!now.IsEmpty() && now.NameBytes() != then.NameBytes()))
+            return true;
+    }
+    return false;
+}
+
+void TSSAddForm::done(int r)
+{
+    if (job_.Busy()) {
+        closeWith_ = r;   // once the photo is in its slot
+        return;
+    }
+    if (r != QDialog::Accepted && slotsChanged()) {
+        switch (AskYesNoCancel(QStringLiteral("Save the changes to the pictures?"))) {
+        case TMsgResult::Yes:
+            r = QDialog::Accepted;
+            break;
+        case TMsgResult::No:
+            project_.Settings.Images = opened_;
+            break;
+        default:
+            return;
+        }
+    }
+    QDialog::done(r);
 }
 
 QStringList compactImageSlots(ProjectState& project)

@@ -1,8 +1,15 @@
 #pragma once
 // The image slot editor (TSSAddForm): the ten picture slots of a project,
-// filled with names of pictures in the project folder.
+// filled with names of pictures in the project folder. A picture is judged
+// by its content as Select puts it in (PictureDoor); one of another format
+// goes in as a JPEG made from it.
+#include "images/BackgroundJob.h"
+#include "record/SaverSettings.h"
+
 #include <QDialog>
 #include <QStringList>
+
+#include <array>
 
 struct ProjectState;
 
@@ -38,6 +45,11 @@ public:
     void BitBtn3Click();   // View
     void BitBtn4Click();   // Remove
     void BitBtn5Click();   // Locate
+    // Closed otherwise than by OK (the close box) after the slots changed,
+    // asks whether to save them: Yes is OK, No puts the slots back as they
+    // were when the editor opened, Cancel stays. Waits for a conversion.
+    void done(int r) override;
+    bool Converting() const { return job_.Busy(); }
     void rb1Click() { CurrentSlot = 1; }
     void rb2Click() { CurrentSlot = 2; }
     void rb3Click() { CurrentSlot = 3; }
@@ -61,8 +73,13 @@ private:
     void makeSlots();
     void makeButtons();
     void checkRadioOfCurrentSlot();
+    bool slotsChanged() const;
+    void convertIntoSlot(const QString& name, int slot);
 
     ProjectState& project_;
+    std::array<ImageEntry, MaxImages> opened_;   // the slots as the editor found them
+    BackgroundJob job_{this};
+    int closeWith_ = -1;   // a close asked for while converting
 };
 
 // Closes the gaps between filled slots, drops every name whose file is not in

@@ -417,6 +417,11 @@ bool isConvertedPhotoName(const QString& name)
     return false;
 }
 
+QByteArray photoFormatOf(const QString& fileName)
+{
+    return isHeif(fileName) ? QByteArrayLiteral("heif") : QImageReader::imageFormat(fileName);
+}
+
 QImage readPhoto(const QString& fileName, quint32 background, const QString& shownName)
 try {
     // Opened once, as every file of the program: only an ordinary file, and

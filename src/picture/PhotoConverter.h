@@ -20,6 +20,11 @@ QString convertedPhotoMask();
 // True when the name's extension is one of them, in any letter case.
 bool isConvertedPhotoName(const QString& name);
 
+// What the file's first bytes say it is, as the readers of the conversion
+// know it ("heif", "png", "webp", ...), whatever its name; empty when none
+// of them knows it.
+QByteArray photoFormatOf(const QString& fileName);
+
 // The photo's pixels as 8-bit RGB (QImage::Format_RGB888): turned upright by
 // its orientation (EXIF in PNG, WebP and TIFF; HEIF's own rotation and
 // mirroring), laid over `background` (0x00BBGGRR) where it is transparent,

@@ -48,10 +48,14 @@ static TMsgResult show(const TMessage& m)
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     if (m.Kind == TMsgKind::Confirm) {
         QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
-        box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+        QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+        if (m.CancelButton)
+            box.setEscapeButton(box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole));
         box.setDefaultButton(yes);
         box.exec();
-        return box.clickedButton() == yes ? TMsgResult::Yes : TMsgResult::No;
+        if (box.clickedButton() == yes)
+            return TMsgResult::Yes;
+        return box.clickedButton() == no || !m.CancelButton ? TMsgResult::No : TMsgResult::Cancel;
     }
     QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.setDefaultButton(ok);
@@ -94,6 +98,13 @@ void ShowWarning(const QString& text)
 bool AskYesNo(const QString& text)
 {
     return show({TMsgKind::Confirm, QStringLiteral("Confirm"), text, 0}) == TMsgResult::Yes;
+}
+
+TMsgResult AskYesNoCancel(const QString& text)
+{
+    TMessage m{TMsgKind::Confirm, QStringLiteral("Confirm"), text, 0};
+    m.CancelButton = true;
+    return show(m);
 }
 
 void ShowInformation(const QString& text, int helpContext)

@@ -18,9 +18,10 @@ struct TMessage {
     int HelpContext = 0;   // > 0: the box has a "&Help" button
     QString ActionButton = {};   // a further button, which ends the box as OK does
     QString CopyText = {};       // a "&Copy Line" button puts it on the clipboard; the box stays
+    bool CancelButton = false;   // a question with "Cancel" beside "&Yes" and "&No"
 };
 
-enum class TMsgResult { OK, Yes, No, Action };
+enum class TMsgResult { OK, Yes, No, Action, Cancel };
 
 // When set, boxes are not shown: the hook sees each one and gives the answer.
 using TMessageHook = std::function<TMsgResult(const TMessage&)>;
@@ -36,6 +37,7 @@ QString ApplicationTitle();
 void ShowError(const QString& text);                    // "Error", error icon, OK
 void ShowWarning(const QString& text);                  // "Warning", warning icon, OK
 bool AskYesNo(const QString& text);                     // "Confirm", question icon, &Yes/&No
+TMsgResult AskYesNoCancel(const QString& text);         // the same and Cancel (also Escape and the close box)
 void ShowInformation(const QString& text, int helpContext);   // "Information", OK and &Help
 // Any box: Action when its ActionButton ended it.
 TMsgResult ShowMessage(const TMessage& message);

@@ -269,6 +269,20 @@ QString TFileListBox::FileName() const
     return withoutTrailingSlash(directory_) + QLatin1Char('/') + it->text();
 }
 
+void TFileListBox::SetMultiSelect(bool multi)
+{
+    setSelectionMode(multi ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+}
+
+QStringList TFileListBox::FileNames() const
+{
+    QStringList names;
+    for (int i = 0; i < count(); ++i)
+        if (item(i)->isSelected())
+            names << withoutTrailingSlash(directory_) + QLatin1Char('/') + item(i)->text();
+    return names;
+}
+
 void TFileListBox::SelectName(const QString& name)
 {
     const auto found = findItems(name, Qt::MatchFixedString);
@@ -284,6 +298,15 @@ void TFileListBox::syncEdit()
 {
     if (!fileEdit_)
         return;
+    const QStringList several = selectedItems().size() > 1 ? FileNames() : QStringList();
+    if (!several.isEmpty()) {
+        QStringList quoted;
+        for (const QString& f : several)
+            quoted << QLatin1Char('"') + ExtractFileName(f) + QLatin1Char('"');
+        fileEdit_->setText(quoted.join(QLatin1Char(' ')));
+        fileEdit_->setCursorPosition(0);
+        return;
+    }
     const QString f = FileName();
     fileEdit_->setText(!f.isEmpty() ? ExtractFileName(f) : shownMask_.isEmpty() ? mask_ : shownMask_);
     fileEdit_->selectAll();

@@ -73,6 +73,10 @@ public:
     QLineEdit* FileEdit() const { return fileEdit_; }
     void Update();                       // reads the folder again
     QString FileName() const;            // full path of the selected file, or empty
+    // Lets Shift and Ctrl select several files, as the platform's file
+    // dialogs do; the name box then shows their names, each in quotes.
+    void SetMultiSelect(bool multi);
+    QStringList FileNames() const;       // full paths of the selected files, in list order
     static bool MatchesMask(const QString& name, const QString& mask);
     void SelectName(const QString& name);   // as a click on that entry
 signals:

@@ -35,11 +35,13 @@ namespace {
 
 const QString Mask = QStringLiteral("*.BMP;*.JPG");
 
+// A picture file of `size` bytes, its own for each seed: a small bitmap,
+// then bytes after its rows.
 QByteArray patterned(int size, int seed)
 {
-    QByteArray b(size, '\0');
-    for (int i = 0; i < size; ++i)
-        b[i] = char((i * 31 + seed * 7 + (i >> 8)) & 0xFF);
+    QByteArray b = BlankBitmap(2, 2, qRgb(seed, 0, 0));
+    for (int i = int(b.size()); i < size; ++i)
+        b += char((i * 31 + seed * 7 + (i >> 8)) & 0xFF);
     return b;
 }
 
@@ -292,8 +294,8 @@ TEST_F(FindDialog, ATakenNameGetsAShortNameAndTheSamePictureAWord)
 TEST_F(FindDialog, NonLatinNamesAreCopiedWholeWhenTheyFitAndShortWhenNot)
 {
     const QString photo = QString::fromUtf8("фото.jpg"), holiday = QString::fromUtf8("Отпуск 2023.jpg");
-    WriteAll(photos + photo, "twelve bytes");
-    WriteAll(photos + holiday, "the holiday");
+    WriteAll(photos + photo, patterned(100, 1));
+    WriteAll(photos + holiday, patterned(100, 2));
     TSMFindForm f(Project());
     pick(f, photo);
     f.BitBtn3Click();
@@ -302,18 +304,18 @@ TEST_F(FindDialog, NonLatinNamesAreCopiedWholeWhenTheyFitAndShortWhenNot)
     EXPECT_EQ(messages.Texts(),
               QStringList({QString::fromUtf8("Copy the file ФОТО.JPG to the Project directory?"),
                            QString::fromUtf8("Copy the file ОТПУСК 2023.JPG to the Project directory as ОТП~1.JPG?")}));
-    EXPECT_EQ(ReadAll(project.File(QString::fromUtf8("ФОТО.JPG"))), "twelve bytes");
-    EXPECT_EQ(ReadAll(project.File(QString::fromUtf8("ОТП~1.JPG"))), "the holiday");
+    EXPECT_EQ(ReadAll(project.File(QString::fromUtf8("ФОТО.JPG"))), patterned(100, 1));
+    EXPECT_EQ(ReadAll(project.File(QString::fromUtf8("ОТП~1.JPG"))), patterned(100, 2));
 }
 
 TEST_F(FindDialog, ANameWithSharpSIsFoundAndCopied)
 {
-    WriteAll(photos + QString::fromUtf8("straße.jpg"), "a street");
+    WriteAll(photos + QString::fromUtf8("straße.jpg"), patterned(100, 3));
     TSMFindForm f(Project());
     pick(f, QString::fromUtf8("straße.jpg"));
     f.BitBtn3Click();
     EXPECT_EQ(messages.Texts(), QStringList{QString::fromUtf8("Copy the file STRAßE.JPG to the Project directory?")});
-    EXPECT_EQ(ReadAll(project.File(QString::fromUtf8("STRAßE.JPG"))), "a street");
+    EXPECT_EQ(ReadAll(project.File(QString::fromUtf8("STRAßE.JPG"))), patterned(100, 3));
 }
 
 TEST_F(FindDialog, LargePicturesAreCopiedWhole)
@@ -353,14 +355,14 @@ TEST_F(FindDialog, YesReadsTheListAgain)
 
 TEST_F(FindDialog, CopyingFromTheProjectFolderItselfChangesNothing)
 {
-    WriteAll(project.File("OWN.BMP"), "mine");
+    WriteAll(project.File("OWN.BMP"), patterned(100, 4));
     TSMFindForm f(Project());
     f.FileListBox1->SelectName("OWN.BMP");
     ASSERT_EQ(f.Edit2->text(), "OWN.BMP");
     const QStringList before = projectFiles();
     f.BitBtn3Click();
     EXPECT_EQ(projectFiles(), before);
-    EXPECT_EQ(ReadAll(project.File("OWN.BMP")), "mine");
+    EXPECT_EQ(ReadAll(project.File("OWN.BMP")), patterned(100, 4));
     EXPECT_EQ(messages.Messages.size(), 1);
 }
 

@@ -1,3 +1,4 @@
+#include "BitmapWriter.h"
 #include "TestSupport.h"
 #include "images/PicturePicker.h"
 #include "images/SlotEditor.h"
@@ -36,7 +37,9 @@ struct SlotEditorTest : ::testing::Test {
     }
     void TearDown() override { Project() = ProjectState{}; }
 
-    void Touch(const QString& name) { WriteAll(folder.File(name), "picture"); }
+    void Touch(const QString& name) { WriteAll(folder.File(name), Picture(0)); }
+    // A small bitmap of its own for each number.
+    static QByteArray Picture(int n) { return BlankBitmap(2, 2, qRgb(n, 0, 0)); }
     static SaverSettings& S() { return Project().Settings; }
     void Fill(int k, const QString& name) { setSlotName(S().Slot(k), name); }
     QStringList Names() const
@@ -260,24 +263,51 @@ TEST_F(SlotEditorTest, AFailedSaveEndsTheCommandWithTheRecordCompacted)
 
 // ------------------------------------------------------------ closing otherwise
 
-TEST_F(SlotEditorTest, TheCloseBoxKeepsChangesInMemoryAndWritesNothing)
+// Closed by its close box after a change, the editor asks whether to save
+// it (the change used to stay in memory unsaved, to be lost at Quit): Yes is
+// OK, No puts the slots back as they were, Cancel goes back into it. Closed
+// without a change, it asks nothing.
+TEST_F(SlotEditorTest, TheCloseBoxAfterAChangeAsksToSaveIt)
 {
     Touch("A.BMP");
     Touch("B.BMP");
-    Touch("C.BMP");
     Fill(1, "A.BMP");
     Fill(2, "B.BMP");
-    Fill(3, "C.BMP");
-    S().ImageCount = 3;
+    S().ImageCount = 2;
     SaveProject(Project());
+    const SaverSettings opened = S();
     const QByteArray before = ReadAll(folder.File("TEST.SSJ"));
-    RunEditor([](TSSAddForm* f) {
-        f->Radios[1]->click();
-        f->BitBtn4->click();
-    }, false);
-    EXPECT_EQ(Names(), Padded({"A.BMP", "", "C.BMP"}));
-    EXPECT_EQ(S().ImageCount, 3);
-    EXPECT_EQ(ReadAll(folder.File("TEST.SSJ")), before);
+    const QString ask = "Save the changes to the pictures?";
+    const struct {
+        bool change;
+        QVector<TMsgResult> replies;
+        QStringList names;
+        bool saved;
+    } rows[] = {
+        {true, {TMsgResult::Yes}, {"B.BMP"}, true},
+        {true, {TMsgResult::No}, {"A.BMP", "B.BMP"}, false},
+        {true, {TMsgResult::Cancel, TMsgResult::No}, {"A.BMP", "B.BMP"}, false},
+        {false, {}, {"A.BMP", "B.BMP"}, false},
+    };
+    for (const auto& row : rows) {
+        S() = opened;
+        WriteAll(folder.File("TEST.SSJ"), before);
+        messages.Clear();
+        messages.Replies = row.replies;
+        bool stayed = false;
+        RunEditor([&](TSSAddForm* f) {
+            if (row.change)
+                f->BitBtn4->click();   // slot 1
+            f->close();
+            stayed = f->isVisible();
+        }, false);
+        EXPECT_EQ(stayed, row.replies.size() > 1);
+        EXPECT_EQ(messages.Texts(), QStringList(row.replies.size(), ask));
+        EXPECT_EQ(Names(), Padded(row.names));
+        EXPECT_EQ(S().ImageCount, int(row.names.size()));
+        EXPECT_EQ(ReadAll(folder.File("TEST.SSJ")) != before, row.saved);
+        EXPECT_EQ(OnDisk(), row.saved ? S() : opened);
+    }
 }
 
 TEST_F(SlotEditorTest, EscapeDoesNothing)
@@ -373,7 +403,7 @@ TEST_F(SlotEditorTest, ALongTypedPathGetsNoTwinOfAFileElsewhere)
 
 TEST_F(SlotEditorTest, ALongNamedPictureGoesIntoTheSlotUnderItsShortName)
 {
-    WriteAll(folder.File("IMG_20230514_123456.jpg"), "the photo");
+    WriteAll(folder.File("IMG_20230514_123456.jpg"), Picture(1));
     TSSAddForm form(Project());
     form.Radios[2]->click();
     AnswerPicker("IMG_20230514_123456.jpg");
@@ -381,8 +411,8 @@ TEST_F(SlotEditorTest, ALongNamedPictureGoesIntoTheSlotUnderItsShortName)
     EXPECT_EQ(Names(), Padded({"", "", "IMG_20~1.JPG"}));
     EXPECT_EQ(form.Edits[2]->text(), QString("IMG_20~1.JPG"));
     EXPECT_EQ(form.LastPicked, QString("IMG_20230514_123456.JPG"));
-    EXPECT_EQ(ReadAll(folder.File("IMG_20~1.JPG")), "the photo");
-    EXPECT_EQ(ReadAll(folder.File("IMG_20230514_123456.jpg")), "the photo");
+    EXPECT_EQ(ReadAll(folder.File("IMG_20~1.JPG")), Picture(1));
+    EXPECT_EQ(ReadAll(folder.File("IMG_20230514_123456.jpg")), Picture(1));
     // A second name of the same file where the file system allows it.
     EXPECT_EQ(InodeOf(folder.File("IMG_20~1.JPG")), InodeOf(folder.File("IMG_20230514_123456.jpg")));
     ASSERT_EQ(messages.Messages.size(), 1);
@@ -400,8 +430,8 @@ TEST_F(SlotEditorTest, ALongNamedPictureGoesIntoTheSlotUnderItsShortName)
 
 TEST_F(SlotEditorTest, TheSameLongNamedPictureAgainUsesItsShortNameAgain)
 {
-    WriteAll(folder.File("IMG_20230514_123456.jpg"), "the photo");
-    WriteAll(folder.File("IMG_20~1.JPG"), "another photo");   // already taken by another picture
+    WriteAll(folder.File("IMG_20230514_123456.jpg"), Picture(1));
+    WriteAll(folder.File("IMG_20~1.JPG"), Picture(2));   // already taken by another picture
     TSSAddForm form(Project());
     AnswerPicker("IMG_20230514_123456.JPG");
     form.BitBtn2Click();
@@ -409,8 +439,8 @@ TEST_F(SlotEditorTest, TheSameLongNamedPictureAgainUsesItsShortNameAgain)
     AnswerPicker("IMG_20230514_123456.JPG");
     form.BitBtn2Click();
     EXPECT_EQ(Names(), Padded({"IMG_20~2.JPG", "IMG_20~2.JPG"}));
-    EXPECT_EQ(ReadAll(folder.File("IMG_20~1.JPG")), "another photo");
-    EXPECT_EQ(ReadAll(folder.File("IMG_20~2.JPG")), "the photo");
+    EXPECT_EQ(ReadAll(folder.File("IMG_20~1.JPG")), Picture(2));
+    EXPECT_EQ(ReadAll(folder.File("IMG_20~2.JPG")), Picture(1));
     QStringList files = QDir(folder.Path()).entryList(QDir::Files);
     EXPECT_EQ(files, QStringList({"IMG_20230514_123456.jpg", "IMG_20~1.JPG", "IMG_20~2.JPG", "TEST.SSJ"}));
     EXPECT_EQ(messages.Messages.size(), 2);   // once for each Select
@@ -418,8 +448,8 @@ TEST_F(SlotEditorTest, TheSameLongNamedPictureAgainUsesItsShortNameAgain)
 
 TEST_F(SlotEditorTest, NonLatinNamesThatFitAreKeptAndLongOnesShortened)
 {
-    WriteAll(folder.File(QString::fromUtf8("фото.jpg")), "twelve bytes");
-    WriteAll(folder.File(QString::fromUtf8("Отпуск 2023.jpg")), "the holiday");
+    WriteAll(folder.File(QString::fromUtf8("фото.jpg")), Picture(3));
+    WriteAll(folder.File(QString::fromUtf8("Отпуск 2023.jpg")), Picture(4));
     TSSAddForm form(Project());
     AnswerPicker(QString::fromUtf8("фото.jpg"));
     form.BitBtn2Click();
@@ -430,7 +460,7 @@ TEST_F(SlotEditorTest, NonLatinNamesThatFitAreKeptAndLongOnesShortened)
     EXPECT_EQ(Names(), Padded({QString::fromUtf8("ФОТО.JPG"), QString::fromUtf8("ОТП~1.JPG")}));
     EXPECT_EQ(form.Edits[0]->text(), QString::fromUtf8("ФОТО.JPG"));
     EXPECT_EQ(form.Edits[1]->text(), QString::fromUtf8("ОТП~1.JPG"));
-    EXPECT_EQ(ReadAll(folder.File(QString::fromUtf8("ОТП~1.JPG"))), "the holiday");
+    EXPECT_EQ(ReadAll(folder.File(QString::fromUtf8("ОТП~1.JPG"))), Picture(4));
     EXPECT_EQ(messages.Messages.size(), 1);
 
     confirmImageSlots(Project());

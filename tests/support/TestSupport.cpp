@@ -31,6 +31,8 @@ MessageRecorder::MessageRecorder()
         Messages.push_back(m);
         if (OnMessage)
             OnMessage(m);
+        if (m.Kind == TMsgKind::Confirm && !Replies.isEmpty())
+            return Replies.takeFirst();
         if (m.Kind == TMsgKind::Confirm) {
             bool yes = true;
             if (!Answers.isEmpty())

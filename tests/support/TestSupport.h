@@ -34,6 +34,7 @@ public:
     ~MessageRecorder();
     QVector<TMessage> Messages;
     QVector<bool> Answers;
+    QVector<TMsgResult> Replies;   // for questions, before Answers: Yes, No or Cancel
     std::function<void(const TMessage&)> OnMessage;
     QStringList Texts() const;
     void Clear() { Messages.clear(); }
