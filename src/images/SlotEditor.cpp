@@ -204,7 +204,7 @@ void TSSAddForm::BitBtn2Click()
     // name with no file behind it is left for OK to drop, as ever.
     if (isPlainName(name) && projectPictureExists(name)) {
         DoorPass pass;
-        if (!RunCommand([&] { pass = passDoor(name, name, name); }))
+        if (!RunCommand([&] { pass = passDoor(name, name, ExtractFileName(ResolveName(name))); }))
             return;
         if (pass.Convert) {
             convertIntoSlot(name, CurrentSlot);

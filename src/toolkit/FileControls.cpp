@@ -288,8 +288,7 @@ void TFileListBox::SelectName(const QString& name)
     const auto found = findItems(name, Qt::MatchFixedString);
     if (found.isEmpty())
         return;
-    setCurrentItem(found.first());
-    found.first()->setSelected(true);
+    setCurrentItem(found.first(), QItemSelectionModel::ClearAndSelect);
     syncEdit();
     emit Click();
 }

@@ -432,24 +432,28 @@ TEST_F(MainWindowTest, TheSlotEditorDecidesWhetherTheShowAndTheCompilerAreOffere
     EXPECT_TRUE(m.menuPnl->isVisibleTo(&m));
 }
 
-// Remove, then the editor's close box: View and Compile leave the emptied
-// slot out, as OK would, and nothing writes the project file.
-TEST_F(MainWindowTest, ASlotRemovedInAnEditorLeftByItsCloseBoxIsLeftOutOfViewAndCompile)
+// Remove, then the editor's close box and No: the slots are as the project
+// file has them, so View and Compile show both pictures, and nothing writes
+// the project file.
+TEST_F(MainWindowTest, ASlotRemovedInAnEditorLeftByItsCloseBoxAndNoIsBackForViewAndCompile)
 {
     TempFolder t;
     TSSMenuForm m;
     makeCompilableProject(t);
+    WriteAll(t.File("PRJ/A.BMP"), BlankBitmap(40, 30, qRgb(30, 20, 10)));
     WriteAll(t.File("PRJ/B.BMP"), BlankBitmap(40, 30, qRgb(10, 20, 30)));
     Project().Settings.ImageCount = 2;
     setSlotName(Project().Settings.Slot(2), "B.BMP");
     SaveProject(Project());
     const QByteArray saved = ReadAll(t.File("PRJ/SUNSET.SSJ"));
     MessageRecorder rec;
+    rec.Replies = {TMsgResult::No};
     OnNextModal([](QWidget* w) { qobject_cast<TSSAddForm*>(w)->BitBtn4->click(), w->close(); });   // slot 1
     m.ImageBtnClick();
+    EXPECT_TRUE(Project().Settings == SaverSettings::Decode(reinterpret_cast<const std::uint8_t*>(saved.constData())));
     OnNextModal([](QWidget* w) { w->close(); });
-    m.ViewBtnClick();   // B.BMP is shown: any message would be recorded
+    m.ViewBtnClick();   // any message would be recorded
     compileToTheEnd(m);
-    EXPECT_EQ(rec.Texts(), QStringList{compileSuccessMessage("SUNSET")});
+    EXPECT_EQ(rec.Texts(), QStringList({"Save the changes to the pictures?", compileSuccessMessage("SUNSET")}));
     EXPECT_EQ(ReadAll(t.File("PRJ/SUNSET.SSJ")), saved);
 }

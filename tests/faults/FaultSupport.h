@@ -97,6 +97,7 @@ void CompileToTheEnd(TSSMenuForm& m);
 
 // A record with the given names in slots 1.. and ImageCount set to their number.
 QByteArray ProjectRecord(const QStringList& names, int displayMode = 0);
+// A bitmap file of `size` bytes (at least 70), its own for each seed.
 QByteArray PictureBytes(int size, int seed);
 // A real 24-bit Windows bitmap of w x h.
 QByteArray BitmapFile(int w, int h);

@@ -1,4 +1,5 @@
 #include "BitmapWriter.h"
+#include "JpegFiles.h"
 #include "TestSupport.h"
 #include "images/PicturePicker.h"
 #include "images/SlotEditor.h"
@@ -11,12 +12,14 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -444,6 +447,29 @@ TEST_F(SlotEditorTest, TheSameLongNamedPictureAgainUsesItsShortNameAgain)
     QStringList files = QDir(folder.Path()).entryList(QDir::Files);
     EXPECT_EQ(files, QStringList({"IMG_20230514_123456.jpg", "IMG_20~1.JPG", "IMG_20~2.JPG", "TEST.SSJ"}));
     EXPECT_EQ(messages.Messages.size(), 2);   // once for each Select
+}
+
+// Select judges the picture by its content: a damaged one is refused, named,
+// and the slot keeps what it held; a photo of another format under a JPEG's
+// name goes into the slot as a JPEG made from it, on the worker.
+TEST_F(SlotEditorTest, SelectJudgesThePictureByItsContent)
+{
+    const QByteArray jpeg = EncodeJpeg(TestPicture(40, 30));
+    WriteAll(folder.File("BROKEN.JPG"), jpeg.left(jpeg.size() / 2));
+    ASSERT_TRUE(TestPicture(40, 30).save(folder.File("REALLY.JPG"), "PNG"));
+    Fill(1, "OLD.BMP");
+    TSSAddForm form(Project());
+    AnswerPicker("broken.jpg");
+    form.BitBtn2Click();
+    EXPECT_EQ(messages.Texts(), QStringList{"The file BROKEN.JPG is not a picture that can be shown: it is cut short."});
+    EXPECT_EQ(Names(), Padded({"OLD.BMP"}));
+    messages.Clear();
+    AnswerPicker("really.jpg");
+    form.BitBtn2Click();
+    QTRY_VERIFY_WITH_TIMEOUT(!form.Converting(), 20000);
+    EXPECT_EQ(Names(), Padded({"REALLY~1.JPG"}));
+    EXPECT_EQ(QImage(folder.File("REALLY~1.JPG"), "JPEG").size(), QSize(40, 30));
+    EXPECT_EQ(messages.Messages.value(0).Kind, TMsgKind::Information);
 }
 
 TEST_F(SlotEditorTest, NonLatinNamesThatFitAreKeptAndLongOnesShortened)
