@@ -170,23 +170,17 @@ TEST(PictureCheck, AFaultIsFoundWithoutADecodeAndToldPlainly)
     using K = PictureKind;
     const QByteArray jpeg = EncodeJpeg(Asymmetric(64, 48)), bmp = WriteBitmap({}, 20, 10, [](int x, int) { return x; });
     const QByteArray progressive = EncodeJpeg(Asymmetric(64, 48), {JpegOptions::RGB, 90, true});
-    QByteArray twelveBit = jpeg;
-    twelveBit[twelveBit.indexOf("\xFF\xC0") + 4] = 12;
     const std::tuple<QByteArray, K, std::string> rows[] = {
         {jpeg, K::Jpeg, ""},
         {jpeg + "trailing bytes", K::Jpeg, ""},
         {jpeg.left(jpeg.size() - 2), K::Jpeg, "it is cut short"},
         {progressive.left(progressive.size() * 2 / 3), K::Jpeg, "it is cut short"},
-        {jpeg.left(jpeg.indexOf("\xFF\xDA")), K::Jpeg, "it is cut short"},
         {EncodeJpeg(Asymmetric(8, 8), {JpegOptions::TwoComponents}), K::Jpeg, "it is stored in a form that cannot be read"},
-        {twelveBit, K::Jpeg, "it is stored in a form that cannot be read"},
         {QByteArray("\xFF\xD8\xFF\xE0\x00\x02\xFF\xD9", 8), K::Jpeg, "it holds no picture"},
         {InsertBeforeMarker(jpeg, 0xDB, "junk"), K::Jpeg, "it is damaged"},
         {bmp, K::Bitmap, ""},
         {bmp.left(bmp.size() - 1), K::Bitmap, "it is cut short"},
-        {bmp.left(20), K::Bitmap, "it is cut short"},
         {"GIF89a", K::Other, ""},
-        {"", K::Other, ""},
     };
     for (const auto& [bytes, kind, reason] : rows) {
         MemorySource source(bytes.constData(), std::size_t(bytes.size()));

@@ -15,7 +15,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -290,110 +289,6 @@ TEST_F(FindDialog, ATakenNameGetsAShortNameAndTheSamePictureAWord)
     EXPECT_EQ(QImage(project.File("SCREEN~1.JPG"), "JPEG").size(), QSize(40, 30));
     EXPECT_EQ(QDir(project.Path()).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase),
               QStringList({"BEACH.BMP", "SCREEN~1.JPG", "Sunset.Jpg", "SUNSET.SSJ", "SUNSET~1.JPG"}));
-}
-
-// Copy judges a picture by its content, whatever its name: a PNG named .jpg
-// goes in as a JPEG made from it, a JPEG named .png as it is under a .JPG
-// name, and a file that cannot be shown is refused, named, with nothing
-// copied.
-TEST_F(FindDialog, APictureIsJudgedByItsContentNotItsName)
-{
-    const QByteArray jpeg = EncodeJpeg(TestPicture(40, 30));
-    const struct {
-        QString file;
-        QByteArray bytes;   // empty: a PNG
-        QString said, copied;
-    } rows[] = {
-        {"really_png.jpg", {}, "Copy the file REALLY_PNG.JPG to the Project directory as REALLY~1.JPG?", "REALLY~1.JPG"},
-        {"photo.png", jpeg, "Copy the file PHOTO.PNG to the Project directory as PHOTO.JPG?", "PHOTO.JPG"},
-        {"broken half.jpg", jpeg.left(jpeg.size() / 2),
-         "The file broken half.jpg is not a picture that can be shown: it is cut short.", ""},
-        {"notajpeg.jpg", "this is not a jpeg", "The file notajpeg.jpg is not a picture that can be shown: it is not a picture.", ""},
-    };
-    for (const auto& row : rows) {
-        if (row.bytes.isEmpty())
-            ASSERT_TRUE(TestPicture(40, 30).save(photos + row.file, "PNG"));
-        else
-            WriteAll(photos + row.file, row.bytes);
-    }
-    TSMFindForm f(Project());
-    for (const auto& row : rows) {
-        messages.Clear();
-        pick(f, row.file);
-        f.BitBtn3Click();
-        QTRY_VERIFY_WITH_TIMEOUT(!f.Converting(), 20000);
-        EXPECT_EQ(messages.Texts(), QStringList{row.said});
-        if (row.copied.isEmpty()) {
-            EXPECT_EQ(projectFiles(), QStringList{"SUNSET.SSJ"});
-            continue;
-        }
-        EXPECT_TRUE(ReadAll(project.File(row.copied)).startsWith("\xFF\xD8\xFF")) << row.copied.toStdString();
-        EXPECT_EQ(QImage(project.File(row.copied)).size(), QSize(40, 30));
-        QFile::remove(project.File(row.copied));
-    }
-}
-
-// Several files selected, Copy asks once and brings them in on the worker
-// one after another, the count in the title, then names in one summary
-// each file that did not go in under its own name.
-TEST_F(FindDialog, SeveralFilesGoInWithOneQuestionAndOneSummary)
-{
-    const QByteArray jpeg = EncodeJpeg(TestPicture(40, 30));
-    TestPicture(40, 30).save(photos + "Screen Shot.png", "PNG");
-    WriteAll(photos + "broken half.jpg", jpeg.left(jpeg.size() - 10));
-    WriteAll(photos + "IMG_0001.JPG", patterned(300, 1));
-    WriteAll(photos + "img_0001.jpg", patterned(300, 2));
-    WriteAll(project.File("SUNSET.JPG"), ReadAll(photos + "sunset.jpg"));
-    TSMFindForm f(Project());
-    f.show();
-    ASSERT_TRUE(f.DirectoryListBox1->SetDirectory(photos));
-    f.FileListBox1->selectAll();
-    EXPECT_EQ(f.Edit2->text(), "\"BEACH.BMP\" \"BIG.BMP\" \"BROKEN HALF.JPG\" \"IMG_0001.JPG\" \"IMG_0001.JPG\" "
-                               "\"SCREEN SHOT.PNG\" \"SUNSET.JPG\"");
-    f.BitBtn3Click();
-    EXPECT_EQ(f.windowTitle(), "Copying 1 of 7");
-    QTRY_VERIFY_WITH_TIMEOUT(!f.Converting(), 20000);
-    EXPECT_EQ(f.windowTitle(), "Press F1 for Help");
-    EXPECT_EQ(messages.Texts(),
-              QStringList({"Copy the 7 files to the Project directory?",
-                           "5 of the 7 files were copied to the Project directory.\n\n"
-                           "The file broken half.jpg is not a picture that can be shown: it is cut short.\n"
-                           "img_0001.jpg came in as IMG_00~1.JPG.\n"
-                           "Screen Shot.png came in as SCREEN~1.JPG.\n"
-                           "The picture sunset.jpg is already in the project folder."}));
-    EXPECT_EQ(messages.Messages.value(1).Kind, TMsgKind::Warning);
-    EXPECT_EQ(ReadAll(project.File("IMG_0001.JPG")), patterned(300, 1));
-    EXPECT_EQ(ReadAll(project.File("IMG_00~1.JPG")), patterned(300, 2));
-    EXPECT_EQ(projectFiles(), QStringList({"BEACH.BMP", "BIG.BMP", "IMG_0001.JPG", "IMG_00~1.JPG", "SCREEN~1.JPG",
-                                           "SUNSET.JPG", "SUNSET.SSJ"}));
-    EXPECT_EQ(f.Edit2->text(), Mask);   // the list was read again
-}
-
-// The folder box takes a typed or pasted folder, and Enter goes there
-// (rather than pressing View); the next Locate of the run opens where the
-// last one ended.
-TEST_F(FindDialog, ATypedFolderIsOpenedAndTheNextVisitStartsWhereThisOneEnded)
-{
-    OnNextModal([&](QWidget* w) {
-        auto* f = qobject_cast<TSMFindForm*>(w);
-        ASSERT_NE(f, nullptr);
-        for (const QString& typed : {QString("/no/such folder"), "file://" + photos}) {
-            f->Edit1->setText(typed);
-            QTest::keyClick(f->Edit1, Qt::Key_Return);
-        }
-        EXPECT_EQ(IncludeTrailingPathDelimiter(f->DirectoryListBox1->Directory()), photos);
-        f->reject();
-    });
-    BrowseAndCopyImage(Project());
-    EXPECT_EQ(messages.Texts(), QStringList{"The folder /no/such folder cannot be opened."});
-    EXPECT_EQ(GetCurrentDir(), project.Path());
-    QString opened;
-    OnNextModal([&](QWidget* w) {
-        opened = IncludeTrailingPathDelimiter(qobject_cast<TSMFindForm*>(w)->DirectoryListBox1->Directory());
-        w->close();
-    });
-    BrowseAndCopyImage(Project());
-    EXPECT_EQ(opened, photos);
 }
 
 TEST_F(FindDialog, NonLatinNamesAreCopiedWholeWhenTheyFitAndShortWhenNot)
