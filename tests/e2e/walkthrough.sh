@@ -453,9 +453,10 @@ wait_focus "the image slot editor" "$EDITOR"
 keys Tab space
 wait_window FIND "the browse-and-copy dialog" 350x268 '^Press F1 for Help$'
 wait_focus "the browse-and-copy dialog" "$FIND"
-# Up to the user's folder, into its third folder (photos, savers, today),
-# then into the third there (camera2, camera3, phone).
-keys Tab Tab Up Up Return Down Down Down Return Down Down Down Return
+# Locate opens where it was left, in photos: up to the user's folder, into
+# its third folder (photos, savers, today), then into the third there
+# (camera2, camera3, phone).
+keys Tab Tab Up Return Down Down Down Return Down Down Down Return
 
 # copy FILE KEY...: the keys take a file and press Copy; Yes to the question
 # (its screenshot NAME when given as SHOT=NAME), and FILE comes in.
