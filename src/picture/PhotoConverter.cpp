@@ -419,7 +419,19 @@ bool isConvertedPhotoName(const QString& name)
 
 QByteArray photoFormatOf(const QString& fileName)
 {
-    return isHeif(fileName) ? QByteArrayLiteral("heif") : QImageReader::imageFormat(fileName);
+    std::unique_ptr<TFileStream> opened;   // as readPhoto opens it
+    try {
+        opened = std::make_unique<TFileStream>(fileName, TFileStream::fmOpenRead);
+    } catch (const EInOutError&) {
+        return QByteArray();
+    }
+    QFile file;
+    if (!file.open(opened->Handle(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        return QByteArray();
+    if (isHeif(file))
+        return QByteArrayLiteral("heif");
+    file.seek(0);
+    return QImageReader::imageFormat(&file);
 }
 
 QImage readPhoto(const QString& fileName, quint32 background, const QString& shownName)
