@@ -35,22 +35,18 @@ bool SameFile(const QString& a, const QString& b)
         && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-// "... could not be opened: Too many open files.": why, in the old words.
-QString becauseOf(const QString& what, int code) { return what + QStringLiteral(": ") + IOErrorText(code) + QLatin1Char('.'); }
+// "... could not be opened: Too many open files.": why, in the old words
+// (IOErrorText, copyFailureText).
+QString becauseOf(const QString& what, const QString& why) { return what + QStringLiteral(": ") + why + QLatin1Char('.'); }
 
-QString CannotOpenText(const QString& name, int code)
+QString CannotCreateText(const QString& name, const QString& why)
 {
-    return becauseOf(QStringLiteral("The file %1 could not be opened").arg(name), code);
+    return becauseOf(QStringLiteral("The file %1 could not be created").arg(name), why);
 }
 
-QString CannotCreateText(const QString& name, int code)
+QString ShortWriteText(const QString& name, const QString& why)
 {
-    return becauseOf(QStringLiteral("The file %1 could not be created").arg(name), code);
-}
-
-QString ShortWriteText(const QString& name)
-{
-    return QStringLiteral("The file %1 could not be written completely. The disk may be full.").arg(name);
+    return becauseOf(QStringLiteral("The file %1 could not be written completely").arg(name), why);
 }
 
 QString TooLargeText(const QString& storeName)
@@ -65,30 +61,26 @@ QString TooLargeText(const QString& storeName)
 void WriteRecord(TFileStream& store, const SaverSettings& settings, const QString& storeName)
 {
     const SettingsBytes bytes = settings.Encode();
-    if (store.Write(bytes.data(), bytes.size()) != bytes.size())
-        throw ECompileError(ShortWriteText(storeName));
+    if (const CopyOutcome written = writeAllBytes(store.Handle(), bytes.data(), bytes.size()); !written.copied())
+        throw ECompileError(ShortWriteText(storeName, copyFailureText(written)));
 }
 
-// The copy helpers answer with their codes alone; why their last open
-// failed is kept here for a message that gives the cause.
-thread_local int lastOpenFailure = 0;
-
-std::unique_ptr<TFileStream> TryOpen(const QString& name, TFileStream::Mode mode,
-                                     TFileStream::Links links = TFileStream::NoLinks)
+// Opens a file the compile reads, or throws ECompileError: `what`, which
+// names it, and why.
+std::unique_ptr<TFileStream> openOrSay(const QString& name, TFileStream::Links links, const QString& what)
 {
     try {
-        return std::make_unique<TFileStream>(name, mode, links);
+        return std::make_unique<TFileStream>(name, TFileStream::fmOpenRead, links);
     } catch (const EInOutError& e) {
-        lastOpenFailure = e.ErrorCode;
-        return nullptr;
+        throw ECompileError(becauseOf(what, IOErrorText(e.ErrorCode)));
     }
 }
 
-// A screensaver file that could not be written: cut short, or not made at
-// all, with the old error number of why. Its caller names the file.
+// A screensaver file that could not be written: not made at all, or cut
+// short, and why (IOErrorText, copyFailureText). Its caller names the file.
 struct SaverNotWritten {
-    bool Short;
-    int Code;
+    bool cutShort;
+    QString why;
 };
 
 // One compile at a time in a project folder, across programs: two at once
@@ -155,15 +147,17 @@ using BuiltSaver = std::unique_ptr<TTemporaryFile>;
 BuiltSaver BuildSaverBeside(const QString& player, const QString& saverName,
                             const std::function<void(TFileStream&)>& writeRest)
 {
-    const std::unique_ptr<TFileStream> from = TryOpen(player, TFileStream::fmOpenRead, TFileStream::FollowLinks);
-    if (!from)
-        throw ECompileError(CannotOpenText(player, lastOpenFailure));
+    const std::unique_ptr<TFileStream> from =
+        openOrSay(player, TFileStream::FollowLinks, QStringLiteral("The file %1 could not be opened").arg(player));
     BuiltSaver temp = std::make_unique<TTemporaryFile>(QLatin1Char('.') + saverName + QLatin1Char('-'));
-    const std::unique_ptr<TFileStream> saver = TryOpen(temp->Name(), TFileStream::fmOpenReadWrite);
-    if (!saver)
-        throw SaverNotWritten{false, lastOpenFailure};
-    if (!CopyFileRange(from->Handle(), saver->Handle()))
-        throw SaverNotWritten{true, 101};
+    std::unique_ptr<TFileStream> saver;
+    try {
+        saver = std::make_unique<TFileStream>(temp->Name(), TFileStream::fmOpenReadWrite, TFileStream::NoLinks);
+    } catch (const EInOutError& e) {
+        throw SaverNotWritten{false, IOErrorText(e.ErrorCode)};
+    }
+    if (const CopyOutcome copy = CopyFileRange(from->Handle(), saver->Handle()); !copy.copied())
+        throw SaverNotWritten{true, copyFailureText(copy)};
     writeRest(*saver);
     struct stat playerInfo;
     if (::fstat(from->Handle(), &playerInfo) == 0)
@@ -197,8 +191,8 @@ QString writeWindowsSaver(const QString& player, int source, qint64 storeAt, con
     const BuiltSaver built = BuildSaverBeside(player, target, [&](TFileStream& saver) {
         if (::lseek(source, storeAt, SEEK_SET) < 0)
             throw EInOutError(IOCodeFromErrno(errno));
-        if (!CopyFileRange(source, saver.Handle()))
-            throw SaverNotWritten{true, 101};
+        if (const CopyOutcome copy = CopyFileRange(source, saver.Handle()); !copy.copied())
+            throw SaverNotWritten{true, copyFailureText(copy)};
     });
     if (::renameat(AT_FDCWD, native(built->Name()).constData(), dir.get(), native(target).constData()) != 0)
         throw EInOutError(IOCodeFromErrno(errno));
@@ -245,7 +239,7 @@ TWindowsSaver compileWindowsSaver(const QString& programFolder, int source, qint
             outcome.State = TWindowsSaver::Written;
             return outcome;
         } catch (const SaverNotWritten& e) {
-            why = IOErrorText(e.Code);
+            why = e.why;
         } catch (const EGlimmerError& e) {
             why = e.Text();
         }
@@ -266,9 +260,7 @@ OpenPictures OpenEachPicture(const QStringList& pictureList, const QString& stor
     OpenPictures pictures;
     qint64 storeSize = SaverSettingsSize;
     for (const QString& name : pictureList.mid(0, MaxImages)) {
-        pictures.push_back(TryOpen(name, TFileStream::fmOpenRead));
-        if (!pictures.back())
-            throw ECompileError(becauseOf(QStringLiteral("The graphic %1 could not be opened").arg(name), lastOpenFailure));
+        pictures.push_back(openOrSay(name, TFileStream::NoLinks, QStringLiteral("The graphic %1 could not be opened").arg(name)));
         // Checked before copying so that a picture far too large is not
         // copied first; the copy stops at the limit should one grow meanwhile.
         storeSize += pictures.back()->Size();
@@ -292,8 +284,9 @@ void WriteStore(SaverSettings& settings, const QStringList& pictureList, const O
         ImageEntry& entry = scratch[i];
         setSlotName(entry, pictureList[qsizetype(i)].left(MaxNameLength));
         const qint64 offset = target.Position() - start;
-        if (!CopyFileRange(pictures[i]->Handle(), target.Handle(), MaxStoreSize - offset + 1))
-            throw ECompileError(ShortWriteText(targetName));
+        const CopyOutcome copy = CopyFileRange(pictures[i]->Handle(), target.Handle(), MaxStoreSize - offset + 1);
+        if (!copy.copied())
+            throw ECompileError(ShortWriteText(targetName, copyFailureText(copy)));
         const qint64 end = target.Position() - start;
         if (end > MaxStoreSize)
             throw ECompileError(TooLargeText(storeName));
@@ -362,32 +355,6 @@ std::optional<QString> firstMissingPicture(const SaverSettings& settings)
     return std::nullopt;
 }
 
-int AppendFileTo(const QString& source, TFileStream& target)
-{
-    const std::unique_ptr<TFileStream> from = TryOpen(source, TFileStream::fmOpenRead);
-    if (!from)
-        return cfCannotOpen;
-    const int result = CopyFileRange(from->Handle(), target.Handle()) ? cfOK : cfShortWrite;
-    from->Close();
-    return result;
-}
-
-int CopyWholeFile(const QString& source, const QString& target)
-{
-    if (source == target)
-        return cfSameName;
-    const std::unique_ptr<TFileStream> from = TryOpen(source, TFileStream::fmOpenRead, TFileStream::FollowLinks);
-    if (!from)
-        return cfCannotOpen;
-    const std::unique_ptr<TFileStream> to = TryOpen(target, TFileStream::fmCreate);
-    if (!to)
-        return cfCannotCreate;
-    const int result = CopyFileRange(from->Handle(), to->Handle()) ? cfOK : cfShortWrite;
-    to->Close();
-    from->Close();
-    return result;
-}
-
 void PackImageStore(SaverSettings& settings, const QStringList& pictureList, const QString& storeName)
 {
     RemoveLeftoverStore(storeName);
@@ -442,7 +409,7 @@ TCompiled CompileScreenSaver(SaverSettings& settings, const QString& screenSaver
                 WriteStore(packed, pictures, opened, saver, saverName, storeName);
             });
         } catch (const SaverNotWritten& e) {
-            throw ECompileError(e.Short ? ShortWriteText(saverName) : CannotCreateText(saverName, e.Code));
+            throw ECompileError(e.cutShort ? ShortWriteText(saverName, e.why) : CannotCreateText(saverName, e.why));
         }
     }();
     TCompiled compiled;

@@ -22,15 +22,6 @@ public:
     using EGlimmerError::EGlimmerError;
 };
 
-// The copy helpers' results.
-enum : int {
-    cfOK = 0,
-    cfSameName = 1,       // source and target are the same text; nothing done
-    cfCannotOpen = 2,     // the source cannot be opened
-    cfCannotCreate = 3,   // the target cannot be created
-    cfShortWrite = 4,     // a block was written shorter than it was read
-};
-
 // The Windows screensaver, WINDOWS/NAME.SCR in the project folder: the
 // Windows player GLIMMER.EXE followed by the same image store. Made by a
 // compile when GLIMMER.EXE lies beside the program, after NAME.SCR is
@@ -84,17 +75,8 @@ std::optional<QString> firstMissingPicture(const SaverSettings& settings);
 
 // Writes the image store `storeName` from `settings` and `pictureList` and
 // locates slots 1 to ImageCount of `settings`. Throws ECompileError when a
-// picture cannot be read, a write comes up short or the store would outgrow
-// the 32-bit Offset/Size; EInOutError when a read or write fails otherwise.
+// picture cannot be opened, the copy into the store stops short (a full
+// disk and the other causes of copyFailureText) or the store would outgrow
+// the 32-bit Offset/Size; EInOutError when the store cannot be made.
 // Whatever was written stays on disk; the caller removes it.
 void PackImageStore(SaverSettings& settings, const QStringList& pictureList, const QString& storeName);
-
-// Copies `source` to `target` (created or truncated), by CopyFileRange.
-// Returns one of the cf codes; read and write errors other than a full disk
-// throw EInOutError.
-int CopyWholeFile(const QString& source, const QString& target);
-
-// Appends the whole of `source` to `target` at its current position, by
-// CopyFileRange. Returns cfOK, cfCannotOpen or cfShortWrite; `target` stays
-// open.
-int AppendFileTo(const QString& source, TFileStream& target);

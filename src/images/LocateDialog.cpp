@@ -493,8 +493,8 @@ void copyPictureFile(const QString& source, const QString& sourceText, const QSt
         throw EGlimmerError(QStringLiteral("Cannot open file %1").arg(sourceText));
     }
     writeNewFile(destination, [&](TFileStream& out) {
-        if (!CopyFileRange(in->Handle(), out.Handle()))
-            throw EInOutError(101);
+        if (const CopyOutcome copy = CopyFileRange(in->Handle(), out.Handle()); !copy.copied())
+            throwCopyFailure(copy);
     });
 }
 

@@ -12,7 +12,7 @@ bool TFolderPictureSource::Exists(const QString& name)
 std::unique_ptr<TStream> TFolderPictureSource::Open(const QString& name)
 {
     if (!isPlainName(name))
-        throw EInOutError(2);
+        throw EInOutError(IOCode::FileNotFound);
     // Opened as it was found: a link put there meanwhile is not followed.
     return std::make_unique<THandleStream>(name, TFileStream::fmOpenRead, TFileStream::NoLinks);
 }

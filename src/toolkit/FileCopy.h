@@ -5,6 +5,8 @@
 // copies where it can (copy_file_range: no byte passes through the program,
 // and file systems that can share blocks copy none at all); elsewhere a plain
 // loop does, in blocks of CopyBlockSize bytes.
+#include "toolkit/Files.h"
+
 #include <cstdint>
 #include <limits>
 
@@ -15,7 +17,6 @@
 constexpr int CopyBlockSize = 1024 * 1024;
 
 // Copies from `from`'s position to its end, but no more than `limit` bytes,
-// to `to` at its position; both positions move past what was copied. False
-// when the target ran out of room (a full disk, a quota, a file-size limit)
-// and the copy is cut short; any other failure throws EInOutError.
-bool CopyFileRange(int from, int to, std::int64_t limit = std::numeric_limits<std::int64_t>::max());
+// to `to` at its position; both positions move past what was copied. A copy
+// cut short says why (CopyOutcome); it never throws.
+[[nodiscard]] CopyOutcome CopyFileRange(int from, int to, std::int64_t limit = std::numeric_limits<std::int64_t>::max());

@@ -43,8 +43,8 @@ void MakeTwin(TFileStream& source, const QString& newName)
     const QByteArray created = NativePath(out->FileName());
     try {
         source.Seek(0, SEEK_SET);
-        if (!CopyFileRange(source.Handle(), out->Handle()))
-            throw EInOutError(101);
+        if (const CopyOutcome copy = CopyFileRange(source.Handle(), out->Handle()); !copy.copied())
+            throwCopyFailure(copy);
         out->Close();
     } catch (...) {
         out.reset();

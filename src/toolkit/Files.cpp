@@ -28,12 +28,12 @@ EInOutError::EInOutError(int code, const QString& text) : EGlimmerError(text), E
 QString IOErrorText(int code)
 {
     switch (code) {
-    case 2: return QStringLiteral("File not found");
-    case 3: return QStringLiteral("Invalid filename");
-    case 4: return QStringLiteral("Too many open files");
-    case 5: return QStringLiteral("File access denied");
-    case 100: return QStringLiteral("Read beyond end of file");
-    case 101: return QStringLiteral("Disk full");
+    case IOCode::FileNotFound: return QStringLiteral("File not found");
+    case IOCode::InvalidFilename: return QStringLiteral("Invalid filename");
+    case IOCode::TooManyOpenFiles: return QStringLiteral("Too many open files");
+    case IOCode::AccessDenied: return QStringLiteral("File access denied");
+    case IOCode::ReadBeyondEnd: return QStringLiteral("Read beyond end of file");
+    case IOCode::DiskFull: return QStringLiteral("Disk full");
     default: return QStringLiteral("I/O error %1").arg(code);
     }
 }
@@ -41,17 +41,43 @@ QString IOErrorText(int code)
 int IOCodeFromErrno(int err)
 {
     switch (err) {
-    case ENOENT: return 2;
-    case ENAMETOOLONG: case EINVAL: case ENOTDIR: case EILSEQ: return 3;
-    case EMFILE: case ENFILE: return 4;
+    case ENOENT: return IOCode::FileNotFound;
+    case ENAMETOOLONG: case EINVAL: case ENOTDIR: case EILSEQ: return IOCode::InvalidFilename;
+    case EMFILE: case ENFILE: return IOCode::TooManyOpenFiles;
     // EEXIST: a file made new where something else, a folder say, has the name.
-    case EACCES: case EPERM: case EROFS: case EISDIR: case ETXTBSY: case ENXIO: case EEXIST: return 5;
-    case ENOSPC: case EDQUOT: case EFBIG: return 101;
-    // A device error is not a denied file: it keeps a number of its own.
-    case EIO: return 1117;
+    case EACCES: case EPERM: case EROFS: case EISDIR: case ETXTBSY: case ENXIO: case EEXIST: return IOCode::AccessDenied;
+    case ENOSPC: case EDQUOT: case EFBIG: return IOCode::DiskFull;
+    case EIO: return IOCode::DeviceError;
     // Other system numbers must not pass for one of the old ones.
     default: return err < 1000 ? 1000 + err : err;
     }
+}
+
+CopyOutcome copyOutcomeOf(int err)
+{
+    switch (err) {
+    case ENOSPC: return {CopyCause::DiskFull, err};
+    case EDQUOT: return {CopyCause::Quota, err};
+    case EFBIG: return {CopyCause::FileTooLarge, err};
+    default: return {CopyCause::OtherError, err};
+    }
+}
+
+QString copyFailureText(const CopyOutcome& outcome)
+{
+    switch (outcome.cause) {
+    case CopyCause::DiskFull: return IOErrorText(IOCode::DiskFull);
+    case CopyCause::Quota: return QStringLiteral("Disk quota exceeded");
+    case CopyCause::FileTooLarge: return QStringLiteral("File too large");
+    case CopyCause::Copied:
+    case CopyCause::OtherError: break;
+    }
+    return IOErrorText(IOCodeFromErrno(outcome.error));
+}
+
+void throwCopyFailure(const CopyOutcome& outcome)
+{
+    throw EInOutError(IOCodeFromErrno(outcome.error), copyFailureText(outcome));
 }
 
 QString IncludeTrailingPathDelimiter(const QString& folder)
@@ -344,7 +370,7 @@ QString FollowLinkOfSameKind(const QString& name)
     std::free(real);
     if (target.isEmpty() || ::stat(native(target).constData(), &st) != 0 || !S_ISREG(st.st_mode)
         || ExtractFileExt(target).compare(ExtractFileExt(name), Qt::CaseInsensitive) != 0)
-        throw EInOutError(5);
+        throw EInOutError(IOCode::AccessDenied);
     // Only to a file of the link's own folder: a folder from a stranger may
     // link to the user's other projects beside it, and a save would empty
     // their slots of pictures that are not here.
@@ -352,7 +378,7 @@ QString FollowLinkOfSameKind(const QString& name)
     if (::stat(native(ExtractFilePath(resolved) + QLatin1Char('.')).constData(), &linkFolder) != 0
         || ::stat(native(ExtractFilePath(target) + QLatin1Char('.')).constData(), &targetFolder) != 0
         || linkFolder.st_dev != targetFolder.st_dev || linkFolder.st_ino != targetFolder.st_ino)
-        throw EInOutError(5);
+        throw EInOutError(IOCode::AccessDenied);
     return target;
 }
 
@@ -433,7 +459,7 @@ void WriteFileReplacing(const QString& name, const QByteArray& bytes)
     struct stat old;
     const bool exists = ::stat(path.constData(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode))
-        throw EInOutError(5);
+        throw EInOutError(IOCode::AccessDenied);
     if (exists) {
         // A file the user may not write is not replaced: writing it would fail.
         const int probe = ::open(path.constData(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
@@ -448,7 +474,7 @@ void WriteFileReplacing(const QString& name, const QByteArray& bytes)
         temp = std::make_unique<TTemporaryFile>(ExtractFilePath(target) + QLatin1Char('.') + ExtractFileName(target) + QLatin1Char('-'));
     } catch (const EInOutError& e) {
         // No new file can be made in the folder, but the file itself may be written.
-        if (exists && e.ErrorCode == 5)
+        if (exists && e.ErrorCode == IOCode::AccessDenied)
             return SaveInPlace(name, path, bytes);
         throw;
     }
@@ -527,19 +553,19 @@ TFileStream::TFileStream(const QString& name, Mode mode, Links links)
     if (links == NoLinks)
         flags |= O_NOFOLLOW;
     if (name.isEmpty())
-        throw EInOutError(2);
+        throw EInOutError(IOCode::FileNotFound);
     if (holdsZero(name))
-        throw EInOutError(3);
+        throw EInOutError(IOCode::InvalidFilename);
     do {
         fd_ = ::open(native(FileName_).constData(), flags, 0666);
     } while (fd_ < 0 && errno == EINTR);
     if (fd_ < 0)
-        throw EInOutError(links == NoLinks && errno == ELOOP ? 2 : IOCodeFromErrno(errno));
+        throw EInOutError(links == NoLinks && errno == ELOOP ? IOCode::FileNotFound : IOCodeFromErrno(errno));
     struct stat st;
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd_);
         fd_ = -1;
-        throw EInOutError(5);
+        throw EInOutError(IOCode::AccessDenied);
     }
     ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
 }
@@ -571,7 +597,7 @@ std::size_t TFileStream::Read(void* buffer, std::size_t n)
 void TFileStream::ReadBuffer(void* buffer, std::size_t n)
 {
     if (Read(buffer, n) != n)
-        throw EInOutError(100);
+        throw EInOutError(IOCode::ReadBeyondEnd);
 }
 
 std::size_t TFileStream::Write(const void* buffer, std::size_t n)
@@ -594,10 +620,27 @@ std::size_t TFileStream::Write(const void* buffer, std::size_t n)
     return done;
 }
 
+CopyOutcome writeAllBytes(int to, const void* bytes, std::size_t n)
+{
+    const auto* p = static_cast<const char*>(bytes);
+    for (std::size_t done = 0; done < n;) {
+        const ssize_t w = ::write(to, p + done, n - done);
+        if (w < 0 && errno == EINTR)
+            continue;
+        // Nothing written and no error: no room either.
+        if (w == 0)
+            return copyOutcomeOf(ENOSPC);
+        if (w < 0)
+            return copyOutcomeOf(errno);
+        done += std::size_t(w);
+    }
+    return {};
+}
+
 void TFileStream::WriteBuffer(const void* buffer, std::size_t n)
 {
-    if (Write(buffer, n) != n)
-        throw EInOutError(101);
+    if (const CopyOutcome written = writeAllBytes(fd_, buffer, n); !written.copied())
+        throwCopyFailure(written);
 }
 
 std::int64_t TFileStream::Seek(std::int64_t offset, int whence)

@@ -29,9 +29,21 @@ private:
 // one way such a message becomes text.
 QString MessageText(std::string_view message);
 
-// A failed file operation with its old error number (2 File not found,
-// 3 Invalid filename, 4 Too many open files, 5 File access denied,
-// 100 Read beyond end of file, 101 Disk full, else "I/O error %d").
+// The old error numbers, which a failed file operation carries and its text
+// is made from (IOErrorText); any other number reads "I/O error %d".
+namespace IOCode {
+inline constexpr int FileNotFound = 2;        // "File not found"
+inline constexpr int InvalidFilename = 3;     // "Invalid filename"
+inline constexpr int TooManyOpenFiles = 4;    // "Too many open files"
+inline constexpr int AccessDenied = 5;        // "File access denied"
+inline constexpr int ReadBeyondEnd = 100;     // "Read beyond end of file"
+inline constexpr int DiskFull = 101;          // "Disk full": no room, of any kind
+inline constexpr int NegativeSeek = 131;      // the old "negative seek offset"
+// A device error is not a denied file: it keeps a number of its own.
+inline constexpr int DeviceError = 1117;
+} // namespace IOCode
+
+// A failed file operation with its old error number (IOCode).
 class EInOutError : public EGlimmerError {
 public:
     explicit EInOutError(int code);
@@ -43,6 +55,30 @@ public:
 QString IOErrorText(int code);
 // Maps an errno value to the old error numbers.
 int IOCodeFromErrno(int err);
+
+// How a write or a copy ended: whole, or cut short for want of room (the
+// disk, the user's quota, the largest file the process may write) or by
+// another error.
+enum class CopyCause { Copied, DiskFull, Quota, FileTooLarge, OtherError };
+
+struct CopyOutcome {
+    CopyCause cause = CopyCause::Copied;
+    int error = 0;   // the system's error number (errno) of every other cause
+    bool copied() const { return cause == CopyCause::Copied; }
+};
+
+// The outcome of a write that failed with the system's error number `err`.
+CopyOutcome copyOutcomeOf(int err);
+
+// Why a write or a copy was cut short, in the words of the old error texts:
+// "Disk full", "Disk quota exceeded", "File too large", or the text of the
+// error's old number (IOErrorText). The one text of each cause, wherever it
+// is told.
+QString copyFailureText(const CopyOutcome& outcome);
+
+// EInOutError for a write or a copy cut short: its old number (DiskFull for
+// want of room of any kind) with copyFailureText.
+[[noreturn]] void throwCopyFailure(const CopyOutcome& outcome);
 
 // File names are the bytes the system gives. Bytes that are not UTF-8 (a
 // folder named on another system) are kept one for one, each as a character
@@ -147,6 +183,10 @@ private:
     std::shared_ptr<const int> fd_;   // closed with the last copy
 };
 
+// Writes all `n` bytes at the position of the descriptor `to`, and says why
+// it could not (it never throws).
+[[nodiscard]] CopyOutcome writeAllBytes(int to, const void* bytes, std::size_t n);
+
 // A binary file that throws EInOutError when an operation fails. Only an
 // ordinary file is opened (a pipe or a device named like one would block or
 // worse: "File access denied"), and opening never waits.
@@ -171,7 +211,8 @@ public:
     void ReadBuffer(void* buffer, std::size_t n);
     // Writes up to n bytes; returns fewer when the disk fills up.
     std::size_t Write(const void* buffer, std::size_t n);
-    // Writes exactly n bytes or throws ("Disk full" when the disk filled up).
+    // Writes exactly n bytes or throws (throwCopyFailure: "Disk full" and the
+    // other causes in their words).
     void WriteBuffer(const void* buffer, std::size_t n);
     std::int64_t Seek(std::int64_t offset, int whence);
     std::int64_t Position();

@@ -175,7 +175,7 @@ void TBitmap::SaveToStream(TStream& stream) const
     if (!device.StreamError().empty())
         throw EGlimmerError(MessageText(device.StreamError()));
     if (!ok)
-        throw EInOutError(101);
+        throw EInOutError(IOCode::DiskFull);
 }
 
 QColor ButtonFaceColor()

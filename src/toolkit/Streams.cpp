@@ -6,13 +6,13 @@
 void TStream::ReadBuffer(void* buffer, std::size_t n)
 {
     if (Read(buffer, n) != n)
-        throw EInOutError(100);
+        throw EInOutError(IOCode::ReadBeyondEnd);
 }
 
 void TStream::WriteBuffer(const void* buffer, std::size_t n)
 {
     if (Write(buffer, n) != n)
-        throw EInOutError(101);
+        throw EInOutError(IOCode::DiskFull);
 }
 
 THandleStream::THandleStream(const QString& name, TFileStream::Mode mode, TFileStream::Links links)
@@ -71,7 +71,7 @@ std::int64_t TMemoryStream::Seek(std::int64_t offset, int whence)
         base = Size();
     const std::int64_t target = base + offset;
     if (target < 0)
-        throw EInOutError(131);   // the old "negative seek offset"
+        throw EInOutError(IOCode::NegativeSeek);
     if (isView_ && target > Size())
         pos_ = Size();
     else {

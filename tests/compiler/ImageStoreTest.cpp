@@ -459,8 +459,7 @@ TEST_F(Compiler, DiskFullWhileWritingTheScreensaverKeepsTheOldOne)
         ok = Compile();
     }
     EXPECT_FALSE(ok);
-    EXPECT_EQ(messages_.Texts(),
-              QStringList({"The file SUNSET.SCR could not be written completely. The disk may be full."}));
+    EXPECT_EQ(messages_.Texts(), QStringList({"The file SUNSET.SCR could not be written completely: File too large."}));
     EXPECT_EQ(Entries(folder_.Path()), before);
     ExpectOldSaverUntouched();
 }
@@ -481,8 +480,7 @@ TEST_F(Compiler, DiskFullWhileWritingTheStoreKeepsTheOldScreensaver)
             ok = Compile();
         }
         EXPECT_FALSE(ok);
-        EXPECT_EQ(messages_.Texts(),
-                  QStringList({"The file SUNSET.SCR could not be written completely. The disk may be full."}));
+        EXPECT_EQ(messages_.Texts(), QStringList({"The file SUNSET.SCR could not be written completely: File too large."}));
         EXPECT_EQ(Entries(folder_.Path()), before);
         ExpectOldSaverUntouched();
     }
@@ -628,7 +626,7 @@ TEST_F(WindowsSaver, DiskFullWhileWritingTheWindowsFileKeepsItsOldOne)
     }
     ASSERT_TRUE(ok) << messages_.Texts().join('|').toStdString();
     EXPECT_EQ(windows.State, TWindowsSaver::Failed);
-    EXPECT_EQ(windows.Problem, ProblemText("Disk full."));
+    EXPECT_EQ(windows.Problem, ProblemText("File too large."));
     ExpectMainSaverComplete();
     EXPECT_EQ(ReadAll(WindowsSaverFile()), QByteArray("last week's Windows screensaver"));
     EXPECT_EQ(Entries(Here("WINDOWS")), QStringList{"SUNSET.SCR"});
@@ -643,61 +641,6 @@ TEST_F(WindowsSaver, TheCompileTellsItsFailureAndShowsNothingItself)
     EXPECT_EQ(windows.State, TWindowsSaver::Failed);
     EXPECT_EQ(windows.Problem, ProblemText("WINDOWS in the project folder is not a folder."));
     ExpectMainSaverComplete();
-}
-
-// ---- The copy helpers ----
-
-class CopyHelpers : public ::testing::Test {
-protected:
-    TempFolder folder_;
-};
-
-// From a file of the same file system the kernel copies; from another one
-// (memory's, where there is one) the plain loop does.
-TEST_F(CopyHelpers, CopyWholeFileCopiesEveryByteAndTruncatesTheTarget)
-{
-    QTemporaryDir inMemory(QStringLiteral("/dev/shm/glimmer-XXXXXX"));
-    for (const QString& source : {folder_.File("SRC"), inMemory.filePath("SRC")}) {
-        if (!inMemory.isValid() && source != folder_.File("SRC"))
-            continue;
-        for (const int size : {0, 1, CopyBlockSize - 1, CopyBlockSize, 2 * CopyBlockSize + 3}) {
-            const QByteArray bytes = Pattern(size, size);
-            WriteAll(source, bytes);
-            WriteAll(folder_.File("DST"), Pattern(2 * CopyBlockSize + 10, 5));
-            EXPECT_EQ(CopyWholeFile(source, "DST"), cfOK);
-            EXPECT_EQ(ReadAll(folder_.File("DST")), bytes) << qPrintable(source) << " " << size;
-        }
-    }
-}
-
-TEST_F(CopyHelpers, CopyAndAppendCodes)
-{
-    WriteAll(folder_.File("SRC"), "abc");
-    EXPECT_EQ(CopyWholeFile("SRC", "SRC"), cfSameName);
-    EXPECT_EQ(ReadAll(folder_.File("SRC")), QByteArray("abc"));
-    EXPECT_EQ(CopyWholeFile("NONE", "DST"), cfCannotOpen);
-    EXPECT_FALSE(FileExists("DST"));
-    EXPECT_EQ(CopyWholeFile("SRC", "NOFOLDER/DST"), cfCannotCreate);
-    WriteAll(folder_.File("BIG"), Pattern(5000, 1));
-    TFileStream target("OUT", TFileStream::fmCreate);
-    EXPECT_EQ(AppendFileTo("NONE", target), cfCannotOpen);
-    FileSizeLimit limit(3000);
-    EXPECT_EQ(CopyWholeFile("BIG", "DST"), cfShortWrite);
-    EXPECT_EQ(AppendFileTo("BIG", target), cfShortWrite);
-}
-
-TEST_F(CopyHelpers, AppendFileToWritesAtTheCurrentPositionAndKeepsTheTargetOpen)
-{
-    const QByteArray bytes = Pattern(CopyBlockSize + 100, 3);
-    WriteAll(folder_.File("SRC"), bytes);
-    WriteAll(folder_.File("DST"), "0123456789");
-    TFileStream target("DST", TFileStream::fmOpenReadWrite);
-    target.Seek(4, SEEK_SET);
-    EXPECT_EQ(AppendFileTo("SRC", target), cfOK);
-    EXPECT_EQ(target.Position(), 4 + bytes.size());
-    target.WriteBuffer("!", 1);
-    target.Close();
-    EXPECT_EQ(ReadAll(folder_.File("DST")), QByteArray("0123") + bytes + "!");
 }
 
 } // namespace

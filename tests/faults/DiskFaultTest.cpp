@@ -19,8 +19,13 @@
 
 namespace {
 
-const QString DiskFullCompileText =
-    QStringLiteral("The file SUNSET.SCR could not be written completely. The disk may be full.");
+// The compile says which room ran out; the project file's commands tell
+// every kind with the old "Disk full".
+QString CompileFailureText(SmallDisk::Kind kind)
+{
+    return QStringLiteral("The file SUNSET.SCR could not be written completely: %1.")
+        .arg(kind == SmallDisk::Kind::Tmpfs ? "Disk full" : "File too large");
+}
 
 // A project SUNSET in PRJ with two pictures (slot 1 filled, slot 2 picked but
 // not yet confirmed), an earlier screensaver, and a program folder with its
@@ -144,7 +149,7 @@ TEST_P(FullDisk, ACompileOnAFullDiskKeepsTheOldScreensaver)
     disk->LeaveRoom(0);
     const Snapshot before = TakeSnapshot(p.Prj());
     CompileToTheEnd(m);
-    EXPECT_EQ(rec.Texts(), QStringList{DiskFullCompileText});
+    EXPECT_EQ(rec.Texts(), QStringList{CompileFailureText(GetParam())});
     ExpectNoSuccess(rec);
     EXPECT_EQ(Differences(before, TakeSnapshot(p.Prj())), QStringList());
     EXPECT_FALSE(m.WaitForm->isVisible());
@@ -160,8 +165,7 @@ TEST_P(FullDisk, ADiskThatFillsWhileTheScreensaverIsWrittenKeepsTheOldOne)
     disk->LeaveRoom(20480);
     const Snapshot before = TakeSnapshot(p.Prj());
     CompileToTheEnd(m);
-    EXPECT_EQ(rec.Texts(),
-              QStringList{"The file SUNSET.SCR could not be written completely. The disk may be full."});
+    EXPECT_EQ(rec.Texts(), QStringList{CompileFailureText(GetParam())});
     ExpectNoSuccess(rec);
     EXPECT_EQ(Differences(before, TakeSnapshot(p.Prj())), QStringList());
     // With room again the compile replaces the old screensaver.

@@ -407,7 +407,7 @@ TEST_F(FindDialog, AFailedWriteIsReportedAndLeavesNoFile)
     ASSERT_EQ(messages.Messages.size(), 2);
     EXPECT_EQ(messages.Messages[1].Kind, TMsgKind::Error);
     EXPECT_EQ(messages.Messages[1].Title, ApplicationTitle());
-    EXPECT_EQ(messages.Messages[1].Text, "Disk full.");
+    EXPECT_EQ(messages.Messages[1].Text, "File too large.");
     EXPECT_FALSE(QFile::exists(project.File("BIG.BMP")));   // no short copy left behind
     EXPECT_EQ(QDir(project.Path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), projectFiles());   // nor its start
     EXPECT_EQ(f.Edit2->text(), "BIG.BMP");

@@ -1,8 +1,10 @@
 #include "FailingCalls.h"
 #include "TestSupport.h"
+#include "toolkit/FileCopy.h"
 #include "toolkit/Files.h"
 
 #include <QDir>
+#include <QTemporaryDir>
 #include <cerrno>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -171,4 +173,79 @@ TEST(Files, ShortWritesReportedAsDiskFull)
     setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_EQ(written, 1000u);
     EXPECT_TRUE(threw);
+}
+
+// ---- The copy (toolkit/FileCopy) ----
+
+namespace {
+QByteArray Bytes(int size)
+{
+    QByteArray b(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        b[i] = char((i * 131 + size + (i >> 8)) & 0xff);
+    return b;
+}
+} // namespace
+
+// From a file of the same file system the kernel copies; from another one
+// (memory's, where there is one) the plain loop does. Either goes from the
+// source's position to its end, or to the limit, and on at the target's.
+TEST(FileCopy, CopiesEveryByteFromPositionToPosition)
+{
+    TempFolder t;
+    QTemporaryDir inMemory(QStringLiteral("/dev/shm/glimmer-XXXXXX"));
+    for (const QString& source : {t.File("SRC"), inMemory.filePath("SRC")}) {
+        if (!inMemory.isValid() && source != t.File("SRC"))
+            continue;
+        for (const int size : {0, 1, CopyBlockSize - 1, CopyBlockSize, 2 * CopyBlockSize + 3}) {
+            const QByteArray bytes = Bytes(size);
+            WriteAll(source, "head" + bytes);
+            WriteAll(t.File("DST"), "0123");
+            TFileStream from(source, TFileStream::fmOpenRead), to("DST", TFileStream::fmOpenReadWrite);
+            from.Seek(4, SEEK_SET);
+            to.Seek(0, SEEK_END);
+            const std::int64_t limit = size > 1 ? size - 1 : size;
+            ASSERT_TRUE(CopyFileRange(from.Handle(), to.Handle(), limit).copied());
+            EXPECT_EQ(to.Position(), 4 + limit);
+            ASSERT_TRUE(CopyFileRange(from.Handle(), to.Handle()).copied());
+            to.Close();
+            EXPECT_EQ(ReadAll(t.File("DST")), "0123" + bytes) << qPrintable(source) << " " << size;
+        }
+    }
+}
+
+// Why a copy stops short, each cause in its one text: a real file-size limit,
+// met by the kernel's copy and by the plain loop (the kernel refusing these
+// two files); a full disk, a quota and a failing device as the kernel's copy
+// reports them.
+TEST(FileCopy, SaysWhyItStoppedShort)
+{
+    TempFolder t;
+    WriteAll(t.File("SRC"), Bytes(5000));
+    struct Case { int kernelError; rlim_t limit; CopyCause cause; QString text; };
+    for (const Case& c : std::vector<Case>{{0, 3000, CopyCause::FileTooLarge, "File too large"},
+                                           {EXDEV, 3000, CopyCause::FileTooLarge, "File too large"},
+                                           {ENOSPC, RLIM_INFINITY, CopyCause::DiskFull, "Disk full"},
+                                           {EDQUOT, RLIM_INFINITY, CopyCause::Quota, "Disk quota exceeded"},
+                                           {EIO, RLIM_INFINITY, CopyCause::OtherError, "I/O error 1117"}}) {
+        TFileStream from("SRC", TFileStream::fmOpenRead), to("DST", TFileStream::fmCreate);
+        rlimit saved;
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit limit{std::min(c.limit, saved.rlim_max), saved.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        Failing.CopyRangeError = c.kernelError;
+        const CopyOutcome copy = CopyFileRange(from.Handle(), to.Handle());
+        Failing = {};
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        EXPECT_EQ(copy.cause, c.cause) << qPrintable(c.text);
+        EXPECT_EQ(copyFailureText(copy), c.text);
+        // Told where the old numbers are told: any room that ran out is
+        // "Disk full" by number, in its own words.
+        try {
+            throwCopyFailure(copy);
+        } catch (const EInOutError& e) {
+            EXPECT_EQ(e.ErrorCode, c.cause == CopyCause::OtherError ? IOCode::DeviceError : IOCode::DiskFull);
+            EXPECT_EQ(e.Text(), c.text);
+        }
+    }
 }
