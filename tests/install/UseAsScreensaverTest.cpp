@@ -1,7 +1,6 @@
 // What "Use as My Screensaver" does on each kind of desktop, in a temporary
 // home, with the hosts that the PATH offers (none run for these sessions).
 #include "install/UseAsScreensaver.h"
-#include "install/XScreenSaverConfig.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -23,7 +22,6 @@ TEST(UseAsScreensaver, EachDesktopGetsWhatItCanTake)
     const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
     const struct { const char* desktop; bool wayland, sway, withXScreenSaver; UseOutcome::Kind kind; const char* says; } rows[] = {
         {"ubuntu:GNOME", true, false, true, UseOutcome::NotPossible, "GNOME runs no screensaver programs"},
-        {"KDE", false, false, true, UseOutcome::NotPossible, "KDE runs no screensaver programs"},
         {"sway", true, true, true, UseOutcome::LineToAdd, "exec swayidle -w timeout 300 '" },
         {"", false, false, false, UseOutcome::NotPossible, "install XScreenSaver (sudo apt install xscreensaver)"},
         {"", false, false, true, UseOutcome::Unfinished, "Start it with: xscreensaver --no-splash &"},
@@ -41,11 +39,9 @@ TEST(UseAsScreensaver, EachDesktopGetsWhatItCanTake)
         const UseOutcome out = useAsScreensaver(r);
         EXPECT_EQ(out.kind, row.kind) << out.text;
         EXPECT_NE((out.text + out.line).find(row.says), std::string::npos) << out.text;
+        // Changed only where a host takes it: XScreenSaver's file, chosen.
         EXPECT_EQ(fs::exists(top / ".xscreensaver"), row.kind == UseOutcome::Unfinished);
     }
     ::setenv("PATH", path.c_str(), 1);
-    const std::string text = [&] { std::ifstream in(top / ".xscreensaver"); return std::string(std::istreambuf_iterator<char>(in), {}); }();
-    EXPECT_EQ(resourceValue(text, "mode"), "one");
-    EXPECT_EQ(resourceValue(text, "timeout"), "0:05:00");
     fs::remove_all(top);
 }

@@ -64,13 +64,14 @@ TEST(Messages, ALineToCopyGoesOnTheClipboardAndAFurtherButtonAnswers)
     WhenModal([&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
-        for (QAbstractButton* b : box->buttons())
-            if (b->text() == "&Copy Line")
-                b->click();
+        const auto press = [&](const QString& caption) {
+            for (QAbstractButton* b : box->buttons())
+                if (b->text() == caption)
+                    b->click();
+        };
+        press("&Copy Line");
         stayed = box->isVisible();
-        for (QAbstractButton* b : box->buttons())
-            if (b->text() == "Use &This")
-                b->click();
+        press("Use &This");
     });
     EXPECT_EQ(ShowMessage({TMsgKind::Information, "Information", "Add this line:", 320, "Use &This", "exec swayidle -w timeout 300 '/a b.SCR'"}),
               TMsgResult::Action);
