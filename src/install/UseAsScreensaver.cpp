@@ -293,7 +293,7 @@ UseOutcome onWayland(const UseRequest& r)
                                : "On this Wayland desktop, swayidle starts the screensaver (with sway and the other wlroots compositors). "
                                  "Add this command to the programs your desktop starts when you log in:\n\n";
     out.text += out.line + "\n\nIt then shows the screensaver after 5 minutes without use (the 300 seconds in the line). " + fileText(program) +
-                "To undo it, take the line out again.";
+                "\nTo undo it, take the line out again.";
     return out;
 }
 
