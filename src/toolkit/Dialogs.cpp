@@ -1,6 +1,6 @@
 #include "toolkit/Dialogs.h"
 
-#include "toolkit/Files.h"
+#include "toolkit/Errors.h"
 
 #include "toolkit/Cursor.h"
 

@@ -1,6 +1,6 @@
 #include "toolkit/FileCopy.h"
 
-#include "toolkit/Files.h"
+#include "toolkit/FileStream.h"
 
 #include <algorithm>
 #include <cerrno>

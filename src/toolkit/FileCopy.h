@@ -5,7 +5,7 @@
 // copies where it can (copy_file_range: no byte passes through the program,
 // and file systems that can share blocks copy none at all); elsewhere a plain
 // loop does, in blocks of CopyBlockSize bytes.
-#include "toolkit/Files.h"
+#include "toolkit/Errors.h"
 
 #include <cstdint>
 #include <limits>
