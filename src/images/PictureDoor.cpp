@@ -44,7 +44,7 @@ DoorPass passDoor(const QString& path, const QString& name, const QString& shown
             throw EGlimmerError(refusedPictureText(shownName, QString::fromLatin1(plainReason(DecodeFault::Empty))));
         stream.reset();
         if (photoFormatOf(path).isEmpty())
-            throw EGlimmerError(refusedPictureText(shownName, QStringLiteral("it is not a picture")));
+            throw EGlimmerError(refusedPictureText(shownName, QStringLiteral("it is not a JPEG, BMP, PNG, GIF, TIFF, WebP, HEIC, HEIF or AVIF picture")));
         return {true, name};
     }
     try {

@@ -21,7 +21,7 @@
 
 namespace {
 
-const char* const convertedExtensions[] = {"png", "heic", "heif", "webp", "tif", "tiff", "gif"};
+const char* const convertedExtensions[] = {"png", "heic", "heif", "avif", "webp", "tif", "tiff", "gif"};
 
 EGlimmerError unreadable(const QString& shownName, QString why)
 {
@@ -245,19 +245,18 @@ bool gifFirstPictureEnds(QFile& file)
     return false;
 }
 
-QImage readWithQt(QFile& file, quint32 background, const QString& shownName)
+QImage readWithQt(QFile& file, const QByteArray& taken, quint32 background, const QString& shownName)
 {
     // A GIF's first picture is drawn on its screen, whose size its header
     // gives; the picture may claim less.
     const QSize screen = gifScreenSize(file);
     file.seek(0);
-    // Read from what was opened, its kind told by its content: a .png that
-    // is really a JPEG, say, is read as what it is.
-    QImageReader reader(&file);
+    // Read from what was opened, by the one reader of its kind.
+    QImageReader reader(&file, taken);
+    reader.setAutoDetectImageFormat(false);
     reader.setAutoTransform(true);
     QSize size = reader.size();
-    const QByteArray format = reader.format();   // forgotten once read
-    if (format == "gif")
+    if (taken == "gif")
         size = size.expandedTo(screen);
     if (size.isValid())
         checkSize(shownName, size.width(), size.height());
@@ -266,7 +265,7 @@ QImage readWithQt(QFile& file, quint32 background, const QString& shownName)
         throw noRoomFor(size) ? notEnoughMemory(shownName) : unreadable(shownName, reader.errorString());
     // What was decoded may be larger than its header said.
     checkSize(shownName, image.width(), image.height());
-    if (format == "gif" && !gifFirstPictureEnds(file))
+    if (taken == "gif" && !gifFirstPictureEnds(file))
         throw unreadable(shownName, QStringLiteral("it is cut short"));
     if (reader.transformation() == QImageIOHandler::TransformationNone && file.seek(0))
         image = turnedUpright(std::move(image), containerOrientation(file));
@@ -291,13 +290,35 @@ struct HeifContext {
     heif_image_handle* handle = nullptr;
 };
 
-bool isHeif(QFile& file)
+// The formats taken in, told by their first bytes whatever the file's name:
+// "png", "gif", "tiff", "webp" (Qt's readers, each asked for by name, so
+// that no other of Qt's readers, MNG's or ICO's say, ever sees the file) or
+// "heif" (libheif: HEIC, HEIF, AVIF); empty for anything else. `cutShort`
+// tells a file that ends within the first bytes of one of them.
+QByteArray takenFormatOf(QFile& file, bool* cutShort = nullptr)
 {
     file.seek(0);
     const QByteArray head = file.read(64);
-    const heif_filetype_result kind =
-        heif_check_filetype(reinterpret_cast<const uint8_t*>(head.constData()), int(head.size()));
-    return kind == heif_filetype_yes_supported || kind == heif_filetype_maybe;
+    static const std::pair<QByteArray, const char*> signatures[] = {
+        {QByteArrayLiteral("\x89PNG\r\n\x1a\n"), "png"}, {QByteArrayLiteral("GIF87a"), "gif"},
+        {QByteArrayLiteral("GIF89a"), "gif"},             {QByteArray("II*\0", 4), "tiff"},
+        {QByteArray("MM\0*", 4), "tiff"},                 {QByteArray("II+\0", 4), "tiff"},
+        {QByteArray("MM\0+", 4), "tiff"},
+    };
+    bool partial = false;
+    for (const auto& [signature, format] : signatures) {
+        if (head.startsWith(signature))
+            return format;
+        partial = partial || signature.startsWith(head);
+    }
+    if (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP")
+        return QByteArrayLiteral("webp");
+    const heif_filetype_result heif = heif_check_filetype(reinterpret_cast<const uint8_t*>(head.constData()), int(head.size()));
+    if (heif == heif_filetype_yes_supported || heif == heif_filetype_yes_unsupported)
+        return QByteArrayLiteral("heif");
+    if (cutShort)
+        *cutShort = partial || (head.size() < 12 && (QByteArrayLiteral("RIFF").startsWith(head.left(4)) || heif == heif_filetype_maybe));
+    return {};
 }
 
 // libheif reads the file that was opened, through its descriptor.
@@ -428,10 +449,7 @@ QByteArray photoFormatOf(const QString& fileName)
     QFile file;
     if (!file.open(opened->Handle(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
         return QByteArray();
-    if (isHeif(file))
-        return QByteArrayLiteral("heif");
-    file.seek(0);
-    return QImageReader::imageFormat(&file);
+    return takenFormatOf(file);
 }
 
 QImage readPhoto(const QString& fileName, quint32 background, const QString& shownName)
@@ -447,7 +465,14 @@ try {
     QFile file;
     if (!file.open(opened->Handle(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
         throw unreadable(shownName, file.errorString());
-    return isHeif(file) ? readWithLibheif(*opened, background, shownName) : readWithQt(file, background, shownName);
+    if (opened->Size() == 0)
+        throw unreadable(shownName, QStringLiteral("it is empty"));
+    bool cutShort = false;
+    const QByteArray taken = takenFormatOf(file, &cutShort);
+    if (taken.isEmpty())
+        throw unreadable(shownName, cutShort ? QStringLiteral("it is cut short")
+                                             : QStringLiteral("it is not a PNG, GIF, TIFF, WebP, HEIC, HEIF or AVIF picture"));
+    return taken == "heif" ? readWithLibheif(*opened, background, shownName) : readWithQt(file, taken, background, shownName);
 } catch (const std::bad_alloc&) {
     throw notEnoughMemory(shownName);
 }

@@ -1,10 +1,12 @@
 #pragma once
-// Photos in the formats people have today (PNG, HEIC/HEIF, WebP, TIFF, GIF)
-// made into JPEG on their way into a project, whose pictures, store and
-// players know BMP and JPEG only. HEIC and HEIF are read by libheif, the
-// others by Qt's image readers (PNG and GIF built in, WebP and TIFF from
+// Photos in the formats people have today (PNG, HEIC/HEIF/AVIF, WebP, TIFF,
+// GIF) made into JPEG on their way into a project, whose pictures, store and
+// players know BMP and JPEG only. HEIC, HEIF and AVIF are read by libheif,
+// the others by Qt's image readers (PNG and GIF built in, WebP and TIFF from
 // qt6-image-formats-plugins), which give the same pixels as the formats'
-// own libraries. Safe on any thread: nothing here touches a window.
+// own libraries. Only these formats are taken, told by their first bytes;
+// Qt's other readers never see a file. Safe on any thread: nothing here
+// touches a window.
 #include <QByteArray>
 #include <QImage>
 #include <QString>
@@ -20,9 +22,8 @@ QString convertedPhotoMask();
 // True when the name's extension is one of them, in any letter case.
 bool isConvertedPhotoName(const QString& name);
 
-// What the file's first bytes say it is, as the readers of the conversion
-// know it ("heif", "png", "webp", ...), whatever its name; empty when none
-// of them knows it.
+// What the file's first bytes say it is, among the formats taken ("png",
+// "gif", "tiff", "webp", "heif"), whatever its name; empty for any other.
 QByteArray photoFormatOf(const QString& fileName);
 
 // The photo's pixels as 8-bit RGB (QImage::Format_RGB888): turned upright by
@@ -30,8 +31,10 @@ QByteArray photoFormatOf(const QString& fileName);
 // mirroring), laid over `background` (0x00BBGGRR) where it is transparent,
 // the first picture of an animation. The file is opened once, as every file
 // of the program: only an ordinary file, never waiting. Throws EGlimmerError
-// naming `shownName` when the file cannot be read, is damaged or cut short,
-// or has more than MaxPhotoPixels pixels.
+// naming `shownName` when the file cannot be read, is empty, damaged or cut
+// short, is of another format, has more than MaxPhotoPixels pixels or more
+// than a JPEG can hold on a side, or when memory cannot be had ("Not enough
+// memory").
 QImage readPhoto(const QString& fileName, quint32 background, const QString& shownName);
 
 // readPhoto's pixels as a JPEG file's bytes at quality 92, without the

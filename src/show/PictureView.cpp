@@ -30,13 +30,20 @@ void TSMTestForm::LoadPictureFile(const QString& fileName)
 {
     PictureFileName = fileName;
     PictureFor(fileName);
-    // Locate shows a photo of another format as it will come in.
-    load_ = std::make_unique<TPictureLoad>(
-        isConvertedPhotoName(fileName)
-            ? decodeOfPhoto(fileName, background_, ScreenSize(), FitRule::AtLeastAsLarge)
-            : decodeOfFile(std::make_shared<THandleStream>(fileName, TFileStream::fmOpenRead), IsJpeg, ScreenSize(),
-                           FitRule::AtLeastAsLarge),
-        this, [this] { pictureDecoded(); });
+    // Locate shows a photo of another format as it will come in: by its
+    // content, as the door judges it, so that a JPEG named as a PNG is shown
+    // as the JPEG it is.
+    const bool photo = isConvertedPhotoName(fileName) && !photoFormatOf(fileName).isEmpty();
+    auto stream = photo ? nullptr : std::make_shared<THandleStream>(fileName, TFileStream::fmOpenRead);
+    bool jpeg = IsJpeg;
+    if (stream && isConvertedPhotoName(fileName)) {
+        unsigned char head[3] = {};
+        jpeg = stream->Read(head, sizeof head) == sizeof head && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
+        stream->Seek(0, SEEK_SET);
+    }
+    load_ = std::make_unique<TPictureLoad>(photo ? decodeOfPhoto(fileName, background_, ScreenSize(), FitRule::AtLeastAsLarge)
+                                                 : decodeOfFile(stream, jpeg, ScreenSize(), FitRule::AtLeastAsLarge),
+                                           this, [this] { pictureDecoded(); });
     if (load_->WaitFor(quietWait))
         takePicture();
 }

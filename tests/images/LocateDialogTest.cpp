@@ -115,7 +115,7 @@ TEST_F(FindDialog, OpensInTheProjectFolderWithAnEmptyBox)
     EXPECT_EQ(f.Edit2->text(), "");
     EXPECT_EQ(IncludeTrailingPathDelimiter(f.DirectoryListBox1->Directory()), project.Path());
     EXPECT_EQ(IncludeTrailingPathDelimiter(f.Edit1->text()), project.Path());
-    EXPECT_EQ(f.FileListBox1->Mask(), "*.bmp;*.jpg;*.jpeg;*.jpe;*.png;*.heic;*.heif;*.webp;*.tif;*.tiff;*.gif");
+    EXPECT_EQ(f.FileListBox1->Mask(), "*.bmp;*.jpg;*.jpeg;*.jpe;*.png;*.heic;*.heif;*.avif;*.webp;*.tif;*.tiff;*.gif");
     EXPECT_EQ(f.FileListBox1->FileEdit(), f.Edit2);
     EXPECT_TRUE(f.Edit2->isReadOnly());
     EXPECT_EQ(f.DriveComboBox1->Drive(), TDriveComboBox::DriveOf(project.Path(), TDriveComboBox::AvailableDrives()));

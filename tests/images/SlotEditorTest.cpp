@@ -451,7 +451,7 @@ TEST_F(SlotEditorTest, SelectJudgesThePictureByItsContent)
     }
     EXPECT_EQ(messages.Texts().mid(0, 2),
               QStringList({"The file BROKEN.JPG is not a picture that can be shown: it is cut short.",
-                           "The file NOTAJPEG.JPG is not a picture that can be shown: it is not a picture."}));
+                           "The file NOTAJPEG.JPG is not a picture that can be shown: it is not a JPEG, BMP, PNG, GIF, TIFF, WebP, HEIC, HEIF or AVIF picture."}));
     EXPECT_EQ(Names(), Padded({"REALLY~1.JPG"}));
     EXPECT_EQ(QImage(folder.File("REALLY~1.JPG"), "JPEG").size(), QSize(40, 30));
 }

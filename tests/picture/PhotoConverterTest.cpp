@@ -161,6 +161,7 @@ save('icon.png', struct.pack('<HHH', 0, 1, 1) + struct.pack('<BBBBHHII', 16, 16,
 save('wide.png', png(100000, 1000))
 save('empty.png', b'')
 save('four.gif', b'GIF8')
+save('jpeg.png', bytes.fromhex('ffd8ffe000104a46494600'))
 )";
 
 // What photoToJpeg makes of `name`: its JPEG's size, or its message; under
@@ -213,6 +214,13 @@ TEST(PhotoConverter, FilesThatLieAreRefusedInPlainWordsOrComeInWithinTheCap)
         {"outside.gif", "", {100, 100}},
         {"dot.gif", "", {1, 1}},
         {"wide.png", "it is 100000 x 1000 pixels, and a JPEG can be at most 65500 pixels wide or high."},
+        // Named as a PNG, they are not one, and Qt's readers of their
+        // formats (libmng of 2007 among them) never see them.
+        {"movie.png", "it is not a PNG, GIF, TIFF, WebP, HEIC, HEIF or AVIF picture."},
+        {"icon.png", "it is not a PNG, GIF, TIFF, WebP, HEIC, HEIF or AVIF picture."},
+        {"empty.png", "it is empty."},
+        {"four.gif", "it is cut short."},
+        {"jpeg.png", "it is not a PNG, GIF, TIFF, WebP, HEIC, HEIF or AVIF picture."},
         // 400 MB read, and as much again where Qt's reader keeps its own:
         // the copy that cannot be had is said, never written through.
         {"screen.gif", "Not enough memory.", {}, 600},
