@@ -499,7 +499,10 @@ TEST_F(StrangerFolder, TheCommandLineSaysPlainlyWhatItCannotDo)
             EXPECT_EQ(status, c.status) << c.args.join(' ').toStdString();
             EXPECT_EQ(c.status == 0 && c.args == QStringList{"--help"} ? out.left(usage.size()) : out, c.out);
             EXPECT_EQ(err, c.err);
-        } else if (status != 0) {
+        } else if (status != 0 && !err.contains("error while loading shared libraries")) {
+            // At the lowest limits the loader itself may find no descriptor for a
+            // library (how many it has left depends on what the parent passed on):
+            // the program never ran, so it has nothing to say.
             ++limited;
             EXPECT_TRUE(status == 1 || status == 3) << c.files << ": " << err.constData();
             EXPECT_TRUE(err.contains(c.err)) << c.files << ": " << err.constData();
