@@ -346,11 +346,8 @@ TEST_F(Compiler, AnEmptySlotAmongTheShownOnesIsLeftOut)
     // The program's record keeps its empty slot, for a later Save; only the
     // picture's place is learnt.
     const SaverSettings& kept = Project().Settings;
-    EXPECT_EQ(kept.ImageCount, 2);
-    EXPECT_TRUE(kept.Slot(1).IsEmpty());
-    EXPECT_EQ(slotName(kept.Slot(2)), "A.BMP");
-    EXPECT_EQ(kept.Slot(2).Offset, 235);
-    EXPECT_EQ(kept.Slot(2).Size, 10);
+    EXPECT_TRUE(kept.ImageCount == 2 && kept.Slot(1).IsEmpty() && slotName(kept.Slot(2)) == "A.BMP");
+    EXPECT_TRUE(kept.Slot(2).Offset == 235 && kept.Slot(2).Size == 10);
     // Nothing left at all: said so, and nothing written.
     Slots({"", ""}, 2);
     OldSaver();

@@ -458,9 +458,6 @@ TEST_F(StrangerFolder, TheCommandLineSaysPlainlyWhatItCannotDo)
     WriteAll(t.File("OTHER/SUN.SSJ"), ProjectRecord({"A.BMP"}));
     ASSERT_EQ(::symlink("../OTHER/SUN.SSJ", Native(Prj() + "LINK.SSJ").constData()), 0);
     WriteAll(Prj() + "SUN.SSJ.bak", ProjectRecord({"A.BMP"}));
-    WriteAll(Prj() + "B.BMP", BitmapFile(10, 10));
-    WriteAll(Prj() + "C.BMP", BitmapFile(20, 10));
-    WriteAll(Prj() + "MANY.SSJ", ProjectRecord({"A.BMP", "B.BMP", "C.BMP"}));
     const QByteArray usage = "usage: " + Native(program) + " [--compile PATH/NAME.SSJ | --help | --version]\n";
     struct Case { QStringList args; int status; QByteArray out, err; rlim_t files = RLIM_INFINITY; };
     std::vector<Case> cases = {
@@ -478,18 +475,16 @@ TEST_F(StrangerFolder, TheCommandLineSaysPlainlyWhatItCannotDo)
     };
     // Each open the compile makes fails in turn as the limit is lowered.
     for (rlim_t files = 24; files > 3; --files)
-        cases.push_back({{"--compile", Prj() + "MANY.SSJ"}, 1, "", "Too many open files.", files});
+        cases.push_back({{"--compile", Prj() + "SUNSET.SSJ"}, 1, "", "Too many open files.", files});
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(name);
+    env.remove("DISPLAY"), env.remove("WAYLAND_DISPLAY"), env.remove("QT_QPA_PLATFORM");
     int limited = 0;
     for (const Case& c : cases) {
         QProcess p;
         p.setProcessEnvironment(env);
         p.setChildProcessModifier([&] {
             const rlimit low{c.files, c.files};
-            if (c.files != RLIM_INFINITY)
-                ::setrlimit(RLIMIT_NOFILE, &low);
+            ::setrlimit(RLIMIT_NOFILE, &low);
         });
         p.start(program, c.args);
         ASSERT_TRUE(p.waitForFinished(30000));
@@ -497,15 +492,14 @@ TEST_F(StrangerFolder, TheCommandLineSaysPlainlyWhatItCannotDo)
         const QByteArray out = p.readAllStandardOutput(), err = p.readAllStandardError();
         if (c.files == RLIM_INFINITY) {
             EXPECT_EQ(status, c.status) << c.args.join(' ').toStdString();
-            EXPECT_EQ(c.status == 0 && c.args == QStringList{"--help"} ? out.left(usage.size()) : out, c.out);
+            EXPECT_EQ(c.args == QStringList{"--help"} ? out.left(usage.size()) : out, c.out);
             EXPECT_EQ(err, c.err);
         } else if (status != 0 && !err.contains("error while loading shared libraries")) {
             // At the lowest limits the loader itself may find no descriptor for a
             // library (how many it has left depends on what the parent passed on):
             // the program never ran, so it has nothing to say.
             ++limited;
-            EXPECT_TRUE(status == 1 || status == 3) << c.files << ": " << err.constData();
-            EXPECT_TRUE(err.contains(c.err)) << c.files << ": " << err.constData();
+            EXPECT_TRUE((status == 1 || status == 3) && err.contains(c.err)) << c.files << ": " << err.constData();
         }
     }
     EXPECT_GT(limited, 3);

@@ -306,15 +306,7 @@ TEST(XScreenSaverInstall, TheInstalledDefaultsOfThisMachineServeIfPresent)
 }
 
 namespace {
-// A host named on the PATH, as changeEveryHost looks for it; never run.
-void pretendInstalled(const TempHome& home, const std::string& host)
-{
-    fs::create_directories(home.File("bin"));
-    write(home.File("bin/" + host), "#!/bin/sh\n");
-    ::chmod(home.File("bin/" + host).c_str(), 0755);
-}
-
-// `run` in a process of its own, started at once; its exit status.
+// `run` in a process of its own, started at once; statusOf waits for its exit status.
 pid_t inChild(const std::function<int()>& run)
 {
     const pid_t pid = ::fork();
@@ -359,10 +351,7 @@ TEST(InstallRaces, EveryChangeIsKeptWhateverMeetsIt)
 {
     const std::string settingsBefore = "programs: \\\n  maze --root \\n\\\n  \"Old\" /s/OLD.SCR --root \\n\\\n\n";
     const std::string path = ::getenv("PATH") ? ::getenv("PATH") : "";
-    struct Row {
-        std::string what;
-        std::function<void(const TempHome&, const InstallRequest&)> run;
-    };
+    struct Row { std::string what; std::function<void(const TempHome&, const InstallRequest&)> run; };
     const std::vector<Row> rows = {
         {"twelve installs of one name at once", [&](const TempHome& home, const InstallRequest& r) {
              std::vector<InstallRequest> each(12, r);
@@ -390,10 +379,7 @@ TEST(InstallRaces, EveryChangeIsKeptWhateverMeetsIt)
              const int held = ::open((std::string(::getenv("XDG_RUNTIME_DIR")) + "/glimmer-xscreensaver.lock").c_str(),
                                      O_RDWR | O_CREAT | O_CLOEXEC, 0600);
              ASSERT_EQ(::flock(held, LOCK_EX), 0);
-             ThemeRequest theme;
-             theme.hosts = {"mate-screensaver"};
-             theme.programPath = r.programPath;
-             theme.dataHome = home.File(".local/share");
+             const ThemeRequest theme{.hosts = {"mate-screensaver"}, .programPath = r.programPath, .dataHome = home.File(".local/share")};
              const pid_t waiting = inChild([&] { return ::close(held), installDesktopTheme(theme).exitCode; });
              ::usleep(300 * 1000);
              EXPECT_FALSE(fs::exists(home.File(".local/share/applications/screensavers"))) << "the theme waits";
@@ -403,11 +389,9 @@ TEST(InstallRaces, EveryChangeIsKeptWhateverMeetsIt)
          }},
         {"another program writing meanwhile", [&](const TempHome& home, const InstallRequest& r) {
              Failing.AtNextSync = [&] { std::ofstream(home.File(".xscreensaver"), std::ios::app) << "dpmsEnabled: True\n"; };
-             const InstallResult done = installInXScreenSaver(r);
-             EXPECT_EQ(done.message.rfind("Added", 0), 0u) << done.message;
+             EXPECT_EQ(installInXScreenSaver(r).message.rfind("Added", 0), 0u);
              const std::string text = readAll(home.File(".xscreensaver"));
-             EXPECT_NE(text.find("dpmsEnabled: True\n"), std::string::npos) << text;
-             EXPECT_EQ(count(text, r.programPath + " --root"), 1u) << text;
+             EXPECT_TRUE(count(text, "dpmsEnabled: True\n") == 1 && count(text, r.programPath + " --root") == 1) << text;
          }},
         {"a kill between the rewrite and the cut", [&](const TempHome& home, const InstallRequest& r) {
              ASSERT_EQ(installInXScreenSaver(r).exitCode, 0);
@@ -422,29 +406,24 @@ TEST(InstallRaces, EveryChangeIsKeptWhateverMeetsIt)
              ::unsetenv("XDG_RUNTIME_DIR");
              fs::create_symlink(home.File("elsewhere"), home.File(".xscreensaver.glimmer-lock"));
              const InstallResult done = changeEveryHost(r, true);
-             EXPECT_EQ(done.exitCode, 1);
-             EXPECT_NE(done.message.find(home.File(".xscreensaver.glimmer-lock") + " is a link"), std::string::npos) << done.message;
-             EXPECT_EQ(readAll(home.File(".xscreensaver")), settingsBefore);
-             EXPECT_FALSE(fs::exists(home.File("elsewhere")));
+             EXPECT_TRUE(done.exitCode == 1 && done.message.find(home.File(".xscreensaver.glimmer-lock") + " is a link") != std::string::npos) << done.message;
+             EXPECT_TRUE(readAll(home.File(".xscreensaver")) == settingsBefore && !fs::exists(home.File("elsewhere")));
          }},
         {"leftovers of killed installs", [&](const TempHome& home, const InstallRequest& r) {
              const std::string themes = home.File(".local/share/applications/screensavers/");
              fs::create_directories(themes);
-             const std::vector<std::string> gone = {home.File(".xscreensaver.glimmer-a1B2c3"),
-                                                    home.File(".xscreensaver.glimmer-backup.glimmer-d4E5f6"),
-                                                    themes + "glimmer-sunset.desktop.glimmer-g7H8i9"};
              const std::string live = home.File(".xscreensaver.glimmer-w0rk1n");   // its install runs now
-             for (const std::string& f : gone)
+             const std::vector<std::string> gone = {home.File(".xscreensaver.glimmer-a1B2c3"), themes + "glimmer-sunset.desktop.glimmer-g7H8i9",
+                                                    home.File(".xscreensaver.glimmer-backup.glimmer-d4E5f6")};
+             for (const std::string& f : {gone[0], gone[1], gone[2], live})
                  write(f, "half a file");
-             write(live, "half a file");
              const int holds = ::open(live.c_str(), O_RDONLY | O_CLOEXEC);
              ASSERT_EQ(::flock(holds, LOCK_EX), 0);
              EXPECT_EQ(changeEveryHost(r, true).exitCode, 0);
              EXPECT_EQ(changeEveryHost(r, false).exitCode, 0);
              for (const std::string& f : gone)
                  EXPECT_FALSE(fs::exists(f)) << f;
-             EXPECT_TRUE(fs::exists(live));
-             EXPECT_TRUE(fs::exists(home.File(".xscreensaver.glimmer-backup")));
+             EXPECT_TRUE(fs::exists(live) && fs::exists(home.File(".xscreensaver.glimmer-backup")));
              ::close(holds);
          }},
     };
@@ -454,8 +433,10 @@ TEST(InstallRaces, EveryChangeIsKeptWhateverMeetsIt)
         ::chmod(run.Path().c_str(), 0700);
         ::setenv("XDG_RUNTIME_DIR", run.Path().c_str(), 1);
         ::unsetenv("XDG_DATA_HOME");
-        pretendInstalled(home, "xscreensaver");
-        pretendInstalled(home, "mate-screensaver");
+        // The hosts, named on the PATH as changeEveryHost looks for them; never run.
+        fs::create_directories(home.File("bin"));
+        for (const std::string host : {"xscreensaver", "mate-screensaver"})
+            write(home.File("bin/" + host), ""), ::chmod(home.File("bin/" + host).c_str(), 0755);
         ::setenv("PATH", (home.File("bin") + ":" + path).c_str(), 1);
         write(home.File(".xscreensaver"), settingsBefore);
         row.run(home, request(home, "/s/SUNSET.SCR"));
