@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -108,21 +107,7 @@ std::optional<std::string> somethingElseAt(const std::string& link, const std::s
 // The .SCR a theme file of ours runs; nothing for any other file.
 std::optional<std::string> ownerOf(const std::string& file)
 {
-    // Plain reads rather than <fstream>, whose locale machinery, linked in,
-    // made the player half as large again; a pipe is never waited on.
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return std::nullopt;
-    std::string text(largestTheme, '\0');
-    std::size_t got = 0;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        ssize_t n;
-        while (got < text.size() && (n = ::read(fd, text.data() + got, text.size() - got)) > 0)
-            got += std::size_t(n);
-    }
-    ::close(fd);
-    text.resize(got);
+    const std::string text = readFileStart(file, largestTheme);
     const std::size_t at = text.find(std::string("\n") + ownerKey);
     if (at == std::string::npos)
         return std::nullopt;

@@ -194,6 +194,24 @@ bool replaceFile(const std::string& path, const std::string& shown, const std::s
     return true;
 }
 
+std::string readFileStart(const std::string& path, std::size_t limit)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return {};
+    std::string text(limit, '\0');
+    std::size_t got = 0;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        ssize_t n;
+        while (got < text.size() && (n = ::read(fd, text.data() + got, text.size() - got)) > 0)
+            got += std::size_t(n);
+    }
+    ::close(fd);
+    text.resize(got);
+    return text;
+}
+
 void removeLeftovers(const std::string& folder, const std::function<bool(const std::string& name)>& ours)
 {
     static const timespec programStart = [] {

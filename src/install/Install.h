@@ -4,6 +4,7 @@
 // without a shell, so "~" would never be expanded). The file is changed only
 // where the entry goes, the old one is kept as a backup, and the new one
 // replaces it in one step (a temporary file renamed over it).
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <utility>
@@ -86,6 +87,12 @@ std::string quoted(const std::string& path);
 // it is ("changed by another program meanwhile").
 bool replaceFile(const std::string& path, const std::string& shown, const std::string& text, mode_t mode, std::string& problem,
                  bool* noRoom = nullptr, const std::function<bool()>& stillAsRead = {});
+
+// The start of an ordinary file, at most `limit` bytes, by plain reads (the
+// player links the C++ library in, and <fstream>'s locale machinery would
+// make it half as large again); a pipe or a device is never waited on.
+// Empty when it cannot be read.
+std::string readFileStart(const std::string& path, std::size_t limit);
 
 // Removes what installs that were killed left in `folder`: files that
 // `ours` names, and that no living program holds. replaceFile names its new

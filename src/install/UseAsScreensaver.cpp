@@ -9,11 +9,9 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
 #include <optional>
 #include <poll.h>
 #include <spawn.h>
-#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -116,14 +114,7 @@ int lastNumber(const std::optional<std::string>& value)
     return digits.empty() || digits.size() > 6 ? -1 : std::atoi(digits.c_str());
 }
 
-std::string readSmall(const std::string& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::string text(64 << 10, '\0');
-    in.read(text.data(), std::streamsize(text.size()));
-    text.resize(std::size_t(in.gcount()));
-    return text;
-}
+std::string readSmall(const std::string& file) { return readFileStart(file, 64 << 10); }
 
 // ":0.0", "unix:0" and ":0" are one display.
 std::string displayOf(std::string name)
@@ -154,13 +145,19 @@ long long bornAt(const std::string& folder)
 long long startedAt(pid_t pid)
 {
     const std::string stat = readSmall("/proc/" + std::to_string(pid) + "/stat");
-    std::istringstream fields(stat.substr(stat.rfind(')') + 1));
+    // Its start time is field 22; the command, field 2, ends at the last ')'.
+    std::size_t end = stat.rfind(')');
     std::string field;
-    for (int i = 3; i <= 22 && fields >> field; ++i) {
+    for (int i = 3; i <= 22; ++i) {
+        const std::size_t begin = end == std::string::npos ? end : stat.find_first_not_of(" \n", end + 1);
+        if (begin == std::string::npos)
+            return 0;
+        end = stat.find_first_of(" \n", begin);
+        field = stat.substr(begin, end == std::string::npos ? end : end - begin);
     }
     const std::string system = readSmall("/proc/stat");
     const std::size_t at = system.find("\nbtime ");
-    if (field.empty() || at == std::string::npos)
+    if (at == std::string::npos)
         return 0;
     return std::atoll(system.c_str() + at + 7) + std::atoll(field.c_str()) / ::sysconf(_SC_CLK_TCK);
 }
