@@ -473,9 +473,13 @@ TEST_F(StrangerFolder, TheCommandLineSaysPlainlyWhatItCannotDo)
         {{}, 1, "", "Glimmer needs a display for its window, and none is set (DISPLAY and WAYLAND_DISPLAY are empty). Start it "
              "in a desktop session, or compile a project without a window: glimmer --compile PATH/NAME.SSJ\n"},
     };
-    // Each open the compile makes fails in turn as the limit is lowered.
+    // Each open the compile makes fails in turn as the limit is lowered. Not
+    // under the sanitizers: their runtime needs descriptors of its own to
+    // check memory, and reports the objects it then cannot read as damaged.
+#ifndef GLIMMER_SANITIZE_BUILD
     for (rlim_t files = 24; files > 3; --files)
         cases.push_back({{"--compile", Prj() + "SUNSET.SSJ"}, 1, "", "Too many open files.", files});
+#endif
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("DISPLAY"), env.remove("WAYLAND_DISPLAY"), env.remove("QT_QPA_PLATFORM");
     int limited = 0;
@@ -502,7 +506,9 @@ TEST_F(StrangerFolder, TheCommandLineSaysPlainlyWhatItCannotDo)
             EXPECT_TRUE((status == 1 || status == 3) && err.contains(c.err)) << c.files << ": " << err.constData();
         }
     }
+#ifndef GLIMMER_SANITIZE_BUILD
     EXPECT_GT(limited, 3);
+#endif
 }
 
 TEST_F(StrangerFolder, TheCommandLineTakesLinuxNamesAndSaysWhatItWroteOrCouldNotPrint)
