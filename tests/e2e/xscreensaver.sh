@@ -216,6 +216,11 @@ stop_daemon() {
     for pid in $tree; do kill -KILL "$pid" 2>/dev/null; done
     DAEMON_PID=""
 }
+# A blank is given a second before it is ended, as a user would: on a loaded
+# machine the daemon's blanking process, told to end in its first seconds,
+# was seen to die and be started again, and the player it had started was
+# never told to end.
+settle() { sleep 1; }
 command_daemon() { as_user timeout 10 xscreensaver-command "$@" >>"$WORK/env/command.log" 2>&1; }
 # What a player that did not end was doing: its state, where it waits, the
 # signals it has pending, blocked and caught, and its window.
@@ -267,6 +272,7 @@ command_daemon -activate
 if pid=$(wait_player "$RANDOM_SCR"); then
     if screen_shows activate-random "$RANDOM_BG"; then passed "-activate shows the Random screensaver" "$SHOWN"; else failed "-activate shows the Random screensaver" "$SHOWN"; fi
     # --- 3. -deactivate ---------------------------------------------------------
+    settle
     command_daemon -deactivate
     if gone_within "$pid" 2; then passed "-deactivate ends the player" "in $GONE_MS ms"; else failed "-deactivate ends the player" "player $pid still runs 2 s later ($(ps -o rss= -p "$pid" | tr -d ' ') KB; $(process_state "$pid"))"; fi
 else
@@ -278,6 +284,7 @@ kill_players
 command_daemon -select "${select_index[1]}"
 if pid=$(wait_player "$FLOAT_SCR"); then
     if screen_shows select-float "$FLOAT_BG"; then passed "-select shows the Float screensaver" "$SHOWN"; else failed "-select shows the Float screensaver" "$SHOWN"; fi
+    settle
     command_daemon -cycle
     if gone_within "$pid" 2; then passed "-cycle ends the player" "in $GONE_MS ms"; else failed "-cycle ends the player" "player $pid still runs 2 s later ($(process_state "$pid"))"; fi
 else
@@ -338,7 +345,7 @@ start_daemon
 # --- 7. -exit ----------------------------------------------------------------------
 command_daemon -activate
 if pid=$(wait_player "$RANDOM_SCR"); then
-    sleep 0.5
+    settle
     command_daemon -exit
     if gone_within "$pid" 2; then passed "-exit ends the player" "in $GONE_MS ms"; else failed "-exit ends the player" "player $pid still runs 2 s after the daemon was told to exit ($(process_state "$pid"))"; fi
 else
