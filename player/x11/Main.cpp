@@ -173,7 +173,7 @@ int runPlayer(int argc, char** argv, const std::string& program)
         player::InstallRequest request;
         request.programPath = player::ownExecutablePath();
         request.home = player::homeFolder();
-        const player::InstallResult r = player::changeEveryHost(request, false);
+        const player::InstallResult r = player::uninstallScreensaver(request);
         // What was done names the files changed, which a script may use; a failure is a message.
         r.exitCode == 0 ? printData(stdout, r.message) : printLines(stderr, r.message);
         return r.exitCode;

@@ -119,6 +119,9 @@ std::optional<std::string> ownerOf(const std::string& file)
     return owner;
 }
 
+// "screensavers-glimmer-sunset" for glimmer-sunset.desktop: its name in the settings.
+std::string themeId(const std::string& file) { return "screensavers-" + file.substr(0, file.size() - 8); }
+
 std::string themeFolder(const ThemeRequest& r) { return r.dataHome + "/applications/screensavers"; }
 
 // The theme files (names without a folder) that run `program`.
@@ -282,7 +285,7 @@ InstallResult installDesktopTheme(const ThemeRequest& r)
                              ownerKey + escapedValue(r.programPath) + "\n";
     if (!replaceFile(file, file, text, 0644, problem))
         return failed("The screensaver theme cannot be written: " + problem + ".");
-    const std::string id = "screensavers-" + name.substr(0, name.size() - 8);
+    const std::string id = themeId(name);
     std::string message = replaced.empty() ? "Added \"" + title + "\" to the screensaver themes of " + hostsText(r)
                                            : "Gave the theme \"" + title + "\", which ran " + replaced + ", to this file";
     message += " in " + file + " (the theme " + id + ").\n";
@@ -315,16 +318,17 @@ InstallResult uninstallDesktopTheme(const ThemeRequest& r)
     const std::string title = slotNameText(entryName(r.programPath));
     if (ours.empty())
         return {0, "\"" + title + "\" is not among the screensaver themes in " + themeFolder(r) + ".\n"};
-    std::string message;
+    InstallResult out;
     for (const std::string& name : ours) {
         const std::string file = themeFolder(r) + "/" + name;
         if (::unlink(file.c_str()) != 0 && errno != ENOENT)
             return failed("The screensaver theme " + file + " cannot be removed (" + std::strerror(errno) + ").");
-        message += "Removed \"" + title + "\" from the screensaver themes: " + file + ".\n";
+        out.message += "Removed \"" + title + "\" from the screensaver themes: " + file + ".\n";
+        out.themesRemoved.push_back(themeId(name));
     }
     if (const std::string link = linkOf(r); sameFile(link, r.programPath))
-        message += "The link that root made for it stays; root removes it with:\nsudo rm " + quoted(link) + "\n";
-    return {0, message};
+        out.message += "The link that root made for it stays; root removes it with:\nsudo rm " + quoted(link) + "\n";
+    return out;
 }
 
 ThemeRequest themeRequestFor(const InstallRequest& request)
@@ -367,6 +371,7 @@ InstallResult changeEveryHost(const InstallRequest& request, bool add)
     const InstallResult done = add ? installDesktopTheme(theme) : uninstallDesktopTheme(theme);
     out.message += done.message;
     out.exitCode = std::max(out.exitCode, done.exitCode);
+    out.themesRemoved = done.themesRemoved;
     return out;
 }
 

@@ -334,6 +334,36 @@ int chooseOnly(std::string& text, const IsOurs& ours, const std::string& default
     return timeInSeconds(*timeout);
 }
 
+// The daemon shows an entry by its place in the list ("selected:"): the
+// entries that go out move those after them up a place. Was one of them the
+// only one it showed ("mode: one"), it would go on to whatever comes to stand
+// there, or to none: the mode goes back to a new file's, the defaults'
+// (random), with no entry chosen. What was changed, for the message.
+std::string keepTheChoice(std::string& text, const std::vector<ProgramEntry>& before, const IsOurs& ours, const std::string& defaults)
+{
+    const std::string selected = resourceValue(text, "selected").value_or("");
+    if (selected.empty() || selected.size() > 6 || selected.find_first_not_of("0123456789") != std::string::npos ||
+        std::size_t(std::atoi(selected.c_str())) >= before.size())
+        return {};
+    const auto chosen = before.begin() + std::atoi(selected.c_str());
+    if (!ours(*chosen)) {
+        if (const auto up = std::count_if(before.begin(), chosen, ours))
+            setResource(text, "selected", std::to_string(chosen - before.begin() - up));
+        return {};
+    }
+    setResource(text, "selected", "-1");
+    std::string mode = resourceValue(text, "mode").value_or("");
+    std::transform(mode.begin(), mode.end(), mode.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    if (mode != "one")
+        return {};
+    std::string fresh = resourceValue(defaults, "*mode").value_or("random");
+    if (fresh == "one" || fresh.empty() || fresh.find_first_not_of("abcdefghijklmnopqrstuvwxyz-") != std::string::npos)
+        fresh = "random";
+    setResource(text, "mode", fresh);
+    return "It was the only screensaver XScreenSaver showed: its mode is back to \"" + fresh + "\", as XScreenSaver's defaults have it" +
+           (fresh == "random" ? " (a screensaver of its list chosen at random)" : "") + ".\n";
+}
+
 // One try: `changedMeanwhile` is set when another program changed the
 // settings between their reading and the writing of ours, which then waits.
 InstallResult changeOnce(const InstallRequest& r, bool add, bool& changedMeanwhile)
@@ -376,24 +406,7 @@ InstallResult changeOnce(const InstallRequest& r, bool add, bool& changedMeanwhi
     const std::string name = entryName(r.programPath);
     const IsOurs ours = entryOf(r.programPath);
     const std::string backup = backupOf(file);
-    if (!add) {
-        if (!p.exists)
-            return {0, "\"" + name + "\" is not in XScreenSaver's list: there is no " + file + ".\n"};
-        std::string changed = text;
-        if (removePrograms(changed, ours) != Change::Removed)
-            return {0, "\"" + name + "\" is not in XScreenSaver's list in " + file + ".\n"};
-        if (!replaceFile(backup, backup, text, mode, problem) || !writePreferences(p, changed, mode, problem, stillAsRead))
-            return failed("XScreenSaver's settings cannot be changed: " + problem + ".");
-        if (!daemonReadsIt(p, ours, false))
-            return failed("\"" + name + "\" was taken out of " + file + ", but the file read back still holds it. Was it changed meanwhile?");
-        return {0, "Removed \"" + name + "\" from XScreenSaver's list in " + file + "; the old file is kept as " + backup + ".\n"};
-    }
-
-    const std::string command = entryCommand(r.programPath);
-    if (command.empty())
-        return failed("The path of this screensaver holds a line break or another control character, which XScreenSaver's list cannot hold. Move it to a plainly named folder and run " + std::string(option) + " again.");
-    const std::string line = entryLine(name, command);
-    // The daemon's own list comes first, so that our entry is added after it.
+    // The daemon's defaults: its own list, which our entry goes after, and its mode.
     std::string defaults, defaultsFile;
     for (const std::string& d : r.defaults) {
         std::string unused;
@@ -403,6 +416,25 @@ InstallResult changeOnce(const InstallRequest& r, bool add, bool& changedMeanwhi
         }
         defaults.clear();
     }
+    if (!add) {
+        if (!p.exists)
+            return {0, "\"" + name + "\" is not in XScreenSaver's list: there is no " + file + ".\n"};
+        std::string changed = text;
+        const auto before = findPrograms(text);
+        if (removePrograms(changed, ours) != Change::Removed)
+            return {0, "\"" + name + "\" is not in XScreenSaver's list in " + file + ".\n"};
+        const std::string unchosen = keepTheChoice(changed, before->entries, ours, defaults);
+        if (!replaceFile(backup, backup, text, mode, problem) || !writePreferences(p, changed, mode, problem, stillAsRead))
+            return failed("XScreenSaver's settings cannot be changed: " + problem + ".");
+        if (!daemonReadsIt(p, ours, false))
+            return failed("\"" + name + "\" was taken out of " + file + ", but the file read back still holds it. Was it changed meanwhile?");
+        return {0, "Removed \"" + name + "\" from XScreenSaver's list in " + file + "; the old file is kept as " + backup + ".\n" + unchosen};
+    }
+
+    const std::string command = entryCommand(r.programPath);
+    if (command.empty())
+        return failed("The path of this screensaver holds a line break or another control character, which XScreenSaver's list cannot hold. Move it to a plainly named folder and run " + std::string(option) + " again.");
+    const std::string line = entryLine(name, command);
     const bool created = !p.exists;
     if (created) {
         const auto fresh = defaultsFile.empty() ? std::nullopt : preferencesFromDefaults(defaults, defaultsFile);

@@ -35,6 +35,7 @@ struct InstallResult {
     int seconds = -1;          // only: after how long without use the host shows it; -1 not known
     std::string theme;         // a desktop theme: its name in the host's settings
     bool runs = true;          // a desktop theme: false while the host cannot run it yet
+    std::vector<std::string> themesRemoved;   // uninstalled desktop themes, by their names in the host's settings
 };
 
 InstallResult installInXScreenSaver(const InstallRequest& request);

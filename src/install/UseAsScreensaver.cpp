@@ -104,6 +104,31 @@ bool gsettingsSet(const std::string& schema, const std::string& key, const std::
     return r && r->status == 0 && gsettingsGet(schema, key) == value;
 }
 
+// The items of a list of strings as gsettings prints it ("@as []",
+// "['a', \"it's\"]"), each as printed, quotes and all; nothing when it is
+// no such list.
+std::optional<std::vector<std::string>> listItems(const std::string& printed)
+{
+    std::vector<std::string> items;
+    for (std::size_t at = printed.find('[') + 1; at > 0 && at < printed.size();) {
+        const char c = printed[at];
+        if (c == ']')
+            return items;
+        if (c == ' ' || c == ',') {
+            ++at;
+            continue;
+        }
+        std::size_t end = at + 1;
+        while (end < printed.size() && printed[end] != c)
+            end += printed[end] == '\\' ? 2 : 1;
+        if ((c != '\'' && c != '"') || end >= printed.size())
+            return std::nullopt;
+        items.push_back(printed.substr(at, end + 1 - at));
+        at = end + 1;
+    }
+    return std::nullopt;
+}
+
 // The number in "uint32 5" or "5"; -1 when there is none.
 int lastNumber(const std::optional<std::string>& value)
 {
@@ -279,6 +304,43 @@ UseOutcome inMate(const UseRequest& r, const RunningHost* host)
     return {host && onIdle && restarted.rfind("mate-screensaver could not", 0) != 0 ? UseOutcome::Done : UseOutcome::Unfinished, text};
 }
 
+// MATE's screensaver settings without the themes `gone`. Left choosing a
+// theme that is not there, it would blank the screen black for good: with no
+// theme left, its mode and themes go back to their defaults. What was done.
+std::string unchooseInMate(const std::vector<std::string>& gone, bool& ok)
+{
+    const auto printed = gone.empty() ? std::nullopt : gsettingsGet("org.mate.screensaver", "themes");
+    const auto items = printed ? listItems(*printed) : std::nullopt;
+    if (!items)
+        return {};
+    std::string kept;
+    std::size_t left = 0;
+    for (const std::string& item : *items)
+        if (std::none_of(gone.begin(), gone.end(), [&](const std::string& id) { return item == "'" + id + "'"; }))
+            kept += (left++ == 0 ? "" : ", ") + item;
+    if (left == items->size())
+        return {};
+    const std::string command = kept.empty() ? "gsettings reset org.mate.screensaver mode && gsettings reset org.mate.screensaver themes"
+                                             : "gsettings set org.mate.screensaver themes " + quoted("[" + kept + "]");
+    if (kept.empty()) {
+        run({"gsettings", "reset", "org.mate.screensaver", "mode"});
+        run({"gsettings", "reset", "org.mate.screensaver", "themes"});
+        const auto now = gsettingsGet("org.mate.screensaver", "themes");
+        ok = now && listItems(*now) && listItems(*now)->empty();
+    } else {
+        ok = gsettingsSet("org.mate.screensaver", "themes", "[" + kept + "]");
+    }
+    if (!ok)
+        return "MATE's screensaver settings still name its theme, and could not be changed (gsettings failed, or no settings service "
+               "answers). Run this in a terminal of your desktop:\n" + command + "\n";
+    if (!kept.empty())
+        return "Its theme was taken out of MATE's screensaver settings, which keep [" + kept + "].\n";
+    const std::string mode = gsettingsGet("org.mate.screensaver", "mode").value_or("?");
+    return "It was the theme MATE's screensaver showed: its settings are back to their defaults (mode " + mode + ", no theme)" +
+           (mode == "'blank-only'" ? ", so it only blanks the screen" : "") +
+           ". Choose another theme in MATE's Screensaver Preferences (mate-screensaver-preferences).\n";
+}
+
 UseOutcome onWayland(const UseRequest& r)
 {
     const std::string& program = r.install.programPath;
@@ -376,6 +438,19 @@ UseOutcome useAsScreensaver(const UseRequest& r)
     return {UseOutcome::NotPossible, "No screensaver program runs on this desktop, and XScreenSaver is not installed. " + nothingChanged +
                                          "\nTo use it as your screensaver, install XScreenSaver (sudo apt install xscreensaver), start it "
                                          "(xscreensaver --no-splash &), then " + r.again + "."};
+}
+
+InstallResult uninstallScreensaver(const InstallRequest& request)
+{
+    // The hosts' settings change under the one lock of installs, as their files do.
+    const InstallLock lock(request.home);
+    if (!lock.Problem().empty())
+        return {1, lock.Problem() + "\n"};
+    InstallResult out = changeEveryHost(request, false);
+    bool ok = true;
+    out.message += unchooseInMate(out.themesRemoved, ok);
+    out.exitCode = ok ? out.exitCode : 1;
+    return out;
 }
 
 } // namespace player

@@ -44,4 +44,9 @@ struct UseOutcome {
 
 UseOutcome useAsScreensaver(const UseRequest& request);
 
+// --uninstall: the screensaver out of every host (changeEveryHost). A host
+// that was set to show it is set back to what it shows without it: MATE's
+// themes lose it, and with none left, MATE's mode is its default again.
+InstallResult uninstallScreensaver(const InstallRequest& request);
+
 } // namespace player
