@@ -10,12 +10,12 @@
 namespace {
 const std::string program = "/home/fuzz/My Savers/SUNSET.SCR";
 
-bool ours(const player::ProgramEntry& e) { return player::commandProgram(e.command) == program; }
+bool ours(const install::ProgramEntry& e) { return install::commandProgram(e.command) == program; }
 
 std::vector<std::string> others(const std::string& text)
 {
     std::vector<std::string> commands;
-    if (const auto r = player::findPrograms(text))
+    if (const auto r = install::findPrograms(text))
         for (const auto& e : r->entries)
             if (!ours(e))
                 commands.push_back(e.command);
@@ -26,25 +26,25 @@ std::vector<std::string> others(const std::string& text)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string before(reinterpret_cast<const char*>(data), size);
-    const auto list = player::findPrograms(before);
+    const auto list = install::findPrograms(before);
     if (list)
         for (const auto& e : list->entries)
             PLAIN_CHECK(e.begin <= e.end && e.end <= before.size());
     std::string text = before;
-    const std::string line = player::entryLine("Sunset (Glimmer)", player::entryCommand(program));
-    const player::Change added = player::addProgram(text, line, ours);
-    if (added == player::Change::NoList) {
+    const std::string line = install::entryLine("Sunset (Glimmer)", install::entryCommand(program));
+    const install::Change added = install::addProgram(text, line, ours);
+    if (added == install::Change::NoList) {
         PLAIN_CHECK(!list && text == before);
         return 0;
     }
-    const auto after = player::findPrograms(text);
+    const auto after = install::findPrograms(text);
     PLAIN_CHECK(after.has_value());
     // A list whose reading the new line changes (a stray quote, a dangling
     // escape at the end) is not held to the rest.
-    if (added == player::Change::Added && others(text) == others(before)) {
+    if (added == install::Change::Added && others(text) == others(before)) {
         PLAIN_CHECK(ours(after->entries.back()) && after->entries.back().enabled);
         std::string removed = text;
-        PLAIN_CHECK(player::removePrograms(removed, ours) == player::Change::Removed);
+        PLAIN_CHECK(install::removePrograms(removed, ours) == install::Change::Removed);
         PLAIN_CHECK(others(removed) == others(before));
     }
     return 0;

@@ -160,20 +160,20 @@ int runPlayer(int argc, char** argv, const std::string& program)
     switch (args.mode) {
     case player::RunMode::Install: {
         // As the program's "Use as My Screensaver": made the one the desktop shows.
-        player::UseRequest request;
+        install::UseRequest request;
         request.install.programPath = player::ownExecutablePath();
-        request.install.home = player::homeFolder();
-        request.again = "run " + player::quoted(request.install.programPath) + " --install again";
-        request.session = player::Session::current();
-        const player::UseOutcome r = player::useAsScreensaver(request);
+        request.install.home = install::homeFolder();
+        request.again = "run " + install::quoted(request.install.programPath) + " --install again";
+        request.session = install::Session::current();
+        const install::UseOutcome r = install::useAsScreensaver(request);
         r.exitCode() == 0 ? printData(stdout, r.text + "\n") : printLines(stderr, r.text + "\n");
         return r.exitCode();
     }
     case player::RunMode::Uninstall: {
-        player::InstallRequest request;
+        install::InstallRequest request;
         request.programPath = player::ownExecutablePath();
-        request.home = player::homeFolder();
-        const player::InstallResult r = player::uninstallScreensaver(request);
+        request.home = install::homeFolder();
+        const install::InstallResult r = install::uninstallScreensaver(request);
         // What was done names the files changed, which a script may use; a failure is a message.
         r.exitCode == 0 ? printData(stdout, r.message) : printLines(stderr, r.message);
         return r.exitCode;

@@ -487,22 +487,22 @@ void TSSMenuForm::useAsMyScreensaver(const QString& saverPath)
     qApp->installEventFilter(this);
     SetScreenCursor(TCursorShape::HourGlass);
     compiler_ = std::thread([this, path = NativePath(saverPath).toStdString()] {
-        player::UseRequest request;
+        install::UseRequest request;
         request.install.programPath = path;
-        request.install.home = player::homeFolder();
+        request.install.home = install::homeFolder();
         request.again = "compile again and press \"Use as My Screensaver\"";
-        request.session = player::Session::current();
-        auto outcome = std::make_shared<player::UseOutcome>(player::useAsScreensaver(request));
+        request.session = install::Session::current();
+        auto outcome = std::make_shared<install::UseOutcome>(install::useAsScreensaver(request));
         QMetaObject::invokeMethod(this, [this, outcome] { usedAsScreensaver(*outcome); }, Qt::QueuedConnection);
     });
 }
 
-void TSSMenuForm::usedAsScreensaver(const player::UseOutcome& outcome)
+void TSSMenuForm::usedAsScreensaver(const install::UseOutcome& outcome)
 {
     compiler_.join();
     qApp->removeEventFilter(this);
     SetScreenCursor(TCursorShape::Default);
-    const bool told = outcome.kind == player::UseOutcome::Done || outcome.kind == player::UseOutcome::LineToAdd;
+    const bool told = outcome.kind == install::UseOutcome::Done || outcome.kind == install::UseOutcome::LineToAdd;
     TMessage result{told ? TMsgKind::Information : TMsgKind::Warning, told ? QStringLiteral("Information") : QStringLiteral("Warning"),
                     QFile::decodeName(QByteArray::fromStdString(outcome.text)), 320};
     result.CopyText = QFile::decodeName(QByteArray::fromStdString(outcome.line));

@@ -13,7 +13,7 @@ class QLabel;
 class QPushButton;
 class TWaitForm;
 class TlumTile;
-namespace player {
+namespace install {
 struct UseOutcome;
 }
 
@@ -89,7 +89,7 @@ private:
     // "Use as My Screensaver": NAME.SCR made the desktop's screensaver on a
     // worker, then the box that tells what was done.
     void useAsMyScreensaver(const QString& saverPath);
-    void usedAsScreensaver(const player::UseOutcome& outcome);
+    void usedAsScreensaver(const install::UseOutcome& outcome);
 #endif
     // The success message and what follows it, once the second is up and no
     // command's window is open.

@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace player {
+namespace install {
 
 namespace {
 
@@ -375,4 +375,4 @@ InstallResult changeEveryHost(const InstallRequest& request, bool add)
     return out;
 }
 
-} // namespace player
+} // namespace install

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace player {
+namespace install {
 
 struct ThemeRequest {
     std::vector<std::string> hosts;   // "mate-screensaver", "xfce4-screensaver": for the messages
@@ -52,4 +52,4 @@ std::string programOnPath(const std::string& program);
 // as a desktop file wants it; empty when a path cannot be put there.
 std::string themeExec(const std::vector<std::string>& arguments);
 
-} // namespace player
+} // namespace install

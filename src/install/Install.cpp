@@ -21,7 +21,7 @@
 #include <unistd.h>
 #endif
 
-namespace player {
+namespace install {
 
 std::string entryName(const std::string& programPath)
 {
@@ -613,4 +613,4 @@ InstallResult uninstallFromXScreenSaver(const InstallRequest& request) { return 
 
 #endif
 
-} // namespace player
+} // namespace install

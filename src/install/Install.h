@@ -14,7 +14,7 @@
 #include <sys/types.h>
 #endif
 
-namespace player {
+namespace install {
 
 struct InstallRequest {
     std::string programPath;    // absolute path of the .SCR
@@ -103,4 +103,4 @@ void removeLeftovers(const std::string& folder, const std::function<bool(const s
 bool isTemporaryOf(const std::string& name, const std::string& base);
 #endif
 
-} // namespace player
+} // namespace install

@@ -18,7 +18,7 @@
 
 extern char** environ;
 
-namespace player {
+namespace install {
 
 namespace {
 
@@ -453,4 +453,4 @@ InstallResult uninstallScreensaver(const InstallRequest& request)
     return out;
 }
 
-} // namespace player
+} // namespace install

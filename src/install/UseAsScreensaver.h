@@ -10,7 +10,7 @@
 #include <sys/types.h>
 #include <vector>
 
-namespace player {
+namespace install {
 
 // A screensaver host that runs for this user on this display.
 struct RunningHost {
@@ -49,4 +49,4 @@ UseOutcome useAsScreensaver(const UseRequest& request);
 // themes lose it, and with none left, MATE's mode is its default again.
 InstallResult uninstallScreensaver(const InstallRequest& request);
 
-} // namespace player
+} // namespace install

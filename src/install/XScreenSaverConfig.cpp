@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-namespace player {
+namespace install {
 namespace {
 
 // One character of a logical line, and the bytes of the file it came from.
@@ -426,4 +426,4 @@ std::optional<std::string> preferencesFromDefaults(std::string_view appDefaults,
     return text;
 }
 
-} // namespace player
+} // namespace install

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace player {
+namespace install {
 
 struct ProgramEntry {
     bool enabled = true;
@@ -86,4 +86,4 @@ void setResource(std::string& text, std::string_view key, std::string_view value
 // file (its "*programs:" value, as it is there); nothing when it has none.
 std::optional<std::string> preferencesFromDefaults(std::string_view appDefaults, std::string_view source);
 
-} // namespace player
+} // namespace install

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-using namespace player;
+using namespace install;
 namespace fs = std::filesystem;
 
 namespace {

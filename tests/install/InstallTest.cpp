@@ -19,7 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using namespace player;
+using namespace install;
 namespace fs = std::filesystem;
 
 namespace {

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-using namespace player;
+using namespace install;
 namespace fs = std::filesystem;
 
 TEST(UseAsScreensaver, EachDesktopGetsWhatItCanTake)

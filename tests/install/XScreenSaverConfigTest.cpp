@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace player;
+using namespace install;
 
 namespace {
 // As xscreensaver-settings writes the file: entries on lines of their own,

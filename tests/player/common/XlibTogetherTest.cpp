@@ -21,5 +21,5 @@ TEST(SharedHeaders, CompileAndWorkAfterXlib)
     const player::PlayerArgs a = player::parseCommandLine({"--root", "-display", ":3"});
     EXPECT_EQ(a.mode, player::RunMode::Root);
     EXPECT_EQ(a.displayName, ":3");
-    EXPECT_EQ(player::entryName("/savers/SUNSET.SCR"), "Sunset (Glimmer)");
+    EXPECT_EQ(install::entryName("/savers/SUNSET.SCR"), "Sunset (Glimmer)");
 }
